@@ -1,0 +1,13 @@
+// Limits of the workbook file formats that the model and its writers respect.
+#pragma once
+
+#include <cstdint>
+
+namespace automation::model {
+
+constexpr uint32_t kMaxRows = 1048576;     // rows of an .xlsx worksheet
+constexpr uint32_t kMaxColumns = 16384;    // columns of an .xlsx worksheet (XFD)
+constexpr uint32_t kMaxTextLength = 32767; // characters of one cell's text
+constexpr uint32_t kMaxSheetNameLength = 31;
+
+}  // namespace automation::model

@@ -1,0 +1,156 @@
+#include "automation/model/Sheet.h"
+
+#include <algorithm>
+
+namespace automation::model {
+
+namespace {
+auto rowLess = [](const Row &r, uint32_t index) { return r.index < index; };
+auto cellLess = [](const Cell &c, uint32_t column) { return c.column < column; };
+}  // namespace
+
+const Row *Sheet::findRow(uint32_t row) const {
+    auto it = std::lower_bound(rows_.begin(), rows_.end(), row, rowLess);
+    return (it != rows_.end() && it->index == row) ? &*it : nullptr;
+}
+
+const Cell *Sheet::findCell(uint32_t row, uint32_t column) const {
+    const Row *r = findRow(row);
+    if (!r) return nullptr;
+    auto it = std::lower_bound(r->cells.begin(), r->cells.end(), column, cellLess);
+    return (it != r->cells.end() && it->column == column) ? &*it : nullptr;
+}
+
+Row &Sheet::rowForWrite(uint32_t row) {
+    if (rows_.empty() || rows_.back().index < row) {
+        rows_.emplace_back();
+        rows_.back().index = row;
+        return rows_.back();
+    }
+    auto it = std::lower_bound(rows_.begin(), rows_.end(), row, rowLess);
+    if (it != rows_.end() && it->index == row) return *it;
+    it = rows_.insert(it, Row{});
+    it->index = row;
+    return *it;
+}
+
+Cell &Sheet::setCell(uint32_t row, const Cell &cell) {
+    Row &r = rowForWrite(row);
+    ++version_;
+    if (cell.isUsed()) noteUsed(row, cell.column);
+    if (r.cells.empty() || r.cells.back().column < cell.column) {
+        r.cells.push_back(cell);
+        return r.cells.back();
+    }
+    auto it = std::lower_bound(r.cells.begin(), r.cells.end(), cell.column, cellLess);
+    if (it != r.cells.end() && it->column == cell.column) {
+        // A cell that loses its value and format may shrink the used area.
+        if (it->isUsed() && !cell.isUsed()) boundsStale_ = true;
+        *it = cell;
+        return *it;
+    }
+    return *r.cells.insert(it, cell);
+}
+
+void Sheet::noteUsed(uint32_t row, uint32_t column) {
+    if (boundsStale_) return;  // recomputed on the next question anyway
+    if (!hasBounds_) {
+        bounds_ = CellArea{row, column, row, column};
+        hasBounds_ = true;
+        return;
+    }
+    bounds_.firstRow = std::min(bounds_.firstRow, row);
+    bounds_.lastRow = std::max(bounds_.lastRow, row);
+    bounds_.firstColumn = std::min(bounds_.firstColumn, column);
+    bounds_.lastColumn = std::max(bounds_.lastColumn, column);
+}
+
+bool Sheet::usedArea(CellArea *area) const {
+    if (boundsStale_) {
+        hasBounds_ = false;
+        for (const Row &r : rows_) {
+            for (const Cell &c : r.cells) {
+                if (!c.isUsed()) continue;
+                if (!hasBounds_) {
+                    bounds_ = CellArea{r.index, c.column, r.index, c.column};
+                    hasBounds_ = true;
+                } else {
+                    bounds_.firstRow = std::min(bounds_.firstRow, r.index);
+                    bounds_.lastRow = std::max(bounds_.lastRow, r.index);
+                    bounds_.firstColumn = std::min(bounds_.firstColumn, c.column);
+                    bounds_.lastColumn = std::max(bounds_.lastColumn, c.column);
+                }
+            }
+        }
+        boundsStale_ = false;
+    }
+    if (hasBounds_ && area) *area = bounds_;
+    return hasBounds_;
+}
+
+bool Sheet::clearValue(uint32_t row, uint32_t column) {
+    auto rit = std::lower_bound(rows_.begin(), rows_.end(), row, rowLess);
+    if (rit == rows_.end() || rit->index != row) return false;
+    auto it = std::lower_bound(rit->cells.begin(), rit->cells.end(), column, cellLess);
+    if (it == rit->cells.end() || it->column != column || !it->hasValue()) return false;
+    const uint32_t style = it->style;
+    *it = Cell::makeEmpty(column, style);
+    if (style == 0) boundsStale_ = true;
+    ++version_;
+    return true;
+}
+
+void Sheet::clearArea(const CellArea &area) {
+    auto first = std::lower_bound(rows_.begin(), rows_.end(), area.firstRow, rowLess);
+    bool wholeRows = area.firstColumn <= 1 && area.lastColumn >= UINT32_MAX / 2;
+    auto it = first;
+    for (; it != rows_.end() && it->index <= area.lastRow; ++it) {
+        auto &cells = it->cells;
+        auto b = std::lower_bound(cells.begin(), cells.end(), area.firstColumn, cellLess);
+        auto e = b;
+        while (e != cells.end() && e->column <= area.lastColumn) ++e;
+        cells.erase(b, e);
+        if (wholeRows) {
+            it->style = 0;
+            it->height = -1.0f;
+            it->hidden = false;
+        }
+    }
+    // Drop rows left with nothing at all.
+    rows_.erase(std::remove_if(first, it, [](const Row &r) { return r.cells.empty() && !r.hasFormat(); }),
+                it);
+    removeMergesIn(area);
+    boundsStale_ = true;
+    ++version_;
+}
+
+void Sheet::replaceRow(uint32_t row, const Row &source) {
+    Row &r = rowForWrite(row);
+    const bool hadCells = !r.cells.empty();
+    r.cells = source.cells;
+    r.height = source.height;
+    r.style = source.style;
+    r.hidden = source.hidden;
+    if (hadCells) boundsStale_ = true;
+    for (const Cell &c : r.cells)
+        if (c.isUsed()) noteUsed(row, c.column);
+    ++version_;
+}
+
+void Sheet::removeMergesIn(const CellArea &area) {
+    merges.erase(std::remove_if(merges.begin(), merges.end(),
+                                [&](const CellArea &m) {
+                                    return m.firstRow <= area.lastRow && m.lastRow >= area.firstRow &&
+                                           m.firstColumn <= area.lastColumn &&
+                                           m.lastColumn >= area.firstColumn;
+                                }),
+                 merges.end());
+}
+
+size_t Sheet::cellCount() const {
+    size_t n = 0;
+    for (const Row &r : rows_) n += r.cells.size();
+    return n;
+}
+
+}  // namespace automation::model

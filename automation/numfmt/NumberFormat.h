@@ -1,0 +1,27 @@
+// Renders cell values as the spreadsheet application displays them through a
+// number format code. Pure functions: no state, no allocation beyond the result.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace automation::numfmt {
+
+// The format code of a built-in number format id (0-49 and the Chinese-locale
+// ids 27-36, 50-58); an empty string when the id has no built-in code.
+std::string builtinFormatCode(int id);
+
+// A number shown through `formatCode` (UTF-8). date1904 selects the 1904 date system.
+std::string formatNumber(double value, std::string_view formatCode, bool date1904 = false);
+
+// A text shown through `formatCode`: the text section (fourth, or the only
+// one holding @) applied; the text itself when the code has no text section.
+std::string formatText(std::string_view text, std::string_view formatCode);
+
+// The "General" display: at most 11 characters, exponent form past that.
+std::string formatGeneral(double value);
+
+// True when the code shows a date or time (so a reader may tell dates apart).
+bool isDateFormat(std::string_view formatCode);
+
+}  // namespace automation::numfmt

@@ -1,0 +1,46 @@
+// What every workbook reader returns: a workbook, or the reason there is none.
+// Readers never throw and never crash on bad input: a missing, unreadable,
+// corrupt, truncated, encrypted or hostile file gives a null workbook.
+#pragma once
+
+#include "automation/model/WorkbookModel.h"
+
+#include <memory>
+#include <string>
+
+namespace automation::readers {
+
+enum class ReadStatus {
+    Ok,
+    NotFound,      // no such file
+    Unreadable,    // exists but cannot be read
+    NotAWorkbook,  // the content is of no known workbook kind
+    Corrupt,       // damaged or truncated
+    Encrypted,     // password-protected
+    TooLarge,      // a part would inflate past the sane limit
+    Unsupported,   // a workbook kind this program does not read
+};
+
+const char *readStatusText(ReadStatus status);
+
+struct ReadResult {
+    std::unique_ptr<model::WorkbookModel> workbook;  // null unless status is Ok
+    ReadStatus status = ReadStatus::NotAWorkbook;
+    std::string message;  // detail for diagnostics
+
+    static ReadResult fail(ReadStatus s, std::string msg = {}) {
+        ReadResult r;
+        r.status = s;
+        r.message = std::move(msg);
+        return r;
+    }
+    static ReadResult ok(std::unique_ptr<model::WorkbookModel> wb) {
+        ReadResult r;
+        r.workbook = std::move(wb);
+        r.status = ReadStatus::Ok;
+        return r;
+    }
+};
+
+// Paths are byte strings in the file system's encoding (QFile::encodeName).
+}  // namespace automation::readers

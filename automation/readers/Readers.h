@@ -1,0 +1,29 @@
+// The workbook readers, one per file kind, and the sniffing entry point that
+// picks one by the file's content.
+#pragma once
+
+#include "automation/readers/ReadResult.h"
+
+#include <string>
+
+namespace automation::readers {
+
+// Picks the reader by content: a zip -> .xlsx/.xlsm; an OLE2 compound file ->
+// .xls; an HTML document -> its first table; other text (a UTF-16 byte-order
+// mark, or no NUL byte) named .csv -> comma separated, named .xls -> tab
+// separated text; anything else is not a workbook.
+ReadResult readWorkbookFile(const std::string &path);
+
+// .xlsx / .xlsm (zip container of SpreadsheetML parts).
+ReadResult readXlsx(const std::string &path);
+
+// Delimited text. The one worksheet is named `sheetName`.
+ReadResult readDelimitedText(const std::string &path, char separator, const std::string &sheetName);
+
+// .xls: BIFF8 (and BIFF5) in an OLE2 compound file.
+ReadResult readXls(const std::string &path);
+
+// An HTML document whose first table becomes the one worksheet `sheetName`.
+ReadResult readHtmlTable(const std::string &path, const std::string &sheetName);
+
+}  // namespace automation::readers

@@ -1,0 +1,24 @@
+// The workbook writers. Each writes a temporary file in the target's folder and
+// renames it over the target, so a target is never left half-written.
+#pragma once
+
+#include "automation/model/WorkbookModel.h"
+
+#include <string>
+
+namespace automation::writers {
+
+struct WriteResult {
+    bool ok = false;
+    std::string error;  // why not, when !ok
+};
+
+// Every sheet of `workbook` as .xlsx: values, formats, column widths, row
+// heights, merged cells. A sheet past the format's size is a failed write.
+WriteResult writeXlsx(const model::WorkbookModel &workbook, const std::string &path);
+
+// One sheet as CSV: comma separated, CRLF line ends, UTF-8 with a byte-order
+// mark, values as displayed, every row of the sheet.
+WriteResult writeCsv(const model::WorkbookModel &workbook, size_t sheetIndex, const std::string &path);
+
+}  // namespace automation::writers

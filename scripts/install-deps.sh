@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, testing, benchmarking and
+# screenshotting RowSifter needs. Safe to run again: apt skips what is there.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
+  libzip-dev zlib1g-dev libdeflate-dev libexpat1-dev
+  libgsf-1-dev libxml2-dev libxlsxwriter-dev
+  libgtest-dev googletest
+  xvfb x11-apps imagemagick fonts-wqy-zenhei
+  python3 python3-openpyxl python3-matplotlib
+  time util-linux
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
