@@ -1,0 +1,63 @@
+// What start-up records before any window exists: the command line, the
+// executable's folder and the settings file beside it. Byte strings in the
+// local 8-bit code page, in fixed buffers that keep their values for the run.
+#pragma once
+
+#include <cstddef>
+
+#include <QString>
+
+namespace startup {
+
+constexpr size_t kFirstArgSize = 32;
+constexpr size_t kPathSize = 1024;
+constexpr char kSettingsFileName[] = "RowSifter.rsf";
+constexpr char kAutorunArg[] = "-autorun";
+
+#ifdef _WIN32
+constexpr char kNativeSeparator[] = "\\";
+constexpr char kProcessName[] = "RowSifter.exe";
+#else
+constexpr char kNativeSeparator[] = "/";
+constexpr char kProcessName[] = "RowSifter";
+#endif
+
+constexpr int kRunningCopyAnswerMs = 1000;
+
+}  // namespace startup
+
+extern char firstArg[startup::kFirstArgSize];
+extern char exePath[startup::kPathSize];
+extern char exeFolder[startup::kPathSize];
+extern char settingsFilePath[startup::kPathSize];
+
+namespace startup {
+
+// Steps 1 to 3: firstArg from argument 1 (left empty when absent or when it
+// does not fit), exePath from argument 0, exeFolder as exePath through its last
+// native separator (empty without one). 0, or -1 when something did not fit.
+// A path that does not fit leaves exePath and exeFolder empty.
+int recordCommandLine(int argc, const char *const *argv);
+
+// Step 5: exeFolder followed by the settings file name. 0, or -1 when it does
+// not fit; the path is then left empty so that no file is read or written
+// anywhere but beside the executable.
+int fillSettingsFilePath();
+
+enum class InstanceOutcome {
+    GoOn,      // start-up continues (no other copy, or one was ended)
+    ExitNow,   // a running copy brought its window forward; end with code 0
+};
+
+// Step 4: when another copy named kProcessName runs, ask it to show its
+// window; if none answers within answerTimeoutMs, end the first copy in the
+// process list and go on.
+InstanceOutcome settleSingleInstance(int answerTimeoutMs = kRunningCopyAnswerMs);
+
+// The same rule for any process name and server name.
+InstanceOutcome settleSingleInstanceFor(const char *processName, const QString &serverName, int answerTimeoutMs);
+
+// Steps 1 to 5 in order. Call before the application object exists.
+InstanceOutcome runStartupSteps(int argc, const char *const *argv);
+
+}  // namespace startup
