@@ -1,0 +1,48 @@
+// A file that appears under its name complete or not at all: the content goes
+// to a uniquely named temporary file in the target's folder, which is flushed
+// to disk and then renamed over the target. Until commit() succeeds the target
+// stays exactly as it was; an uncommitted temporary file is removed.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace automation::writers {
+
+class AtomicFile {
+public:
+    explicit AtomicFile(std::string targetPath);
+    ~AtomicFile();
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    // Creates the temporary file beside the target. False with a reason when
+    // the folder is missing, not a folder, not writable, or the name is unusable.
+    bool open(std::string *error);
+
+    // The temporary file's path, for writers that open it themselves.
+    const std::string &tempPath() const { return tempPath_; }
+
+    // Closes this object's handle but keeps the temporary file, so another
+    // library may write to tempPath().
+    void releaseHandle();
+
+    bool write(const char *data, size_t size, std::string *error);
+
+    // Flushes the temporary file to disk and renames it over the target.
+    bool commit(std::string *error);
+
+    // Removes the temporary file; the target is untouched.
+    void discard();
+
+private:
+    std::string target_;
+    std::string tempPath_;
+    int fd_ = -1;
+    bool committed_ = false;
+};
+
+// The reason behind a system error number, in words a user understands.
+std::string describeFileError(int errorNumber);
+
+}  // namespace automation::writers

@@ -1,0 +1,150 @@
+#include "automation/numfmt/NumberFormat.h"
+#include "automation/writers/AtomicFile.h"
+#include "automation/writers/Writers.h"
+
+#include <cmath>
+#include <string_view>
+#include <vector>
+
+namespace automation::writers {
+
+namespace {
+
+using model::Cell;
+using model::CellType;
+using model::WorkbookModel;
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr char kSeparator = ',';
+constexpr char kQuote = '"';
+constexpr std::string_view kNeedsQuoting = ",\"\r\n";
+constexpr size_t kFlushSize = 1 << 20;
+constexpr std::string_view kTrueText = "TRUE";
+constexpr std::string_view kFalseText = "FALSE";
+constexpr std::string_view kGeneralFormat = "General";
+constexpr int kSectionsBeforeText = 3;
+
+// Whether a format code may have a text section at all; the exact answer is
+// formatText's, this only spares plain texts the call.
+bool mayFormatText(std::string_view code) {
+    if (code.empty() || code == kGeneralFormat) return false;
+    int separators = 0;
+    for (char c : code) {
+        if (c == '@') return true;
+        if (c == ';') ++separators;
+    }
+    return separators >= kSectionsBeforeText;
+}
+
+class CsvBuilder {
+public:
+    CsvBuilder(const WorkbookModel &workbook, AtomicFile &file)
+        : workbook_(workbook), file_(file), textStyle_(workbook.styles().size(), kUnknown) {
+        out_.reserve(kFlushSize + kFlushSize / 4);
+    }
+
+    bool writeSheet(const model::Sheet &sheet, std::string *error) {
+        out_.append(kByteOrderMark);
+        model::CellArea used;
+        if (sheet.usedArea(&used)) {
+            // Every row from the first, so cells keep their places when the file is read again.
+            auto row = sheet.rows().begin();
+            const auto rowsEnd = sheet.rows().end();
+            for (uint32_t r = 1; r <= used.lastRow; ++r) {
+                while (row != rowsEnd && row->index < r) ++row;
+                const model::Row *current = (row != rowsEnd && row->index == r) ? &*row : nullptr;
+                writeLine(current, used.lastColumn);
+                if (out_.size() >= kFlushSize && !flush(error)) return false;
+            }
+        }
+        return flush(error);
+    }
+
+private:
+    enum : uint8_t { kUnknown, kPlainText, kFormattedText };
+
+    void writeLine(const model::Row *row, uint32_t lastColumn) {
+        uint32_t column = 1;
+        if (row) {
+            for (const Cell &cell : row->cells) {
+                if (cell.column > lastColumn) break;
+                for (; column < cell.column; ++column) out_.push_back(kSeparator);
+                appendCell(cell);
+            }
+        }
+        for (; column < lastColumn; ++column) out_.push_back(kSeparator);
+        out_.append(kLineEnd);
+    }
+
+    void appendCell(const Cell &cell) {
+        switch (cell.type) {
+        case CellType::Empty: return;
+        case CellType::Boolean: out_.append(cell.boolean ? kTrueText : kFalseText); return;
+        case CellType::Error: appendField(model::errorText(cell.error)); return;
+        case CellType::Number:
+            if (!std::isfinite(cell.number)) {
+                appendField(model::errorText(model::CellError::Num));
+                return;
+            }
+            appendField(numfmt::formatNumber(cell.number, numberFormat(cell.style), workbook_.date1904));
+            return;
+        case CellType::String: {
+            const std::string &text = workbook_.text(cell);
+            if (hasTextFormat(cell.style)) appendField(numfmt::formatText(text, numberFormat(cell.style)));
+            else appendField(text);
+            return;
+        }
+        }
+    }
+
+    void appendField(std::string_view text) {
+        if (text.find_first_of(kNeedsQuoting) == std::string_view::npos) {
+            out_.append(text);
+            return;
+        }
+        out_.push_back(kQuote);
+        for (char c : text) {
+            if (c == kQuote) out_.push_back(kQuote);
+            out_.push_back(c);
+        }
+        out_.push_back(kQuote);
+    }
+
+    const std::string &numberFormat(uint32_t style) const { return workbook_.styles().at(style).numberFormat; }
+
+    bool hasTextFormat(uint32_t style) {
+        if (style >= textStyle_.size()) style = 0;
+        uint8_t &known = textStyle_[style];
+        if (known == kUnknown) known = mayFormatText(numberFormat(style)) ? kFormattedText : kPlainText;
+        return known == kFormattedText;
+    }
+
+    bool flush(std::string *error) {
+        if (out_.empty()) return true;
+        const bool ok = file_.write(out_.data(), out_.size(), error);
+        out_.clear();
+        return ok;
+    }
+
+    const WorkbookModel &workbook_;
+    AtomicFile &file_;
+    std::vector<uint8_t> textStyle_;
+    std::string out_;
+};
+
+}  // namespace
+
+WriteResult writeCsv(const WorkbookModel &workbook, size_t sheetIndex, const std::string &path) {
+    if (sheetIndex >= workbook.sheetCount())
+        return WriteResult{false, "cannot save \"" + path + "\": the workbook has no sheet " +
+                                      std::to_string(sheetIndex + 1)};
+    AtomicFile file(path);
+    std::string error;
+    if (!file.open(&error)) return WriteResult{false, error};
+    if (!CsvBuilder(workbook, file).writeSheet(workbook.sheet(sheetIndex), &error)) return WriteResult{false, error};
+    if (!file.commit(&error)) return WriteResult{false, error};
+    return WriteResult{true, {}};
+}
+
+}  // namespace automation::writers
