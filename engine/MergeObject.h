@@ -20,5 +20,7 @@ public slots:
     void ExcelFilter();
 
 private:
+    void runJob();  // everything of ExcelFilter() but the end signal
+
     QString name_;
 };

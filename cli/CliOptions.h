@@ -1,0 +1,21 @@
+// The command line of rowsifter-cli, turned into the option set a job reads.
+#pragma once
+
+#include "engine/OptionSet.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace cli {
+
+struct ParsedCommandLine {
+    enum class Outcome { Run, Help, Invalid };
+    Outcome outcome = Outcome::Invalid;
+    engine::OptionSet options;  // filled when outcome is Run
+    QString message;            // the help text, or why the arguments are refused
+};
+
+// `arguments` includes the program name first, as QCoreApplication::arguments() gives it.
+ParsedCommandLine parseCommandLine(const QStringList &arguments);
+
+}  // namespace cli

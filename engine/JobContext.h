@@ -1,0 +1,41 @@
+// The working state of one job and of its current pass, shared by the parts
+// of the job (result workbooks, source walk, sheet search).
+#pragma once
+
+#include "automation/Automation.h"
+#include "engine/OptionSet.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace engine {
+
+struct JobContext {
+    explicit JobContext(const OptionSet &jobOptions) : options(jobOptions) {}
+
+    const OptionSet &options;
+    QStringList values;
+    long long startSeconds = 0;
+    int matchMode = automation::kLookAtPart;
+    long long rowsExtracted = 0;   // whole job, never reset
+    long long filesSearched = 0;   // current pass
+    long long rowsInWorkbook = 0;  // current pass
+    automation::Application *application = nullptr;
+    automation::Workbooks *workbooks = nullptr;
+    std::function<void(const QString &)> report;  // one status text
+    std::function<long long()> nowSeconds;
+};
+
+struct PassState {
+    int passIndex = 0;
+    std::unique_ptr<automation::Workbook> workbook;
+    std::unique_ptr<automation::Sheets> sheets;
+    std::unique_ptr<automation::Worksheet> resultSheet;
+    std::unique_ptr<automation::Worksheet> scratchSheet;
+    std::unique_ptr<automation::Range> scratchCell;
+    int headerRowFlag = 0;
+};
+
+}  // namespace engine

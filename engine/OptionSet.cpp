@@ -1,0 +1,11 @@
+#include "engine/OptionSet.h"
+
+namespace engine {
+
+OptionSet &optionSet()
+{
+    static OptionSet options;
+    return options;
+}
+
+}  // namespace engine
