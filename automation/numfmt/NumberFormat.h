@@ -1,5 +1,6 @@
 // Renders cell values as the spreadsheet application displays them through a
-// number format code. Pure functions: no state, no allocation beyond the result.
+// number format code. Pure functions of their arguments, safe from any thread;
+// each code is parsed once and kept in a small shared cache.
 #pragma once
 
 #include <string>

@@ -1,0 +1,15 @@
+#include "automation/numfmt/SectionRenderers.h"
+
+namespace automation::numfmt {
+
+void renderTextSection(const Section &section, std::string_view text, std::string &out)
+{
+    for (const Token &token : section.tokens) {
+        if (token.kind == TokenKind::Literal)
+            out += token.text;
+        else if (token.kind == TokenKind::TextValue)
+            out.append(text.data(), text.size());
+    }
+}
+
+}  // namespace automation::numfmt

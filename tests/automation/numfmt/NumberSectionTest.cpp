@@ -1,0 +1,152 @@
+#include "DisplayCase.h"
+
+#include "automation/numfmt/NumberFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+using automation::numfmt::formatNumber;
+
+namespace {
+
+class NumberDisplay : public ::testing::TestWithParam<DisplayCase> {};
+
+TEST_P(NumberDisplay, ShowsAsTheSpreadsheetDoes)
+{
+    const DisplayCase &c = GetParam();
+    EXPECT_EQ(formatNumber(c.value, c.code, c.date1904), c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Placeholders, NumberDisplay,
+    ::testing::Values(
+        DisplayCase{1.5, "0", "2"}, DisplayCase{2.5, "0", "3"}, DisplayCase{-2.5, "0", "-3"},
+        DisplayCase{-0.4, "0", "-0"}, DisplayCase{3.1, "0.00", "3.10"}, DisplayCase{2.675, "0.00", "2.68"},
+        DisplayCase{1.005, "0.00", "1.01"}, DisplayCase{-0.0001, "0.000", "-0.000"},
+        DisplayCase{0.5, "0.00", "0.50"}, DisplayCase{0.5, "#.00", ".50"}, DisplayCase{5, "#.##", "5."},
+        DisplayCase{0.5, "#.##", ".5"}, DisplayCase{1.25, "0.#", "1.3"}, DisplayCase{1.5, "0.###", "1.5"},
+        DisplayCase{0, "#", ""}, DisplayCase{0, "0", "0"}, DisplayCase{123, "00000", "00123"},
+        DisplayCase{5551234, "000-0000", "555-1234"}, DisplayCase{1.5, "0.0?", "1.5 "},
+        DisplayCase{1.5, "??.??", " 1.5 "}, DisplayCase{12.5, ".00", "12.50"},
+        DisplayCase{1e20, "0", "100000000000000000000"},
+        DisplayCase{123456789012345678.0, "0", "123456789012346000"},
+        DisplayCase{3.1, "0.00_ ", "3.10 "}, DisplayCase{3.1, "0.00\"元\"", "3.10元"},
+        DisplayCase{3.1, "0.00 元", "3.10 元"}, DisplayCase{42, "\"No. \"0", "No. 42"},
+        DisplayCase{42, "\\#0", "#42"}, DisplayCase{7, "0*-", "7"}, DisplayCase{7, "**0", "7"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    GroupingAndScaling, NumberDisplay,
+    ::testing::Values(
+        DisplayCase{1234567, "#,##0", "1,234,567"}, DisplayCase{-1234.5, "#,##0.00", "-1,234.50"},
+        DisplayCase{0, "#,##0", "0"}, DisplayCase{999.5, "#,##0", "1,000"}, DisplayCase{123, "#,##0", "123"},
+        DisplayCase{1234, "#,###", "1,234"}, DisplayCase{5, "0,000", "0,005"},
+        DisplayCase{123456789, "#,##0.00", "123,456,789.00"}, DisplayCase{12345, "0.0,", "12.3"},
+        DisplayCase{1234567, "#,##0,", "1,235"}, DisplayCase{123456789, "0.0,,", "123.5"},
+        DisplayCase{1234567, "#,##0,\"K\"", "1,235K"}, DisplayCase{-1234567, "#,##0.0,,\"M\"", "-1.2M"},
+        DisplayCase{0.125, "0%", "13%"}, DisplayCase{0.12345, "0.00%", "12.35%"},
+        DisplayCase{-0.5, "0%", "-50%"}, DisplayCase{1, "0%", "100%"}, DisplayCase{0.001, "0.0%", "0.1%"},
+        DisplayCase{12.5, "#,##0.0%", "1,250.0%"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Exponent, NumberDisplay,
+    ::testing::Values(
+        DisplayCase{12345, "0.00E+00", "1.23E+04"}, DisplayCase{0.00012345, "0.00E+00", "1.23E-04"},
+        DisplayCase{0, "0.00E+00", "0.00E+00"}, DisplayCase{12345, "##0.0E+0", "12.3E+3"},
+        DisplayCase{0.0012345, "##0.0E+0", "1.2E-3"}, DisplayCase{1234567, "##0.0E+0", "1.2E+6"},
+        DisplayCase{12345, "0.00E-00", "1.23E04"}, DisplayCase{0.012, "0.00E-00", "1.20E-02"},
+        DisplayCase{9.999, "0.00E+00", "1.00E+01"}, DisplayCase{-12345, "0.0E+00", "-1.2E+04"},
+        DisplayCase{1e100, "0.00E+00", "1.00E+100"}, DisplayCase{12345, "0E+0", "1E+4"},
+        DisplayCase{12345, "00.00E+00", "12.35E+03"}, DisplayCase{12345, "0.00e+00", "1.23e+04"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Fractions, NumberDisplay,
+    ::testing::Values(
+        DisplayCase{1.5, "# ?/?", "1 1/2"}, DisplayCase{0.333, "# ?/?", " 1/3"},
+        DisplayCase{3.14159265358979, "# ?\?/??", "3 14/99"}, DisplayCase{3.14159265358979, "# ??\?/???", "3  16/113"},
+        DisplayCase{1.5, "?/?", "3/2"}, DisplayCase{2.3, "# ?/4", "2 1/4"}, DisplayCase{5, "# ?/?", "5    "},
+        DisplayCase{0.99, "# ?/?", "1    "}, DisplayCase{-1.25, "# ?/?", "-1 1/4"},
+        DisplayCase{0.75, "# ?\?/??", "  3/4 "}, DisplayCase{2.5, "0 0/0", "2 1/2"},
+        DisplayCase{0.2, "?/10", "2/10"}, DisplayCase{0.5, "# ?/8", " 4/8"}, DisplayCase{1234.75, "#,##0 ?/?", "1,234 3/4"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Sections, NumberDisplay,
+    ::testing::Values(
+        DisplayCase{-3.1, "0.00;(0.00)", "(3.10)"}, DisplayCase{3.1, "0.00;(0.00)", "3.10"},
+        DisplayCase{0, "0.00;(0.00)", "0.00"}, DisplayCase{0, "0;-0;\"zero\"", "zero"},
+        DisplayCase{-5, "0;-0;\"zero\"", "-5"}, DisplayCase{-5, "0;;", ""}, DisplayCase{5, ";;;", ""},
+        DisplayCase{-0.001, "0.00;[Red]0.00", "0.00"}, DisplayCase{-1, "[Red]0.00", "-1.00"},
+        DisplayCase{-1234, "[Blue]#,##0;[Red]-#,##0", "-1,234"},
+        DisplayCase{-1234, "#,##0;[Red]#,##0", "1,234"}, DisplayCase{5, "0_);(0)", "5 "},
+        DisplayCase{-5, "0_);(0)", "(5)"}, DisplayCase{-5, "\"$\"#,##0.00", "-$5.00"},
+        DisplayCase{1234, "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)", " 1,234 "},
+        DisplayCase{0, "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)", " - "},
+        DisplayCase{-1234, "_(* #,##0_);_(* (#,##0);_(* \"-\"_);_(@_)", " (1,234)"},
+        DisplayCase{5, "@", "5"}, DisplayCase{5.25, "0.0;@", "5.3"}, DisplayCase{1234.5, "[$¥-804]#,##0.00", "¥1,234.50"},
+        DisplayCase{-7, "[$€-407]0", "-€7"}, DisplayCase{5, "\"$\"General", "$5"},
+        DisplayCase{-0.5, "General;(General)", "(0.5)"}, DisplayCase{5, "0;-0;0;@", "5"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Conditions, NumberDisplay,
+    ::testing::Values(
+        DisplayCase{150, "[>=100]\"big\";[<0]\"neg\";\"small\"", "big"},
+        DisplayCase{-5, "[>=100]\"big\";[<0]\"neg\";\"small\"", "neg"},
+        DisplayCase{50, "[>=100]\"big\";[<0]\"neg\";\"small\"", "small"},
+        DisplayCase{5551234, "[<=9999999]###-####;(###) ###-####", "555-1234"},
+        DisplayCase{8005551234, "[<=9999999]###-####;(###) ###-####", "(800) 555-1234"},
+        DisplayCase{-5, "[<0]0;0", "5"}, DisplayCase{-150, "[<=-100]0;0", "150"},
+        DisplayCase{-5, "[>=100]0.0;0", "-5"}, DisplayCase{1, "[=1]\"one\";0", "one"},
+        DisplayCase{2, "[=1]\"one\";0", "2"}, DisplayCase{1e3, "[>= 1e3]\"k\";0", "k"},
+        DisplayCase{0.5, "[<0.75]\"low\";\"high\"", "low"}, DisplayCase{0.8, "[<0.75]\"low\";\"high\"", "high"}, DisplayCase{3, "[<>3]0;\"three\"", "three"},
+        DisplayCase{5, "[>100]0;[<-100]0", "########"}, DisplayCase{1500, "[>=1000]#,##0.0,\"K\";0", "1.5K"}));
+
+TEST(FractionDisplay, PicksTheClosestFractionTheDenominatorAllows)
+{
+    // Compared with an exhaustive search over every denominator.
+    std::mt19937 random(42);
+    std::uniform_real_distribution<double> values(0.0, 1.0);
+    const struct {
+        const char *code;
+        long largest;
+    } layouts[] = {{"?/?", 9}, {"?\?/??", 99}, {"??\?/???", 999}, {"???\?/????", 9999}};
+    for (const auto &layout : layouts) {
+        for (int i = 0; i < 300; ++i) {
+            const double value = values(random);
+            const std::string shown = formatNumber(value, layout.code);
+            const size_t slash = shown.find('/');
+            ASSERT_NE(slash, std::string::npos) << shown;
+            const double numerator = std::stod(shown.substr(0, slash));
+            const long denominator = std::stol(shown.substr(slash + 1));
+            ASSERT_GE(denominator, 1);
+            ASSERT_LE(denominator, layout.largest);
+            double bestError = 2.0;
+            for (long d = 1; d <= layout.largest; ++d)
+                bestError = std::fmin(bestError, std::fabs(value - std::round(value * d) / d));
+            EXPECT_NEAR(std::fabs(value - numerator / denominator), bestError, 1e-12)
+                << value << " " << layout.code << " -> " << shown;
+        }
+    }
+}
+
+TEST(NumberDisplay, BuiltinCodesRenderTheirLocaleDisplay)
+{
+    using automation::numfmt::builtinFormatCode;
+    struct Row {
+        int id;
+        double value;
+        const char *shown;
+    } rows[] = {
+        {1, 3.6, "4"},          {2, 3.1, "3.10"},        {3, 1234567, "1,234,567"}, {4, 1234.5, "1,234.50"},
+        {5, 1234, "¥1,234"},    {5, -1234, "¥-1,234"},   {7, -1.5, "¥-1.50"},       {9, 0.25, "25%"},
+        {10, 0.12345, "12.35%"}, {11, 12345, "1.23E+04"}, {12, 0.5, " 1/2"},        {13, 0.25, "  1/4 "},
+        {37, -1234, "(1,234)"}, {37, 1234, "1,234 "},    {39, -1.5, "(1.50)"},      {48, 12345, "12.3E+3"},
+        {41, 1234, " 1,234 "},  {41, -1234, " -1,234 "}, {43, 1234.5, " 1,234.50 "}, {44, 5, " ¥5.00 "},
+        {0, 0.1 + 0.2, "0.3"},  {49, 5, "5"},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(formatNumber(row.value, builtinFormatCode(row.id)), row.shown) << "id " << row.id;
+}
+
+}  // namespace
