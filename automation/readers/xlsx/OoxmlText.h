@@ -1,0 +1,18 @@
+// Cell text as SpreadsheetML stores it: _xHHHH_ escapes for characters XML
+// cannot carry, and the application's limit on the length of one cell's text.
+#pragma once
+
+#include <string>
+
+namespace automation::readers::xlsx {
+
+// Replaces each _xHHHH_ escape by its character (UTF-8), in place.
+void decodeEscapes(std::string &text);
+
+// Cuts UTF-8 text to at most `maxUnits` UTF-16 code units, never inside a character.
+void cutToUtf16Units(std::string &text, size_t maxUnits);
+
+// Both, as every cell text needs.
+void normaliseCellText(std::string &text);
+
+}  // namespace automation::readers::xlsx

@@ -1,0 +1,365 @@
+#include "automation/readers/xlsx/WorksheetReader.h"
+
+#include "automation/model/Limits.h"
+#include "automation/readers/xlsx/CellAddress.h"
+#include "automation/readers/xlsx/OoxmlText.h"
+#include "automation/readers/xlsx/XmlStream.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace automation::readers::xlsx {
+
+namespace {
+
+using namespace model;
+
+// See SharedStrings: raw bytes kept per text before cutting.
+constexpr size_t kMaxRawTextBytes = 8 * kMaxTextLength;
+constexpr double kMaxRowHeight = 409.5;  // points
+constexpr double kMaxColumnWidth = 255.0;
+
+enum class ValueKind : uint8_t { Number, Shared, FormulaString, Inline, Boolean, Error, IsoDate };
+
+ValueKind kindOf(const char *t) {
+    if (!t) return ValueKind::Number;
+    switch (t[0]) {
+    case 's': return t[1] == 0 ? ValueKind::Shared : ValueKind::FormulaString;  // "s" / "str"
+    case 'i': return ValueKind::Inline;
+    case 'b': return ValueKind::Boolean;
+    case 'e': return ValueKind::Error;
+    case 'd': return ValueKind::IsoDate;
+    default: return ValueKind::Number;
+    }
+}
+
+inline bool is(const char *a, const char *b) { return std::strcmp(a, b) == 0; }
+
+// Days from 1970-01-01 of a proleptic Gregorian date.
+int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+bool readDigits(const char *&p, int n, unsigned *out) {
+    unsigned v = 0;
+    for (int i = 0; i < n; ++i, ++p) {
+        if (*p < '0' || *p > '9') return false;
+        v = v * 10 + static_cast<unsigned>(*p - '0');
+    }
+    *out = v;
+    return true;
+}
+
+class WorksheetHandler : public XmlHandler {
+public:
+    WorksheetHandler(const WorksheetContext &ctx, Sheet *sheet) : ctx_(ctx), sheet_(sheet) {}
+
+    void startElement(const char *local, const char **atts) override {
+        switch (local[0]) {
+        case 'c':
+            if (local[1] == 0) { if (inSheetData_) startCell(atts); }
+            else if (is(local, "col")) column(atts);
+            break;
+        case 'v':
+            if (local[1] == 0 && inCell_) {
+                value_.clear();
+                hasValue_ = true;
+                captureText(true);
+            }
+            break;
+        case 'i':
+            if (is(local, "is") && inCell_) {
+                inInline_ = true;
+                value_.clear();
+                hasValue_ = true;
+            }
+            break;
+        case 't':
+            if (local[1] == 0 && inInline_ && phoneticDepth_ == 0) captureText(true);
+            break;
+        case 'r':
+            if (is(local, "row")) { if (inSheetData_) startRow(atts); }
+            else if (is(local, "rPh")) ++phoneticDepth_;
+            break;
+        case 's':
+            if (is(local, "sheetData")) inSheetData_ = true;
+            else if (is(local, "sheetFormatPr")) formatDefaults(atts);
+            break;
+        case 'm':
+            if (is(local, "mergeCell")) merge(atts);
+            break;
+        default: break;
+        }
+    }
+
+    void endElement(const char *local) override {
+        switch (local[0]) {
+        case 'c':
+            if (local[1] == 0 && inCell_) endCell();
+            break;
+        case 'v':
+            if (local[1] == 0) captureText(false);
+            break;
+        case 't':
+            if (local[1] == 0) captureText(false);
+            break;
+        case 'i':
+            if (is(local, "is")) inInline_ = false;
+            break;
+        case 'r':
+            if (is(local, "rPh") && phoneticDepth_ > 0) --phoneticDepth_;
+            break;
+        case 's':
+            if (is(local, "sheetData")) inSheetData_ = false;
+            break;
+        default: break;
+        }
+    }
+
+    void characters(const char *s, int len) override {
+        if (value_.size() < kMaxRawTextBytes) value_.append(s, static_cast<size_t>(len));
+    }
+
+    void finish() {
+        auto &cols = sheet_->columns;
+        std::stable_sort(cols.begin(), cols.end(),
+                         [](const ColumnInfo &a, const ColumnInfo &b) { return a.first < b.first; });
+        // Overlapping spans: the earlier one keeps its columns.
+        std::vector<ColumnInfo> clean;
+        for (ColumnInfo c : cols) {
+            if (!clean.empty() && c.first <= clean.back().last) c.first = clean.back().last + 1;
+            if (c.first <= c.last) clean.push_back(c);
+        }
+        cols.swap(clean);
+    }
+
+private:
+    uint32_t styleOf(const char *s) const {
+        if (!s) return 0;
+        const uint32_t v = attributeUInt(s, 0);
+        return v < ctx_.styleCount ? v : 0;
+    }
+
+    void startRow(const char **atts) {
+        const char *r = nullptr, *ht = nullptr, *s = nullptr, *customFormat = nullptr, *hidden = nullptr;
+        for (const char **a = atts; *a; a += 2) {
+            const char *n = *a;
+            if (is(n, "r")) r = a[1];
+            else if (is(n, "ht")) ht = a[1];
+            else if (is(n, "s")) s = a[1];
+            else if (is(n, "customFormat")) customFormat = a[1];
+            else if (is(n, "hidden")) hidden = a[1];
+        }
+        uint32_t index = lastRow_ + 1;
+        if (r) {
+            const AddressParse p = parseIndex(r, kMaxRows, &index);
+            if (p != AddressParse::Ok) return fail(ReadStatus::Corrupt, std::string("bad row number ") + r);
+        } else if (index > kMaxRows) {
+            return fail(ReadStatus::Corrupt, "more rows than a worksheet holds");
+        }
+        row_ = index;
+        lastRow_ = std::max(lastRow_, index);
+        lastColumn_ = 0;
+        const double height = attributeDouble(ht, -1.0);
+        const uint32_t style = attributeBool(customFormat, false) ? styleOf(s) : 0;
+        const bool isHidden = attributeBool(hidden, false);
+        if (height >= 0 || style || isHidden) {
+            Row &row = sheet_->rowForWrite(index);
+            if (height >= 0) row.height = static_cast<float>(std::min(height, kMaxRowHeight));
+            row.style = style;
+            row.hidden = isHidden;
+        }
+    }
+
+    void startCell(const char **atts) {
+        const char *r = nullptr, *s = nullptr, *t = nullptr;
+        for (const char **a = atts; *a; a += 2) {
+            const char *n = *a;
+            if (n[0] == 0 || n[1] != 0) continue;
+            if (n[0] == 'r') r = a[1];
+            else if (n[0] == 's') s = a[1];
+            else if (n[0] == 't') t = a[1];
+        }
+        if (row_ == 0) {  // a cell outside any row element
+            row_ = lastRow_ + 1;
+            if (row_ > kMaxRows) return fail(ReadStatus::Corrupt, "more rows than a worksheet holds");
+            lastRow_ = row_;
+        }
+        if (r) {
+            uint32_t row = 0, col = 0;
+            const AddressParse p = parseCellAddress(r, &row, &col);
+            if (p != AddressParse::Ok) return fail(ReadStatus::Corrupt, std::string("bad cell reference ") + r);
+            cellRow_ = row;
+            cellColumn_ = col;
+            if (row != row_) {
+                row_ = row;
+                lastRow_ = std::max(lastRow_, row);
+            }
+        } else {
+            cellRow_ = row_;
+            cellColumn_ = lastColumn_ + 1;
+            if (cellColumn_ > kMaxColumns) return fail(ReadStatus::Corrupt, "more columns than a worksheet holds");
+        }
+        lastColumn_ = cellColumn_;
+        cellStyle_ = styleOf(s);
+        kind_ = kindOf(t);
+        hasValue_ = false;
+        inCell_ = true;
+    }
+
+    void endCell() {
+        inCell_ = false;
+        inInline_ = false;
+        Cell cell = Cell::makeEmpty(cellColumn_, cellStyle_);
+        if (hasValue_) {
+            switch (kind_) {
+            case ValueKind::Number: numberCell(cell); break;
+            case ValueKind::Shared: {
+                const uint32_t index = attributeUInt(value_.c_str(), UINT32_MAX);
+                if (index >= ctx_.sharedStringCount)
+                    return fail(ReadStatus::Corrupt, "shared string index out of range");
+                cell = Cell::makeString(cellColumn_, index, cellStyle_);
+                break;
+            }
+            case ValueKind::FormulaString:
+            case ValueKind::Inline: cell = textCell(); break;
+            case ValueKind::Boolean:
+                cell = Cell::makeBoolean(cellColumn_, attributeBool(trimmed(), false), cellStyle_);
+                break;
+            case ValueKind::Error: {
+                CellError e;
+                cell = errorFromText(trimmed(), &e) ? Cell::makeError(cellColumn_, e, cellStyle_) : textCell();
+                break;
+            }
+            case ValueKind::IsoDate: {
+                double serial;
+                cell = isoDateToSerial(trimmed(), ctx_.date1904, &serial)
+                           ? Cell::makeNumber(cellColumn_, serial, cellStyle_)
+                           : textCell();
+                break;
+            }
+            }
+        }
+        if (cell.isUsed()) sheet_->setCell(cellRow_, cell);
+    }
+
+    void numberCell(Cell &cell) {
+        double v;
+        if (parseXmlDouble(value_.data(), value_.data() + value_.size(), &v)) {
+            cell = Cell::makeNumber(cellColumn_, v, cellStyle_);
+        } else if (trimmed()[0] != 0) {
+            cell = textCell();  // not a number after all: keep what was written
+        }
+    }
+
+    Cell textCell() {
+        normaliseCellText(value_);
+        return Cell::makeString(cellColumn_, ctx_.strings->append(value_), cellStyle_);
+    }
+
+    const char *trimmed() {
+        while (!value_.empty() && (value_.back() == ' ' || value_.back() == '\n' || value_.back() == '\r' ||
+                                   value_.back() == '\t'))
+            value_.pop_back();
+        size_t i = 0;
+        while (i < value_.size() && (value_[i] == ' ' || value_[i] == '\n' || value_[i] == '\r' || value_[i] == '\t')) ++i;
+        if (i) value_.erase(0, i);
+        return value_.c_str();
+    }
+
+    void column(const char **atts) {
+        const uint32_t first = attributeUInt(findAttribute(atts, "min"), 0);
+        uint32_t last = attributeUInt(findAttribute(atts, "max"), first);
+        if (first == 0 || first > kMaxColumns) return;  // the applications skip such spans too
+        last = std::min(std::max(last, first), kMaxColumns);
+        ColumnInfo c;
+        c.first = first;
+        c.last = last;
+        const double width = attributeDouble(findAttribute(atts, "width"), -1.0);
+        c.width = width >= 0 ? std::min(width, kMaxColumnWidth) : -1.0;
+        c.style = styleOf(findAttribute(atts, "style"));
+        c.hidden = attributeBool(findAttribute(atts, "hidden"), false);
+        sheet_->columns.push_back(c);
+    }
+
+    void formatDefaults(const char **atts) {
+        const double h = attributeDouble(findAttribute(atts, "defaultRowHeight"), -1.0);
+        if (h > 0) sheet_->defaultRowHeight = std::min(h, kMaxRowHeight);
+        const double w = attributeDouble(findAttribute(atts, "defaultColWidth"), -1.0);
+        if (w > 0) sheet_->defaultColumnWidth = std::min(w, kMaxColumnWidth);
+    }
+
+    void merge(const char **atts) {
+        CellArea area;
+        const char *ref = findAttribute(atts, "ref");
+        const AddressParse p = parseCellArea(ref, &area);
+        if (p == AddressParse::OutOfRange) return fail(ReadStatus::Corrupt, "merged area beyond the sheet");
+        if (p != AddressParse::Ok) return;
+        if (area.firstRow == area.lastRow && area.firstColumn == area.lastColumn) return;
+        sheet_->merges.push_back(area);
+    }
+
+    const WorksheetContext &ctx_;
+    Sheet *sheet_;
+    std::string value_;
+    uint32_t row_ = 0, lastRow_ = 0, lastColumn_ = 0;
+    uint32_t cellRow_ = 0, cellColumn_ = 0, cellStyle_ = 0;
+    ValueKind kind_ = ValueKind::Number;
+    bool inSheetData_ = false, inCell_ = false, inInline_ = false, hasValue_ = false;
+    int phoneticDepth_ = 0;
+};
+
+}  // namespace
+
+bool isoDateToSerial(const char *text, bool date1904, double *serial) {
+    if (!text) return false;
+    const char *p = text;
+    unsigned y, m, d, hh = 0, mm = 0, ss = 0;
+    if (!readDigits(p, 4, &y) || *p++ != '-' || !readDigits(p, 2, &m) || *p++ != '-' || !readDigits(p, 2, &d))
+        return false;
+    double fraction = 0;
+    if (*p == 'T' || *p == ' ') {
+        ++p;
+        if (!readDigits(p, 2, &hh) || *p++ != ':' || !readDigits(p, 2, &mm)) return false;
+        if (*p == ':') {
+            ++p;
+            if (!readDigits(p, 2, &ss)) return false;
+            if (*p == '.') {
+                const char *start = p;
+                ++p;
+                while (*p >= '0' && *p <= '9') ++p;
+                double f = 0;
+                if (parseXmlDouble(start, p, &f)) fraction = f;
+            }
+        }
+    }
+    if (*p == 'Z') ++p;
+    if (*p != 0 || m < 1 || m > 12 || d < 1 || d > 31 || hh > 23 || mm > 59 || ss > 59) return false;
+    const int64_t days = daysFromCivil(y, m, d);
+    double serialDays;
+    if (date1904) {
+        serialDays = static_cast<double>(days - daysFromCivil(1904, 1, 1));
+    } else {
+        // The 1900 system counts a 29 February 1900 that never was.
+        serialDays = static_cast<double>(days - daysFromCivil(1899, 12, 30));
+        if (days < daysFromCivil(1900, 3, 1)) serialDays -= 1;
+    }
+    if (serialDays < 0) return false;
+    *serial = serialDays + (hh * 3600.0 + mm * 60.0 + ss + fraction) / 86400.0;
+    return true;
+}
+
+ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context,
+                         Sheet *sheet, std::string *message) {
+    WorksheetHandler handler(context, sheet);
+    const ReadStatus status = parsePart(zip, part, handler, message);
+    if (status == ReadStatus::Ok) handler.finish();
+    return status;
+}
+
+}  // namespace automation::readers::xlsx

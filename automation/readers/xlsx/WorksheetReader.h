@@ -1,0 +1,25 @@
+// One worksheet part streamed into a model Sheet: cells with their cached
+// values and formats, row heights, column widths and merged areas.
+#pragma once
+
+#include "automation/model/Sheet.h"
+#include "automation/model/StringPool.h"
+#include "automation/readers/xlsx/ZipArchive.h"
+
+namespace automation::readers::xlsx {
+
+struct WorksheetContext {
+    model::StringPool *strings = nullptr;  // shared strings first; inline texts are appended
+    uint32_t sharedStringCount = 0;        // indexes at or past this are corrupt
+    uint32_t styleCount = 0;               // cell formats in the file; others fall back to 0
+    bool date1904 = false;                 // for ISO date cells
+};
+
+ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context,
+                         model::Sheet *sheet, std::string *message);
+
+// An ISO 8601 date-time ("2024-03-01", "2024-03-01T08:30:00Z") as a serial
+// number of the given date system; false when the text is no such date.
+bool isoDateToSerial(const char *text, bool date1904, double *serial);
+
+}  // namespace automation::readers::xlsx

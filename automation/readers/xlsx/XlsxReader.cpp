@@ -1,0 +1,102 @@
+// .xlsx / .xlsm: the package's relationships lead from the root to the
+// workbook part and from there to its theme, styles, strings and sheets.
+#include "automation/readers/Readers.h"
+
+#include "automation/readers/xlsx/EncryptedPackage.h"
+#include "automation/readers/xlsx/Relationships.h"
+#include "automation/readers/xlsx/SharedStrings.h"
+#include "automation/readers/xlsx/StylesReader.h"
+#include "automation/readers/xlsx/ThemeColors.h"
+#include "automation/readers/xlsx/WorkbookPart.h"
+#include "automation/readers/xlsx/WorksheetReader.h"
+#include "automation/readers/xlsx/ZipArchive.h"
+
+#include <new>
+
+namespace automation::readers {
+
+namespace {
+
+using namespace xlsx;
+
+constexpr const char *kDefaultWorkbookPart = "xl/workbook.xml";
+
+ReadResult failed(ReadStatus status, std::string message) {
+    return ReadResult::fail(status, std::move(message));
+}
+
+ReadResult readPackage(const std::string &path) {
+    std::string message;
+    ZipArchive zip;
+    ReadStatus s = zip.open(path, &message);
+    // Password-protected packages are no zips but compound files: say so.
+    if (s == ReadStatus::NotAWorkbook && inspectCompoundFile(path) == CompoundKind::Encrypted)
+        return failed(ReadStatus::Encrypted, "password-protected workbook");
+    if (s != ReadStatus::Ok) return failed(s, message);
+
+    std::vector<Relationship> packageRels;
+    s = readRelationships(zip, "", &packageRels, &message);
+    if (s != ReadStatus::Ok) return failed(s, message);
+    std::string workbookPart = kDefaultWorkbookPart;
+    if (const Relationship *r = findRelationshipByType(packageRels, "officeDocument")) workbookPart = r->target;
+    if (!zip.hasPart(workbookPart)) return failed(ReadStatus::NotAWorkbook, "zip holds no workbook part");
+    if (workbookPart.size() > 4 && workbookPart.compare(workbookPart.size() - 4, 4, ".bin") == 0)
+        return failed(ReadStatus::Unsupported, "binary workbooks (.xlsb) are not read");
+
+    std::vector<Relationship> rels;
+    s = readRelationships(zip, workbookPart, &rels, &message);
+    if (s != ReadStatus::Ok) return failed(s, message);
+
+    auto wb = std::make_unique<model::WorkbookModel>();
+    ColorContext colors;
+    if (const Relationship *r = findRelationshipByType(rels, "theme")) {
+        s = readThemeColors(zip, r->target, &colors, &message);
+        if (s != ReadStatus::Ok) return failed(s, message);
+    }
+    uint32_t styleCount = 0;
+    if (const Relationship *r = findRelationshipByType(rels, "styles")) {
+        s = readStyles(zip, r->target, colors, &wb->mutableStyles(), &styleCount, &message);
+        if (s != ReadStatus::Ok) return failed(s, message);
+    }
+    if (const Relationship *r = findRelationshipByType(rels, "sharedStrings")) {
+        if (zip.hasPart(r->target)) {
+            s = readSharedStrings(zip, r->target, &wb->mutableStrings(), &message);
+            if (s != ReadStatus::Ok) return failed(s, message);
+        }
+    }
+
+    WorkbookInfo info;
+    s = readWorkbookPart(zip, workbookPart, &info, &message);
+    if (s != ReadStatus::Ok) return failed(s, message);
+    wb->date1904 = info.date1904;
+
+    WorksheetContext ctx;
+    ctx.strings = &wb->mutableStrings();
+    ctx.sharedStringCount = static_cast<uint32_t>(ctx.strings->size());
+    ctx.styleCount = styleCount;
+    ctx.date1904 = info.date1904;
+    for (const SheetEntry &entry : info.sheets) {
+        const Relationship *r = findRelationshipById(rels, entry.relationshipId);
+        if (!r) return failed(ReadStatus::Corrupt, "sheet " + entry.name + " has no part");
+        if (!isRelationshipType(r->type, "worksheet")) continue;  // chart, dialog and macro sheets
+        model::Sheet &sheet = wb->appendSheet(entry.name);
+        sheet.hidden = entry.hidden;
+        s = readWorksheet(zip, r->target, ctx, &sheet, &message);
+        if (s != ReadStatus::Ok) return failed(s, message);
+    }
+    return ReadResult::ok(std::move(wb));
+}
+
+}  // namespace
+
+ReadResult readXlsx(const std::string &path) {
+    try {
+        return readPackage(path);
+    } catch (const std::bad_alloc &) {
+        return ReadResult::fail(ReadStatus::TooLarge, "out of memory");
+    } catch (...) {
+        return ReadResult::fail(ReadStatus::Corrupt, "unexpected failure");
+    }
+}
+
+}  // namespace automation::readers

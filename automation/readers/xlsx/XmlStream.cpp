@@ -1,0 +1,173 @@
+#include "automation/readers/xlsx/XmlStream.h"
+
+#include <expat.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+namespace automation::readers::xlsx {
+
+namespace {
+
+struct ParserFree {
+    void operator()(XML_Parser p) const { XML_ParserFree(p); }
+};
+
+XmlHandler *handlerOf(void *userData) { return static_cast<XmlHandler *>(userData); }
+
+}  // namespace
+
+namespace {
+bool isNamespaceDeclaration(const char *name) {
+    return std::strncmp(name, "xmlns", 5) == 0 && (name[5] == 0 || name[5] == kPrefixSeparator);
+}
+}  // namespace
+
+const char *findAttribute(const char **attributes, const char *local) {
+    for (const char **a = attributes; a && *a; a += 2)
+        if (!isNamespaceDeclaration(*a) && std::strcmp(localName(*a), local) == 0) return a[1];
+    return nullptr;
+}
+
+const char *findQualifiedAttribute(const char **attributes, const char *local) {
+    for (const char **a = attributes; a && *a; a += 2) {
+        const char *l = localName(*a);
+        if (l != *a && !isNamespaceDeclaration(*a) && std::strcmp(l, local) == 0) return a[1];
+    }
+    return nullptr;
+}
+
+bool parseXmlDouble(const char *begin, const char *end, double *out) {
+    while (begin < end && (*begin == ' ' || *begin == '\t' || *begin == '\n' || *begin == '\r')) ++begin;
+    while (end > begin && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\n' || end[-1] == '\r')) --end;
+    if (begin < end && *begin == '+') ++begin;
+    if (begin == end) return false;
+    double v = 0;
+    const auto r = std::from_chars(begin, end, v);
+    if (r.ec != std::errc() || r.ptr != end || !std::isfinite(v)) return false;
+    *out = v;
+    return true;
+}
+
+double attributeDouble(const char *value, double fallback) {
+    double v;
+    return value && parseXmlDouble(value, value + std::strlen(value), &v) ? v : fallback;
+}
+
+uint32_t attributeUInt(const char *value, uint32_t fallback) {
+    if (!value || *value < '0' || *value > '9') return fallback;
+    uint64_t v = 0;
+    for (const char *p = value; *p >= '0' && *p <= '9'; ++p) {
+        v = v * 10 + static_cast<uint64_t>(*p - '0');
+        if (v > UINT32_MAX) return fallback;
+    }
+    return static_cast<uint32_t>(v);
+}
+
+bool attributeBool(const char *value, bool fallback) {
+    if (!value) return fallback;
+    return std::strcmp(value, "1") == 0 || std::strcmp(value, "true") == 0 ||
+           std::strcmp(value, "on") == 0;
+}
+
+class XmlStream {
+public:
+    // No exception may unwind through expat's C frames.
+    template <typename F>
+    static void guarded(XmlHandler *h, F &&f) {
+        try {
+            f();
+        } catch (const std::bad_alloc &) {
+            h->fail(ReadStatus::TooLarge, "out of memory");
+        } catch (...) {
+            h->fail(ReadStatus::Corrupt, "unexpected failure while parsing");
+        }
+        if (h->failed()) XML_StopParser(static_cast<XML_Parser>(h->parser_), XML_FALSE);
+    }
+
+    static void XMLCALL onStart(void *user, const XML_Char *name, const XML_Char **atts) {
+        XmlHandler *h = handlerOf(user);
+        if (h->failed()) return;
+        guarded(h, [&] { h->startElement(localName(name), atts); });
+    }
+    static void XMLCALL onEnd(void *user, const XML_Char *name) {
+        XmlHandler *h = handlerOf(user);
+        if (h->failed()) return;
+        guarded(h, [&] { h->endElement(localName(name)); });
+    }
+    static void XMLCALL onText(void *user, const XML_Char *s, int len) {
+        XmlHandler *h = handlerOf(user);
+        if (h->failed()) return;
+        guarded(h, [&] { h->characters(s, len); });
+    }
+    // Package parts never carry a document type; one here is an attack or junk.
+    static void XMLCALL onDoctype(void *user, const XML_Char *, const XML_Char *, const XML_Char *,
+                                  int) {
+        XmlHandler *h = handlerOf(user);
+        h->fail(ReadStatus::Corrupt, "document type declaration in a package part");
+        XML_StopParser(static_cast<XML_Parser>(h->parser_), XML_FALSE);
+    }
+};
+
+void XmlHandler::captureText(bool on) {
+    if (!parser_) return;
+    XML_SetCharacterDataHandler(static_cast<XML_Parser>(parser_), on ? &XmlStream::onText : nullptr);
+}
+
+ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
+                     std::string *message, bool optional) {
+    if (!zip.hasPart(part)) {
+        if (optional) return ReadStatus::Ok;
+        if (message) *message = "missing part " + part;
+        return ReadStatus::Corrupt;
+    }
+    std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
+    if (!parser) {
+        if (message) *message = "out of memory";
+        return ReadStatus::TooLarge;
+    }
+    XML_Parser p = parser.get();
+    handler.parser_ = p;
+    XML_SetUserData(p, &handler);
+    XML_SetElementHandler(p, &XmlStream::onStart, &XmlStream::onEnd);
+    XML_SetStartDoctypeDeclHandler(p, &XmlStream::onDoctype);
+
+    bool xmlError = false;
+    std::string xmlMessage;
+    const ReadStatus zipStatus = zip.readPart(
+        part,
+        [&](const char *data, size_t size) {
+            if (XML_Parse(p, data, static_cast<int>(size), XML_FALSE) == XML_STATUS_OK) return true;
+            if (!handler.failed()) {
+                xmlError = true;
+                xmlMessage = part + ": " + XML_ErrorString(XML_GetErrorCode(p)) + " at line " +
+                             std::to_string(XML_GetCurrentLineNumber(p));
+            }
+            return false;
+        },
+        message);
+    handler.parser_ = nullptr;
+    if (handler.failed()) {
+        if (message) *message = handler.message();
+        return handler.status();
+    }
+    if (zipStatus != ReadStatus::Ok) return zipStatus;
+    if (!xmlError && XML_Parse(p, nullptr, 0, XML_TRUE) != XML_STATUS_OK) {
+        if (handler.failed()) {
+            if (message) *message = handler.message();
+            return handler.status();
+        }
+        xmlError = true;
+        xmlMessage = part + ": " + XML_ErrorString(XML_GetErrorCode(p));
+    }
+    if (xmlError) {
+        if (message) *message = xmlMessage;
+        return ReadStatus::Corrupt;
+    }
+    return ReadStatus::Ok;
+}
+
+}  // namespace automation::readers::xlsx

@@ -1,0 +1,75 @@
+// SAX parsing of one package part with expat, straight from the inflating
+// stream. Handlers see local names, so `x:c` and `c` are the same element:
+// producers choose prefixes freely and no part mixes two meanings of a name
+// the reader looks at, so dropping the prefix is as safe as resolving it and
+// spares expat's namespace bookkeeping on every element.
+#pragma once
+
+#include "automation/readers/ReadResult.h"
+#include "automation/readers/xlsx/ZipArchive.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+namespace automation::readers::xlsx {
+
+// Separates a prefix from the local name.
+constexpr char kPrefixSeparator = ':';
+constexpr char kNamespaceSeparator = kPrefixSeparator;  // older name, kept for callers
+
+inline const char *localName(const char *qualified) {
+    // Names are short: a forward scan beats finding the end first.
+    for (const char *p = qualified; *p; ++p)
+        if (*p == kPrefixSeparator) return p + 1;
+    return qualified;
+}
+
+// The value of the attribute with this local name (any prefix), or null.
+const char *findAttribute(const char **attributes, const char *local);
+// The value of a prefixed attribute with this local name (e.g. r:id), or null.
+const char *findQualifiedAttribute(const char **attributes, const char *local);
+
+// A decimal number in XML's own notation, whatever the C locale says.
+bool parseXmlDouble(const char *begin, const char *end, double *out);
+double attributeDouble(const char *value, double fallback);
+// A non-negative integer attribute; `fallback` when absent or not a number.
+uint32_t attributeUInt(const char *value, uint32_t fallback);
+
+// "1", "true" (and "on") are true; anything else false; absent gives `fallback`.
+bool attributeBool(const char *value, bool fallback);
+
+class XmlHandler {
+public:
+    virtual ~XmlHandler() = default;
+    virtual void startElement(const char *local, const char **attributes) = 0;
+    virtual void endElement(const char *local) = 0;
+    virtual void characters(const char *, int) {}
+
+    // A handler that meets something it cannot accept stops the parse.
+    void fail(ReadStatus status, std::string message) {
+        if (status_ != ReadStatus::Ok) return;
+        status_ = status;
+        message_ = std::move(message);
+    }
+    ReadStatus status() const { return status_; }
+    const std::string &message() const { return message_; }
+    bool failed() const { return status_ != ReadStatus::Ok; }
+
+    // Character data reaches characters() only while capture is on.
+    void captureText(bool on);
+
+private:
+    friend class XmlStream;
+    friend ReadStatus parsePart(const ZipArchive &, const std::string &, XmlHandler &, std::string *, bool);
+    void *parser_ = nullptr;
+    ReadStatus status_ = ReadStatus::Ok;
+    std::string message_;
+};
+
+// Parses `part` of `zip` into `handler`. A missing part is reported as
+// Corrupt unless `optional`, when it yields Ok without calling the handler.
+ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
+                     std::string *message, bool optional = false);
+
+}  // namespace automation::readers::xlsx

@@ -1,0 +1,153 @@
+#include "automation/readers/xlsx/ZipArchive.h"
+
+#include <zip.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace automation::readers::xlsx {
+
+namespace {
+
+constexpr size_t kChunkBytes = 256 * 1024;
+
+std::string lowerAscii(std::string s) {
+    for (char &c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+std::string withoutLeadingSlash(const std::string &name) {
+    size_t i = 0;
+    while (i < name.size() && name[i] == '/') ++i;
+    return name.substr(i);
+}
+
+ReadStatus statusOfZipError(int code) {
+    switch (code) {
+    case ZIP_ER_NOENT: return ReadStatus::NotFound;
+    case ZIP_ER_OPEN:
+    case ZIP_ER_READ:
+    case ZIP_ER_SEEK: return ReadStatus::Unreadable;
+    case ZIP_ER_NOZIP: return ReadStatus::NotAWorkbook;
+    case ZIP_ER_NOPASSWD:
+    case ZIP_ER_WRONGPASSWD:
+    case ZIP_ER_ENCRNOTSUPP: return ReadStatus::Encrypted;
+    case ZIP_ER_COMPNOTSUPP: return ReadStatus::Unsupported;
+    case ZIP_ER_MEMORY: return ReadStatus::TooLarge;
+    default: return ReadStatus::Corrupt;
+    }
+}
+
+std::string zipErrorText(int code) {
+    zip_error_t err;
+    zip_error_init_with_code(&err, code);
+    std::string text = zip_error_strerror(&err);
+    zip_error_fini(&err);
+    return text;
+}
+
+bool startsLikeZip(const std::string &path) {
+    FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    char head[4] = {};
+    const size_t n = std::fread(head, 1, sizeof head, f);
+    std::fclose(f);
+    return n == sizeof head && std::memcmp(head, "PK\x03\x04", sizeof head) == 0;
+}
+
+struct ZipFileCloser {
+    void operator()(zip_file_t *f) const { zip_fclose(f); }
+};
+
+}  // namespace
+
+ZipArchive::~ZipArchive() {
+    if (archive_) zip_discard(archive_);
+}
+
+ReadStatus ZipArchive::open(const std::string &path, std::string *message) {
+    int code = 0;
+    archive_ = zip_open(path.c_str(), ZIP_RDONLY, &code);
+    if (!archive_) {
+        if (message) *message = "zip: " + zipErrorText(code);
+        // A zip whose directory is gone (cut short, say) still starts like one.
+        if (code == ZIP_ER_NOZIP && startsLikeZip(path)) return ReadStatus::Corrupt;
+        return statusOfZipError(code);
+    }
+    const zip_int64_t count = zip_get_num_entries(archive_, 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char *name = zip_get_name(archive_, static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW);
+        if (!name) continue;
+        // The first of two same-named members wins, as most readers do.
+        index_.emplace(lowerAscii(withoutLeadingSlash(name)), static_cast<uint64_t>(i));
+    }
+    return ReadStatus::Ok;
+}
+
+bool ZipArchive::findIndex(const std::string &name, uint64_t *index) const {
+    auto it = index_.find(lowerAscii(withoutLeadingSlash(name)));
+    if (it == index_.end()) return false;
+    *index = it->second;
+    return true;
+}
+
+bool ZipArchive::hasPart(const std::string &name) const {
+    uint64_t index;
+    return findIndex(name, &index);
+}
+
+ReadStatus ZipArchive::readPart(const std::string &name,
+                                const std::function<bool(const char *, size_t)> &sink,
+                                std::string *message) const {
+    uint64_t index = 0;
+    if (!archive_ || !findIndex(name, &index)) {
+        if (message) *message = "missing part " + name;
+        return ReadStatus::Corrupt;
+    }
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive_, index, 0, &st) != 0) {
+        if (message) *message = "cannot stat part " + name;
+        return ReadStatus::Corrupt;
+    }
+    uint64_t bound = kMaxPartBytes;
+    if (st.valid & ZIP_STAT_COMP_SIZE) {
+        const uint64_t byRatio = std::max(kMinPartBound, st.comp_size * kMaxInflateRatio);
+        if (st.comp_size < kMaxPartBytes / kMaxInflateRatio) bound = std::min(bound, byRatio);
+    }
+    if ((st.valid & ZIP_STAT_SIZE) && st.size > bound) {
+        if (message) *message = "part " + name + " declares an implausible size";
+        return ReadStatus::TooLarge;
+    }
+    std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen_index(archive_, index, 0));
+    if (!file) {
+        const int code = zip_error_code_zip(zip_get_error(archive_));
+        if (message) *message = "part " + name + ": " + zipErrorText(code);
+        return statusOfZipError(code);
+    }
+    std::vector<char> buffer(kChunkBytes);
+    uint64_t total = 0;
+    for (;;) {
+        const zip_int64_t n = zip_fread(file.get(), buffer.data(), buffer.size());
+        if (n < 0) {
+            const int code = zip_error_code_zip(zip_file_get_error(file.get()));
+            if (message) *message = "part " + name + ": " + zipErrorText(code);
+            const ReadStatus s = statusOfZipError(code);
+            return s == ReadStatus::NotFound || s == ReadStatus::NotAWorkbook ? ReadStatus::Corrupt : s;
+        }
+        if (n == 0) break;
+        total += static_cast<uint64_t>(n);
+        if (total > bound) {
+            if (message) *message = "part " + name + " inflates past its bound";
+            return ReadStatus::TooLarge;
+        }
+        if (!sink(buffer.data(), static_cast<size_t>(n))) break;
+    }
+    return ReadStatus::Ok;
+}
+
+}  // namespace automation::readers::xlsx

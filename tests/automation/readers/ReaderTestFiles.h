@@ -1,0 +1,46 @@
+// Files the reader tests write: a temporary folder, raw bytes, hand-built
+// zips and OLE2 compound files.
+#pragma once
+
+#include <QTemporaryDir>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace readertest {
+
+class TempFolder {
+public:
+    std::string path(const std::string &name) const { return dir_.filePath(QString::fromStdString(name)).toStdString(); }
+    bool ok() const { return dir_.isValid(); }
+
+private:
+    QTemporaryDir dir_;
+};
+
+bool writeBytes(const std::string &path, const std::string &bytes);
+std::string readBytes(const std::string &path);
+
+using ZipMember = std::pair<std::string, std::string>;  // name, content
+bool writeZip(const std::string &path, const std::vector<ZipMember> &members);
+
+// An OLE2 compound file with the given root streams (name, content).
+bool writeCompoundFile(const std::string &path, const std::vector<ZipMember> &streams);
+
+std::string fixture(const std::string &relative);
+
+// A minimal package around hand-written parts: the workbook part lists one
+// worksheet per entry of `sheets` (name, xml). `styles` and `strings` are
+// added when not empty; `workbookPr` goes inside <workbookPr .../>.
+struct HandPackage {
+    std::vector<ZipMember> sheets;
+    std::string styles;
+    std::string sharedStrings;
+    std::string theme;
+    std::string workbookPrAttributes;
+    std::string prefix;  // element prefix used throughout, e.g. "x:"
+};
+bool writeHandPackage(const std::string &path, const HandPackage &package);
+
+}  // namespace readertest

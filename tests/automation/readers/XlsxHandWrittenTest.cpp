@@ -1,0 +1,243 @@
+// SpreadsheetML as other producers write it: prefixes, missing addresses,
+// inline strings only, odd dimensions, ISO dates, theme colours.
+#include "ReaderTestFiles.h"
+
+#include "automation/readers/Readers.h"
+
+#include <gtest/gtest.h>
+
+using namespace automation;
+using namespace automation::readers;
+using model::CellType;
+using readertest::HandPackage;
+
+namespace {
+
+ReadResult readHand(const HandPackage &p) {
+    readertest::TempFolder folder;
+    const std::string path = folder.path("hand.xlsx");
+    if (!readertest::writeHandPackage(path, p)) return ReadResult::fail(ReadStatus::Unreadable, "test setup");
+    return readWorkbookFile(path);
+}
+
+TEST(XlsxHandWritten, PrefixedElementsWithoutAddressesAndInlineStringsOnly) {
+    HandPackage p;
+    p.prefix = "x:";
+    p.sheets.push_back({"Export",
+                        "<x:dimension ref=\"A1\"/><x:sheetData>"
+                        "<x:row><x:c t=\"inlineStr\"><x:is><x:t>id</x:t></x:is></x:c>"
+                        "<x:c t=\"inlineStr\"><x:is><x:t xml:space=\"preserve\"> name </x:t></x:is></x:c></x:row>"
+                        "<x:row><x:c><x:v>1</x:v></x:c><x:c t=\"inlineStr\"><x:is><x:r><x:t>Zh</x:t></x:r>"
+                        "<x:r><x:t>ang</x:t></x:r></x:is></x:c></x:row>"
+                        "<x:row r=\"5\"><x:c r=\"C5\"><x:v>3.25</x:v></x:c><x:c><x:v>4</x:v></x:c></x:row>"
+                        "<x:row><x:c t=\"b\"><x:v>0</x:v></x:c></x:row>"
+                        "</x:sheetData>"});
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    const model::WorkbookModel &wb = *r.workbook;
+    const model::Sheet &s = wb.sheet(0);
+    EXPECT_EQ(s.name, "Export");
+    EXPECT_EQ(wb.text(*s.findCell(1, 1)), "id");
+    EXPECT_EQ(wb.text(*s.findCell(1, 2)), " name ");
+    EXPECT_DOUBLE_EQ(s.findCell(2, 1)->number, 1);
+    EXPECT_EQ(wb.text(*s.findCell(2, 2)), "Zhang");
+    EXPECT_DOUBLE_EQ(s.findCell(5, 3)->number, 3.25);
+    EXPECT_DOUBLE_EQ(s.findCell(5, 4)->number, 4);  // follows C5
+    ASSERT_NE(s.findCell(6, 1), nullptr);           // follows row 5
+    EXPECT_EQ(s.findCell(6, 1)->type, CellType::Boolean);
+    EXPECT_FALSE(s.findCell(6, 1)->boolean);
+    model::CellArea used;
+    ASSERT_TRUE(s.usedArea(&used));  // the dimension said A1; the cells say otherwise
+    EXPECT_EQ(used, (model::CellArea{1, 1, 6, 4}));
+}
+
+TEST(XlsxHandWritten, ErrorsFormulaTextsAndRowsOutOfOrder) {
+    HandPackage p;
+    p.sheets.push_back({"S",
+                        "<sheetData>"
+                        "<row r=\"3\"><c r=\"A3\" t=\"e\"><f>1/0</f><v>#DIV/0!</v></c>"
+                        "<c r=\"B3\" t=\"e\"><v>#N/A</v></c></row>"
+                        "<row r=\"1\"><c r=\"A1\" t=\"str\"><f>\"x\"&amp;\"y\"</f><v>xy</v></c>"
+                        "<c r=\"B1\"><f>SUM(A9)</f></c>"
+                        "<c r=\"C1\" t=\"n\"><v> 12 </v></c></row>"
+                        "</sheetData>"});
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    const model::Sheet &s = r.workbook->sheet(0);
+    ASSERT_EQ(s.rows().size(), 2u);
+    EXPECT_EQ(s.rows()[0].index, 1u);  // kept in ascending order
+    EXPECT_EQ(s.findCell(3, 1)->type, CellType::Error);
+    EXPECT_EQ(s.findCell(3, 1)->error, model::CellError::Div0);
+    EXPECT_EQ(s.findCell(3, 2)->error, model::CellError::NA);
+    EXPECT_EQ(r.workbook->text(*s.findCell(1, 1)), "xy");
+    EXPECT_EQ(s.findCell(1, 2), nullptr);  // a formula without a cached value holds nothing
+    EXPECT_DOUBLE_EQ(s.findCell(1, 3)->number, 12);
+}
+
+TEST(XlsxHandWritten, DateSystemsAndIsoDateCells) {
+    struct Case {
+        const char *workbookPr;
+        bool date1904;
+        double serial;  // of 2024-03-01 12:00
+    } cases[] = {{"", false, 45352.5}, {"date1904=\"1\"", true, 45352.5 - 1462}, {"date1904=\"false\"", false, 45352.5}};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.workbookPr);
+        HandPackage p;
+        p.workbookPrAttributes = c.workbookPr;
+        p.sheets.push_back({"D", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"d\"><v>2024-03-01T12:00:00</v></c>"
+                                 "<c r=\"B1\" t=\"d\"><v>1900-01-01</v></c></row></sheetData>"});
+        ReadResult r = readHand(p);
+        ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+        EXPECT_EQ(r.workbook->date1904, c.date1904);
+        EXPECT_DOUBLE_EQ(r.workbook->sheet(0).findCell(1, 1)->number, c.serial);
+        const model::Cell *early = r.workbook->sheet(0).findCell(1, 2);
+        if (c.date1904) {
+            EXPECT_EQ(early->type, CellType::String);  // before the 1904 epoch: kept as written
+        } else {
+            EXPECT_DOUBLE_EQ(early->number, 1);
+        }
+    }
+}
+
+TEST(XlsxHandWritten, SharedStringsRichRunsPhoneticAndEscapes) {
+    HandPackage p;
+    p.sharedStrings =
+        "<si><t>plain</t></si>"
+        "<si><r><rPr><b/></rPr><t>bo</t></r><r><t>ld</t></r></si>"
+        "<si><t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh></si>"
+        "<si><t>a_x000D_b_x005F_x0041_</t></si>"
+        "<si><t>" + std::string(40000, 'z') + "</t></si>";
+    p.sheets.push_back({"S", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+                             "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" t=\"s\"><v>3</v></c>"
+                             "<c r=\"E1\" t=\"s\"><v>4</v></c></row></sheetData>"});
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    const model::WorkbookModel &wb = *r.workbook;
+    const model::Sheet &s = wb.sheet(0);
+    EXPECT_EQ(wb.text(*s.findCell(1, 1)), "plain");
+    EXPECT_EQ(wb.text(*s.findCell(1, 2)), "bold");
+    EXPECT_EQ(wb.text(*s.findCell(1, 3)), "東京");
+    EXPECT_EQ(wb.text(*s.findCell(1, 4)), "a\rb_x0041_");
+    EXPECT_EQ(wb.text(*s.findCell(1, 5)).size(), 32767u);
+}
+
+TEST(XlsxHandWritten, ThemeIndexedAndTintedColoursResolveToRgb) {
+    HandPackage p;
+    p.theme =
+        "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\"><a:themeElements>"
+        "<a:clrScheme name=\"t\"><a:dk1><a:sysClr val=\"windowText\" lastClr=\"000000\"/></a:dk1>"
+        "<a:lt1><a:sysClr val=\"window\" lastClr=\"FFFFFF\"/></a:lt1>"
+        "<a:dk2><a:srgbClr val=\"1F497D\"/></a:dk2><a:lt2><a:srgbClr val=\"EEECE1\"/></a:lt2>"
+        "<a:accent1><a:srgbClr val=\"102030\"/></a:accent1></a:clrScheme></a:themeElements></a:theme>";
+    p.styles =
+        "<fonts count=\"3\"><font><sz val=\"11\"/><color theme=\"1\"/><name val=\"Calibri\"/></font>"
+        "<font><color theme=\"4\"/></font><font><color indexed=\"10\"/></font></fonts>"
+        "<fills count=\"3\"><fill><patternFill patternType=\"none\"/></fill>"
+        "<fill><patternFill patternType=\"gray125\"/></fill>"
+        "<fill><patternFill patternType=\"solid\"><fgColor theme=\"0\" tint=\"-0.5\"/><bgColor indexed=\"64\"/></patternFill></fill>"
+        "</fills>"
+        "<borders count=\"1\"><border><left style=\"thick\"><color indexed=\"8\"/></left><right/><top/><bottom/><diagonal/></border></borders>"
+        "<cellXfs count=\"4\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
+        "<xf numFmtId=\"14\" fontId=\"1\" fillId=\"2\" borderId=\"0\"/>"
+        "<xf numFmtId=\"0\" fontId=\"2\" fillId=\"0\" borderId=\"0\"/>"
+        "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellXfs>"
+        "<colors><indexedColors>"
+        "<rgbColor rgb=\"FF000001\"/><rgbColor rgb=\"FF000002\"/><rgbColor rgb=\"FF000003\"/><rgbColor rgb=\"FF000004\"/>"
+        "<rgbColor rgb=\"FF000005\"/><rgbColor rgb=\"FF000006\"/><rgbColor rgb=\"FF000007\"/><rgbColor rgb=\"FF000008\"/>"
+        "<rgbColor rgb=\"FF000009\"/><rgbColor rgb=\"FF00000A\"/><rgbColor rgb=\"FFABCDEF\"/>"
+        "</indexedColors></colors>";
+    p.sheets.push_back({"S", "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c><c r=\"B1\" s=\"2\"><v>2</v></c>"
+                             "<c r=\"C1\" s=\"77\"><v>3</v></c></row></sheetData>"});
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    const model::WorkbookModel &wb = *r.workbook;
+    EXPECT_EQ(wb.styles().size(), 4u);  // one entry per cell format, numbering kept
+    const model::CellStyle &a1 = wb.styles().at(wb.sheet(0).findCell(1, 1)->style);
+    EXPECT_EQ(a1.font.color, model::rgb(0x102030));                 // accent1 of this theme
+    EXPECT_EQ(a1.fill.foreground, model::rgb(0x808080));            // white darkened by half
+    EXPECT_EQ(a1.fill.background, model::kAutoColor);               // system colour: automatic
+    EXPECT_FALSE(a1.numberFormat.empty());
+    EXPECT_NE(a1.numberFormat, "General");                          // built-in date format 14
+    const model::CellStyle &b1 = wb.styles().at(wb.sheet(0).findCell(1, 2)->style);
+    EXPECT_EQ(b1.font.color, model::rgb(0xABCDEF));                 // the file's own palette
+    EXPECT_EQ(wb.styles().defaultStyle().font.color, model::rgb(0x000000));
+    EXPECT_EQ(wb.styles().defaultStyle().border.left.style, 5);
+    EXPECT_EQ(wb.styles().defaultStyle().border.left.color, model::rgb(0x000009));
+    EXPECT_EQ(wb.sheet(0).findCell(1, 3)->style, 0u);                // unknown format index
+}
+
+TEST(XlsxHandWritten, AddressesBeyondTheSheetAreCorrupt) {
+    const char *bodies[] = {
+        "<sheetData><row r=\"1\"><c r=\"A1048577\"><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"A99999999999999999999999\"><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"ZZZZZZZZZZZZZZZZZZZZZZZZZZZZZ1\"><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1048577\"><c><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"-3\"><c><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"1A\"><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"XFD1\"><v>1</v></c><c><v>2</v></c></row></sheetData>",
+        "<sheetData><row r=\"1048576\"><c><v>1</v></c></row><row><c><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>",  // no shared strings
+        "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>",                     // unclosed
+    };
+    for (const char *body : bodies) {
+        SCOPED_TRACE(body);
+        HandPackage p;
+        p.sheets.push_back({"S", body});
+        ReadResult r = readHand(p);
+        EXPECT_EQ(r.status, ReadStatus::Corrupt) << r.message;
+        EXPECT_EQ(r.workbook, nullptr);
+    }
+}
+
+TEST(XlsxHandWritten, LastRowAndColumnAreAccepted) {
+    HandPackage p;
+    p.sheets.push_back({"S", "<sheetData><row r=\"1048576\"><c r=\"XFD1048576\"><v>9</v></c></row></sheetData>"
+                             "<mergeCells count=\"1\"><mergeCell ref=\"A1:B2\"/></mergeCells>"});
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    EXPECT_DOUBLE_EQ(r.workbook->sheet(0).findCell(1048576, 16384)->number, 9);
+    ASSERT_EQ(r.workbook->sheet(0).merges.size(), 1u);
+}
+
+TEST(XlsxHandWritten, DocumentTypeDeclarationsAreRefused) {
+    HandPackage p;
+    p.sheets.push_back({"S", "<sheetData/>"});
+    readertest::TempFolder folder;
+    const std::string path = folder.path("dtd.xlsx");
+    ASSERT_TRUE(readertest::writeHandPackage(path, p));
+    // Rewrite the sheet part with an entity expansion attempt.
+    std::vector<readertest::ZipMember> members = {
+        {"_rels/.rels",
+         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+         "Id=\"r\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+         "Target=\"xl/workbook.xml\"/></Relationships>"},
+        {"xl/workbook.xml",
+         "<!DOCTYPE w [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]>"
+         "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheets/></workbook>"}};
+    ASSERT_TRUE(readertest::writeZip(path, members));
+    ReadResult r = readWorkbookFile(path);
+    EXPECT_EQ(r.status, ReadStatus::Corrupt);
+    EXPECT_EQ(r.workbook, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(XlsxHandWritten, CommittedOtherProducerPackageReads) {
+    ReadResult r = readWorkbookFile(readertest::fixture("xlsx/other_producer.xlsx"));
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    ASSERT_EQ(r.workbook->sheetCount(), 1u);
+    const model::Sheet &s = r.workbook->sheet(0);
+    EXPECT_EQ(s.name, "导出");
+    EXPECT_EQ(r.workbook->text(*s.findCell(1, 3)), "数量");
+    EXPECT_EQ(r.workbook->text(*s.findCell(3, 2)), "垫片");
+    EXPECT_DOUBLE_EQ(s.findCell(2, 3)->number, 120);
+    EXPECT_DOUBLE_EQ(s.findCell(3, 3)->number, 75.5);
+    model::CellArea used;
+    ASSERT_TRUE(s.usedArea(&used));
+    EXPECT_EQ(used, (model::CellArea{1, 1, 3, 3}));
+}
+
+}  // namespace

@@ -1,0 +1,151 @@
+// The small pure parts of the .xlsx reader: references, escapes, paths, tints, dates.
+#include "automation/readers/xlsx/CellAddress.h"
+#include "automation/readers/xlsx/OoxmlText.h"
+#include "automation/readers/xlsx/Relationships.h"
+#include "automation/readers/xlsx/ThemeColors.h"
+#include "automation/readers/xlsx/WorksheetReader.h"
+
+#include <gtest/gtest.h>
+
+using namespace automation;
+using namespace automation::readers::xlsx;
+
+namespace {
+
+TEST(CellAddress, ParsesValidAndRejectsBadReferences) {
+    struct Case {
+        const char *text;
+        AddressParse result;
+        uint32_t row, column;
+    } cases[] = {
+        {"A1", AddressParse::Ok, 1, 1},
+        {"$B$7", AddressParse::Ok, 7, 2},
+        {"z26", AddressParse::Ok, 26, 26},
+        {"AA10", AddressParse::Ok, 10, 27},
+        {"XFD1048576", AddressParse::Ok, 1048576, 16384},
+        {"XFE1", AddressParse::OutOfRange, 0, 0},
+        {"A1048577", AddressParse::OutOfRange, 0, 0},
+        {"A0", AddressParse::OutOfRange, 0, 0},
+        {"A4294967297", AddressParse::OutOfRange, 0, 0},
+        {"AAAAAAAAAAAAAAAAAAAAAAAAAA1", AddressParse::OutOfRange, 0, 0},
+        {"", AddressParse::Malformed, 0, 0},
+        {"12", AddressParse::Malformed, 0, 0},
+        {"A", AddressParse::Malformed, 0, 0},
+        {"A1B", AddressParse::Malformed, 0, 0},
+        {"A 1", AddressParse::Malformed, 0, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        uint32_t row = 0, column = 0;
+        EXPECT_EQ(parseCellAddress(c.text, &row, &column), c.result);
+        if (c.result == AddressParse::Ok) {
+            EXPECT_EQ(row, c.row);
+            EXPECT_EQ(column, c.column);
+        }
+    }
+    model::CellArea area;
+    ASSERT_EQ(parseCellArea("C3:A1", &area), AddressParse::Ok);
+    EXPECT_EQ(area, (model::CellArea{1, 1, 3, 3}));
+    EXPECT_EQ(parseCellArea("A1:", &area), AddressParse::Malformed);
+}
+
+TEST(OoxmlText, EscapesDecodeAndCutsKeepWholeCharacters) {
+    struct Case {
+        std::string in, out;
+    } cases[] = {
+        {"no escapes", "no escapes"},
+        {"_x000A_", "\n"},
+        {"x_x0009_y", "x\ty"},
+        {"_x005F_x000A_", "_x000A_"},
+        {"_x00e9_", "\xC3\xA9"},
+        {"_xD83D__xDE00_", "\xF0\x9F\x98\x80"},  // a surrogate pair
+        {"_xD83D_", "\xEF\xBF\xBD"},             // a lone surrogate
+        {"_x12G4_", "_x12G4_"},
+        {"_x12", "_x12"},
+    };
+    for (Case &c : cases) {
+        std::string s = c.in;
+        decodeEscapes(s);
+        EXPECT_EQ(s, c.out) << c.in;
+    }
+    std::string emoji = "ab\xF0\x9F\x98\x80";  // 2 + 2 UTF-16 units
+    cutToUtf16Units(emoji, 3);
+    EXPECT_EQ(emoji, "ab");
+    std::string chinese = "中文字";
+    cutToUtf16Units(chinese, 2);
+    EXPECT_EQ(chinese, "中文");
+}
+
+TEST(Relationships, TargetsResolveAgainstTheSourceFolder) {
+    struct Case {
+        const char *source, *target, *resolved;
+    } cases[] = {
+        {"xl/workbook.xml", "worksheets/sheet1.xml", "xl/worksheets/sheet1.xml"},
+        {"xl/workbook.xml", "/xl/worksheets/s.xml", "xl/worksheets/s.xml"},
+        {"xl/workbook.xml", "../data/p.xml", "data/p.xml"},
+        {"xl/workbook.xml", "../../../../x.xml", "x.xml"},
+        {"", "xl/workbook.xml", "xl/workbook.xml"},
+        {"xl/workbook.xml", "./a/./b.xml", "xl/a/b.xml"},
+    };
+    for (const Case &c : cases) EXPECT_EQ(resolveTarget(c.source, c.target), c.resolved) << c.target;
+    EXPECT_EQ(relationshipsPartOf("xl/workbook.xml"), "xl/_rels/workbook.xml.rels");
+    EXPECT_EQ(relationshipsPartOf(""), "_rels/.rels");
+    EXPECT_TRUE(isRelationshipType("http://purl.oclc.org/ooxml/officeDocument/relationships/worksheet", "worksheet"));
+    EXPECT_FALSE(isRelationshipType("http://x/chartsheet", "sheet"));
+}
+
+TEST(ThemeColors, TintLightensAndDarkensLikeTheApplication) {
+    struct Case {
+        uint32_t rgb;
+        double tint;
+        uint32_t expected;
+    } cases[] = {
+        {0xFFFFFF, -0.5, 0x808080},
+        {0x000000, 0.5, 0x808080},
+        {0x4472C4, 0.0, 0x4472C4},
+        {0x4472C4, 0.7999816888943144, 0xDAE3F3},  // accent1, lighter 80%
+        {0x4472C4, -0.249977111117893, 0x2F5597},  // accent1, darker 25%
+        {0xFF0000, 1.0, 0xFFFFFF},
+        {0xFF0000, -1.0, 0x000000},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.tint);
+        const model::Color got = applyTint(model::rgb(c.rgb), c.tint);
+        // The application rounds on a 0-255 lightness scale: allow one step.
+        for (int shift : {16, 8, 0}) {
+            const int g = static_cast<int>((got >> shift) & 0xFF), e = static_cast<int>((c.expected >> shift) & 0xFF);
+            EXPECT_LE(std::abs(g - e), 1) << std::hex << got;
+        }
+    }
+    EXPECT_EQ(applyTint(model::kAutoColor, 0.5), model::kAutoColor);
+}
+
+TEST(IsoDates, SerialNumbersInBothSystems) {
+    struct Case {
+        const char *text;
+        bool date1904;
+        bool ok;
+        double serial;
+    } cases[] = {
+        {"1900-01-01", false, true, 1},
+        {"1900-02-28", false, true, 59},
+        {"1900-03-01", false, true, 61},
+        {"2024-03-01T06:00:00Z", false, true, 45352.25},
+        {"2024-03-01T06:00", false, true, 45352.25},
+        {"1904-01-02", true, true, 1},
+        {"2024-13-01", false, false, 0},
+        {"2024-03-01T25:00:00", false, false, 0},
+        {"yesterday", false, false, 0},
+        {"1899-12-01", false, false, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        double serial = -1;
+        EXPECT_EQ(isoDateToSerial(c.text, c.date1904, &serial), c.ok);
+        if (c.ok) {
+            EXPECT_DOUBLE_EQ(serial, c.serial);
+        }
+    }
+}
+
+}  // namespace
