@@ -1,5 +1,7 @@
 #include "automation/model/Sheet.h"
 
+#include "automation/model/Limits.h"
+
 #include <algorithm>
 
 namespace automation::model {
@@ -45,7 +47,7 @@ Cell &Sheet::setCell(uint32_t row, const Cell &cell) {
     auto it = std::lower_bound(r.cells.begin(), r.cells.end(), cell.column, cellLess);
     if (it != r.cells.end() && it->column == cell.column) {
         // A cell that loses its value and format may shrink the used area.
-        if (it->isUsed() && !cell.isUsed()) boundsStale_ = true;
+        if (it->isUsed() && !cell.isUsed()) noteUnused(row, cell.column);
         *it = cell;
         return *it;
     }
@@ -63,6 +65,13 @@ void Sheet::noteUsed(uint32_t row, uint32_t column) {
     bounds_.lastRow = std::max(bounds_.lastRow, row);
     bounds_.firstColumn = std::min(bounds_.firstColumn, column);
     bounds_.lastColumn = std::max(bounds_.lastColumn, column);
+}
+
+void Sheet::noteUnused(uint32_t row, uint32_t column) {
+    if (!hasBounds_ || boundsStale_) return;
+    if (row == bounds_.firstRow || row == bounds_.lastRow || column == bounds_.firstColumn ||
+        column == bounds_.lastColumn)
+        boundsStale_ = true;
 }
 
 bool Sheet::usedArea(CellArea *area) const {
@@ -95,14 +104,15 @@ bool Sheet::clearValue(uint32_t row, uint32_t column) {
     if (it == rit->cells.end() || it->column != column || !it->hasValue()) return false;
     const uint32_t style = it->style;
     *it = Cell::makeEmpty(column, style);
-    if (style == 0) boundsStale_ = true;
+    if (style == 0) noteUnused(row, column);
     ++version_;
     return true;
 }
 
 void Sheet::clearArea(const CellArea &area) {
     auto first = std::lower_bound(rows_.begin(), rows_.end(), area.firstRow, rowLess);
-    bool wholeRows = area.firstColumn <= 1 && area.lastColumn >= UINT32_MAX / 2;
+    // A block spanning every column takes the rows' own formats with it.
+    const bool wholeRows = area.firstColumn <= 1 && area.lastColumn >= kMaxColumns;
     auto it = first;
     for (; it != rows_.end() && it->index <= area.lastRow; ++it) {
         auto &cells = it->cells;
@@ -126,15 +136,48 @@ void Sheet::clearArea(const CellArea &area) {
 
 void Sheet::replaceRow(uint32_t row, const Row &source) {
     Row &r = rowForWrite(row);
-    const bool hadCells = !r.cells.empty();
+    for (const Cell &c : r.cells)
+        if (c.isUsed()) noteUnused(row, c.column);
     r.cells = source.cells;
     r.height = source.height;
     r.style = source.style;
     r.hidden = source.hidden;
-    if (hadCells) boundsStale_ = true;
     for (const Cell &c : r.cells)
         if (c.isUsed()) noteUsed(row, c.column);
     ++version_;
+}
+
+Sheet Sheet::clearedCopy(const CellArea &area) const {
+    Sheet out;
+    out.name = name;
+    out.uid = uid;
+    out.columns = columns;
+    out.merges = merges;
+    out.defaultRowHeight = defaultRowHeight;
+    out.defaultColumnWidth = defaultColumnWidth;
+    out.hidden = hidden;
+    const bool wholeRows = area.firstColumn <= 1 && area.lastColumn >= kMaxColumns;
+    out.rows_.reserve(rows_.size());
+    for (const Row &r : rows_) {
+        if (r.index < area.firstRow || r.index > area.lastRow) {
+            out.rows_.push_back(r);
+            continue;
+        }
+        Row kept;
+        kept.index = r.index;
+        if (!wholeRows) {
+            kept.height = r.height;
+            kept.style = r.style;
+            kept.hidden = r.hidden;
+        }
+        for (const Cell &c : r.cells)
+            if (c.column < area.firstColumn || c.column > area.lastColumn) kept.cells.push_back(c);
+        if (!kept.cells.empty() || kept.hasFormat()) out.rows_.push_back(std::move(kept));
+    }
+    out.removeMergesIn(area);
+    out.boundsStale_ = true;
+    out.version_ = version_ + 1;
+    return out;
 }
 
 void Sheet::removeMergesIn(const CellArea &area) {

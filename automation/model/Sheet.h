@@ -22,7 +22,7 @@ struct Row {
 
 struct ColumnInfo {
     uint32_t first = 1, last = 1;  // 1-based, inclusive
-    double width = -1.0;           // characters; < 0: default width
+    double width = -1.0;           // as .xlsx stores it (characters plus padding); < 0: default
     uint32_t style = 0;
     bool hidden = false;
 };
@@ -75,11 +75,16 @@ public:
     // Replaces a whole row (cells, height, format, hidden) by `source` under another index.
     void replaceRow(uint32_t row, const Row &source);
     void removeMergesIn(const CellArea &area);
+    // This sheet with the block cleared as clearArea() would, built without
+    // copying what the block loses (cheap when a shared sheet is emptied).
+    Sheet clearedCopy(const CellArea &area) const;
 
     size_t cellCount() const;
 
 private:
     void noteUsed(uint32_t row, uint32_t column);
+    // A used cell that goes away shrinks the used area only from its edge.
+    void noteUnused(uint32_t row, uint32_t column);
     std::vector<Row> rows_;
     mutable CellArea bounds_{};
     mutable bool hasBounds_ = false;

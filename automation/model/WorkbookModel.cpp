@@ -26,6 +26,15 @@ void WorkbookModel::removeSheet(size_t index) {
     if (index < sheets_.size()) sheets_.erase(sheets_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
+void WorkbookModel::clearSheetArea(size_t index, const CellArea &area) {
+    if (index >= sheets_.size()) return;
+    auto &p = sheets_[index];
+    if (p.use_count() > 1)
+        p = std::make_shared<Sheet>(p->clearedCopy(area));
+    else
+        p->clearArea(area);
+}
+
 int WorkbookModel::sheetIndex(const std::string &name) const {
     for (size_t i = 0; i < sheets_.size(); ++i)
         if (sheets_[i]->name == name) return static_cast<int>(i);

@@ -32,6 +32,8 @@ public:
     Sheet &insertSheet(size_t index, std::string name);
     Sheet &appendSheet(std::string name) { return insertSheet(sheets_.size(), std::move(name)); }
     void removeSheet(size_t index);
+    // Sheet::clearArea on a sheet, without first copying a shared sheet whole.
+    void clearSheetArea(size_t index, const CellArea &area);
     // Index of the sheet with this exact name, or -1.
     int sheetIndex(const std::string &name) const;
     // Index of the sheet with this uid, or -1.

@@ -1,0 +1,158 @@
+#include "automation/native/CellSearch.h"
+
+#include "automation/Automation.h"
+#include "automation/search/FindPattern.h"
+
+#include <algorithm>
+
+namespace automation::native {
+
+namespace {
+// Every character that a number in the General format can show (folded).
+constexpr char16_t kGeneralNumberAlphabet[] = u"0123456789.-+e";
+
+struct Grid {
+    model::CellArea area;
+    uint64_t width = 1;
+    uint64_t count = 1;
+
+    explicit Grid(const model::CellArea &a) : area(a) {
+        width = uint64_t(a.lastColumn) - a.firstColumn + 1;
+        count = (uint64_t(a.lastRow) - a.firstRow + 1) * width;
+    }
+    uint64_t indexOf(uint32_t row, uint32_t column) const {
+        return uint64_t(row - area.firstRow) * width + (column - area.firstColumn);
+    }
+    CellPosition positionOf(uint64_t index) const {
+        return CellPosition{static_cast<uint32_t>(area.firstRow + index / width),
+                            static_cast<uint32_t>(area.firstColumn + index % width)};
+    }
+};
+
+class Matcher {
+public:
+    Matcher(WorkbookState &state, const FindQuery &query)
+        : state_(state), pattern_(query.what, query.lookAt != kLookAtPart),
+          generalNumbersPossible_(pattern_.literalsWithin(kGeneralNumberAlphabet)) {}
+
+    bool operator()(const model::Cell &cell) {
+        if (!cell.hasValue()) return false;
+        // Most searches are for words, which no plain number can show.
+        if (!generalNumbersPossible_ && state_.display.isGeneralNumber(state_.model, cell)) return false;
+        return pattern_.matches(state_.display.folded(state_.model, cell));
+    }
+    bool isEmpty() const { return pattern_.isEmpty(); }
+
+private:
+    WorkbookState &state_;
+    search::FindPattern pattern_;
+    bool generalNumbersPossible_;
+};
+
+// The first match among the cells with grid indexes first..last (inclusive, first <= last).
+bool scanSpan(const model::Sheet &sheet, const Grid &grid, uint64_t first, uint64_t last, Matcher &match,
+              uint64_t *foundIndex) {
+    const CellPosition from = grid.positionOf(first), to = grid.positionOf(last);
+    const auto &rows = sheet.rows();
+    auto rit = std::lower_bound(rows.begin(), rows.end(), from.row,
+                                [](const model::Row &r, uint32_t index) { return r.index < index; });
+    for (; rit != rows.end() && rit->index <= to.row; ++rit) {
+        const uint32_t c0 = rit->index == from.row ? from.column : grid.area.firstColumn;
+        const uint32_t c1 = rit->index == to.row ? to.column : grid.area.lastColumn;
+        auto cit = std::lower_bound(rit->cells.begin(), rit->cells.end(), c0,
+                                    [](const model::Cell &c, uint32_t column) { return c.column < column; });
+        for (; cit != rit->cells.end() && cit->column <= c1; ++cit) {
+            if (match(*cit)) {
+                *foundIndex = grid.indexOf(rit->index, cit->column);
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The first match at steps `fromStep`.. of the round that starts at `start`.
+bool scanRound(const model::Sheet &sheet, const Grid &grid, uint64_t start, uint64_t fromStep, Matcher &match,
+               uint64_t *foundStep) {
+    if (fromStep >= grid.count) return false;
+    const uint64_t first = start + fromStep;
+    uint64_t index = 0;
+    if (first < grid.count) {
+        if (scanSpan(sheet, grid, first, grid.count - 1, match, &index)) {
+            *foundStep = index - start;
+            return true;
+        }
+        if (start > 0 && scanSpan(sheet, grid, 0, start - 1, match, &index)) {
+            *foundStep = index + grid.count - start;
+            return true;
+        }
+        return false;
+    }
+    if (scanSpan(sheet, grid, first - grid.count, start - 1, match, &index)) {
+        *foundStep = index + grid.count - start;
+        return true;
+    }
+    return false;
+}
+}  // namespace
+
+bool findCell(WorkbookState &state, int sheetIndex, const FindQuery &query, CellPosition *found) {
+    if (sheetIndex < 0 || static_cast<size_t>(sheetIndex) >= state.model.sheetCount()) return false;
+    const model::Sheet &sheet = state.model.sheet(static_cast<size_t>(sheetIndex));
+    const Grid grid(query.range);
+    const bool inside = query.afterInside && query.range.contains(query.afterRow, query.afterColumn);
+    const uint64_t afterIndex = inside ? grid.indexOf(query.afterRow, query.afterColumn) : 0;
+
+    SearchCursor &cursor = state.cursors[sheet.uid];
+    uint64_t fromStep = 0;
+    if (cursor.resumable && cursor.version == sheet.version() &&
+        cursor.sameQuestion(query.what, query.lookAt, query.range, inside, afterIndex)) {
+        if (cursor.exhausted) return false;
+        fromStep = cursor.nextStep;
+    } else {
+        cursor = SearchCursor{};
+        cursor.what = query.what;
+        cursor.lookAt = query.lookAt;
+        cursor.range = query.range;
+        cursor.afterInside = inside;
+        cursor.afterIndex = afterIndex;
+        // The cell after `after` comes first and `after` itself last.
+        cursor.startIndex = inside ? (afterIndex + 1) % grid.count : 0;
+    }
+
+    Matcher match(state, query);
+    uint64_t step = 0;
+    const bool hit = !match.isEmpty() && scanRound(sheet, grid, cursor.startIndex, fromStep, match, &step);
+    cursor.version = sheet.version();
+    if (!hit) {
+        // Nothing matches until the sheet changes.
+        cursor.exhausted = true;
+        cursor.hasHit = false;
+        cursor.resumable = true;
+        return false;
+    }
+    const CellPosition position = grid.positionOf((cursor.startIndex + step) % grid.count);
+    cursor.nextStep = step + 1;
+    cursor.exhausted = cursor.nextStep >= grid.count;
+    cursor.hitRow = position.row;
+    cursor.hitColumn = position.column;
+    cursor.hasHit = true;
+    // Until the found cell is emptied, asking again must give it again.
+    cursor.resumable = false;
+    *found = position;
+    return true;
+}
+
+void noteCellEmptied(WorkbookState &state, uint32_t sheetUid, uint32_t row, uint32_t column,
+                     uint64_t versionBefore, uint64_t versionAfter) {
+    auto it = state.cursors.find(sheetUid);
+    if (it == state.cursors.end()) return;
+    SearchCursor &cursor = it->second;
+    if (cursor.hasHit && !cursor.resumable && cursor.version == versionBefore && cursor.hitRow == row &&
+        cursor.hitColumn == column) {
+        cursor.version = versionAfter;
+        cursor.resumable = true;
+    }
+}
+
+}  // namespace automation::native

@@ -1,0 +1,125 @@
+#include "automation/native/DisplayText.h"
+
+#include "automation/native/WorkbookCache.h"
+#include "automation/numfmt/NumberFormat.h"
+#include "automation/search/TextFold.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace automation::native {
+
+namespace {
+// Bounds the memo of rendered numbers; past it the memo starts afresh.
+constexpr size_t kMaxMemoEntries = size_t(1) << 20;
+constexpr char kTextFormat[] = "@";
+
+// Whole numbers this small show in the General format as their plain digits.
+constexpr double kPlainIntegerLimit = 1e10;
+
+bool plainInteger(double v, std::u16string *out) {
+    if (!(std::fabs(v) < kPlainIntegerLimit) || v != std::floor(v)) return false;
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<long long>(v));
+    out->assign(buffer, result.ptr);
+    return true;
+}
+
+uint64_t bitsOf(double v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+}  // namespace
+
+bool isGeneralFormat(const std::string &formatCode) {
+    return formatCode.empty() || QString::fromStdString(formatCode).compare(QLatin1String("General"), Qt::CaseInsensitive) == 0;
+}
+
+std::string displayText(const model::WorkbookModel &workbook, const model::Cell &cell) {
+    const std::string &code = workbook.styles().at(cell.style).numberFormat;
+    switch (cell.type) {
+    case model::CellType::Empty: return {};
+    case model::CellType::Number: return numfmt::formatNumber(cell.number, code, workbook.date1904);
+    case model::CellType::String: {
+        const std::string &text = workbook.text(cell);
+        if (isGeneralFormat(code) || code == kTextFormat) return text;
+        return numfmt::formatText(text, code);
+    }
+    case model::CellType::Boolean: return cell.boolean ? "TRUE" : "FALSE";
+    case model::CellType::Error: return model::errorText(cell.error);
+    }
+    return {};
+}
+
+void DisplayTextCache::attachShared(std::shared_ptr<const CachedWorkbook> shared) {
+    shared_ = std::move(shared);
+    sharedCount_ = shared_ ? shared_->model().strings().size() : 0;
+    local_.clear();
+    localBuilt_.clear();
+}
+
+DisplayTextCache::StyleKind DisplayTextCache::kindOf(const model::WorkbookModel &workbook, uint32_t style) {
+    if (style >= styleKinds_.size()) styleKinds_.resize(std::max<size_t>(style + 1, workbook.styles().size()), StyleKind::Unknown);
+    StyleKind &kind = styleKinds_[style];
+    if (kind == StyleKind::Unknown) {
+        const std::string &code = workbook.styles().at(style).numberFormat;
+        kind = isGeneralFormat(code) ? StyleKind::General : code == kTextFormat ? StyleKind::Text : StyleKind::Other;
+    }
+    return kind;
+}
+
+bool DisplayTextCache::isGeneralNumber(const model::WorkbookModel &workbook, const model::Cell &cell) {
+    return cell.type == model::CellType::Number && kindOf(workbook, cell.style) == StyleKind::General;
+}
+
+const std::u16string &DisplayTextCache::foldedString(const model::WorkbookModel &workbook, uint32_t id) {
+    if (id < sharedCount_) return shared_->foldedStrings().texts[id];
+    const size_t slot = id - sharedCount_;
+    if (slot >= local_.size()) {
+        local_.resize(slot + 1);
+        localBuilt_.resize(slot + 1, 0);
+    }
+    if (!localBuilt_[slot]) {
+        local_[slot] = search::foldText(workbook.strings().at(id));
+        localBuilt_[slot] = 1;
+    }
+    return local_[slot];
+}
+
+const std::u16string &DisplayTextCache::folded(const model::WorkbookModel &workbook, const model::Cell &cell) {
+    static const std::u16string kTrue = u"true", kFalse = u"false", kNone;
+    switch (cell.type) {
+    case model::CellType::Empty: return kNone;
+    case model::CellType::Boolean: return cell.boolean ? kTrue : kFalse;
+    case model::CellType::Error:
+        scratch_ = search::foldText(std::string_view(model::errorText(cell.error)));
+        return scratch_;
+    case model::CellType::String: {
+        const StyleKind kind = kindOf(workbook, cell.style);
+        if (kind != StyleKind::Other) return foldedString(workbook, cell.stringId);
+        const Key key{cell.stringId, cell.style};
+        auto it = formattedTexts_.find(key);
+        if (it != formattedTexts_.end()) return it->second;
+        if (formattedTexts_.size() >= kMaxMemoEntries) formattedTexts_.clear();
+        return formattedTexts_.emplace(key, search::foldText(displayText(workbook, cell))).first->second;
+    }
+    case model::CellType::Number: {
+        // The General format renders faster than a memo could look it up.
+        if (kindOf(workbook, cell.style) == StyleKind::General) {
+            if (!plainInteger(cell.number, &scratch_))
+                scratch_ = search::foldText(std::string_view(numfmt::formatGeneral(cell.number)));
+            return scratch_;
+        }
+        const Key key{bitsOf(cell.number), cell.style};
+        auto it = numbers_.find(key);
+        if (it != numbers_.end()) return it->second;
+        if (numbers_.size() >= kMaxMemoEntries) numbers_.clear();
+        return numbers_.emplace(key, search::foldText(displayText(workbook, cell))).first->second;
+    }
+    }
+    return kNone;
+}
+
+}  // namespace automation::native

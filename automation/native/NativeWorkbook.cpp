@@ -1,0 +1,57 @@
+#include "automation/native/NativeWorkbook.h"
+
+#include "automation/native/NativeSheets.h"
+#include "automation/writers/Writers.h"
+
+#include <QFile>
+
+namespace automation::native {
+
+namespace {
+SaveResult fromWrite(const writers::WriteResult &written) {
+    SaveResult result;
+    result.ok = written.ok;
+    if (!written.ok) result.error = QString::fromStdString(written.error);
+    return result;
+}
+
+SaveResult failure(const QString &why) {
+    SaveResult result;
+    result.error = why;
+    return result;
+}
+}  // namespace
+
+NativeWorkbook::NativeWorkbook(std::weak_ptr<ApplicationState> application, std::weak_ptr<WorkbookState> workbook)
+    : application_(std::move(application)), workbook_(std::move(workbook)) {}
+
+std::unique_ptr<Sheets> NativeWorkbook::sheets() {
+    if (workbook_.expired()) return nullptr;
+    return std::make_unique<NativeSheets>(workbook_);
+}
+
+SaveResult NativeWorkbook::saveAs(const QString &path) {
+    auto state = workbook_.lock();
+    if (!state) return failure(QStringLiteral("the workbook is closed"));
+    if (path.isEmpty()) return failure(QStringLiteral("no file name"));
+    return fromWrite(writers::writeXlsx(state->model, QFile::encodeName(path).toStdString()));
+}
+
+SaveResult NativeWorkbook::saveAs(const QString &path, int fileFormat) {
+    if (fileFormat != kFileFormatCsv) return saveAs(path);
+    auto state = workbook_.lock();
+    if (!state) return failure(QStringLiteral("the workbook is closed"));
+    if (path.isEmpty()) return failure(QStringLiteral("no file name"));
+    // CSV holds one sheet: the active one, as the spreadsheet applications save it.
+    return fromWrite(writers::writeCsv(state->model, static_cast<size_t>(state->activeSheetIndex()),
+                                       QFile::encodeName(path).toStdString()));
+}
+
+void NativeWorkbook::close(bool saveChanges) {
+    Q_UNUSED(saveChanges);
+    auto app = application_.lock();
+    auto state = workbook_.lock();
+    if (app && state) app->close(state.get());
+}
+
+}  // namespace automation::native

@@ -1,0 +1,37 @@
+#include "automation/native/NativeWorkbooks.h"
+
+#include "automation/native/NativeWorkbook.h"
+#include "automation/native/WorkbookCache.h"
+
+namespace automation::native {
+
+namespace {
+constexpr char kFirstSheetName[] = "Sheet1";
+}  // namespace
+
+NativeWorkbooks::NativeWorkbooks(std::weak_ptr<ApplicationState> application)
+    : application_(std::move(application)) {}
+
+bool NativeWorkbooks::add() {
+    auto app = application_.lock();
+    if (!app) return false;
+    model::WorkbookModel blank;
+    blank.appendSheet(kFirstSheetName);
+    app->newWorkbook(std::move(blank));
+    return true;
+}
+
+std::unique_ptr<Workbook> NativeWorkbooks::open(const QString &path) {
+    auto app = application_.lock();
+    if (!app || !app->cache || path.isEmpty()) return nullptr;
+    std::shared_ptr<const CachedWorkbook> parsed = app->cache->load(path);
+    // A workbook without sheets is nothing the application could show.
+    if (!parsed || parsed->model().sheetCount() == 0) return nullptr;
+    // A copy-on-write view: what this opening changes stays with it.
+    auto state = app->newWorkbook(parsed->model());
+    state->origin = parsed;
+    state->display.attachShared(parsed);
+    return std::make_unique<NativeWorkbook>(application_, state);
+}
+
+}  // namespace automation::native

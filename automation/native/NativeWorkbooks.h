@@ -1,0 +1,22 @@
+// The workbooks collection of the native backend.
+#pragma once
+
+#include "automation/Automation.h"
+#include "automation/native/WorkbookState.h"
+
+#include <memory>
+
+namespace automation::native {
+
+class NativeWorkbooks : public Workbooks {
+public:
+    explicit NativeWorkbooks(std::weak_ptr<ApplicationState> application);
+
+    bool add() override;
+    std::unique_ptr<Workbook> open(const QString &path) override;
+
+private:
+    std::weak_ptr<ApplicationState> application_;
+};
+
+}  // namespace automation::native

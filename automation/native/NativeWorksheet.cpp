@@ -1,0 +1,82 @@
+#include "automation/native/NativeWorksheet.h"
+
+#include "automation/model/Limits.h"
+#include "automation/native/NativeRange.h"
+
+#include <algorithm>
+
+namespace automation::native {
+
+namespace {
+bool validRow(int row) { return row >= 1 && static_cast<uint32_t>(row) <= model::kMaxRows; }
+bool validColumn(int column) { return column >= 1 && static_cast<uint32_t>(column) <= model::kMaxColumns; }
+}  // namespace
+
+NativeWorksheet::NativeWorksheet(std::weak_ptr<WorkbookState> workbook, uint32_t uid)
+    : workbook_(std::move(workbook)), uid_(uid) {}
+
+std::shared_ptr<WorkbookState> NativeWorksheet::resolve(int *sheetIndex) const {
+    auto state = workbook_.lock();
+    if (!state) return nullptr;
+    *sheetIndex = state->sheetIndex(uid_);
+    return *sheetIndex >= 0 ? state : nullptr;
+}
+
+std::unique_ptr<Range> NativeWorksheet::block(uint32_t firstRow, uint32_t firstColumn, uint32_t lastRow,
+                                              uint32_t lastColumn) {
+    int index = 0;
+    if (!resolve(&index)) return nullptr;
+    return std::make_unique<NativeRange>(workbook_, uid_, model::CellArea{firstRow, firstColumn, lastRow, lastColumn});
+}
+
+QString NativeWorksheet::name() const {
+    int index = 0;
+    auto state = resolve(&index);
+    return state ? QString::fromStdString(state->model.sheet(static_cast<size_t>(index)).name) : QString();
+}
+
+std::unique_ptr<Range> NativeWorksheet::usedRange() {
+    int index = 0;
+    auto state = resolve(&index);
+    if (!state) return nullptr;
+    model::CellArea area;
+    // A sheet with nothing in it reports A1, as the spreadsheet applications do.
+    if (!state->model.sheet(static_cast<size_t>(index)).usedArea(&area)) area = model::CellArea{1, 1, 1, 1};
+    return block(area.firstRow, area.firstColumn, area.lastRow, area.lastColumn);
+}
+
+std::unique_ptr<Range> NativeWorksheet::cells(int row, int column) {
+    if (!validRow(row) || !validColumn(column)) return nullptr;
+    const auto r = static_cast<uint32_t>(row), c = static_cast<uint32_t>(column);
+    return block(r, c, r, c);
+}
+
+std::unique_ptr<Range> NativeWorksheet::rows(int row) {
+    if (!validRow(row)) return nullptr;
+    const auto r = static_cast<uint32_t>(row);
+    return block(r, 1, r, model::kMaxColumns);
+}
+
+std::unique_ptr<Range> NativeWorksheet::columns(int column) {
+    if (!validColumn(column)) return nullptr;
+    const auto c = static_cast<uint32_t>(column);
+    return block(1, c, model::kMaxRows, c);
+}
+
+bool NativeWorksheet::remove() {
+    int index = 0;
+    auto state = resolve(&index);
+    // A workbook always keeps at least one sheet.
+    if (!state || state->model.sheetCount() <= 1) return false;
+    const bool wasActive = state->activeSheetIndex() == index;
+    state->model.removeSheet(static_cast<size_t>(index));
+    state->cursors.erase(uid_);
+    if (wasActive) {
+        // The neighbour that moves into its place, or the one before when it was last.
+        const size_t next = std::min(static_cast<size_t>(index), state->model.sheetCount() - 1);
+        state->activeSheetUid = state->model.sheet(next).uid;
+    }
+    return true;
+}
+
+}  // namespace automation::native

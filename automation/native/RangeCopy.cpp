@@ -1,0 +1,206 @@
+#include "automation/native/RangeCopy.h"
+
+#include "automation/model/Limits.h"
+
+#include <algorithm>
+
+namespace automation::native {
+
+namespace {
+constexpr uint32_t kUnmapped = UINT32_MAX;
+
+// Re-enters source ids in the destination, remembering each answer so that a
+// style is hashed once per source workbook, not once per copied cell.
+class IdRemapper {
+public:
+    IdRemapper(WorkbookState &source, WorkbookState &dest)
+        : source_(source), dest_(dest), same_(&source == &dest),
+          table_(same_ ? nullptr : &dest.remapFrom(source.serial)) {}
+
+    model::Cell cell(model::Cell c) {
+        if (same_) return c;
+        c.style = style(c.style);
+        if (c.type == model::CellType::String) c.stringId = string(c.stringId);
+        return c;
+    }
+    uint32_t style(uint32_t id) {
+        // Style 0 is each workbook's own default format, as a paste adopts the target's.
+        if (same_ || id == 0) return id;
+        auto &map = table_->styles;
+        if (id >= map.size()) map.resize(id + 1, kUnmapped);
+        if (map[id] == kUnmapped) map[id] = dest_.model.mutableStyles().intern(source_.model.styles().at(id));
+        return map[id];
+    }
+
+private:
+    uint32_t string(uint32_t id) {
+        auto &map = table_->strings;
+        if (id >= map.size()) map.resize(id + 1, kUnmapped);
+        if (map[id] == kUnmapped) map[id] = dest_.model.mutableStrings().intern(source_.model.strings().at(id));
+        return map[id];
+    }
+
+    WorkbookState &source_;
+    WorkbookState &dest_;
+    bool same_;
+    RemapTable *table_;
+};
+
+bool fits(const model::CellArea &area, uint32_t destRow, uint32_t destColumn) {
+    const uint64_t lastRow = uint64_t(destRow) + (area.lastRow - area.firstRow);
+    const uint64_t lastColumn = uint64_t(destColumn) + (area.lastColumn - area.firstColumn);
+    return destRow >= 1 && destColumn >= 1 && lastRow <= model::kMaxRows && lastColumn <= model::kMaxColumns;
+}
+
+// Merged blocks lying wholly inside `area`, moved by the copy's offset.
+std::vector<model::CellArea> movedMerges(const model::Sheet &sheet, const model::CellArea &area, int64_t dRow,
+                                         int64_t dColumn) {
+    std::vector<model::CellArea> out;
+    for (const model::CellArea &m : sheet.merges) {
+        if (!area.contains(m.firstRow, m.firstColumn) || !area.contains(m.lastRow, m.lastColumn)) continue;
+        out.push_back(model::CellArea{static_cast<uint32_t>(m.firstRow + dRow),
+                                      static_cast<uint32_t>(m.firstColumn + dColumn),
+                                      static_cast<uint32_t>(m.lastRow + dRow),
+                                      static_cast<uint32_t>(m.lastColumn + dColumn)});
+    }
+    return out;
+}
+
+// The width and format of each column of `first`..`last`, as the source has them.
+std::vector<std::pair<uint32_t, model::ColumnInfo>> columnInfos(const model::Sheet &sheet, uint32_t first,
+                                                                uint32_t last) {
+    std::vector<std::pair<uint32_t, model::ColumnInfo>> out;
+    for (const model::ColumnInfo &info : sheet.columns)
+        for (uint32_t c = std::max(first, info.first); c <= std::min(last, info.last); ++c) out.emplace_back(c, info);
+    return out;
+}
+
+// Gives `column` its own entry (or none), splitting entries that span it.
+void setColumnInfo(model::Sheet &sheet, uint32_t column, const model::ColumnInfo *info) {
+    std::vector<model::ColumnInfo> result;
+    result.reserve(sheet.columns.size() + 2);
+    for (const model::ColumnInfo &c : sheet.columns) {
+        if (column < c.first || column > c.last) {
+            result.push_back(c);
+            continue;
+        }
+        if (c.first < column) {
+            model::ColumnInfo left = c;
+            left.last = column - 1;
+            result.push_back(left);
+        }
+        if (c.last > column) {
+            model::ColumnInfo right = c;
+            right.first = column + 1;
+            result.push_back(right);
+        }
+    }
+    if (info) {
+        model::ColumnInfo own = *info;
+        own.first = own.last = column;
+        result.push_back(own);
+    }
+    std::sort(result.begin(), result.end(),
+              [](const model::ColumnInfo &a, const model::ColumnInfo &b) { return a.first < b.first; });
+    sheet.columns = std::move(result);
+}
+
+struct PendingRow {
+    uint32_t sourceIndex = 0;
+    model::Row row;
+    bool present = false;
+};
+}  // namespace
+
+bool copyArea(WorkbookState &source, uint32_t sourceSheetUid, const model::CellArea &area, WorkbookState &dest,
+              uint32_t destSheetUid, uint32_t destRow, uint32_t destColumn) {
+    const int si = source.sheetIndex(sourceSheetUid);
+    const int di = dest.sheetIndex(destSheetUid);
+    if (si < 0 || di < 0 || !fits(area, destRow, destColumn)) return false;
+    const bool wholeRows = area.firstColumn == 1 && area.lastColumn == model::kMaxColumns;
+    const bool wholeColumns = area.firstRow == 1 && area.lastRow == model::kMaxRows;
+    if (wholeRows && destColumn != 1) return false;
+    if (wholeColumns && destRow != 1) return false;
+
+    const int64_t dRow = int64_t(destRow) - area.firstRow;
+    const int64_t dColumn = int64_t(destColumn) - area.firstColumn;
+    const model::CellArea destArea{destRow, destColumn, static_cast<uint32_t>(area.lastRow + dRow),
+                                   static_cast<uint32_t>(area.lastColumn + dColumn)};
+
+    // Gather first: source and destination may be the same sheet.
+    IdRemapper remap(source, dest);
+    const model::Sheet &from = source.model.sheet(static_cast<size_t>(si));
+    std::vector<model::CellArea> merges = movedMerges(from, area, dRow, dColumn);
+    std::vector<std::pair<uint32_t, model::ColumnInfo>> widths;
+    if (wholeColumns && !wholeRows) widths = columnInfos(from, area.firstColumn, area.lastColumn);
+    std::vector<PendingRow> pending;
+    const auto &rows = from.rows();
+    auto rit = std::lower_bound(rows.begin(), rows.end(), area.firstRow,
+                                [](const model::Row &r, uint32_t index) { return r.index < index; });
+    for (; rit != rows.end() && rit->index <= area.lastRow; ++rit) {
+        PendingRow p;
+        p.sourceIndex = rit->index;
+        p.present = true;
+        p.row.index = static_cast<uint32_t>(rit->index + dRow);
+        if (wholeRows) {
+            p.row.height = rit->height;
+            p.row.style = remap.style(rit->style);
+            p.row.hidden = rit->hidden;
+        }
+        for (const model::Cell &c : rit->cells) {
+            if (c.column < area.firstColumn || c.column > area.lastColumn || !c.isUsed()) continue;
+            model::Cell moved = remap.cell(c);
+            moved.column = static_cast<uint32_t>(c.column + dColumn);
+            p.row.cells.push_back(moved);
+        }
+        pending.push_back(std::move(p));
+    }
+
+    model::Sheet &to = dest.model.mutableSheet(static_cast<size_t>(di));
+    if (wholeRows) {
+        // Every destination row is replaced, also those whose source row is blank.
+        size_t next = 0;
+        for (uint64_t r = area.firstRow; r <= area.lastRow; ++r) {
+            const uint32_t target = static_cast<uint32_t>(r + dRow);
+            if (next < pending.size() && pending[next].sourceIndex == r) {
+                to.replaceRow(target, pending[next].row);
+                ++next;
+            } else if (to.findRow(target)) {
+                to.clearArea(model::CellArea{target, 1, target, model::kMaxColumns});
+            }
+        }
+    } else if (wholeColumns) {
+        to.clearArea(destArea);
+        for (const PendingRow &p : pending)
+            for (const model::Cell &c : p.row.cells) to.setCell(p.row.index, c);
+        size_t next = 0;
+        for (uint32_t c = area.firstColumn; c <= area.lastColumn; ++c) {
+            const bool has = next < widths.size() && widths[next].first == c;
+            model::ColumnInfo info;
+            if (has) {
+                info = widths[next++].second;
+                info.style = remap.style(info.style);
+            }
+            setColumnInfo(to, static_cast<uint32_t>(c + dColumn), has ? &info : nullptr);
+        }
+    } else {
+        // Cell by cell, so that a small paste never makes the used area stale.
+        for (uint64_t r = destArea.firstRow; r <= destArea.lastRow; ++r) {
+            const model::Row *existing = to.findRow(static_cast<uint32_t>(r));
+            if (!existing) continue;
+            std::vector<uint32_t> columns;
+            for (const model::Cell &c : existing->cells)
+                if (c.column >= destArea.firstColumn && c.column <= destArea.lastColumn && c.isUsed())
+                    columns.push_back(c.column);
+            for (uint32_t column : columns)
+                to.setCell(static_cast<uint32_t>(r), model::Cell::makeEmpty(column, 0));
+        }
+        for (const PendingRow &p : pending)
+            for (const model::Cell &c : p.row.cells) to.setCell(p.row.index, c);
+    }
+    to.removeMergesIn(destArea);
+    to.merges.insert(to.merges.end(), merges.begin(), merges.end());
+    return true;
+}
+
+}  // namespace automation::native

@@ -1,0 +1,165 @@
+#include "automation/search/FindPattern.h"
+
+#include "automation/search/TextFold.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace automation::search {
+
+namespace {
+constexpr size_t kMinSearcherLength = 4;  // shorter needles: a plain scan is faster
+
+bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+}  // namespace
+
+struct FindPattern::PlainSearcher {
+    explicit PlainSearcher(std::u16string n) : needle(std::move(n)), searcher(needle.data(), needle.data() + needle.size()) {}
+    std::u16string needle;
+    std::boyer_moore_horspool_searcher<const char16_t *> searcher;
+};
+
+FindPattern::FindPattern(const QString &what, bool whole) : whole_(whole) {
+    if (what.isEmpty()) return;
+    empty_ = false;
+
+    // Tokenise the raw text first so that only ASCII *, ? and ~ act as
+    // wildcards; the literal runs are folded afterwards.
+    std::vector<Token> tokens;
+    bool star = false;
+    std::vector<bool> isStar;
+    QString run;
+    auto flushRun = [&] {
+        if (run.isEmpty()) return;
+        for (char16_t c : foldText(run)) {
+            tokens.push_back(Token{c, false});
+            isStar.push_back(false);
+        }
+        run.clear();
+    };
+    for (int i = 0; i < what.size(); ++i) {
+        const QChar c = what.at(i);
+        if (c == QLatin1Char('~') && i + 1 < what.size() &&
+            (what.at(i + 1) == QLatin1Char('*') || what.at(i + 1) == QLatin1Char('?') ||
+             what.at(i + 1) == QLatin1Char('~'))) {
+            run.append(what.at(++i));
+        } else if (c == QLatin1Char('*')) {
+            flushRun();
+            tokens.push_back(Token{});
+            isStar.push_back(true);
+            star = true;
+        } else if (c == QLatin1Char('?')) {
+            flushRun();
+            tokens.push_back(Token{0, true});
+            isStar.push_back(false);
+            star = true;
+        } else {
+            run.append(c);
+        }
+    }
+    flushRun();
+
+    plain_ = !star;
+    if (plain_) {
+        for (const Token &t : tokens) literal_.push_back(t.ch);
+        if (!whole_ && literal_.size() >= kMinSearcherLength)
+            searcher_ = std::make_shared<PlainSearcher>(literal_);
+        return;
+    }
+
+    anchoredStart_ = whole_ && !isStar.front();
+    anchoredEnd_ = whole_ && !isStar.back();
+    Segment current;
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (isStar[i]) {
+            if (!current.empty()) segments_.push_back(std::move(current));
+            current.clear();
+        } else {
+            current.push_back(tokens[i]);
+        }
+    }
+    if (!current.empty()) segments_.push_back(std::move(current));
+    // "a*" splits into one segment; it is anchored at the start only.
+    if (segments_.empty()) anchoredStart_ = anchoredEnd_ = false;
+}
+
+long FindPattern::matchSegmentAt(const Segment &seg, std::u16string_view text, size_t at) {
+    size_t i = at;
+    for (const Token &t : seg) {
+        if (i >= text.size()) return -1;
+        if (t.anyOne) {
+            // One character: a surrogate pair counts once.
+            i += (isHighSurrogate(text[i]) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) ? 2 : 1;
+        } else {
+            if (text[i] != t.ch) return -1;
+            ++i;
+        }
+    }
+    return static_cast<long>(i);
+}
+
+bool FindPattern::matchGlob(std::u16string_view text) const {
+    if (segments_.empty()) return true;  // only stars
+    const size_t n = text.size();
+    size_t first = 0, last = segments_.size();
+    size_t pos = 0;
+    if (anchoredStart_) {
+        const long e = matchSegmentAt(segments_[0], text, 0);
+        if (e < 0) return false;
+        if (segments_.size() == 1 && anchoredEnd_) return static_cast<size_t>(e) == n;
+        pos = static_cast<size_t>(e);
+        first = 1;
+    }
+    if (anchoredEnd_) --last;
+    // Between stars the leftmost place of each segment is always good enough.
+    for (size_t s = first; s < last; ++s) {
+        bool found = false;
+        for (size_t i = pos; i < n; ++i) {
+            const long e = matchSegmentAt(segments_[s], text, i);
+            if (e >= 0) {
+                pos = static_cast<size_t>(e);
+                found = true;
+                break;
+            }
+        }
+        if (!found) return false;
+    }
+    if (anchoredEnd_ && last >= first) {
+        const Segment &tail = segments_.back();
+        for (size_t i = n; i + 1 > pos; --i) {
+            if (matchSegmentAt(tail, text, i) == static_cast<long>(n)) return true;
+            if (i == 0) break;
+        }
+        return false;
+    }
+    return true;
+}
+
+bool FindPattern::matches(std::u16string_view folded) const {
+    if (empty_ || folded.empty()) return false;
+    if (plain_) {
+        if (whole_) return folded == std::u16string_view(literal_);
+        if (searcher_) {
+            const char16_t *b = folded.data(), *e = folded.data() + folded.size();
+            return std::search(b, e, searcher_->searcher) != e;
+        }
+        return folded.find(literal_) != std::u16string_view::npos;
+    }
+    return matchGlob(folded);
+}
+
+bool FindPattern::literalsWithin(std::u16string_view alphabet) const {
+    if (empty_) return false;
+    if (plain_) {
+        for (char16_t c : literal_)
+            if (alphabet.find(c) == std::u16string_view::npos) return false;
+        return true;
+    }
+    for (const Segment &seg : segments_)
+        for (const Token &t : seg)
+            if (!t.anyOne && alphabet.find(t.ch) == std::u16string_view::npos) return false;
+    return true;
+}
+
+}  // namespace automation::search

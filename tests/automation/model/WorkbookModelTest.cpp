@@ -1,0 +1,77 @@
+#include "automation/model/WorkbookModel.h"
+
+#include <gtest/gtest.h>
+
+using namespace automation::model;
+
+TEST(WorkbookModel, CopiesShareUntilOneWrites) {
+    WorkbookModel original;
+    original.appendSheet("A").setCell(1, Cell::makeString(1, original.mutableStrings().intern("x")));
+    WorkbookModel view = original;
+    EXPECT_EQ(&view.sheet(0), &original.sheet(0));
+
+    view.mutableSheet(0).clearValue(1, 1);
+    EXPECT_NE(&view.sheet(0), &original.sheet(0));
+    ASSERT_NE(original.sheet(0).findCell(1, 1), nullptr);
+    EXPECT_TRUE(original.sheet(0).findCell(1, 1)->hasValue());
+    EXPECT_FALSE(view.sheet(0).findCell(1, 1)->hasValue());
+
+    const uint32_t id = view.mutableStrings().intern("only in the view");
+    EXPECT_EQ(view.strings().at(id), "only in the view");
+    EXPECT_EQ(original.strings().size(), 1u);
+    CellStyle fixed;
+    fixed.numberFormat = "0.00";
+    view.mutableStyles().intern(fixed);
+    EXPECT_EQ(original.styles().size(), 1u);
+}
+
+TEST(WorkbookModel, ClearSheetAreaLeavesOtherViewsAlone) {
+    WorkbookModel original;
+    Sheet &s = original.appendSheet("A");
+    for (uint32_t r = 1; r <= 3; ++r) s.setCell(r, Cell::makeNumber(1, r));
+    WorkbookModel view = original;
+    view.clearSheetArea(0, CellArea{1, 1, 3, 1});
+    EXPECT_EQ(view.sheet(0).cellCount(), 0u);
+    EXPECT_EQ(original.sheet(0).cellCount(), 3u);
+    EXPECT_EQ(view.sheet(0).uid, original.sheet(0).uid);
+    // Not shared any more: cleared in place.
+    view.mutableSheet(0).setCell(2, Cell::makeNumber(2, 5));
+    const Sheet *before = &view.sheet(0);
+    view.clearSheetArea(0, CellArea{2, 2, 2, 2});
+    EXPECT_EQ(&view.sheet(0), before);
+    EXPECT_EQ(view.sheet(0).findCell(2, 2), nullptr);
+}
+
+TEST(WorkbookModel, SheetUidsStayStableAcrossInsertAndRemove) {
+    WorkbookModel wb;
+    const uint32_t a = wb.appendSheet("A").uid;
+    const uint32_t b = wb.appendSheet("B").uid;
+    const uint32_t c = wb.insertSheet(0, "C").uid;
+    EXPECT_NE(a, b);
+    EXPECT_NE(b, c);
+    EXPECT_EQ(wb.sheetIndexByUid(a), 1);
+    EXPECT_EQ(wb.sheetIndex("C"), 0);
+    wb.removeSheet(1);
+    EXPECT_EQ(wb.sheetIndexByUid(a), -1);
+    EXPECT_EQ(wb.sheetIndexByUid(b), 1);
+    EXPECT_EQ(wb.insertSheet(99, "D").uid, c + 1);  // uids are never reused
+    EXPECT_EQ(wb.sheetIndex("D"), 2);
+}
+
+TEST(StringPoolAndStyles, InternFindsEqualEntries) {
+    StringPool pool;
+    EXPECT_EQ(pool.append("a"), 0u);
+    EXPECT_EQ(pool.append("a"), 1u);  // readers keep duplicates
+    EXPECT_EQ(pool.intern("a"), 0u);
+    EXPECT_EQ(pool.intern("b"), 2u);
+    EXPECT_EQ(pool.intern("b"), 2u);
+
+    StyleTable styles;
+    CellStyle bold;
+    bold.font.bold = true;
+    const uint32_t id = styles.intern(bold);
+    EXPECT_NE(id, 0u);
+    EXPECT_EQ(styles.intern(bold), id);
+    EXPECT_EQ(styles.intern(CellStyle{}), 0u);
+    EXPECT_EQ(styles.at(9999), styles.defaultStyle());  // out of range falls back
+}
