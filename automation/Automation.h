@@ -9,6 +9,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -104,6 +105,10 @@ public:
 
     virtual bool add() = 0;                                    // "Add": a blank workbook, made active
     virtual std::unique_ptr<Workbook> open(const QString &path) = 0;  // "Open"; null when it cannot be opened
+
+    // A hint that these files are about to be opened, in this order. A backend
+    // may read them ahead of time; what open() returns does not change.
+    virtual void expectOpens(const QStringList &paths) { (void)paths; }
 };
 
 class Application {

@@ -48,10 +48,16 @@ void walkSheet(JobContext &job, PassState &pass, automation::Worksheet &sheet)
 void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFiles)
 {
     job.filesSearched = 0;
+    QStringList workbookPaths;
     for (const QString &entry : sourceFiles) {
         const QString path = QDir::toNativeSeparators(entry);
-        if (!isWorkbookPath(path))
-            continue;
+        if (isWorkbookPath(path))
+            workbookPaths.append(path);
+    }
+    // The backend may read the next workbooks while this thread searches the current one.
+    job.workbooks->expectOpens(workbookPaths);
+
+    for (const QString &path : workbookPaths) {
         job.report(path);
 
         std::unique_ptr<automation::Workbook> workbook = job.workbooks->open(path);

@@ -1,12 +1,16 @@
 #include "automation/readers/xlsx/XmlStream.h"
 
+#include "automation/readers/xlsx/FastXmlScanner.h"
+
 #include <expat.h>
 
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <vector>
 
 namespace automation::readers::xlsx {
 
@@ -112,10 +116,51 @@ public:
     }
 };
 
+namespace {
+std::atomic<bool> gFastPath{true};
+}
+
+void setFastPathEnabled(bool on) { gFastPath.store(on); }
+bool fastPathEnabled() { return gFastPath.load(std::memory_order_relaxed); }
+
 void XmlHandler::captureText(bool on) {
+    capturing_ = on;
     if (!parser_) return;
     XML_SetCharacterDataHandler(static_cast<XML_Parser>(parser_), on ? &XmlStream::onText : nullptr);
 }
+
+namespace {
+
+// The fast path: the whole part inflated at once and scanned in place. Answers
+// nothing (false) when the part is not for it, before the handler saw anything.
+bool parseWholePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
+                    std::string *message, ReadStatus *result) {
+    std::vector<char> data;
+    size_t size = 0;
+    if (zip.readWholePart(part, &data, &size) != WholePart::Read || !fastScanSupports(data.data(), size))
+        return false;
+    ScanResult scan = ScanResult::Corrupt;
+    std::string scanMessage;
+    try {
+        scan = scanXmlInPlace(data.data(), size, handler, &scanMessage);
+    } catch (const std::bad_alloc &) {
+        handler.fail(ReadStatus::TooLarge, "out of memory");
+    } catch (...) {
+        handler.fail(ReadStatus::Corrupt, "unexpected failure while parsing");
+    }
+    if (handler.failed()) {
+        if (message) *message = handler.message();
+        *result = handler.status();
+    } else if (scan != ScanResult::Ok) {
+        if (message) *message = part + ": " + scanMessage;
+        *result = ReadStatus::Corrupt;
+    } else {
+        *result = ReadStatus::Ok;
+    }
+    return true;
+}
+
+}  // namespace
 
 ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
                      std::string *message, bool optional) {
@@ -124,6 +169,8 @@ ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler 
         if (message) *message = "missing part " + part;
         return ReadStatus::Corrupt;
     }
+    ReadStatus fast = ReadStatus::Ok;
+    if (fastPathEnabled() && parseWholePart(zip, part, handler, message, &fast)) return fast;
     std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
     if (!parser) {
         if (message) *message = "out of memory";

@@ -58,14 +58,22 @@ public:
 
     // Character data reaches characters() only while capture is on.
     void captureText(bool on);
+    bool capturingText() const { return capturing_; }
 
 private:
     friend class XmlStream;
     friend ReadStatus parsePart(const ZipArchive &, const std::string &, XmlHandler &, std::string *, bool);
     void *parser_ = nullptr;
+    bool capturing_ = false;
     ReadStatus status_ = ReadStatus::Ok;
     std::string message_;
 };
+
+// Large parts go through the fast scanner when it can take them; tests and
+// the differential check turn it off to compare both paths. Set it before
+// any reading starts.
+void setFastPathEnabled(bool on);
+bool fastPathEnabled();
 
 // Parses `part` of `zip` into `handler`. A missing part is reported as
 // Corrupt unless `optional`, when it yields Ok without calling the handler.

@@ -1,5 +1,6 @@
 #include "automation/readers/xlsx/ZipArchive.h"
 
+#include <libdeflate.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -148,6 +149,62 @@ ReadStatus ZipArchive::readPart(const std::string &name,
         if (!sink(buffer.data(), static_cast<size_t>(n))) break;
     }
     return ReadStatus::Ok;
+}
+
+namespace {
+
+struct DecompressorFree {
+    void operator()(libdeflate_decompressor *d) const { libdeflate_free_decompressor(d); }
+};
+
+// One per thread: parts of different workbooks are read on several threads.
+libdeflate_decompressor *threadDecompressor() {
+    thread_local std::unique_ptr<libdeflate_decompressor, DecompressorFree> d(libdeflate_alloc_decompressor());
+    return d.get();
+}
+
+}  // namespace
+
+WholePart ZipArchive::readWholePart(const std::string &name, std::vector<char> *out, size_t *size) const {
+    uint64_t index = 0;
+    if (!archive_ || !findIndex(name, &index)) return WholePart::UseStream;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    const zip_uint64_t needed = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
+                                ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
+    if (zip_stat_index(archive_, index, 0, &st) != 0 || (st.valid & needed) != needed) return WholePart::UseStream;
+    if (st.encryption_method != ZIP_EM_NONE || st.size > kMaxWholePartBytes) return WholePart::UseStream;
+    if (st.comp_method != ZIP_CM_DEFLATE && st.comp_method != ZIP_CM_STORE) return WholePart::UseStream;
+    const uint64_t byRatio = std::max(kMinPartBound, st.comp_size * kMaxInflateRatio);
+    if (st.size > byRatio) return WholePart::UseStream;
+    libdeflate_decompressor *inflater = threadDecompressor();
+    if (!inflater) return WholePart::UseStream;
+
+    try {
+        out->resize(static_cast<size_t>(st.size) + 1);
+        const bool deflated = st.comp_method == ZIP_CM_DEFLATE;
+        std::unique_ptr<zip_file_t, ZipFileCloser> file(
+            zip_fopen_index(archive_, index, deflated ? ZIP_FL_COMPRESSED : 0));
+        if (!file) return WholePart::UseStream;
+        if (deflated) {
+            std::vector<char> raw(static_cast<size_t>(st.comp_size));
+            if (zip_fread(file.get(), raw.data(), raw.size()) != static_cast<zip_int64_t>(raw.size()))
+                return WholePart::UseStream;
+            size_t actual = 0;
+            if (libdeflate_deflate_decompress(inflater, raw.data(), raw.size(), out->data(), st.size, &actual) !=
+                    LIBDEFLATE_SUCCESS ||
+                actual != st.size)
+                return WholePart::UseStream;
+        } else if (zip_fread(file.get(), out->data(), st.size) != static_cast<zip_int64_t>(st.size)) {
+            return WholePart::UseStream;
+        }
+        if (libdeflate_crc32(0, out->data(), st.size) != st.crc) return WholePart::UseStream;
+    } catch (const std::bad_alloc &) {
+        out->clear();
+        return WholePart::UseStream;
+    }
+    *size = static_cast<size_t>(st.size);
+    return WholePart::Read;
 }
 
 }  // namespace automation::readers::xlsx

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 struct zip;
 
@@ -19,6 +20,11 @@ constexpr uint64_t kMaxPartBytes = 4ull * 1024 * 1024 * 1024;
 constexpr uint64_t kMaxInflateRatio = 1000;
 // Small parts may always inflate this far, so the ratio never bites tiny members.
 constexpr uint64_t kMinPartBound = 1024 * 1024;
+
+// Parts up to this size are inflated whole, in one call, for the fast scanner.
+constexpr uint64_t kMaxWholePartBytes = 512ull * 1024 * 1024;
+
+enum class WholePart { Read, UseStream };
 
 class ZipArchive {
 public:
@@ -37,6 +43,12 @@ public:
     ReadStatus readPart(const std::string &name,
                         const std::function<bool(const char *data, size_t size)> &sink,
                         std::string *message) const;
+
+    // Inflates the whole part into `out`, leaving one spare byte behind its
+    // `size` bytes, when it is deflated or stored, small enough, and its sizes
+    // and checksum agree with the directory. UseStream: read it with readPart,
+    // which also gives the verdict on a damaged part.
+    WholePart readWholePart(const std::string &name, std::vector<char> *out, size_t *size) const;
 
 private:
     bool findIndex(const std::string &name, uint64_t *index) const;
