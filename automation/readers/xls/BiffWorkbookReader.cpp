@@ -1,0 +1,509 @@
+#include "automation/readers/xls/BiffWorkbookReader.h"
+
+#include "automation/model/Limits.h"
+#include "automation/readers/xls/BiffRecordStream.h"
+#include "automation/readers/xls/BiffStyles.h"
+#include "automation/readers/xls/XlsCodepage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace automation::readers::xls {
+
+namespace {
+
+namespace rec {
+constexpr uint16_t Formula = 0x0006;
+constexpr uint16_t Eof = 0x000A;
+constexpr uint16_t DateMode = 0x0022;
+constexpr uint16_t FilePass = 0x002F;
+constexpr uint16_t Font = 0x0031;
+constexpr uint16_t CodePage = 0x0042;
+constexpr uint16_t DefColWidth = 0x0055;
+constexpr uint16_t ColInfo = 0x007D;
+constexpr uint16_t BoundSheet = 0x0085;
+constexpr uint16_t Palette = 0x0092;
+constexpr uint16_t StandardWidth = 0x0099;
+constexpr uint16_t MulRk = 0x00BD;
+constexpr uint16_t MulBlank = 0x00BE;
+constexpr uint16_t RString = 0x00D6;
+constexpr uint16_t Xf = 0x00E0;
+constexpr uint16_t MergedCells = 0x00E5;
+constexpr uint16_t Sst = 0x00FC;
+constexpr uint16_t LabelSst = 0x00FD;
+constexpr uint16_t Dimensions = 0x0200;
+constexpr uint16_t Blank = 0x0201;
+constexpr uint16_t Number = 0x0203;
+constexpr uint16_t Label = 0x0204;
+constexpr uint16_t BoolErr = 0x0205;
+constexpr uint16_t String = 0x0207;
+constexpr uint16_t Row = 0x0208;
+constexpr uint16_t DefaultRowHeight = 0x0225;
+constexpr uint16_t Rk = 0x027E;
+constexpr uint16_t Format = 0x041E;
+constexpr uint16_t Bof = 0x0809;
+}  // namespace rec
+
+constexpr uint16_t kBiff8Version = 0x0600;
+constexpr uint16_t kBofGlobals = 0x0005;
+constexpr uint16_t kBofWorksheet = 0x0010;
+constexpr uint8_t kSheetTypeWorksheet = 0x00;
+constexpr uint8_t kSheetVisibilityMask = 0x03;
+constexpr size_t kCellHeaderBytes = 6;  // row, column, XF
+constexpr size_t kRkBytes = 6;          // XF, RK value
+constexpr size_t kFormulaFixedBytes = 20;
+constexpr size_t kMergeRefBytes = 8;
+constexpr size_t kColInfoBytes = 10;
+constexpr uint16_t kResultIsSpecial = 0xFFFF;
+constexpr double kTwipsPerPoint = 20.0;
+constexpr double kColumnWidthUnits = 256.0;
+constexpr double kColumnPadding = 0.43;  // DEFCOLWIDTH counts characters without padding
+constexpr uint32_t kRowCustomHeight = 0x40;
+constexpr uint32_t kRowHidden = 0x20;
+constexpr uint32_t kRowFormatted = 0x80;
+constexpr uint16_t kColumnHidden = 0x0001;
+// Any real cell costs at least this many stream bytes; it bounds reservations.
+constexpr size_t kMinBytesPerRow = 10;
+
+double decodeRk(uint32_t rk) {
+    double v;
+    if (rk & 0x02) {
+        v = static_cast<double>(static_cast<int32_t>(rk) >> 2);
+    } else {
+        const uint64_t bits = static_cast<uint64_t>(rk & 0xFFFFFFFCu) << 32;
+        std::memcpy(&v, &bits, sizeof v);
+    }
+    return (rk & 0x01) ? v / 100.0 : v;
+}
+
+model::CellError errorOf(uint8_t code) {
+    switch (code) {
+    case 0x00: return model::CellError::Null;
+    case 0x07: return model::CellError::Div0;
+    case 0x0F: return model::CellError::Value;
+    case 0x17: return model::CellError::Ref;
+    case 0x1D: return model::CellError::Name;
+    case 0x24: return model::CellError::Num;
+    case 0x2A: return model::CellError::NA;
+    case 0x2B: return model::CellError::GettingData;
+    default: return model::CellError::Value;
+    }
+}
+
+struct SheetEntry {
+    uint32_t offset = 0;
+    bool hidden = false;
+    const uint8_t *name = nullptr;  // undecoded: the code page may come later
+    size_t nameChars = 0;
+    bool nameWide = false;
+};
+
+class Decoder {
+public:
+    Decoder(const uint8_t *data, size_t size) : size_(size), stream_(data, size) {}
+
+    ReadResult run();
+
+private:
+    ReadStatus readGlobals();
+    ReadStatus readSheet(const SheetEntry &entry, model::Sheet *sheet);
+    bool readSst(const BiffRecord &r);
+    void addBoundSheet(const BiffRecord &r);
+    std::string sheetName(const SheetEntry &entry, size_t number) const;
+
+    void cell(model::Sheet *sheet, uint16_t row, uint16_t column, const model::Cell &c);
+    void decodeCell(const BiffRecord &r, model::Sheet *sheet);
+    void decodeFormula(const BiffRecord &r, model::Sheet *sheet);
+    void decodeString(const BiffRecord &r, model::Sheet *sheet);
+    void decodeRow(const BiffRecord &r, model::Sheet *sheet);
+    void decodeMerges(const BiffRecord &r, model::Sheet *sheet);
+    uint32_t inlineText(const uint8_t *d, size_t size);
+
+    size_t size_;
+    BiffRecordStream stream_;
+    bool biff8_ = true;
+    XlsCodepage codepage_;
+    std::unique_ptr<BiffStyles> styles_;
+    std::unique_ptr<model::WorkbookModel> book_ = std::make_unique<model::WorkbookModel>();
+    std::vector<SheetEntry> sheets_;
+    uint32_t sstBase_ = 0, sstCount_ = 0;
+    ContinuedReader reader_;
+    std::string text_;  // reused for every decoded text
+    std::vector<model::ColumnInfo> columns_;
+    // The formula cell waiting for its STRING record.
+    bool pendingString_ = false;
+    uint16_t pendingRow_ = 0, pendingColumn_ = 0;
+    uint32_t pendingStyle_ = 0;
+    std::string message_;
+};
+
+ReadResult Decoder::run() {
+    const ReadStatus globals = readGlobals();
+    if (globals != ReadStatus::Ok) return ReadResult::fail(globals, message_);
+    // Sheets must not share or overlap their records: a file that lists one
+    // sheet many times would otherwise be decoded, and held, many times over.
+    std::vector<size_t> starts;
+    starts.reserve(sheets_.size());
+    for (const SheetEntry &e : sheets_) starts.push_back(e.offset);
+    std::sort(starts.begin(), starts.end());
+    if (std::adjacent_find(starts.begin(), starts.end()) != starts.end()) {
+        message_ = "two sheets claim the same records";
+        return ReadResult::fail(ReadStatus::Corrupt, message_);
+    }
+    for (size_t i = 0; i < sheets_.size(); ++i) {
+        model::Sheet &sheet = book_->appendSheet(sheetName(sheets_[i], i + 1));
+        sheet.hidden = sheets_[i].hidden;
+        const ReadStatus s = readSheet(sheets_[i], &sheet);
+        if (s != ReadStatus::Ok) return ReadResult::fail(s, message_);
+        const auto next = std::upper_bound(starts.begin(), starts.end(), static_cast<size_t>(sheets_[i].offset));
+        if (next != starts.end() && *next < stream_.position()) {
+            message_ = "two sheets claim the same records";
+            return ReadResult::fail(ReadStatus::Corrupt, message_);
+        }
+    }
+    return ReadResult::ok(std::move(book_));
+}
+
+ReadStatus Decoder::readGlobals() {
+    BiffRecord r;
+    if (stream_.next(&r) != BiffRecordStream::Step::Record || r.type != rec::Bof || r.size < 4 ||
+        readU16(r.data + 2) != kBofGlobals) {
+        message_ = "the workbook stream does not start with a workbook BOF record";
+        return ReadStatus::Corrupt;
+    }
+    biff8_ = readU16(r.data) >= kBiff8Version;
+    if (biff8_) codepage_.select(XlsCodepage::kUtf16);
+    styles_ = std::make_unique<BiffStyles>(biff8_, &codepage_);
+
+    for (;;) {
+        const auto step = stream_.next(&r);
+        if (step != BiffRecordStream::Step::Record) {
+            message_ = "the workbook globals are truncated";
+            return ReadStatus::Corrupt;
+        }
+        switch (r.type) {
+        case rec::Eof:
+            styles_->resolve(&book_->mutableStyles());
+            return ReadStatus::Ok;
+        case rec::FilePass:
+            message_ = "the workbook is password-protected";
+            return ReadStatus::Encrypted;
+        case rec::CodePage:
+            if (r.size >= 2 && !biff8_) codepage_.select(readU16(r.data));
+            break;
+        case rec::DateMode:
+            if (r.size >= 2) book_->date1904 = readU16(r.data) == 1;
+            break;
+        case rec::Font: styles_->addFont(r.data, r.size); break;
+        case rec::Format: styles_->addFormat(r.data, r.size); break;
+        case rec::Xf: styles_->addXf(r.data, r.size); break;
+        case rec::Palette: styles_->setPalette(r.data, r.size); break;
+        case rec::BoundSheet: addBoundSheet(r); break;
+        case rec::Sst:
+            if (!readSst(r)) {
+                message_ = "the shared string table is damaged";
+                return ReadStatus::Corrupt;
+            }
+            break;
+        default: break;
+        }
+    }
+}
+
+void Decoder::addBoundSheet(const BiffRecord &r) {
+    const size_t fixed = biff8_ ? 8 : 7;
+    if (r.size < fixed) return;
+    SheetEntry e;
+    e.offset = readU32(r.data);
+    e.hidden = (r.data[4] & kSheetVisibilityMask) != 0;
+    // Chart, macro and module sheets are not worksheets.
+    if (r.data[5] != kSheetTypeWorksheet) return;
+    e.nameChars = r.data[6];
+    e.nameWide = biff8_ && (r.data[7] & 0x01);
+    if (r.size < fixed + e.nameChars * (e.nameWide ? 2 : 1)) return;
+    e.name = r.data + fixed;
+    sheets_.push_back(e);
+}
+
+std::string Decoder::sheetName(const SheetEntry &e, size_t number) const {
+    std::string name;
+    if (!biff8_) {
+        codepage_.appendUtf8(e.name, e.nameChars, &name);
+    } else if (e.nameWide) {
+        std::u16string units(e.nameChars, u'\0');
+        for (size_t i = 0; i < e.nameChars; ++i) units[i] = static_cast<char16_t>(readU16(e.name + 2 * i));
+        appendUtf16AsUtf8(units.data(), units.size(), &name);
+    } else {
+        appendLatin1AsUtf8(e.name, e.nameChars, &name);
+    }
+    if (name.empty()) name = "Sheet" + std::to_string(number);
+    return name;
+}
+
+bool Decoder::readSst(const BiffRecord &r) {
+    reader_.start(r, &stream_);
+    uint32_t total, unique;
+    if (!reader_.readU32(&total) || !reader_.readU32(&unique)) return false;
+    model::StringPool &pool = book_->mutableStrings();
+    sstBase_ = static_cast<uint32_t>(pool.size());
+    // Each string takes at least three bytes of the table, whatever its header claims.
+    constexpr size_t kMinStringBytes = 3;
+    pool.reserve(pool.size() + std::min<size_t>(unique, reader_.remainingBytes() / kMinStringBytes));
+    uint32_t read = 0;
+    for (; read < unique && !reader_.atEnd(); ++read) {
+        text_.clear();
+        if (!reader_.readUnicodeString(true, &text_)) return false;
+        pool.append(text_);
+    }
+    sstCount_ = read;
+    return true;
+}
+
+ReadStatus Decoder::readSheet(const SheetEntry &entry, model::Sheet *sheet) {
+    BiffRecord r;
+    if (!stream_.seek(entry.offset) || stream_.next(&r) != BiffRecordStream::Step::Record ||
+        r.type != rec::Bof || r.size < 4 || readU16(r.data + 2) != kBofWorksheet) {
+        message_ = "a worksheet's position in the stream is wrong";
+        return ReadStatus::Corrupt;
+    }
+    columns_.clear();
+    pendingString_ = false;
+    double standardWidth = -1.0;
+    int nested = 0;  // embedded chart substreams
+    for (;;) {
+        if (stream_.next(&r) != BiffRecordStream::Step::Record) {
+            message_ = "a worksheet is truncated";
+            return ReadStatus::Corrupt;
+        }
+        if (r.type == rec::Bof) {
+            ++nested;
+            continue;
+        }
+        if (r.type == rec::Eof) {
+            if (nested == 0) break;
+            --nested;
+            continue;
+        }
+        if (nested > 0) continue;
+        switch (r.type) {
+        case rec::Number:
+        case rec::Rk:
+        case rec::MulRk:
+        case rec::LabelSst:
+        case rec::Label:
+        case rec::RString:
+        case rec::BoolErr:
+        case rec::Blank:
+        case rec::MulBlank: decodeCell(r, sheet); break;
+        case rec::Formula: decodeFormula(r, sheet); break;
+        case rec::String: decodeString(r, sheet); break;
+        case rec::Row: decodeRow(r, sheet); break;
+        case rec::MergedCells: decodeMerges(r, sheet); break;
+        case rec::Dimensions:
+            if (biff8_ && r.size >= 8) {
+                const uint32_t first = readU32(r.data), last = readU32(r.data + 4);
+                if (last > first)
+                    sheet->reserveRows(std::min<size_t>({last - first, model::kMaxRows, size_ / kMinBytesPerRow}));
+            }
+            break;
+        case rec::ColInfo:
+            if (r.size >= kColInfoBytes) {
+                const uint32_t first = readU16(r.data), last = readU16(r.data + 2);
+                if (first > last || first >= model::kMaxColumns) break;
+                model::ColumnInfo c;
+                c.first = first + 1;
+                c.last = std::min<uint32_t>(last + 1, model::kMaxColumns);
+                c.width = readU16(r.data + 4) / kColumnWidthUnits;
+                c.style = styles_->styleOf(readU16(r.data + 6));
+                c.hidden = (readU16(r.data + 8) & kColumnHidden) != 0;
+                columns_.push_back(c);
+            }
+            break;
+        case rec::DefColWidth:
+            if (r.size >= 2 && standardWidth < 0) sheet->defaultColumnWidth = readU16(r.data) + kColumnPadding;
+            break;
+        case rec::StandardWidth:
+            if (r.size >= 2) {
+                standardWidth = readU16(r.data) / kColumnWidthUnits;
+                sheet->defaultColumnWidth = standardWidth;
+            }
+            break;
+        case rec::DefaultRowHeight:
+            if (r.size >= 4 && readU16(r.data + 2) > 0)
+                sheet->defaultRowHeight = readU16(r.data + 2) / kTwipsPerPoint;
+            break;
+        default: break;
+        }
+    }
+
+    std::stable_sort(columns_.begin(), columns_.end(),
+                     [](const model::ColumnInfo &a, const model::ColumnInfo &b) { return a.first < b.first; });
+    for (const model::ColumnInfo &c : columns_) {
+        if (!sheet->columns.empty() && c.first <= sheet->columns.back().last) continue;  // overlap
+        sheet->columns.push_back(c);
+    }
+    return ReadStatus::Ok;
+}
+
+void Decoder::cell(model::Sheet *sheet, uint16_t row, uint16_t column, const model::Cell &c) {
+    if (column >= model::kMaxColumns) return;
+    if (c.type == model::CellType::Empty && c.style == 0) return;
+    model::Cell placed = c;
+    placed.column = column + 1u;
+    sheet->setCell(row + 1u, placed);
+}
+
+uint32_t Decoder::inlineText(const uint8_t *d, size_t size) {
+    text_.clear();
+    if (biff8_) {
+        BiffRecord piece;
+        piece.data = d;
+        piece.size = static_cast<uint16_t>(size);
+        reader_.startSingle(piece);
+        reader_.readUnicodeString(true, &text_);  // a short string keeps what was read
+    } else if (size >= 2) {
+        const size_t count = std::min<size_t>(readU16(d), size - 2);
+        codepage_.appendUtf8(d + 2, count, &text_);
+    }
+    return book_->mutableStrings().intern(text_);
+}
+
+void Decoder::decodeCell(const BiffRecord &r, model::Sheet *sheet) {
+    pendingString_ = false;  // a STRING record belongs only to the formula just before it
+    if (r.size < kCellHeaderBytes) return;
+    const uint8_t *d = r.data;
+    const uint16_t row = readU16(d), column = readU16(d + 2);
+    const uint32_t style = styles_->styleOf(readU16(d + 4));
+    switch (r.type) {
+    case rec::Number:
+        if (r.size >= kCellHeaderBytes + 8) cell(sheet, row, column, model::Cell::makeNumber(0, readF64(d + 6), style));
+        break;
+    case rec::Rk:
+        if (r.size >= kCellHeaderBytes + 4) cell(sheet, row, column, model::Cell::makeNumber(0, decodeRk(readU32(d + 6)), style));
+        break;
+    case rec::MulRk: {
+        const size_t count = r.size >= 6 ? (r.size - 6) / kRkBytes : 0;
+        for (size_t i = 0; i < count && column + i < model::kMaxColumns; ++i) {
+            const uint8_t *p = d + 4 + i * kRkBytes;
+            cell(sheet, row, static_cast<uint16_t>(column + i),
+                 model::Cell::makeNumber(0, decodeRk(readU32(p + 2)), styles_->styleOf(readU16(p))));
+        }
+        break;
+    }
+    case rec::MulBlank: {
+        const size_t count = r.size >= 6 ? (r.size - 6) / 2 : 0;
+        for (size_t i = 0; i < count && column + i < model::kMaxColumns; ++i)
+            cell(sheet, row, static_cast<uint16_t>(column + i),
+                 model::Cell::makeEmpty(0, styles_->styleOf(readU16(d + 4 + 2 * i))));
+        break;
+    }
+    case rec::LabelSst:
+        if (r.size >= kCellHeaderBytes + 4) {
+            const uint32_t index = readU32(d + 6);
+            const uint32_t id = index < sstCount_ ? sstBase_ + index : book_->mutableStrings().intern("");
+            cell(sheet, row, column, model::Cell::makeString(0, id, style));
+        }
+        break;
+    case rec::Label:
+    case rec::RString:
+        cell(sheet, row, column, model::Cell::makeString(0, inlineText(d + 6, r.size - 6), style));
+        break;
+    case rec::BoolErr:
+        if (r.size >= kCellHeaderBytes + 2) {
+            cell(sheet, row, column,
+                 d[7] ? model::Cell::makeError(0, errorOf(d[6]), style) : model::Cell::makeBoolean(0, d[6] != 0, style));
+        }
+        break;
+    case rec::Blank: cell(sheet, row, column, model::Cell::makeEmpty(0, style)); break;
+    default: break;
+    }
+}
+
+void Decoder::decodeFormula(const BiffRecord &r, model::Sheet *sheet) {
+    pendingString_ = false;
+    if (r.size < kFormulaFixedBytes) return;
+    const uint8_t *d = r.data;
+    const uint16_t row = readU16(d), column = readU16(d + 2);
+    const uint32_t style = styles_->styleOf(readU16(d + 4));
+    const uint8_t *value = d + 6;
+    if (readU16(value + 6) != kResultIsSpecial) {
+        cell(sheet, row, column, model::Cell::makeNumber(0, readF64(value), style));
+        return;
+    }
+    switch (value[0]) {
+    case 0:  // text, in the STRING record that follows
+        cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
+        pendingString_ = true;
+        pendingRow_ = row;
+        pendingColumn_ = column;
+        pendingStyle_ = style;
+        break;
+    case 1: cell(sheet, row, column, model::Cell::makeBoolean(0, value[2] != 0, style)); break;
+    case 2: cell(sheet, row, column, model::Cell::makeError(0, errorOf(value[2]), style)); break;
+    case 3: cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style)); break;
+    default: cell(sheet, row, column, model::Cell::makeEmpty(0, style)); break;
+    }
+}
+
+void Decoder::decodeString(const BiffRecord &r, model::Sheet *sheet) {
+    if (!pendingString_) return;
+    pendingString_ = false;
+    text_.clear();
+    if (biff8_) {
+        reader_.start(r, &stream_);
+        if (!reader_.readUnicodeString(true, &text_)) text_.clear();
+    } else if (r.size >= 2) {
+        codepage_.appendUtf8(r.data + 2, std::min<size_t>(readU16(r.data), r.size - 2u), &text_);
+    }
+    cell(sheet, pendingRow_, pendingColumn_,
+         model::Cell::makeString(0, book_->mutableStrings().intern(text_), pendingStyle_));
+}
+
+void Decoder::decodeRow(const BiffRecord &r, model::Sheet *sheet) {
+    if (r.size < 16) return;
+    const uint8_t *d = r.data;
+    const uint32_t flags = readU32(d + 12);
+    const bool customHeight = (flags & kRowCustomHeight) != 0;
+    const bool hidden = (flags & kRowHidden) != 0;
+    const uint32_t style = (flags & kRowFormatted) ? styles_->styleOf((flags >> 16) & 0x0FFF) : 0;
+    if (!customHeight && !hidden && style == 0) return;  // nothing to keep
+    model::Row &row = sheet->rowForWrite(readU16(d) + 1u);
+    if (customHeight) row.height = static_cast<float>((readU16(d + 6) & 0x7FFF) / kTwipsPerPoint);
+    row.hidden = hidden;
+    row.style = style;
+}
+
+void Decoder::decodeMerges(const BiffRecord &r, model::Sheet *sheet) {
+    if (r.size < 2) return;
+    const size_t count = std::min<size_t>(readU16(r.data), (r.size - 2) / kMergeRefBytes);
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t *p = r.data + 2 + i * kMergeRefBytes;
+        model::CellArea a;
+        a.firstRow = readU16(p) + 1u;
+        a.lastRow = readU16(p + 2) + 1u;
+        a.firstColumn = readU16(p + 4) + 1u;
+        a.lastColumn = readU16(p + 6) + 1u;
+        if (a.firstRow > a.lastRow || a.firstColumn > a.lastColumn || a.lastColumn > model::kMaxColumns) continue;
+        if (a.firstRow == a.lastRow && a.firstColumn == a.lastColumn) continue;
+        sheet->merges.push_back(a);
+    }
+}
+
+}  // namespace
+
+ReadResult decodeWorkbookStream(const uint8_t *data, size_t size) {
+    try {
+        Decoder decoder(data, size);
+        return decoder.run();
+    } catch (const std::bad_alloc &) {
+        return ReadResult::fail(ReadStatus::TooLarge, "out of memory while reading the workbook");
+    } catch (...) {
+        return ReadResult::fail(ReadStatus::Corrupt, "the workbook could not be decoded");
+    }
+}
+
+}  // namespace automation::readers::xls
