@@ -24,6 +24,7 @@ const Cell *Sheet::findCell(uint32_t row, uint32_t column) const {
 }
 
 Row &Sheet::rowForWrite(uint32_t row) {
+    if (!rows_.empty() && rows_.back().index == row) return rows_.back();  // the reader's usual case
     if (rows_.empty() || rows_.back().index < row) {
         rows_.emplace_back();
         rows_.back().index = row;

@@ -8,9 +8,6 @@
 namespace automation::native {
 
 namespace {
-// Every character that a number in the General format can show (folded).
-constexpr char16_t kGeneralNumberAlphabet[] = u"0123456789.-+e";
-
 struct Grid {
     model::CellArea area;
     uint64_t width = 1;
@@ -32,21 +29,35 @@ struct Grid {
 class Matcher {
 public:
     Matcher(WorkbookState &state, const FindQuery &query)
-        : state_(state), pattern_(query.what, query.lookAt != kLookAtPart),
-          generalNumbersPossible_(pattern_.literalsWithin(kGeneralNumberAlphabet)) {}
+        : state_(state), pattern_(query.what, query.lookAt != kLookAtPart) {}
 
     bool operator()(const model::Cell &cell) {
         if (!cell.hasValue()) return false;
-        // Most searches are for words, which no plain number can show.
-        if (!generalNumbersPossible_ && state_.display.isGeneralNumber(state_.model, cell)) return false;
+        // Most searches are for words, which no number shows in most formats:
+        // those cells need no rendering at all.
+        if (cell.type == model::CellType::Number && !numbersPossibleIn(cell.style)) return false;
         return pattern_.matches(state_.display.folded(state_.model, cell));
     }
     bool isEmpty() const { return pattern_.isEmpty(); }
 
 private:
+    bool numbersPossibleIn(uint32_t style) {
+        if (style >= numberStyles_.size()) numberStyles_.resize(style + 1, kUnknown);
+        uint8_t &known = numberStyles_[style];
+        if (known == kUnknown) {
+            std::u16string alphabet;
+            known = (!state_.display.numberAlphabet(state_.model, style, &alphabet) ||
+                     pattern_.literalsWithin(alphabet))
+                        ? kPossible
+                        : kImpossible;
+        }
+        return known == kPossible;
+    }
+
+    static constexpr uint8_t kUnknown = 0, kPossible = 1, kImpossible = 2;
     WorkbookState &state_;
     search::FindPattern pattern_;
-    bool generalNumbersPossible_;
+    std::vector<uint8_t> numberStyles_;  // by style id
 };
 
 // The first match among the cells with grid indexes first..last (inclusive, first <= last).

@@ -70,8 +70,22 @@ DisplayTextCache::StyleKind DisplayTextCache::kindOf(const model::WorkbookModel 
     return kind;
 }
 
-bool DisplayTextCache::isGeneralNumber(const model::WorkbookModel &workbook, const model::Cell &cell) {
-    return cell.type == model::CellType::Number && kindOf(workbook, cell.style) == StyleKind::General;
+bool DisplayTextCache::numberAlphabet(const model::WorkbookModel &workbook, uint32_t style,
+                                      std::u16string *alphabet) {
+    // What any number format shows besides its own literals: digits, signs,
+    // separators, exponent, percent, the overflow hashes.
+    static const std::u16string kNumberCharacters = u"0123456789.,-+e/: %#";
+    if (kindOf(workbook, style) == StyleKind::General) {
+        *alphabet = kNumberCharacters;
+        return true;
+    }
+    const std::u16string code = search::foldText(workbook.styles().at(style).numberFormat);
+    for (const char16_t *word : {u"mmm", u"ddd", u"aaa", u"am/pm", u"a/p", u"dbnum", u"[$-", u"b1", u"b2", u"g"}) {
+        if (code.find(word) != std::u16string::npos) return false;
+    }
+    // A code's own characters cover its literals (quoted, escaped or bare).
+    *alphabet = kNumberCharacters + code;
+    return true;
 }
 
 const std::u16string &DisplayTextCache::foldedString(const model::WorkbookModel &workbook, uint32_t id) {

@@ -28,8 +28,10 @@ public:
 
     // The folded displayed text of a cell holding a value.
     const std::u16string &folded(const model::WorkbookModel &workbook, const model::Cell &cell);
-    // A number shown in the General format: only digits, sign, point and exponent.
-    bool isGeneralNumber(const model::WorkbookModel &workbook, const model::Cell &cell);
+    // Every character (folded) that a number can show through this style's
+    // format; false when the format can show words (month or day names,
+    // AM/PM, Chinese numerals), so no such bound exists.
+    bool numberAlphabet(const model::WorkbookModel &workbook, uint32_t style, std::u16string *alphabet);
 
 private:
     enum class StyleKind : uint8_t { Unknown, General, Text, Other };

@@ -135,10 +135,16 @@ namespace {
 // nothing (false) when the part is not for it, before the handler saw anything.
 bool parseWholePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
                     std::string *message, ReadStatus *result) {
-    std::vector<char> data;
+    thread_local PartBuffer data;
     size_t size = 0;
     if (zip.readWholePart(part, &data, &size) != WholePart::Read || !fastScanSupports(data.data(), size))
         return false;
+    struct GiveBackLarge {
+        PartBuffer &buffer;
+        ~GiveBackLarge() {
+            if (buffer.capacity() > kKeptBufferBytes) buffer.release();
+        }
+    } giveBack{data};
     ScanResult scan = ScanResult::Corrupt;
     std::string scanMessage;
     try {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 namespace automation::readers::xlsx {
@@ -165,7 +166,17 @@ libdeflate_decompressor *threadDecompressor() {
 
 }  // namespace
 
-WholePart ZipArchive::readWholePart(const std::string &name, std::vector<char> *out, size_t *size) const {
+bool PartBuffer::reserve(size_t bytes) {
+    if (bytes <= capacity_) return true;
+    data_.reset();
+    capacity_ = 0;
+    data_.reset(new (std::nothrow) char[bytes]);
+    if (!data_) return false;
+    capacity_ = bytes;
+    return true;
+}
+
+WholePart ZipArchive::readWholePart(const std::string &name, PartBuffer *out, size_t *size) const {
     uint64_t index = 0;
     if (!archive_ || !findIndex(name, &index)) return WholePart::UseStream;
     zip_stat_t st;
@@ -180,29 +191,24 @@ WholePart ZipArchive::readWholePart(const std::string &name, std::vector<char> *
     libdeflate_decompressor *inflater = threadDecompressor();
     if (!inflater) return WholePart::UseStream;
 
-    try {
-        out->resize(static_cast<size_t>(st.size) + 1);
-        const bool deflated = st.comp_method == ZIP_CM_DEFLATE;
-        std::unique_ptr<zip_file_t, ZipFileCloser> file(
-            zip_fopen_index(archive_, index, deflated ? ZIP_FL_COMPRESSED : 0));
-        if (!file) return WholePart::UseStream;
-        if (deflated) {
-            std::vector<char> raw(static_cast<size_t>(st.comp_size));
-            if (zip_fread(file.get(), raw.data(), raw.size()) != static_cast<zip_int64_t>(raw.size()))
-                return WholePart::UseStream;
-            size_t actual = 0;
-            if (libdeflate_deflate_decompress(inflater, raw.data(), raw.size(), out->data(), st.size, &actual) !=
-                    LIBDEFLATE_SUCCESS ||
-                actual != st.size)
-                return WholePart::UseStream;
-        } else if (zip_fread(file.get(), out->data(), st.size) != static_cast<zip_int64_t>(st.size)) {
+    if (!out->reserve(static_cast<size_t>(st.size) + 1)) return WholePart::UseStream;
+    const bool deflated = st.comp_method == ZIP_CM_DEFLATE;
+    std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen_index(archive_, index, deflated ? ZIP_FL_COMPRESSED : 0));
+    if (!file) return WholePart::UseStream;
+    if (deflated) {
+        thread_local PartBuffer raw;
+        const size_t rawSize = static_cast<size_t>(st.comp_size);
+        if (!raw.reserve(rawSize) || zip_fread(file.get(), raw.data(), rawSize) != static_cast<zip_int64_t>(rawSize))
             return WholePart::UseStream;
-        }
-        if (libdeflate_crc32(0, out->data(), st.size) != st.crc) return WholePart::UseStream;
-    } catch (const std::bad_alloc &) {
-        out->clear();
+        size_t actual = 0;
+        const libdeflate_result r =
+            libdeflate_deflate_decompress(inflater, raw.data(), rawSize, out->data(), st.size, &actual);
+        if (raw.capacity() > kKeptBufferBytes) raw.release();
+        if (r != LIBDEFLATE_SUCCESS || actual != st.size) return WholePart::UseStream;
+    } else if (zip_fread(file.get(), out->data(), st.size) != static_cast<zip_int64_t>(st.size)) {
         return WholePart::UseStream;
     }
+    if (libdeflate_crc32(0, out->data(), st.size) != st.crc) return WholePart::UseStream;
     *size = static_cast<size_t>(st.size);
     return WholePart::Read;
 }

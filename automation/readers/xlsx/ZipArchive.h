@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,8 +24,29 @@ constexpr uint64_t kMinPartBound = 1024 * 1024;
 
 // Parts up to this size are inflated whole, in one call, for the fast scanner.
 constexpr uint64_t kMaxWholePartBytes = 512ull * 1024 * 1024;
+// A reused buffer larger than this is given back after the part.
+constexpr size_t kKeptBufferBytes = 64u * 1024 * 1024;
 
 enum class WholePart { Read, UseStream };
+
+// A byte buffer that grows without zero-filling, for reuse from part to part:
+// the large parts of one workbook after another would otherwise cost a fresh
+// allocation, and a page fault per page, every time.
+class PartBuffer {
+public:
+    char *data() { return data_.get(); }
+    size_t capacity() const { return capacity_; }
+    // False when the memory cannot be had.
+    bool reserve(size_t bytes);
+    void release() {
+        data_.reset();
+        capacity_ = 0;
+    }
+
+private:
+    std::unique_ptr<char[]> data_;
+    size_t capacity_ = 0;
+};
 
 class ZipArchive {
 public:
@@ -48,7 +70,7 @@ public:
     // `size` bytes, when it is deflated or stored, small enough, and its sizes
     // and checksum agree with the directory. UseStream: read it with readPart,
     // which also gives the verdict on a damaged part.
-    WholePart readWholePart(const std::string &name, std::vector<char> *out, size_t *size) const;
+    WholePart readWholePart(const std::string &name, PartBuffer *out, size_t *size) const;
 
 private:
     bool findIndex(const std::string &name, uint64_t *index) const;
