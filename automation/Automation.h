@@ -106,9 +106,14 @@ public:
     virtual bool add() = 0;                                    // "Add": a blank workbook, made active
     virtual std::unique_ptr<Workbook> open(const QString &path) = 0;  // "Open"; null when it cannot be opened
 
-    // A hint that these files are about to be opened, in this order. A backend
-    // may read them ahead of time; what open() returns does not change.
-    virtual void expectOpens(const QStringList &paths) { (void)paths; }
+    // A hint that these files are about to be opened, in this order, and that
+    // the whole list will be opened `passes` times in all from now on. A
+    // backend may read them ahead of time, or keep them between openings;
+    // what open() returns does not change.
+    virtual void expectOpens(const QStringList &paths, int passes) {
+        (void)paths;
+        (void)passes;
+    }
 };
 
 class Application {

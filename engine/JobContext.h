@@ -30,6 +30,7 @@ struct JobContext {
 
 struct PassState {
     int passIndex = 0;
+    int passCount = 1;
     std::unique_ptr<automation::Workbook> workbook;
     std::unique_ptr<automation::Sheets> sheets;
     std::unique_ptr<automation::Worksheet> resultSheet;

@@ -67,6 +67,7 @@ void MergeObject::runJob()
         for (int passIndex = 0; passIndex < passCount; ++passIndex) {
             engine::PassState pass;
             pass.passIndex = passIndex;
+            pass.passCount = passCount;
             const engine::PassStart start = engine::beginPass(job, pass);
             if (start == engine::PassStart::EndJob)
                 break;

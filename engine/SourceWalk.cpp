@@ -54,8 +54,9 @@ void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFile
         if (isWorkbookPath(path))
             workbookPaths.append(path);
     }
-    // The backend may read the next workbooks while this thread searches the current one.
-    job.workbooks->expectOpens(workbookPaths);
+    // The backend may read the next workbooks while this thread searches the
+    // current one, and keep them for the passes still to come.
+    job.workbooks->expectOpens(workbookPaths, pass.passCount - pass.passIndex);
 
     for (const QString &path : workbookPaths) {
         job.report(path);

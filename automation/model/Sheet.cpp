@@ -26,8 +26,11 @@ const Cell *Sheet::findCell(uint32_t row, uint32_t column) const {
 Row &Sheet::rowForWrite(uint32_t row) {
     if (!rows_.empty() && rows_.back().index == row) return rows_.back();  // the reader's usual case
     if (rows_.empty() || rows_.back().index < row) {
+        // Rows of one sheet tend to be alike: size the new one like the last.
+        const size_t expected = rows_.empty() ? 0 : rows_.back().cells.size();
         rows_.emplace_back();
         rows_.back().index = row;
+        rows_.back().cells.reserve(expected);
         return rows_.back();
     }
     auto it = std::lower_bound(rows_.begin(), rows_.end(), row, rowLess);

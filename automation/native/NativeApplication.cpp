@@ -33,6 +33,7 @@ std::unique_ptr<Workbook> NativeApplication::activeWorkbook() {
 }
 
 void NativeApplication::quit() {
+    state_->readAhead.reset();  // stops its threads
     state_->closeAll();
     // A cache handed in may serve other applications too.
     if (ownsCache_) state_->cache->clear();

@@ -1,6 +1,7 @@
 #include "automation/native/NativeWorkbooks.h"
 
 #include "automation/native/NativeWorkbook.h"
+#include "automation/native/ReadAhead.h"
 #include "automation/native/WorkbookCache.h"
 
 namespace automation::native {
@@ -24,7 +25,7 @@ bool NativeWorkbooks::add() {
 std::unique_ptr<Workbook> NativeWorkbooks::open(const QString &path) {
     auto app = application_.lock();
     if (!app || !app->cache || path.isEmpty()) return nullptr;
-    std::shared_ptr<const CachedWorkbook> parsed = app->cache->load(path);
+    std::shared_ptr<const CachedWorkbook> parsed = app->readAhead ? app->readAhead->take(path) : app->cache->load(path);
     // A workbook without sheets is nothing the application could show.
     if (!parsed || parsed->model().sheetCount() == 0) return nullptr;
     // A copy-on-write view: what this opening changes stays with it.
@@ -32,6 +33,16 @@ std::unique_ptr<Workbook> NativeWorkbooks::open(const QString &path) {
     state->origin = parsed;
     state->display.attachShared(parsed);
     return std::make_unique<NativeWorkbook>(application_, state);
+}
+
+void NativeWorkbooks::expectOpens(const QStringList &paths, int passes) {
+    auto app = application_.lock();
+    if (!app || !app->cache) return;
+    if (!app->readAhead) {
+        const int threads = ReadAhead::defaultThreads();
+        app->readAhead = std::make_shared<ReadAhead>(app->cache, threads, threads + 1);
+    }
+    app->readAhead->expect(paths, passes);
 }
 
 }  // namespace automation::native

@@ -89,6 +89,17 @@ std::shared_ptr<const CachedWorkbook> ParsedWorkbookCache::load(const QString &p
     return workbook;
 }
 
+std::shared_ptr<const CachedWorkbook> ParsedWorkbookCache::lookup(const QString &path) {
+    FileStamp stamp;
+    if (!stampOf(path, &stamp)) return nullptr;
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto it = index_.find(path);
+    if (it == index_.end() || !(it->second->stamp == stamp)) return nullptr;
+    lru_.splice(lru_.begin(), lru_, it->second);
+    ++hits_;
+    return it->second->workbook;
+}
+
 std::shared_ptr<const CachedWorkbook> ParsedWorkbookCache::insert(const QString &path,
                                                                   const FileStamp &stamp,
                                                                   model::WorkbookModel model) {

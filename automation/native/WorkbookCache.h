@@ -57,6 +57,8 @@ public:
     // The workbook at `path`, from the cache or freshly read; null when it
     // cannot be read (`status` then says why).
     std::shared_ptr<const CachedWorkbook> load(const QString &path, readers::ReadStatus *status = nullptr);
+    // The workbook at `path` when the cache holds it unchanged; null otherwise (nothing is read).
+    std::shared_ptr<const CachedWorkbook> lookup(const QString &path);
     // Offers a workbook parsed elsewhere (for example ahead of time on another thread).
     std::shared_ptr<const CachedWorkbook> insert(const QString &path, const FileStamp &stamp,
                                                  model::WorkbookModel model);

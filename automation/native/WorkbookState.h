@@ -15,6 +15,7 @@ namespace automation::native {
 
 class CachedWorkbook;
 class ParsedWorkbookCache;
+class ReadAhead;
 
 // Maps string and style ids of one source workbook to those of a destination.
 struct RemapTable {
@@ -43,6 +44,7 @@ struct ApplicationState {
     std::vector<std::shared_ptr<WorkbookState>> workbooks;  // open ones, in opening order
     std::weak_ptr<WorkbookState> active;
     std::shared_ptr<ParsedWorkbookCache> cache;
+    std::shared_ptr<ReadAhead> readAhead;  // made when a job announces what it will open
     uint64_t nextSerial = 1;
     bool visible = false;
     bool displayAlerts = true;

@@ -22,10 +22,10 @@ public:
     explicit SharedStringsHandler(model::StringPool *pool) : pool_(pool) {}
 
     void startElement(const char *local, const char **atts) override {
-        if (std::strcmp(local, "si") == 0) {
+        if (local[0] == 's' && local[1] == 'i' && local[2] == 0) {
             inItem_ = true;
             text_.clear();
-        } else if (std::strcmp(local, "t") == 0) {
+        } else if (local[0] == 't' && local[1] == 0) {
             if (inItem_ && phoneticDepth_ == 0) captureText(true);
         } else if (std::strcmp(local, "rPh") == 0) {
             ++phoneticDepth_;
@@ -35,11 +35,11 @@ public:
         }
     }
     void endElement(const char *local) override {
-        if (std::strcmp(local, "t") == 0) {
+        if (local[0] == 't' && local[1] == 0) {
             captureText(false);
         } else if (std::strcmp(local, "rPh") == 0) {
             if (phoneticDepth_ > 0) --phoneticDepth_;
-        } else if (std::strcmp(local, "si") == 0) {
+        } else if (local[0] == 's' && local[1] == 'i' && local[2] == 0) {
             normaliseCellText(text_);
             pool_->append(text_);
             inItem_ = false;

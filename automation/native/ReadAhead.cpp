@@ -1,0 +1,123 @@
+#include "automation/native/ReadAhead.h"
+
+#include "automation/readers/Readers.h"
+
+#include <QFile>
+#include <algorithm>
+
+namespace automation::native {
+
+ReadAhead::ReadAhead(std::shared_ptr<ParsedWorkbookCache> cache, int threads, int depth)
+    : cache_(std::move(cache)), depth_(std::max(1, depth)) {
+    for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
+}
+
+ReadAhead::~ReadAhead() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread &t : threads_) t.join();
+}
+
+int ReadAhead::defaultThreads() {
+    const unsigned cores = std::thread::hardware_concurrency();
+    return static_cast<int>(std::clamp(cores, 1u, 8u));
+}
+
+void ReadAhead::expect(const QStringList &paths, int passes) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        // Reads under way finish into items nobody takes; their threads then move on.
+        plan_.clear();
+        plan_.reserve(static_cast<size_t>(paths.size()));
+        for (const QString &p : paths) plan_.push_back(Item{p, State::Waiting, nullptr});
+        next_ = 0;
+        keep_ = passes > 1;
+        ++generation_;
+    }
+    changed_.notify_all();
+}
+
+std::shared_ptr<const CachedWorkbook> ReadAhead::read(const QString &path, bool keep) const {
+    if (keep) return cache_->load(path);
+    if (auto kept = cache_->lookup(path)) return kept;
+    // Read once only: keeping it would cost memory and buy nothing.
+    FileStamp stamp;
+    if (!ParsedWorkbookCache::stampOf(path, &stamp)) return nullptr;
+    readers::ReadResult result = readers::readWorkbookFile(QFile::encodeName(path).toStdString());
+    if (!result.workbook) return nullptr;
+    return std::make_shared<const CachedWorkbook>(std::move(*result.workbook));
+}
+
+void ReadAhead::work() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        size_t index = plan_.size();
+        changed_.wait(lock, [&] {
+            if (stop_) return true;
+            const size_t end = std::min(plan_.size(), next_ + static_cast<size_t>(depth_));
+            for (size_t i = next_; i < end; ++i) {
+                if (plan_[i].state == State::Waiting) {
+                    index = i;
+                    return true;
+                }
+            }
+            return false;
+        });
+        if (stop_) return;
+        Item &item = plan_[index];
+        item.state = State::Reading;
+        const QString path = item.path;
+        const bool keep = keep_;
+        const uint64_t generation = generation_;
+        lock.unlock();
+        std::shared_ptr<const CachedWorkbook> result = read(path, keep);
+        if (result) result->foldedStrings();  // the search needs them; fold here, off the job's thread
+        lock.lock();
+        // The plan may have been replaced meanwhile; then this read is not wanted.
+        if (generation == generation_ && plan_[index].state == State::Reading) {
+            plan_[index].result = std::move(result);
+            plan_[index].state = State::Done;
+            changed_.notify_all();
+        }
+    }
+}
+
+std::shared_ptr<const CachedWorkbook> ReadAhead::take(const QString &path) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    size_t index = next_;
+    while (index < plan_.size() && plan_[index].path != path) ++index;
+    if (index >= plan_.size()) {
+        const bool keep = keep_;
+        lock.unlock();
+        return read(path, keep);  // not in the plan: read it now
+    }
+    // Workbooks of the plan that were passed over are not wanted any more.
+    for (size_t i = next_; i < index; ++i) {
+        plan_[i].result.reset();
+        if (plan_[i].state != State::Reading) plan_[i].state = State::Taken;
+    }
+    next_ = index + 1;
+    changed_.notify_all();  // the window moved: readers may start further ahead
+    Item &item = plan_[index];
+    const uint64_t generation = generation_;
+    if (item.state == State::Waiting) {
+        item.state = State::Taken;  // read here; no background reader starts it now
+        const bool keep = keep_;
+        lock.unlock();
+        return read(path, keep);
+    }
+    changed_.wait(lock, [&] { return stop_ || generation != generation_ || plan_[index].state == State::Done; });
+    if (generation != generation_ || plan_[index].state != State::Done) {
+        const bool keep = keep_;
+        lock.unlock();
+        return read(path, keep);
+    }
+    std::shared_ptr<const CachedWorkbook> result = std::move(plan_[index].result);
+    plan_[index].state = State::Taken;
+    return result;
+}
+
+}  // namespace automation::native

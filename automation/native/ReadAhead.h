@@ -1,0 +1,61 @@
+// Reads the workbooks a job is about to open on background threads, a bounded
+// number ahead of the one being opened, so that parsing the next workbooks
+// overlaps searching the current one. What open() returns is the same as
+// without it; only when the work is done changes.
+#pragma once
+
+#include "automation/native/WorkbookCache.h"
+
+#include <QString>
+#include <QStringList>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace automation::native {
+
+class ReadAhead {
+public:
+    // threads: background readers; depth: how many workbooks may be read
+    // ahead of the one opened last (each costs its parsed size in memory).
+    ReadAhead(std::shared_ptr<ParsedWorkbookCache> cache, int threads, int depth);
+    ~ReadAhead();
+    ReadAhead(const ReadAhead &) = delete;
+    ReadAhead &operator=(const ReadAhead &) = delete;
+
+    // The files about to be opened, in order; `passes` is how often the whole
+    // list will be opened. A new plan replaces the previous one.
+    void expect(const QStringList &paths, int passes);
+
+    // The workbook at `path`: from a read that is done or under way, else read
+    // here. Null when it cannot be read.
+    std::shared_ptr<const CachedWorkbook> take(const QString &path);
+
+    static int defaultThreads();
+
+private:
+    enum class State { Waiting, Reading, Done, Taken };
+    struct Item {
+        QString path;
+        State state = State::Waiting;
+        std::shared_ptr<const CachedWorkbook> result;
+    };
+
+    std::shared_ptr<const CachedWorkbook> read(const QString &path, bool keep) const;
+    void work();
+
+    std::shared_ptr<ParsedWorkbookCache> cache_;
+    const int depth_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<Item> plan_;
+    uint64_t generation_ = 0;  // counts plans, so a read finished for an old plan is dropped
+    size_t next_ = 0;     // the item the next take() expects
+    bool keep_ = false;   // whether reads go into the cache (the list is opened again)
+    bool stop_ = false;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace automation::native
