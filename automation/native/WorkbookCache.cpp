@@ -117,12 +117,14 @@ void ParsedWorkbookCache::storeLocked(const QString &path, const FileStamp &stam
         lru_.erase(old->second);
         index_.erase(old);
     }
-    // A workbook larger than the whole budget is handed out but not kept.
-    if (workbook->estimatedBytes() > budget_) return;
+    // A job opens its list of workbooks over and over in the same order; when
+    // they do not all fit, keeping the ones already held serves every later
+    // round, whereas evicting the oldest would serve none. So a full cache
+    // hands new workbooks out without keeping them.
+    if (used_ + workbook->estimatedBytes() > budget_) return;
     lru_.push_front(Entry{path, stamp, workbook});
     index_[path] = lru_.begin();
     used_ += workbook->estimatedBytes();
-    evictLocked();
 }
 
 void ParsedWorkbookCache::evictLocked() {

@@ -47,7 +47,8 @@ struct FileStamp {
     bool operator==(const FileStamp &o) const { return size == o.size && modified == o.modified; }
 };
 
-// A bounded (estimated bytes), least-recently-used cache; all members are thread-safe.
+// A cache bounded by estimated bytes that keeps what it holds when full (see
+// storeLocked); setBudget() evicts the least recently used. Thread-safe.
 class ParsedWorkbookCache {
 public:
     static constexpr size_t kDefaultBudgetBytes = size_t(512) << 20;
