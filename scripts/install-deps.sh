@@ -10,7 +10,7 @@ packages=(
   libgsf-1-dev libxml2-dev libxlsxwriter-dev
   libgtest-dev googletest
   xvfb x11-apps imagemagick fonts-wqy-zenhei
-  python3 python3-openpyxl python3-matplotlib
+  python3 python3-openpyxl python3-xlwt python3-matplotlib
   time util-linux
 )
 
