@@ -35,6 +35,15 @@ struct SaveResult {
     explicit operator bool() const { return ok; }
 };
 
+// What a job is about to open, announced to Workbooks::expectOpens.
+struct OpenPlan {
+    QStringList paths;        // in the order they will be opened
+    int passes = 1;           // how often the whole list will be opened from now on
+    QStringList searches;     // every text Find will be asked for in those workbooks
+    int lookAt = kLookAtPart; // the look-at code of those searches
+    int wholeColumn = 0;      // a column that will be copied whole (Columns(n)); 0 for none
+};
+
 // A rectangular block of cells on one worksheet: a cell, a whole row, a whole
 // column or a used range.
 class Range {
@@ -106,14 +115,10 @@ public:
     virtual bool add() = 0;                                    // "Add": a blank workbook, made active
     virtual std::unique_ptr<Workbook> open(const QString &path) = 0;  // "Open"; null when it cannot be opened
 
-    // A hint that these files are about to be opened, in this order, and that
-    // the whole list will be opened `passes` times in all from now on. A
-    // backend may read them ahead of time, or keep them between openings;
-    // what open() returns does not change.
-    virtual void expectOpens(const QStringList &paths, int passes) {
-        (void)paths;
-        (void)passes;
-    }
+    // A hint about the workbooks about to be opened. A backend may read them
+    // ahead of time, or keep between openings what the announced searches
+    // need; what every call returns does not change.
+    virtual void expectOpens(const OpenPlan &plan) { (void)plan; }
 };
 
 class Application {

@@ -56,7 +56,13 @@ void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFile
     }
     // The backend may read the next workbooks while this thread searches the
     // current one, and keep them for the passes still to come.
-    job.workbooks->expectOpens(workbookPaths, pass.passCount - pass.passIndex);
+    automation::OpenPlan plan;
+    plan.paths = workbookPaths;
+    plan.passes = pass.passCount - pass.passIndex;
+    plan.searches = job.values;
+    plan.lookAt = job.matchMode;
+    plan.wholeColumn = job.options.oneColumnOnly ? job.options.columnNumber : 0;
+    job.workbooks->expectOpens(plan);
 
     for (const QString &path : workbookPaths) {
         job.report(path);

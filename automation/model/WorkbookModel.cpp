@@ -47,6 +47,14 @@ int WorkbookModel::sheetIndexByUid(uint32_t uid) const {
     return -1;
 }
 
+void WorkbookModel::replaceSheet(size_t index, Sheet sheet) {
+    if (index < sheets_.size()) sheets_[index] = std::make_shared<Sheet>(std::move(sheet));
+}
+
+void WorkbookModel::replaceStrings(StringPool strings) {
+    strings_ = std::make_shared<StringPool>(std::move(strings));
+}
+
 StringPool &WorkbookModel::mutableStrings() {
     if (strings_.use_count() > 1) strings_ = std::make_shared<StringPool>(*strings_);
     return *strings_;

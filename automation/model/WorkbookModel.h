@@ -39,9 +39,13 @@ public:
     // Index of the sheet with this uid, or -1.
     int sheetIndexByUid(uint32_t uid) const;
 
+    // Puts `sheet` in place of the sheet at `index` (a view built elsewhere).
+    void replaceSheet(size_t index, Sheet sheet);
+
     // ---- shared parts
     const StringPool &strings() const { return *strings_; }
     StringPool &mutableStrings();
+    void replaceStrings(StringPool strings);
     const StyleTable &styles() const { return *styles_; }
     StyleTable &mutableStyles();
 

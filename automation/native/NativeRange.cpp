@@ -55,6 +55,7 @@ std::unique_ptr<Range> NativeRange::find(const QString &what, const Range *after
     int index = 0;
     auto state = resolve(&index);
     if (!state) return nullptr;
+    if (!state->answersFind(what, lookAt) && !state->ensureFull()) return nullptr;
 
     FindQuery query;
     query.what = what;
@@ -82,6 +83,7 @@ bool NativeRange::copy(const Range &destination) {
     int targetIndex = 0;
     auto dest = target->resolve(&targetIndex);
     if (!source || !dest) return false;
+    if (!source->ensureHolds(sheetUid_, area_) || !dest->ensureFull()) return false;
     return copyArea(*source, sheetUid_, area_, *dest, target->sheetUid_, target->area_.firstRow,
                     target->area_.firstColumn);
 }
@@ -135,13 +137,18 @@ bool NativeRange::setValue(const QString &value) {
     int index = 0;
     auto state = resolve(&index);
     if (!state) return false;
-    return value.isEmpty() ? emptyCells(*state, index) : fillCells(*state, index, value);
+    if (!value.isEmpty()) return state->ensureFull() && fillCells(*state, index, value);
+    if (!state->ensureHolds(sheetUid_, area_)) return false;
+    state->noteEdit(sheetUid_, area_, false);
+    return emptyCells(*state, index);
 }
 
 QString NativeRange::value() const {
     int index = 0;
     auto state = resolve(&index);
-    if (!state) return QString();
+    if (!state || !state->ensureHolds(sheetUid_, model::CellArea{area_.firstRow, area_.firstColumn, area_.firstRow,
+                                                                area_.firstColumn}))
+        return QString();
     const model::Cell *cell = state->model.sheet(static_cast<size_t>(index)).findCell(area_.firstRow, area_.firstColumn);
     return cell ? QString::fromStdString(displayText(state->model, *cell)) : QString();
 }
@@ -150,6 +157,7 @@ bool NativeRange::clear() {
     int index = 0;
     auto state = resolve(&index);
     if (!state) return false;
+    state->noteEdit(sheetUid_, area_, true);
     state->model.clearSheetArea(static_cast<size_t>(index), area_);
     return true;
 }

@@ -31,7 +31,7 @@ std::unique_ptr<Worksheet> NativeSheets::add(const Worksheet &before) {
     auto state = workbook_.lock();
     const auto *anchor = dynamic_cast<const NativeWorksheet *>(&before);
     // The anchor must be a live sheet of this very workbook.
-    if (!state || !anchor || anchor->workbook() != state) return nullptr;
+    if (!state || !anchor || anchor->workbook() != state || !state->ensureFull()) return nullptr;
     const int index = state->sheetIndex(anchor->uid());
     if (index < 0) return nullptr;
     model::Sheet &sheet = state->model.insertSheet(static_cast<size_t>(index),

@@ -34,6 +34,7 @@ SaveResult NativeWorkbook::saveAs(const QString &path) {
     auto state = workbook_.lock();
     if (!state) return failure(QStringLiteral("the workbook is closed"));
     if (path.isEmpty()) return failure(QStringLiteral("no file name"));
+    if (!state->ensureFull()) return failure(QStringLiteral("the workbook's file can no longer be read"));
     return fromWrite(writers::writeXlsx(state->model, QFile::encodeName(path).toStdString()));
 }
 
@@ -42,6 +43,7 @@ SaveResult NativeWorkbook::saveAs(const QString &path, int fileFormat) {
     auto state = workbook_.lock();
     if (!state) return failure(QStringLiteral("the workbook is closed"));
     if (path.isEmpty()) return failure(QStringLiteral("no file name"));
+    if (!state->ensureFull()) return failure(QStringLiteral("the workbook's file can no longer be read"));
     // CSV holds one sheet: the active one, as the spreadsheet applications save it.
     return fromWrite(writers::writeCsv(state->model, static_cast<size_t>(state->activeSheetIndex()),
                                        QFile::encodeName(path).toStdString()));

@@ -31,18 +31,20 @@ std::unique_ptr<Workbook> NativeWorkbooks::open(const QString &path) {
     // A copy-on-write view: what this opening changes stays with it.
     auto state = app->newWorkbook(parsed->model());
     state->origin = parsed;
+    state->reduction = parsed->reduction();
+    state->path = path;
     state->display.attachShared(parsed);
     return std::make_unique<NativeWorkbook>(application_, state);
 }
 
-void NativeWorkbooks::expectOpens(const QStringList &paths, int passes) {
+void NativeWorkbooks::expectOpens(const OpenPlan &plan) {
     auto app = application_.lock();
     if (!app || !app->cache) return;
     if (!app->readAhead) {
         const int threads = ReadAhead::defaultThreads();
         app->readAhead = std::make_shared<ReadAhead>(app->cache, threads, threads + 1);
     }
-    app->readAhead->expect(paths, passes);
+    app->readAhead->expect(plan);
 }
 
 }  // namespace automation::native

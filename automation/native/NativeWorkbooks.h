@@ -14,7 +14,7 @@ public:
 
     bool add() override;
     std::unique_ptr<Workbook> open(const QString &path) override;
-    void expectOpens(const QStringList &paths, int passes) override;
+    void expectOpens(const OpenPlan &plan) override;
 
 private:
     std::weak_ptr<ApplicationState> application_;

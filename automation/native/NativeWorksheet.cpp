@@ -2,6 +2,7 @@
 
 #include "automation/model/Limits.h"
 #include "automation/native/NativeRange.h"
+#include "automation/native/ReducedView.h"
 
 #include <algorithm>
 
@@ -40,8 +41,20 @@ std::unique_ptr<Range> NativeWorksheet::usedRange() {
     auto state = resolve(&index);
     if (!state) return nullptr;
     model::CellArea area;
+    bool used = false;
+    const bool sheetEdited = std::any_of(state->edits.begin(), state->edits.end(),
+                                         [&](const WorkbookState::Edit &e) { return e.sheetUid == uid_; });
+    if (state->reduction && !sheetEdited) {
+        // A reduced view knows the whole sheet's used area.
+        const ReducedSheet *whole = state->reduction->sheet(uid_);
+        used = whole && whole->hasUsed;
+        if (used) area = whole->used;
+    } else {
+        if (!state->ensureFull()) return nullptr;
+        used = state->model.sheet(static_cast<size_t>(index)).usedArea(&area);
+    }
     // A sheet with nothing in it reports A1, as the spreadsheet applications do.
-    if (!state->model.sheet(static_cast<size_t>(index)).usedArea(&area)) area = model::CellArea{1, 1, 1, 1};
+    if (!used) area = model::CellArea{1, 1, 1, 1};
     return block(area.firstRow, area.firstColumn, area.lastRow, area.lastColumn);
 }
 
@@ -67,7 +80,7 @@ bool NativeWorksheet::remove() {
     int index = 0;
     auto state = resolve(&index);
     // A workbook always keeps at least one sheet.
-    if (!state || state->model.sheetCount() <= 1) return false;
+    if (!state || state->model.sheetCount() <= 1 || !state->ensureFull()) return false;
     const bool wasActive = state->activeSheetIndex() == index;
     state->model.removeSheet(static_cast<size_t>(index));
     state->cursors.erase(uid_);

@@ -26,29 +26,50 @@ int ReadAhead::defaultThreads() {
     return static_cast<int>(std::clamp(cores, 1u, 8u));
 }
 
-void ReadAhead::expect(const QStringList &paths, int passes) {
+void ReadAhead::expect(const OpenPlan &plan) {
+    std::shared_ptr<const SearchPlan> searches;
+    if (!plan.searches.isEmpty())
+        searches = std::make_shared<const SearchPlan>(plan.searches, plan.lookAt,
+                                                      static_cast<uint32_t>(std::max(0, plan.wholeColumn)));
     {
         std::lock_guard<std::mutex> lock(mutex_);
         // Reads under way finish into items nobody takes; their threads then move on.
         plan_.clear();
-        plan_.reserve(static_cast<size_t>(paths.size()));
-        for (const QString &p : paths) plan_.push_back(Item{p, State::Waiting, nullptr});
+        plan_.reserve(static_cast<size_t>(plan.paths.size()));
+        for (const QString &p : plan.paths) plan_.push_back(Item{p, State::Waiting, nullptr});
         next_ = 0;
-        keep_ = passes > 1;
+        keep_ = plan.passes > 1;
+        // A plan for the same searches keeps the reduced workbooks already made.
+        if (!searches_ || !searches || searches_->values != searches->values || searches_->lookAt != searches->lookAt ||
+            searches_->onlyColumn != searches->onlyColumn)
+            searches_ = searches;
         ++generation_;
     }
     changed_.notify_all();
 }
 
-std::shared_ptr<const CachedWorkbook> ReadAhead::read(const QString &path, bool keep) const {
-    if (keep) return cache_->load(path);
-    if (auto kept = cache_->lookup(path)) return kept;
-    // Read once only: keeping it would cost memory and buy nothing.
+std::shared_ptr<const CachedWorkbook> ReadAhead::read(const QString &path, bool keep,
+                                                      const std::shared_ptr<const SearchPlan> &searches) const {
+    if (auto kept = cache_->lookup(path)) {
+        // A reduced view serves only the searches it was made for.
+        if (!kept->reduction() || (searches && kept->reduction()->plan == searches)) return kept;
+    }
     FileStamp stamp;
     if (!ParsedWorkbookCache::stampOf(path, &stamp)) return nullptr;
     readers::ReadResult result = readers::readWorkbookFile(QFile::encodeName(path).toStdString());
     if (!result.workbook) return nullptr;
-    return std::make_shared<const CachedWorkbook>(std::move(*result.workbook));
+    auto whole = std::make_shared<const CachedWorkbook>(std::move(*result.workbook));
+    // Read once only: keeping it would cost memory and buy nothing.
+    if (!keep) return whole;
+    if (!searches) {
+        cache_->store(path, stamp, whole);
+        return whole;
+    }
+    auto reduction = std::make_shared<Reduction>();
+    model::WorkbookModel reduced = reduceWorkbook(whole, searches, reduction.get());
+    auto view = std::make_shared<const CachedWorkbook>(std::move(reduced), std::move(reduction));
+    cache_->store(path, stamp, view);
+    return view;
 }
 
 void ReadAhead::work() {
@@ -71,9 +92,10 @@ void ReadAhead::work() {
         item.state = State::Reading;
         const QString path = item.path;
         const bool keep = keep_;
+        const auto searches = searches_;
         const uint64_t generation = generation_;
         lock.unlock();
-        std::shared_ptr<const CachedWorkbook> result = read(path, keep);
+        std::shared_ptr<const CachedWorkbook> result = read(path, keep, searches);
         if (result) result->foldedStrings();  // the search needs them; fold here, off the job's thread
         lock.lock();
         // The plan may have been replaced meanwhile; then this read is not wanted.
@@ -91,8 +113,9 @@ std::shared_ptr<const CachedWorkbook> ReadAhead::take(const QString &path) {
     while (index < plan_.size() && plan_[index].path != path) ++index;
     if (index >= plan_.size()) {
         const bool keep = keep_;
+        const auto searches = searches_;
         lock.unlock();
-        return read(path, keep);  // not in the plan: read it now
+        return read(path, keep, searches);  // not in the plan: read it now
     }
     // Workbooks of the plan that were passed over are not wanted any more.
     for (size_t i = next_; i < index; ++i) {
@@ -106,14 +129,16 @@ std::shared_ptr<const CachedWorkbook> ReadAhead::take(const QString &path) {
     if (item.state == State::Waiting) {
         item.state = State::Taken;  // read here; no background reader starts it now
         const bool keep = keep_;
+        const auto searches = searches_;
         lock.unlock();
-        return read(path, keep);
+        return read(path, keep, searches);
     }
     changed_.wait(lock, [&] { return stop_ || generation != generation_ || plan_[index].state == State::Done; });
     if (generation != generation_ || plan_[index].state != State::Done) {
         const bool keep = keep_;
+        const auto searches = searches_;
         lock.unlock();
-        return read(path, keep);
+        return read(path, keep, searches);
     }
     std::shared_ptr<const CachedWorkbook> result = std::move(plan_[index].result);
     plan_[index].state = State::Taken;

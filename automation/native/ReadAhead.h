@@ -4,6 +4,8 @@
 // without it; only when the work is done changes.
 #pragma once
 
+#include "automation/Automation.h"
+#include "automation/native/ReducedView.h"
 #include "automation/native/WorkbookCache.h"
 
 #include <QString>
@@ -25,9 +27,11 @@ public:
     ReadAhead(const ReadAhead &) = delete;
     ReadAhead &operator=(const ReadAhead &) = delete;
 
-    // The files about to be opened, in order; `passes` is how often the whole
-    // list will be opened. A new plan replaces the previous one.
-    void expect(const QStringList &paths, int passes);
+    // The files about to be opened, in order, and what the job will do with
+    // them. A new plan replaces the previous one. When the list will be opened
+    // again, workbooks are kept in the cache: reduced to what the plan's
+    // searches can reach when it names them, else whole.
+    void expect(const OpenPlan &plan);
 
     // The workbook at `path`: from a read that is done or under way, else read
     // here. Null when it cannot be read.
@@ -43,7 +47,8 @@ private:
         std::shared_ptr<const CachedWorkbook> result;
     };
 
-    std::shared_ptr<const CachedWorkbook> read(const QString &path, bool keep) const;
+    std::shared_ptr<const CachedWorkbook> read(const QString &path, bool keep,
+                                               const std::shared_ptr<const SearchPlan> &searches) const;
     void work();
 
     std::shared_ptr<ParsedWorkbookCache> cache_;
@@ -54,6 +59,7 @@ private:
     uint64_t generation_ = 0;  // counts plans, so a read finished for an old plan is dropped
     size_t next_ = 0;     // the item the next take() expects
     bool keep_ = false;   // whether reads go into the cache (the list is opened again)
+    std::shared_ptr<const SearchPlan> searches_;  // what kept workbooks are reduced to
     bool stop_ = false;
     std::vector<std::thread> threads_;
 };

@@ -29,7 +29,8 @@ size_t estimateBytes(const model::WorkbookModel &wb) {
 }
 }  // namespace
 
-CachedWorkbook::CachedWorkbook(model::WorkbookModel model) : model_(std::move(model)) {
+CachedWorkbook::CachedWorkbook(model::WorkbookModel model, std::shared_ptr<const Reduction> reduction)
+    : model_(std::move(model)), reduction_(std::move(reduction)) {
     bytes_ = estimateBytes(model_);
     // Settle every sheet's used area now: later questions then only read,
     // which keeps the shared sheets safe to read from several threads.
@@ -107,6 +108,12 @@ std::shared_ptr<const CachedWorkbook> ParsedWorkbookCache::insert(const QString 
     std::lock_guard<std::mutex> lock(mutex_);
     storeLocked(path, stamp, workbook);
     return workbook;
+}
+
+void ParsedWorkbookCache::store(const QString &path, const FileStamp &stamp,
+                                const std::shared_ptr<const CachedWorkbook> &workbook) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    storeLocked(path, stamp, workbook);
 }
 
 void ParsedWorkbookCache::storeLocked(const QString &path, const FileStamp &stamp,

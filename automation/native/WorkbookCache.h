@@ -19,6 +19,8 @@
 
 namespace automation::native {
 
+struct Reduction;
+
 // The folded texts of a workbook's string pool, made once and then only read.
 struct FoldedStrings {
     std::vector<std::u16string> texts;  // by string id
@@ -27,15 +29,18 @@ struct FoldedStrings {
 // One parsed workbook as read from its file; never changed once cached.
 class CachedWorkbook {
 public:
-    explicit CachedWorkbook(model::WorkbookModel model);
+    // `reduction`: set when the model is a reduced view (see ReducedView.h).
+    explicit CachedWorkbook(model::WorkbookModel model, std::shared_ptr<const Reduction> reduction = nullptr);
 
     const model::WorkbookModel &model() const { return model_; }
+    const std::shared_ptr<const Reduction> &reduction() const { return reduction_; }
     size_t estimatedBytes() const { return bytes_; }
     // Built on first use, safely from any thread.
     const FoldedStrings &foldedStrings() const;
 
 private:
     model::WorkbookModel model_;
+    std::shared_ptr<const Reduction> reduction_;
     size_t bytes_ = 0;
     mutable std::once_flag foldOnce_;
     mutable FoldedStrings folded_;
@@ -63,6 +68,8 @@ public:
     // Offers a workbook parsed elsewhere (for example ahead of time on another thread).
     std::shared_ptr<const CachedWorkbook> insert(const QString &path, const FileStamp &stamp,
                                                  model::WorkbookModel model);
+    // Keeps an entry made elsewhere, if the budget allows.
+    void store(const QString &path, const FileStamp &stamp, const std::shared_ptr<const CachedWorkbook> &workbook);
 
     static bool stampOf(const QString &path, FileStamp *stamp);
 

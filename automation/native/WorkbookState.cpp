@@ -1,6 +1,11 @@
 #include "automation/native/WorkbookState.h"
 
+#include "automation/native/ReducedView.h"
+#include "automation/readers/Readers.h"
+
+#include <QFile>
 #include <algorithm>
+#include <atomic>
 
 namespace automation::native {
 
@@ -9,6 +14,56 @@ namespace {
 // few tables are plenty.
 constexpr size_t kMaxRemapTables = 4;
 }  // namespace
+
+uint64_t nextWorkbookSerial() {
+    static std::atomic<uint64_t> next{1};
+    return next++;
+}
+
+bool WorkbookState::answersFind(const QString &what, int lookAt) const {
+    return !reduction || reduction->plan->covers(what, lookAt);
+}
+
+bool WorkbookState::ensureHolds(uint32_t sheetUid, const model::CellArea &area) {
+    return !reduction || reduction->holds(sheetUid, area) || ensureFull();
+}
+
+void WorkbookState::noteEdit(uint32_t sheetUid, const model::CellArea &area, bool clearAll) {
+    if (reduction) edits.push_back(Edit{sheetUid, area, clearAll});
+}
+
+bool WorkbookState::ensureFull() {
+    if (!reduction) return true;
+    readers::ReadResult read = readers::readWorkbookFile(QFile::encodeName(path).toStdString());
+    if (!read.workbook) return false;
+    model::WorkbookModel whole = std::move(*read.workbook);
+    // The same file gives the same sheets in the same order, so uids agree.
+    for (const Edit &e : edits) {
+        const int index = whole.sheetIndexByUid(e.sheetUid);
+        if (index < 0) continue;
+        if (e.clearAll) {
+            whole.clearSheetArea(static_cast<size_t>(index), e.area);
+            continue;
+        }
+        model::Sheet &sheet = whole.mutableSheet(static_cast<size_t>(index));
+        std::vector<std::pair<uint32_t, uint32_t>> filled;
+        for (const model::Row &r : sheet.rows()) {
+            if (r.index < e.area.firstRow || r.index > e.area.lastRow) continue;
+            for (const model::Cell &c : r.cells)
+                if (c.column >= e.area.firstColumn && c.column <= e.area.lastColumn && c.hasValue())
+                    filled.emplace_back(r.index, c.column);
+        }
+        for (const auto &rc : filled) sheet.clearValue(rc.first, rc.second);
+    }
+    model = std::move(whole);
+    reduction.reset();
+    origin.reset();
+    edits.clear();
+    display = DisplayTextCache{};
+    cursors.clear();
+    serial = nextWorkbookSerial();  // string ids changed: copies from here on need fresh remaps
+    return true;
+}
 
 int WorkbookState::activeSheetIndex() const {
     const int index = model.sheetIndexByUid(activeSheetUid);
@@ -33,7 +88,7 @@ RemapTable &WorkbookState::remapFrom(uint64_t sourceSerial) {
 
 std::shared_ptr<WorkbookState> ApplicationState::newWorkbook(model::WorkbookModel model) {
     auto state = std::make_shared<WorkbookState>();
-    state->serial = nextSerial++;
+    state->serial = nextWorkbookSerial();
     state->model = std::move(model);
     if (state->model.sheetCount() > 0) state->activeSheetUid = state->model.sheet(0).uid;
     workbooks.push_back(state);

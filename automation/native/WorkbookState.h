@@ -7,6 +7,7 @@
 #include "automation/native/DisplayText.h"
 #include "automation/native/SearchCursor.h"
 
+#include <QString>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -16,6 +17,7 @@ namespace automation::native {
 class CachedWorkbook;
 class ParsedWorkbookCache;
 class ReadAhead;
+struct Reduction;
 
 // Maps string and style ids of one source workbook to those of a destination.
 struct RemapTable {
@@ -25,13 +27,33 @@ struct RemapTable {
 };
 
 struct WorkbookState {
-    uint64_t serial = 0;  // never reused, so remap tables cannot mistake a source
+    uint64_t serial = 0;  // never reused (nextWorkbookSerial), so remap tables cannot mistake a source
     model::WorkbookModel model;
     std::shared_ptr<const CachedWorkbook> origin;  // the cached parse this view came from
+    // Set while the model is a reduced view: operations on what it left out
+    // call makeFull() first, which reads the whole file and replays `edits`.
+    std::shared_ptr<const Reduction> reduction;
+    QString path;
+    struct Edit {
+        uint32_t sheetUid;
+        model::CellArea area;
+        bool clearAll;  // contents and formats; otherwise values only
+    };
+    std::vector<Edit> edits;
     uint32_t activeSheetUid = 0;
     DisplayTextCache display;
     std::unordered_map<uint32_t, SearchCursor> cursors;  // by sheet uid
     std::vector<RemapTable> remaps;                      // copies into this workbook, most recent first
+
+    // Before an operation on `area` of a sheet: makes the model whole when a
+    // reduced view left out part of it. False when that read failed.
+    bool ensureHolds(uint32_t sheetUid, const model::CellArea &area);
+    // Before an operation a reduced view cannot answer at all.
+    bool ensureFull();
+    // Records an edit that a later makeFull must replay.
+    void noteEdit(uint32_t sheetUid, const model::CellArea &area, bool clearAll);
+    // True when a Find for this text can be answered by the current model.
+    bool answersFind(const QString &what, int lookAt) const;
 
     // Index of the sheet with this uid, or -1.
     int sheetIndex(uint32_t uid) const { return model.sheetIndexByUid(uid); }
@@ -40,12 +62,13 @@ struct WorkbookState {
     RemapTable &remapFrom(uint64_t sourceSerial);
 };
 
+uint64_t nextWorkbookSerial();
+
 struct ApplicationState {
     std::vector<std::shared_ptr<WorkbookState>> workbooks;  // open ones, in opening order
     std::weak_ptr<WorkbookState> active;
     std::shared_ptr<ParsedWorkbookCache> cache;
     std::shared_ptr<ReadAhead> readAhead;  // made when a job announces what it will open
-    uint64_t nextSerial = 1;
     bool visible = false;
     bool displayAlerts = true;
 

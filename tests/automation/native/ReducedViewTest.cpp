@@ -1,0 +1,169 @@
+// Workbooks kept between passes as reduced views: every answer must be the one
+// the whole workbook gives, for the announced searches and beyond them.
+#include "NativeTestSupport.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <xlsxwriter.h>
+
+using namespace native_test;
+
+namespace {
+
+// Two sheets; "Data" has a header, fruit rows with prices in a number format,
+// a row that matches nothing, and a fruit in the far column 5.
+void writeWorkbook(const QString &path) {
+    lxw_workbook *wb = workbook_new(QFile::encodeName(path).constData());
+    ASSERT_NE(wb, nullptr);
+    lxw_worksheet *data = workbook_add_worksheet(wb, "Data");
+    lxw_format *money = workbook_add_format(wb);
+    format_set_num_format(money, "0.00");
+    worksheet_write_string(data, 0, 0, "name", nullptr);
+    worksheet_write_string(data, 0, 1, "price", nullptr);
+    const char *names[] = {"apple", "pear", "plum", "apple pie", "fig", "pear"};
+    for (int i = 0; i < 6; ++i) {
+        worksheet_write_string(data, lxw_row_t(i + 1), 0, names[i], nullptr);
+        worksheet_write_number(data, lxw_row_t(i + 1), 1, 1.5 + i, money);
+        worksheet_write_string(data, lxw_row_t(i + 1), 2, i % 2 ? "note pear" : "note", nullptr);
+    }
+    worksheet_write_string(data, 9, 4, "apple", nullptr);
+    lxw_worksheet *other = workbook_add_worksheet(wb, "Other");
+    worksheet_write_string(other, 2, 1, "plum", nullptr);
+    worksheet_write_string(other, 3, 1, "Apple", nullptr);
+    ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+}
+
+// What a job sees of one workbook: every sheet's used range and first cell,
+// then for each value every found cell in order, the copied row's texts, the
+// found cell emptied. One line per observation.
+QStringList runSearches(Application &app, const QString &path, const QStringList &values, int lookAt) {
+    QStringList seen;
+    auto wb = app.workbooks()->open(path);
+    if (!wb) return {QStringLiteral("no workbook")};
+    app.workbooks()->add();
+    auto result = app.activeWorkbook();
+    auto target = result->sheets()->item(1);
+    int nextRow = 1;
+    auto sheets = wb->sheets();
+    for (int s = 1; s <= sheets->count(); ++s) {
+        auto ws = sheets->item(s);
+        auto used = ws->usedRange();
+        auto start = ws->cells(used->row(), used->column());
+        seen << QStringLiteral("%1 used %2,%3 %4x%5 first '%6'")
+                    .arg(ws->name())
+                    .arg(used->row())
+                    .arg(used->column())
+                    .arg(used->rowCount())
+                    .arg(used->columnCount())
+                    .arg(start->value());
+        for (const QString &v : values) {
+            for (int guard = 0; guard < 100; ++guard) {
+                auto hit = used->find(v, start.get(), kLookInValues, lookAt);
+                if (!hit) break;
+                ws->rows(hit->row())->copy(*target->cells(nextRow, 1));
+                QStringList row;
+                for (int c = 1; c <= 5; ++c) row << target->cells(nextRow, c)->value();
+                seen << QStringLiteral("%1 found %2,%3: %4").arg(v).arg(hit->row()).arg(hit->column()).arg(row.join('|'));
+                ++nextRow;
+                hit->setValue(QString());
+            }
+        }
+        used->clear();
+    }
+    wb->close(false);
+    result->close(false);
+    return seen;
+}
+
+class ReducedViews : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path;
+    void SetUp() override {
+        path = dir.filePath(QStringLiteral("fruit.xlsx"));
+        writeWorkbook(path);
+    }
+    static void announce(Application &app, const QString &file, const QStringList &values, int lookAt,
+                         int passes, int column = 0) {
+        OpenPlan plan;
+        plan.paths = QStringList{file};
+        plan.passes = passes;
+        plan.searches = values;
+        plan.lookAt = lookAt;
+        plan.wholeColumn = column;
+        app.workbooks()->expectOpens(plan);
+    }
+};
+
+}  // namespace
+
+TEST_F(ReducedViews, EveryPassSeesWhatTheWholeWorkbookShows) {
+    const QStringList values = {QStringLiteral("pear"), QStringLiteral("apple"), QStringLiteral("1.50")};
+    for (int lookAt : {kLookAtPart, kLookAtWhole}) {
+        auto plain = createApplication(QStringLiteral("Excel.Application"));
+        auto planned = createApplication(QStringLiteral("Excel.Application"));
+        // Pass by pass, one value each, as a job with a workbook per value runs.
+        for (int pass = 0; pass < values.size(); ++pass) {
+            announce(*planned, path, values, lookAt, static_cast<int>(values.size()) - pass);
+            const QStringList one = {values[pass]};
+            EXPECT_EQ(runSearches(*planned, path, one, lookAt), runSearches(*plain, path, one, lookAt))
+                << "pass " << pass << " look-at " << lookAt;
+        }
+    }
+}
+
+TEST_F(ReducedViews, ASearchBeyondThePlanReadsTheWholeWorkbookAndKeepsEarlierEdits) {
+    auto app = createApplication(QStringLiteral("Excel.Application"));
+    announce(*app, path, {QStringLiteral("apple")}, kLookAtPart, 2);
+    app->workbooks()->open(path)->close(false);  // the first pass leaves a reduced view behind
+    announce(*app, path, {QStringLiteral("apple")}, kLookAtPart, 1);
+
+    auto wb = app->workbooks()->open(path);
+    ASSERT_NE(wb, nullptr);
+    auto ws = wb->sheets()->item(1);
+    auto used = ws->usedRange();
+    auto start = ws->cells(1, 1);
+    auto first = used->find(QStringLiteral("apple"), start.get(), kLookInValues, kLookAtPart);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->row(), 2);
+    first->setValue(QString());
+    // Not announced: the answer must still be the whole workbook's.
+    auto fig = used->find(QStringLiteral("fig"), start.get(), kLookInValues, kLookAtWhole);
+    ASSERT_NE(fig, nullptr);
+    EXPECT_EQ(fig->row(), 6);
+    // The emptied cell stays empty in the whole workbook read meanwhile.
+    EXPECT_EQ(ws->cells(2, 1)->value(), QString());
+    auto next = used->find(QStringLiteral("apple"), start.get(), kLookInValues, kLookAtPart);
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->row(), 5);
+}
+
+TEST_F(ReducedViews, CellsOutsideTheKeptRowsReadAsInTheFile) {
+    auto app = createApplication(QStringLiteral("Excel.Application"));
+    announce(*app, path, {QStringLiteral("plum")}, kLookAtWhole, 2);
+    app->workbooks()->open(path)->close(false);
+    auto wb = app->workbooks()->open(path);
+    ASSERT_NE(wb, nullptr);
+    auto ws = wb->sheets()->item(1);
+    EXPECT_EQ(ws->cells(3, 2)->value(), QStringLiteral("2.50"));  // the pear row, not kept for plum
+    EXPECT_EQ(ws->cells(4, 1)->value(), QStringLiteral("plum"));
+    EXPECT_EQ(ws->cells(10, 5)->value(), QStringLiteral("apple"));
+}
+
+TEST_F(ReducedViews, AColumnCopiedWholeIsKeptWhole) {
+    auto plain = createApplication(QStringLiteral("Excel.Application"));
+    auto planned = createApplication(QStringLiteral("Excel.Application"));
+    auto columnTexts = [&](Application &app) {
+        auto wb = app.workbooks()->open(path);
+        app.workbooks()->add();
+        auto result = app.activeWorkbook();
+        auto target = result->sheets()->item(1);
+        wb->sheets()->item(1)->columns(3)->copy(*target->cells(1, 1));
+        QStringList texts;
+        for (int r = 1; r <= 8; ++r) texts << target->cells(r, 1)->value();
+        return texts;
+    };
+    announce(*planned, path, {QStringLiteral("fig")}, kLookAtWhole, 2, 3);
+    planned->workbooks()->open(path)->close(false);
+    EXPECT_EQ(columnTexts(*planned), columnTexts(*plain));
+}
