@@ -15,9 +15,11 @@ inline bool startsWith(const char *p, const char *end, const char *prefix) {
     return static_cast<size_t>(end - p) >= n && std::memcmp(p, prefix, n) == 0;
 }
 
+constexpr uint32_t kMaxCodePoint = 0x10FFFF;
+
 inline bool isXmlChar(uint32_t c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= kMaxCodePoint);
 }
 
 // Well-formed UTF-8 made only of characters XML allows. ASCII runs are
@@ -88,18 +90,16 @@ inline char *putUtf8(char *out, uint32_t cp) {
 
 // Decodes one reference starting at `p` (just behind '&') into `out`.
 // Returns the position behind ';', or null when the reference is not one
-// XML defines without a document type.
+// XML defines without a document type. Numeric references may carry any
+// number of leading zeros, so their length is not capped.
 const char *decodeReference(const char *p, const char *end, char **out) {
-    const char *semi = static_cast<const char *>(std::memchr(p, ';', static_cast<size_t>(end - p)));
-    if (!semi || semi == p || semi - p > 12) return nullptr;
-    const size_t n = static_cast<size_t>(semi - p);
-    if (*p == '#') {
-        uint32_t cp = 0;
+    if (p < end && *p == '#') {
         const char *q = p + 1;
-        const bool hex = q < semi && *q == 'x';
+        const bool hex = q < end && *q == 'x';
         if (hex) ++q;
-        if (q == semi) return nullptr;
-        for (; q < semi; ++q) {
+        const char *digits = q;
+        uint32_t cp = 0;
+        for (; q < end && *q != ';'; ++q) {
             const char c = *q;
             uint32_t digit;
             if (c >= '0' && c <= '9') digit = static_cast<uint32_t>(c - '0');
@@ -107,21 +107,26 @@ const char *decodeReference(const char *p, const char *end, char **out) {
             else if (hex && c >= 'A' && c <= 'F') digit = static_cast<uint32_t>(c - 'A' + 10);
             else return nullptr;
             cp = cp * (hex ? 16 : 10) + digit;
-            if (cp > 0x10FFFF) return nullptr;
+            if (cp > kMaxCodePoint) return nullptr;
         }
-        if (!isXmlChar(cp)) return nullptr;
+        if (q == end || q == digits || !isXmlChar(cp)) return nullptr;
         *out = putUtf8(*out, cp);
-        return semi + 1;
+        return q + 1;
     }
-    char c;
-    if (n == 2 && p[0] == 'l' && p[1] == 't') c = '<';
-    else if (n == 2 && p[0] == 'g' && p[1] == 't') c = '>';
-    else if (n == 3 && std::memcmp(p, "amp", 3) == 0) c = '&';
-    else if (n == 4 && std::memcmp(p, "quot", 4) == 0) c = '"';
-    else if (n == 4 && std::memcmp(p, "apos", 4) == 0) c = '\'';
-    else return nullptr;
-    *(*out)++ = c;
-    return semi + 1;
+    struct Predefined {
+        const char *name;  // with its ';'
+        size_t length;
+        char value;
+    };
+    static constexpr Predefined kPredefined[] = {
+        {"lt;", 3, '<'}, {"gt;", 3, '>'}, {"amp;", 4, '&'}, {"quot;", 5, '"'}, {"apos;", 5, '\''}};
+    for (const Predefined &e : kPredefined) {
+        if (static_cast<size_t>(end - p) >= e.length && std::memcmp(p, e.name, e.length) == 0) {
+            *(*out)++ = e.value;
+            return p + e.length;
+        }
+    }
+    return nullptr;
 }
 
 // Decodes references and normalises line ends in place, as an XML processor
@@ -140,12 +145,10 @@ char *decodeInPlace(char *begin, char *end, bool attribute) {
             p = decodeReference(p + 1, end, &out);
             if (!p) return nullptr;
         } else if (c == '\r') {
+            // CR LF is one line end: one LF in text, one space in a value.
             *out++ = attribute ? ' ' : '\n';
             ++p;
-            if (p < end && *p == '\n') {
-                if (attribute) *out++ = ' ';
-                ++p;
-            }
+            if (p < end && *p == '\n') ++p;
         } else if (attribute && (c == '\n' || c == '\t')) {
             *out++ = ' ';
             ++p;
@@ -157,8 +160,113 @@ char *decodeInPlace(char *begin, char *end, bool attribute) {
     return out;
 }
 
-inline bool isNameStart(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+// Which bytes may start or continue an XML name. Of the characters beyond
+// ASCII only Latin-1 is judged (as expat does: letters, and the middle dot
+// inside a name); the rest are taken as name characters, since the input is
+// valid UTF-8 by then and these parts use ASCII names.
+constexpr uint8_t kNameStartByte = 1;
+constexpr uint8_t kNameByte = 2;
+constexpr unsigned char kLatin1Lead = 0xC2;      // U+0080..U+00BF: no letters
+constexpr unsigned char kLatin1LetterLead = 0xC3;  // U+00C0..U+00FF: letters but two signs
+constexpr unsigned char kMiddleDot = 0xB7;       // U+00B7, second byte
+constexpr unsigned char kMultiplication = 0x97;  // U+00D7, second byte
+constexpr unsigned char kDivision = 0xB7;        // U+00F7, second byte
+
+struct NameTable {
+    uint8_t bits[128] = {};
+    constexpr NameTable() {
+        for (int c = 0; c < 128; ++c) {
+            const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            const bool start = letter || c == '_' || c == ':';
+            const bool inner = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+            bits[c] = static_cast<uint8_t>((start ? kNameStartByte : 0) | (inner ? kNameByte : 0));
+        }
+    }
+};
+constexpr NameTable kNameTable;
+
+// Bytes of the name character at `p` (not ASCII), 0 when it is none.
+inline size_t nonAsciiNameChar(const char *p, const char *end, bool first) {
+    const unsigned char lead = static_cast<unsigned char>(*p);
+    if ((lead == kLatin1Lead || lead == kLatin1LetterLead) && end - p >= 2) {
+        const unsigned char second = static_cast<unsigned char>(p[1]);
+        if (lead == kLatin1Lead) return !first && second == kMiddleDot ? 2 : 0;
+        return second == kMultiplication || second == kDivision ? 0 : 2;
+    }
+    return 1;  // the other bytes of the sequence follow as name bytes
+}
+
+// The end of the name starting at `p`; `p` itself when no name starts there.
+inline char *scanName(char *p, const char *end) {
+    char *start = p;
+    while (p < end) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x80) {
+            if (!(kNameTable.bits[c] & (p == start ? kNameStartByte : kNameByte))) break;
+            ++p;
+            continue;
+        }
+        // Only a lead byte is judged; continuation bytes pass as name bytes.
+        const size_t n = (c & 0xC0) == 0x80 ? 1 : nonAsciiNameChar(p, end, p == start);
+        if (!n) break;
+        p += n;
+    }
+    return p;
+}
+
+// "xml" in any letter case: a processing-instruction target reserved for the declaration.
+inline bool isReservedTarget(const char *name, size_t length) {
+    return length == 3 && (name[0] | 0x20) == 'x' && (name[1] | 0x20) == 'm' && (name[2] | 0x20) == 'l';
+}
+
+// Letters, digits, '.', '_' and '-': what a value in the XML declaration may hold.
+inline bool isDeclarationValueChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-';
+}
+
+// The XML declaration that opens `p` ("<?xml" and white space already seen):
+// version, then optional encoding and standalone, in that order. Returns the
+// position behind "?>", or null when it is malformed.
+const char *skipXmlDeclaration(const char *p, const char *end) {
+    static constexpr const char *kPseudoAttributes[] = {"version", "encoding", "standalone"};
+    constexpr int kVersion = 0, kEncoding = 1, kStandalone = 2;
+    const char *q = p + 5;
+    int next = kVersion;
+    for (;;) {
+        const char *beforeSpace = q;
+        while (q < end && isSpace(*q)) ++q;
+        if (end - q >= 2 && q[0] == '?' && q[1] == '>') return next > kVersion ? q + 2 : nullptr;
+        if (q == beforeSpace || q >= end) return nullptr;
+        const char *name = q;
+        while (q < end && ((*q >= 'a' && *q <= 'z') || (*q >= 'A' && *q <= 'Z'))) ++q;
+        const size_t length = static_cast<size_t>(q - name);
+        int which = -1;
+        for (int i = next; i <= kStandalone && which < 0; ++i)
+            if (std::strlen(kPseudoAttributes[i]) == length && std::memcmp(kPseudoAttributes[i], name, length) == 0)
+                which = i;
+        if (which < 0 || (which != kVersion && next == kVersion)) return nullptr;
+        next = which + 1;
+        while (q < end && isSpace(*q)) ++q;
+        if (q >= end || *q != '=') return nullptr;
+        ++q;
+        while (q < end && isSpace(*q)) ++q;
+        if (q >= end || (*q != '"' && *q != '\'')) return nullptr;
+        const char quote = *q++;
+        const char *value = q;
+        while (q < end && isDeclarationValueChar(*q)) ++q;
+        if (q >= end || *q != quote) return nullptr;
+        const size_t valueLength = static_cast<size_t>(q - value);
+        ++q;
+        if (which == kEncoding) {
+            const char first = valueLength ? value[0] : '\0';
+            if (!((first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z'))) return nullptr;
+        } else if (which == kStandalone) {
+            if (!((valueLength == 3 && std::memcmp(value, "yes", 3) == 0) ||
+                  (valueLength == 2 && std::memcmp(value, "no", 2) == 0)))
+                return nullptr;
+        }
+    }
 }
 
 
@@ -177,6 +285,9 @@ private:
     ScanResult text(char *begin, char *end);
     ScanResult startTag();
     ScanResult endTag();
+    ScanResult processingInstruction();
+    ScanResult comment();
+    ScanResult cdataSection();
 
     char *p_;
     char *end_;
@@ -193,6 +304,11 @@ ScanResult Scanner::text(char *begin, char *end) {
             if (!isSpace(*q)) return corrupt("text outside the document element");
         return ScanResult::Ok;
     }
+    // "]]>" may end a CDATA section only; in plain text it is an error.
+    for (const char *gt = static_cast<const char *>(std::memchr(begin, '>', static_cast<size_t>(end - begin))); gt;
+         gt = static_cast<const char *>(std::memchr(gt + 1, '>', static_cast<size_t>(end - gt - 1)))) {
+        if (gt - begin >= 2 && gt[-1] == ']' && gt[-2] == ']') return corrupt("']]>' in character data");
+    }
     char *decodedEnd = decodeInPlace(begin, end, false);
     if (!decodedEnd) return corrupt("undefined entity or bad character reference");
     if (handler_.capturingText() && decodedEnd > begin)
@@ -202,9 +318,10 @@ ScanResult Scanner::text(char *begin, char *end) {
 
 ScanResult Scanner::startTag() {
     char *name = p_;
-    if (!isNameStart(static_cast<unsigned char>(*name))) return corrupt("not well-formed element name");
-    while (p_ < end_ && !isSpace(*p_) && *p_ != '/' && *p_ != '>') ++p_;
-    char *nameEnd = p_;
+    char *nameEnd = scanName(p_, end_);
+    if (nameEnd == name) return corrupt("not well-formed element name");
+    p_ = nameEnd;
+    if (p_ < end_ && !isSpace(*p_) && *p_ != '/' && *p_ != '>') return corrupt("not well-formed element name");
     attributes_.clear();
     bool selfClosing = false;
     for (;;) {
@@ -223,9 +340,9 @@ ScanResult Scanner::startTag() {
         }
         if (p_ == beforeSpace) return corrupt("attributes must be separated by white space");
         char *attrName = p_;
-        if (!isNameStart(static_cast<unsigned char>(*attrName))) return corrupt("not well-formed attribute name");
-        while (p_ < end_ && !isSpace(*p_) && *p_ != '=' && *p_ != '>' && *p_ != '/') ++p_;
-        char *attrNameEnd = p_;
+        char *attrNameEnd = scanName(p_, end_);
+        if (attrNameEnd == attrName) return corrupt("not well-formed attribute name");
+        p_ = attrNameEnd;
         while (p_ < end_ && isSpace(*p_)) ++p_;
         if (p_ >= end_ || *p_ != '=') return corrupt("attribute without value");
         ++p_;
@@ -242,8 +359,8 @@ ScanResult Scanner::startTag() {
         if (!decodedEnd) return corrupt("undefined entity or bad character reference");
         *decodedEnd = '\0';
         *attrNameEnd = '\0';
-        // Namespace declarations are not attributes to the handlers, as with expat.
-        if (std::strncmp(attrName, "xmlns", 5) == 0 && (attrName[5] == '\0' || attrName[5] == ':')) continue;
+        // Namespace declarations go to the handlers too, as expat (without
+        // namespace processing) passes them; findAttribute skips them.
         for (size_t i = 0; i < attributes_.size(); i += 2)
             if (std::strcmp(attributes_[i], attrName) == 0) return corrupt("duplicate attribute");
         attributes_.push_back(attrName);
@@ -278,6 +395,55 @@ ScanResult Scanner::endTag() {
     return ScanResult::Ok;
 }
 
+// At the '?' of "<?": a target name, then white space or the end at once.
+ScanResult Scanner::processingInstruction() {
+    char *target = p_ + 1;
+    char *targetEnd = scanName(target, end_);
+    if (targetEnd == target) return corrupt("processing instruction without target");
+    if (isReservedTarget(target, static_cast<size_t>(targetEnd - target)))
+        return corrupt("XML or text declaration not at start of entity");
+    const bool endsAtOnce = end_ - targetEnd >= 2 && targetEnd[0] == '?' && targetEnd[1] == '>';
+    if (!endsAtOnce && (targetEnd >= end_ || !isSpace(*targetEnd)))
+        return corrupt("not well-formed processing instruction");
+    const char *close = static_cast<const char *>(memmem(targetEnd, static_cast<size_t>(end_ - targetEnd), "?>", 2));
+    if (!close) return corrupt("unclosed processing instruction");
+    p_ = const_cast<char *>(close) + 2;
+    return ScanResult::Ok;
+}
+
+// At the '!' of "<!--".
+ScanResult Scanner::comment() {
+    char *body = p_ + 3;
+    char *close = static_cast<char *>(memmem(body, static_cast<size_t>(end_ - body), "-->", 3));
+    if (!close) return corrupt("unclosed comment");
+    // No "--" inside, and no '-' just before the end: the search runs one
+    // byte into "-->" to catch the latter.
+    if (memmem(body, static_cast<size_t>(close + 1 - body), "--", 2)) return corrupt("'--' in a comment");
+    p_ = close + 3;
+    return ScanResult::Ok;
+}
+
+// At the '!' of "<![CDATA[".
+ScanResult Scanner::cdataSection() {
+    if (stack_.empty()) return corrupt("character data outside the document element");
+    char *body = p_ + 8;
+    char *close = static_cast<char *>(memmem(body, static_cast<size_t>(end_ - body), "]]>", 3));
+    if (!close) return corrupt("unclosed CDATA section");
+    // Line ends are normalised in CDATA too; there are no references to decode.
+    char *out = body;
+    for (char *q = body; q < close; ++q) {
+        if (*q == '\r') {
+            *out++ = '\n';
+            if (q + 1 < close && q[1] == '\n') ++q;
+        } else {
+            *out++ = *q;
+        }
+    }
+    if (handler_.capturingText() && out > body) handler_.characters(body, static_cast<int>(out - body));
+    p_ = close + 3;
+    return ScanResult::Ok;
+}
+
 ScanResult Scanner::run() {
     if (end_ - p_ >= 3 && static_cast<unsigned char>(p_[0]) == 0xEF &&
         static_cast<unsigned char>(p_[1]) == 0xBB && static_cast<unsigned char>(p_[2]) == 0xBF)
@@ -285,6 +451,12 @@ ScanResult Scanner::run() {
     if (!isValidXmlUtf8(reinterpret_cast<const unsigned char *>(p_), reinterpret_cast<const unsigned char *>(end_)))
         return corrupt("not well-formed (invalid token)");
     *end_ = '\0';
+    // The declaration is only one at the very start; anywhere else it is an error.
+    if (end_ - p_ > 5 && startsWith(p_, end_, "<?xml") && isSpace(p_[5])) {
+        const char *after = skipXmlDeclaration(p_, end_);
+        if (!after) return corrupt("XML declaration not well-formed");
+        p_ = const_cast<char *>(after);
+    }
     while (p_ < end_) {
         if (handler_.failed()) return ScanResult::Ok;
         char *lt = static_cast<char *>(std::memchr(p_, '<', static_cast<size_t>(end_ - p_)));
@@ -302,34 +474,11 @@ ScanResult Scanner::run() {
             ++p_;
             r = endTag();
         } else if (*p_ == '?') {
-            const char *close = static_cast<const char *>(memmem(p_, static_cast<size_t>(end_ - p_), "?>", 2));
-            if (!close) return corrupt("unclosed processing instruction");
-            p_ = const_cast<char *>(close) + 2;
+            r = processingInstruction();
         } else if (*p_ == '!') {
-            if (startsWith(p_, end_, "!--")) {
-                const char *close = static_cast<const char *>(memmem(p_ + 3, static_cast<size_t>(end_ - p_ - 3), "-->", 3));
-                if (!close) return corrupt("unclosed comment");
-                p_ = const_cast<char *>(close) + 3;
-            } else if (startsWith(p_, end_, "![CDATA[")) {
-                if (stack_.empty()) return corrupt("character data outside the document element");
-                char *body = p_ + 8;
-                char *close = static_cast<char *>(memmem(body, static_cast<size_t>(end_ - body), "]]>", 3));
-                if (!close) return corrupt("unclosed CDATA section");
-                // Line ends are normalised in CDATA too; there are no references to decode.
-                char *out = body;
-                for (char *q = body; q < close; ++q) {
-                    if (*q == '\r') {
-                        *out++ = '\n';
-                        if (q + 1 < close && q[1] == '\n') ++q;
-                    } else {
-                        *out++ = *q;
-                    }
-                }
-                if (handler_.capturingText() && out > body) handler_.characters(body, static_cast<int>(out - body));
-                p_ = close + 3;
-            } else {
-                return corrupt("markup declaration in a package part");
-            }
+            if (startsWith(p_, end_, "!--")) r = comment();
+            else if (startsWith(p_, end_, "![CDATA[")) r = cdataSection();
+            else return corrupt("markup declaration in a package part");
         } else {
             r = startTag();
         }
@@ -349,7 +498,9 @@ bool fastScanSupports(const char *data, size_t size) {
     if (size >= 2 && ((static_cast<unsigned char>(p[0]) == 0xFF && static_cast<unsigned char>(p[1]) == 0xFE) ||
                       (static_cast<unsigned char>(p[0]) == 0xFE && static_cast<unsigned char>(p[1]) == 0xFF)))
         return false;
-    if (size >= 3 && static_cast<unsigned char>(p[0]) == 0xEF) p += 3;
+    if (size >= 3 && static_cast<unsigned char>(p[0]) == 0xEF && static_cast<unsigned char>(p[1]) == 0xBB &&
+        static_cast<unsigned char>(p[2]) == 0xBF)
+        p += 3;
     // The prolog: an XML declaration, comments, processing instructions, white space.
     while (p < end) {
         while (p < end && isSpace(*p)) ++p;

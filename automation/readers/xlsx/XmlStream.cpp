@@ -187,6 +187,8 @@ ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler 
     XML_SetUserData(p, &handler);
     XML_SetElementHandler(p, &XmlStream::onStart, &XmlStream::onEnd);
     XML_SetStartDoctypeDeclHandler(p, &XmlStream::onDoctype);
+    // Capture switched on before the parse must hold here as on the fast path.
+    if (handler.capturingText()) XML_SetCharacterDataHandler(p, &XmlStream::onText);
 
     bool xmlError = false;
     std::string xmlMessage;

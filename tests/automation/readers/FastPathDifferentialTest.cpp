@@ -1,0 +1,395 @@
+// The in-place scanner and expat must see the same document: every fixture,
+// every written workbook, random SpreadsheetML in all its spellings and
+// mutated parts give the same model (or the same failure) either way.
+#include "RandomSpreadsheetMl.h"
+#include "ReaderTestFiles.h"
+#include "WorkbookDifference.h"
+
+#include "automation/readers/Readers.h"
+#include "automation/readers/xlsx/FastXmlScanner.h"
+#include "automation/readers/xlsx/XmlStream.h"
+#include "automation/readers/xlsx/ZipArchive.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+#include <xlsxwriter.h>
+
+#include <algorithm>
+#include <random>
+
+using namespace automation;
+using namespace automation::readers;
+using namespace automation::readers::xlsx;
+
+namespace {
+
+constexpr uint32_t kRandomPackages = 300;
+constexpr uint32_t kMutatedPackages = 250;
+// A longer fuzz run on request; the default run stays the same every time.
+const char *const kMoreRoundsVariable = "ROWSIFTER_FUZZ_PACKAGES";
+constexpr uint32_t kMutationsPerPackage = 4;
+constexpr uint32_t kWrittenWorkbooks = 20;
+
+// Sets the path for one scope; the rest of the suite expects it on.
+class FastPathSwitch {
+public:
+    explicit FastPathSwitch(bool on) : was_(fastPathEnabled()) { setFastPathEnabled(on); }
+    ~FastPathSwitch() { setFastPathEnabled(was_); }
+
+private:
+    bool was_;
+};
+
+struct TwoReads {
+    ReadResult fast, expat;
+};
+
+TwoReads readBothWays(const std::string &path) {
+    TwoReads r;
+    {
+        FastPathSwitch on(true);
+        r.fast = readWorkbookFile(path);
+    }
+    {
+        FastPathSwitch off(false);
+        r.expat = readWorkbookFile(path);
+    }
+    return r;
+}
+
+::testing::AssertionResult sameOutcome(const TwoReads &r) {
+    if (r.fast.status != r.expat.status)
+        return ::testing::AssertionFailure() << "fast path: " << readStatusText(r.fast.status) << " (" << r.fast.message
+                                             << "), expat: " << readStatusText(r.expat.status) << " (" << r.expat.message << ")";
+    if (r.fast.status != ReadStatus::Ok) return ::testing::AssertionSuccess();
+    const std::string d = readertest::firstDifference(*r.fast.workbook, *r.expat.workbook);
+    if (!d.empty()) return ::testing::AssertionFailure() << "models differ: " << d;
+    return ::testing::AssertionSuccess();
+}
+
+// Writes down every event a parse delivers, text joined between elements.
+// Text capture is switched on at each element, or once before the parse.
+class EventLog : public XmlHandler {
+public:
+    explicit EventLog(bool captureFromStart = false) : captureFromStart_(captureFromStart) {
+        if (captureFromStart) captureText(true);
+    }
+    void startElement(const char *local, const char **attributes) override {
+        flushText();
+        log_ += "<";
+        log_ += local;
+        for (const char **a = attributes; *a; a += 2) log_ += std::string(" ") + a[0] + "=[" + a[1] + "]";
+        log_ += ">\n";
+        if (!captureFromStart_) captureText(true);
+    }
+    void endElement(const char *local) override {
+        flushText();
+        log_ += std::string("</") + local + ">\n";
+    }
+    void characters(const char *s, int n) override { text_.append(s, static_cast<size_t>(n)); }
+    std::string finish() {
+        flushText();
+        return log_;
+    }
+
+private:
+    void flushText() {
+        if (!text_.empty()) log_ += "text[" + text_ + "]\n";
+        text_.clear();
+    }
+    bool captureFromStart_;
+    std::string log_, text_;
+};
+
+struct PartParse {
+    ReadStatus status = ReadStatus::Unreadable;
+    std::string events, message;
+};
+
+const char *const kPartName = "part.xml";
+
+PartParse parseOnePart(const std::string &zipPath, bool fast, bool captureFromStart = false) {
+    FastPathSwitch path(fast);
+    PartParse out;
+    ZipArchive zip;
+    if (zip.open(zipPath, &out.message) != ReadStatus::Ok) return out;
+    EventLog log(captureFromStart);
+    out.status = parsePart(zip, kPartName, log, &out.message);
+    out.events = log.finish();
+    return out;
+}
+
+// Compares the two paths on one part. Events are compared only when both
+// accept it: before an error each may have reported a different amount.
+::testing::AssertionResult partParsesAlike(const readertest::TempFolder &folder, const std::string &xml,
+                                           ReadStatus *expatStatus = nullptr, bool captureFromStart = false) {
+    const std::string path = folder.path("one-part.zip");
+    if (!readertest::writeZip(path, {{kPartName, xml}})) return ::testing::AssertionFailure() << "cannot write zip";
+    const PartParse fast = parseOnePart(path, true, captureFromStart);
+    const PartParse expat = parseOnePart(path, false, captureFromStart);
+    if (expatStatus) *expatStatus = expat.status;
+    if ((fast.status == ReadStatus::Ok) != (expat.status == ReadStatus::Ok))
+        return ::testing::AssertionFailure() << "fast path: " << readStatusText(fast.status) << " (" << fast.message
+                                             << "), expat: " << readStatusText(expat.status) << " (" << expat.message << ")";
+    if (fast.status == ReadStatus::Ok && fast.events != expat.events)
+        return ::testing::AssertionFailure() << "events differ\nfast path:\n" << fast.events << "expat:\n" << expat.events;
+    return ::testing::AssertionSuccess();
+}
+
+bool scannerTakes(const std::string &xml) { return fastScanSupports(xml.data(), xml.size()); }
+
+TEST(FastPathDifferential, CommittedFixturesReadTheSameBothWays) {
+    const QDir dir(QString::fromStdString(readertest::fixture("xlsx")));
+    const QStringList files = dir.entryList({"*.xlsx", "*.xlsm"}, QDir::Files, QDir::Name);
+    ASSERT_FALSE(files.isEmpty());
+    size_t readable = 0;
+    for (const QString &name : files) {
+        SCOPED_TRACE(name.toStdString());
+        const TwoReads r = readBothWays(dir.filePath(name).toStdString());
+        EXPECT_TRUE(sameOutcome(r));
+        readable += r.expat.status == ReadStatus::Ok;
+    }
+    EXPECT_GT(readable, 0u);  // not only the damaged ones
+}
+
+// Workbooks as libxlsxwriter writes them: shared strings, rich text, formats,
+// merges, hidden and chart sheets; inline strings in constant-memory mode.
+bool writeFormattedWorkbook(const std::string &path, uint32_t seed, bool constantMemory) {
+    std::mt19937 rng(seed);
+    auto below = [&](uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(rng); };
+    lxw_workbook_options options = {};
+    options.constant_memory = constantMemory ? LXW_TRUE : LXW_FALSE;
+    lxw_workbook *wb = workbook_new_opt(path.c_str(), &options);
+    if (!wb) return false;
+    lxw_format *bold = workbook_add_format(wb);
+    format_set_bold(bold);
+    format_set_font_color(bold, 0xFF0000);
+    format_set_font_name(bold, "宋体");
+    lxw_format *filled = workbook_add_format(wb);
+    format_set_pattern(filled, LXW_PATTERN_SOLID);
+    format_set_bg_color(filled, 0xFFFF00);
+    format_set_border(filled, LXW_BORDER_THIN);
+    format_set_num_format(filled, "\"<&>\"#,##0.00;[Red]-#,##0.00");
+    format_set_text_wrap(filled);
+    lxw_format *date = workbook_add_format(wb);
+    format_set_num_format(date, "yyyy\"年\"m\"月\"d\"日\" hh:mm");
+    lxw_format *formats[] = {nullptr, bold, filled, date};
+
+    static const char *const kTexts[] = {"plain", "a<b & c>d", "\"quoted\" 'single'", "line1\nline2", "tab\there",
+                                         "  padded  ", "中文 文本", "emoji \xF0\x9F\x98\x80", "]]> end", "x_x000D_y"};
+    lxw_worksheet *data = workbook_add_worksheet(wb, "Data & <more>");
+    const uint32_t rows = 5 + below(30);
+    for (uint32_t r = 0; r < rows; ++r) {
+        for (uint32_t c = 0; c < 6; ++c) {
+            lxw_format *f = formats[below(4)];
+            switch (below(5)) {
+            case 0: worksheet_write_string(data, r, c, kTexts[below(10)], f); break;
+            case 1: worksheet_write_number(data, r, c, (static_cast<double>(below(100000)) - 50000) / 7.0, f); break;
+            case 2: worksheet_write_boolean(data, r, c, below(2), f); break;
+            case 3: worksheet_write_formula_str(data, r, c, "=\"a\"&\"<b>\"", f, "a<b>"); break;
+            default: if (f) worksheet_write_blank(data, r, c, f);
+            }
+        }
+        if (below(4) == 0) worksheet_set_row(data, r, 10 + below(30), nullptr);
+    }
+    worksheet_set_column(data, 0, 1, 20, nullptr);
+    if (!constantMemory) {
+        worksheet_merge_range(data, rows + 1, 0, rows + 2, 2, "merged & <tagged>", bold);
+        lxw_rich_string_tuple part1 = {nullptr, (char *)"普通 <"};
+        lxw_rich_string_tuple part2 = {bold, (char *)"红色 &"};
+        lxw_rich_string_tuple *rich[] = {&part1, &part2, nullptr};
+        worksheet_write_rich_string(data, rows + 3, 0, rich, nullptr);
+        lxw_chart *chart = workbook_add_chart(wb, LXW_CHART_COLUMN);
+        chart_add_series(chart, nullptr, "='Data & <more>'!$B$1:$B$3");
+        chartsheet_set_chart(workbook_add_chartsheet(wb, "Chart1"), chart);
+    }
+    lxw_worksheet *hidden = workbook_add_worksheet(wb, "第二表");
+    worksheet_write_number(hidden, 0, 0, 7, nullptr);
+    lxw_datetime when = {2024, 3, 1, 10, 30, 0};
+    worksheet_write_datetime(hidden, 1, 1, &when, date);
+    worksheet_hide(hidden);
+    return workbook_close(wb) == LXW_NO_ERROR;
+}
+
+TEST(FastPathDifferential, WrittenWorkbooksReadTheSameBothWays) {
+    readertest::TempFolder folder;
+    for (uint32_t seed = 0; seed < kWrittenWorkbooks; ++seed) {
+        for (bool constantMemory : {false, true}) {
+            SCOPED_TRACE("seed " + std::to_string(seed) + (constantMemory ? " constant memory" : ""));
+            const std::string path = folder.path("written.xlsx");
+            ASSERT_TRUE(writeFormattedWorkbook(path, seed, constantMemory));
+            const TwoReads r = readBothWays(path);
+            ASSERT_EQ(r.expat.status, ReadStatus::Ok) << r.expat.message;
+            EXPECT_TRUE(sameOutcome(r));
+        }
+    }
+}
+
+// Worksheet bodies the reader refuses for what they say, not how: both paths
+// must refuse them with the same status.
+TEST(FastPathDifferential, RefusedWorksheetsFailAlike) {
+    const char *bodies[] = {
+        "<sheetData><row r=\"1\"><c r=\"A1048577\"><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1048577\"><c><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"-3\"><c><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"1A\"><v>1</v></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>",
+        "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData><!-- a -- b -->",
+        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a]]>b</t></is></c></row></sheetData>",
+        "<sheetData><row r=\"1\"><c r=\"A1\"><v>&#0;</v></c></row></sheetData>",
+    };
+    readertest::TempFolder folder;
+    for (const char *body : bodies) {
+        SCOPED_TRACE(body);
+        readertest::HandPackage p;
+        p.sheets.push_back({"S", body});
+        const std::string path = folder.path("refused.xlsx");
+        ASSERT_TRUE(readertest::writeHandPackage(path, p));
+        const TwoReads r = readBothWays(path);
+        EXPECT_EQ(r.expat.status, ReadStatus::Corrupt);
+        EXPECT_TRUE(sameOutcome(r));
+    }
+}
+
+// Markup at the edges of the XML rules, each once accepted or read
+// differently by one path alone.
+TEST(FastPathDifferential, MarkupEdgeCasesParseAlike) {
+    struct Case {
+        const char *xml;
+        bool wellFormed;
+    } cases[] = {
+        {"<a b=\"x\r\ny\"/>", true},                                 // CR LF in a value is one space
+        {"<a b='x\r\r\ny\tz\n'/>", true},
+        {"<a b=\"x&#13;&#10;y\"/>", true},                            // referenced line ends stay
+        {"<a>x\r\ny\rz</a>", true},
+        {"<a>&#0000000000065;&#x000000000042;</a>", true},            // leading zeros
+        {"<a>&#X41;</a>", false},
+        {"<a>&#65</a>", false},
+        {"<a>&amp</a>", false},
+        {"<a>&#x110000;</a>", false},
+        {"<a>&#xD800;</a>", false},
+        {"<a>]]></a>", false},
+        {"<a>x]]y>z]></a>", true},
+        {"<a><!-- a--b --></a>", false},
+        {"<a><!-- a ---></a>", false},
+        {"<a><!----><!--- x --></a>", true},
+        {"<a><?xml x?></a>", false},
+        {"<a><?XmL x?></a>", false},
+        {"<a><?xml-stylesheet x?><?p?><?p-q\r\n?></a>", true},
+        {"<a><? x?></a>", false},
+        {"<a><?p\"x?></a>", false},
+        {" <?xml version=\"1.0\"?><a/>", false},                     // the declaration only at the start
+        {"<!--c--><?xml version=\"1.0\"?><a/>", false},
+        {"<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", false},
+        {"<?xml version=\"1.0\" standalone=\"maybe\"?><a/>", false},
+        {"<?xml version=\"1.0\"encoding=\"UTF-8\"?><a/>", false},
+        {"<?xml standalone=\"yes\" version=\"1.0\"?><a/>", false},
+        {"<?xml version=\"1 0\"?><a/>", false},
+        {"<?xml version=\"1.0\" foo=\"x\"?><a/>", false},
+        {"<?xml\tversion = '1.0'  encoding = \"utf-8\" standalone='no' ?>\r\n<a/>", true},
+        {"\xEF\xBB\xBF<?xml version=\"1.0\"?><a/>", true},
+        {"<cr=\"1\"/>", false},                                      // no space after the name
+        {"<a b=\"1\"c=\"2\"/>", false},
+        {"<a&b/>", false},
+        {"<a\"/>", false},
+        {"<a 1b=\"1\"/>", false},
+        {"<a -b=\"1\"/>", false},
+        {"<a.b-c_d e.f='1' g:h='2'/>", true},
+        {"<:a b:='1'/>", true},
+        {"<\xC3\xA9t\xC3\xA9 \xC3\x80" "b\xC2\xB7" "c='1'/>", true},         // Latin-1 letters, middle dot inside
+        {"<a\xC2\xA0" "b/>", false},                                   // no-break space
+        {"<a\xC3\x97/>", false},
+        {"<\xC2\xB7" "a/>", false},
+        {"<a \xC3\xB7='1'/>", false},
+        {"<\xE4\xB8\xAD\xE6\x96\x87 \xE5\x80\xBC='1'/>", true},
+        {"<a xmlns=\"x\" xmlns=\"y\"/>", false},                     // duplicate declarations
+        {"<a xmlns:p=\"x\" p:b=\"1\" b=\"2\"/>", true},
+        {"<a b=\"1\" b=\"2\"/>", false},
+        {"<a/ >", false},
+        {"<a><b></b ></a\n>", true},
+        {"<a></a><![CDATA[x]]>", false},
+        {"<a/><!-- tail --><?p tail?>\r\n", true},
+        {"<a/>x", false},
+        {"<a><![CDATA[x]]]><![CDATA[\r\n<&>]]></a>", true},
+        {"<a>\xF0\x9F\x98\x80&#x1F600;&#128512;</a>", true},
+    };
+    readertest::TempFolder folder;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.xml);
+        ASSERT_TRUE(scannerTakes(c.xml));  // else this would only test expat against itself
+        ReadStatus expat = ReadStatus::Ok;
+        EXPECT_TRUE(partParsesAlike(folder, c.xml, &expat));
+        EXPECT_EQ(expat == ReadStatus::Ok, c.wellFormed);
+    }
+}
+
+// A handler that wants text from the very start gets it on both paths.
+TEST(FastPathDifferential, TextCaptureSetBeforeTheParseHoldsOnBothPaths) {
+    readertest::TempFolder folder;
+    EXPECT_TRUE(partParsesAlike(folder, "<a>first<b/>second</a>", nullptr, true));
+}
+
+TEST(FastPathDifferential, RandomPackagesReadTheSameBothWays) {
+    readertest::TempFolder folder;
+    uint32_t accepted = 0, partsScanned = 0, partsTotal = 0;
+    for (uint32_t seed = 0; seed < kRandomPackages; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const readertest::GeneratedPackage p = readertest::randomSpreadsheetMl(seed);
+        const std::string path = folder.path("random.xlsx");
+        ASSERT_TRUE(readertest::writeZip(path, p.members));
+        const TwoReads r = readBothWays(path);
+        EXPECT_TRUE(sameOutcome(r));
+        accepted += r.expat.status == ReadStatus::Ok;
+        for (size_t i : p.scannedParts) {
+            SCOPED_TRACE(p.members[i].first);
+            ++partsTotal;
+            partsScanned += scannerTakes(p.members[i].second);
+            ReadStatus expat = ReadStatus::Ok;
+            EXPECT_TRUE(partParsesAlike(folder, p.members[i].second, &expat));
+            EXPECT_EQ(expat, ReadStatus::Ok);  // the generator writes only well-formed parts
+        }
+    }
+    // The generated workbooks are meant to be valid, and the scanner must really have run.
+    EXPECT_GE(accepted, kRandomPackages * 9 / 10);
+    EXPECT_EQ(partsScanned, partsTotal);
+}
+
+TEST(FastPathDifferential, MutatedPartsAreNeverAcceptedByOnePathAlone) {
+    const uint32_t packages = std::max<uint32_t>(kMutatedPackages, qEnvironmentVariableIntValue(kMoreRoundsVariable));
+    readertest::TempFolder folder;
+    std::vector<std::string> disagreements;
+    uint32_t expatRejected = 0, bothAccepted = 0;
+    for (uint32_t seed = 0; seed < packages; ++seed) {
+        readertest::GeneratedPackage p = readertest::randomSpreadsheetMl(1000000 + seed);
+        for (uint32_t m = 0; m < kMutationsPerPackage; ++m) {
+            const uint32_t mutationSeed = seed * kMutationsPerPackage + m;
+            const size_t target = p.scannedParts[mutationSeed % p.scannedParts.size()];
+            std::vector<readertest::ZipMember> members = p.members;
+            members[target].second = readertest::mutateXml(members[target].second, mutationSeed);
+            const std::string where = "seed " + std::to_string(seed) + " mutation " + std::to_string(mutationSeed) +
+                                      " in " + members[target].first + ": ";
+
+            ReadStatus expat = ReadStatus::Ok;
+            const ::testing::AssertionResult part = partParsesAlike(folder, members[target].second, &expat);
+            if (!part) disagreements.push_back(where + part.message());
+            expatRejected += expat != ReadStatus::Ok;
+
+            const std::string path = folder.path("mutated.xlsx");
+            ASSERT_TRUE(readertest::writeZip(path, members));
+            const TwoReads r = readBothWays(path);
+            const ::testing::AssertionResult whole = sameOutcome(r);
+            if (!whole) disagreements.push_back(where + whole.message());
+            bothAccepted += r.expat.status == ReadStatus::Ok && r.fast.status == ReadStatus::Ok;
+        }
+    }
+    for (const std::string &d : disagreements) ADD_FAILURE() << d;
+    // Both kinds of outcome must occur, or the mutations test nothing.
+    const uint32_t mutations = packages * kMutationsPerPackage;
+    EXPECT_GT(expatRejected, mutations / 2);
+    EXPECT_GT(bothAccepted, mutations / 40);
+}
+
+}  // namespace
