@@ -43,8 +43,8 @@ done
 python=/usr/bin/python3
 mkdir -p "$work"
 
-values3=(张伟 王芳 李娜)
-values5=(张伟 王芳 李娜 赵敏 刘静)
+values3=(张伟 李娜 1101011234)
+values5=(张伟 李娜 1101011234 王芳 赵敏)
 
 corpus() {  # corpus N -> folder with N workbooks (generated once)
   local dir="$work/corpus-$1x$rows x$columns"

@@ -1,5 +1,6 @@
 #include "automation/readers/xls/BiffStyles.h"
 
+#include "automation/model/LegacyPalette.h"
 #include "automation/numfmt/NumberFormat.h"
 #include "automation/readers/xls/BiffRecordStream.h"
 
@@ -14,23 +15,8 @@ constexpr size_t kXf8Bytes = 20;
 constexpr size_t kXf5Bytes = 16;
 constexpr uint16_t kBoldWeight = 700;
 constexpr uint16_t kSkippedFontIndex = 4;  // font index 4 is never written
-constexpr uint16_t kFirstPaletteIndex = 8;
 constexpr uint16_t kNormalCellXf = 15;
 constexpr double kTwipsPerPoint = 20.0;
-
-// The colours of indexes 8-63 until a PALETTE record replaces them.
-constexpr uint32_t kDefaultPalette[] = {
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
-    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
-    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
-    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
-    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333,
-};
-// Indexes 0-7 are fixed.
-constexpr uint32_t kFixedColors[] = {0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00,
-                                     0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF};
 
 model::Underline underlineOf(uint8_t code) {
     switch (code) {
@@ -66,10 +52,10 @@ void decodeProtection(uint16_t flags, model::CellStyle *s) {
 }  // namespace
 
 model::Color BiffStyles::color(uint16_t icv) const {
-    if (icv < kFirstPaletteIndex) return model::rgb(kFixedColors[icv]);
-    const size_t slot = icv - kFirstPaletteIndex;
+    if (icv < model::kFirstRedefinableColor) return model::rgb(model::kLegacyPalette[icv]);
+    const size_t slot = icv - model::kFirstRedefinableColor;
     if (slot < palette_.size()) return model::rgb(palette_[slot]);
-    if (slot < std::size(kDefaultPalette)) return model::rgb(kDefaultPalette[slot]);
+    if (icv < model::kLegacyPaletteSize) return model::rgb(model::kLegacyPalette[icv]);
     // System colours and the font's "automatic" colour.
     return model::kAutoColor;
 }

@@ -1,5 +1,7 @@
 #include "automation/readers/xlsx/ThemeColors.h"
 
+#include "automation/model/LegacyPalette.h"
+
 #include "automation/readers/xlsx/XmlStream.h"
 
 #include <algorithm>
@@ -18,17 +20,6 @@ using model::rgb;
 constexpr uint32_t kDefaultTheme[kThemeColorCount] = {
     0xFFFFFF, 0x000000, 0xE7E6E6, 0x44546A, 0x4472C4, 0xED7D31,
     0xA5A5A5, 0xFFC000, 0x5B9BD5, 0x70AD47, 0x0563C1, 0x954F72,
-};
-
-constexpr uint32_t kDefaultPalette[kPaletteSize] = {
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF, 0x00FFFF,
-    0x800000, 0x008000, 0x000080, 0x808000, 0x800080, 0x008080, 0xC0C0C0, 0x808080,
-    0x9999FF, 0x993366, 0xFFFFCC, 0xCCFFFF, 0x660066, 0xFF8080, 0x0066CC, 0xCCCCFF,
-    0x000080, 0xFF00FF, 0xFFFF00, 0x00FFFF, 0x800080, 0x800000, 0x008080, 0x0000FF,
-    0x00CCFF, 0xCCFFFF, 0xCCFFCC, 0xFFFF99, 0x99CCFF, 0xFF99CC, 0xCC99FF, 0xFFCC99,
-    0x3366FF, 0x33CCCC, 0x99CC00, 0xFFCC00, 0xFF9900, 0xFF6600, 0x666699, 0x969696,
-    0x003366, 0x339966, 0x003300, 0x333300, 0x993300, 0x993366, 0x333399, 0x333333,
 };
 
 // Scheme element names and the slot each fills (light and dark swap places).
@@ -98,7 +89,7 @@ uint32_t toByte(double v) {
 ColorContext::ColorContext() {
     for (size_t i = 0; i < kThemeColorCount; ++i) theme[i] = rgb(kDefaultTheme[i]);
     palette.reserve(kPaletteSize);
-    for (uint32_t c : kDefaultPalette) palette.push_back(rgb(c));
+    for (uint32_t c : model::kLegacyPalette) palette.push_back(rgb(c));
 }
 
 ReadStatus readThemeColors(const ZipArchive &zip, const std::string &part, ColorContext *context,

@@ -2,6 +2,8 @@
 // with an optional tint) resolved to plain RGB for the model.
 #pragma once
 
+#include "automation/model/LegacyPalette.h"
+
 #include "automation/model/Style.h"
 #include "automation/readers/xlsx/ZipArchive.h"
 
@@ -12,7 +14,7 @@
 namespace automation::readers::xlsx {
 
 constexpr size_t kThemeColorCount = 12;
-constexpr size_t kPaletteSize = 64;
+constexpr size_t kPaletteSize = model::kLegacyPaletteSize;
 
 struct ColorContext {
     // In the order <color theme="n"> numbers them: lt1, dk1, lt2, dk2, accent1-6, hlink, folHlink.
