@@ -3,12 +3,14 @@
 #include "automation/readers/html/HtmlTableExtractor.h"
 
 #include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
 
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -75,6 +77,9 @@ ReadResult readHtmlTable(const std::string &path, const std::string &sheetName) 
             length = converted.size();
         }
         if (length > static_cast<size_t>(INT32_MAX)) return ReadResult::fail(ReadStatus::TooLarge, "the document is too large");
+        // libxml2 sets up its globals once, before two threads parse at the same time.
+        static std::once_flag parserReady;
+        std::call_once(parserReady, [] { xmlInitParser(); });
         // Given an encoding, the parser ignores the document's own declaration,
         // which no longer describes the bytes it sees.
         std::unique_ptr<xmlDoc, DocFreer> doc(

@@ -1,5 +1,7 @@
 #include "automation/readers/xls/OleContainer.h"
 
+#include "automation/readers/GsfSupport.h"
+
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-stdio.h>
@@ -10,39 +12,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <mutex>
 
 namespace automation::readers::xls {
 
 namespace {
 
 constexpr size_t kReadChunkBytes = 1u << 20;
-
-// Releases a GObject when the scope ends, so every early return is clean.
-template <typename T>
-struct GObjectRef {
-    T *ptr = nullptr;
-    explicit GObjectRef(T *p) : ptr(p) {}
-    GObjectRef(const GObjectRef &) = delete;
-    GObjectRef &operator=(const GObjectRef &) = delete;
-    ~GObjectRef() {
-        if (ptr) g_object_unref(ptr);
-    }
-};
-
-void ignoreLogMessage(const gchar *, GLogLevelFlags, const gchar *, gpointer) {}
-
-void ensureGsfInitialised() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        gsf_init();
-        // A damaged compound file makes libgsf complain on stderr; the
-        // failure already reaches the caller as a status.
-        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING);
-        for (const char *domain : {"libgsf", "libgsf:msole"})
-            g_log_set_handler(domain, levels, ignoreLogMessage, nullptr);
-    });
-}
 
 void setMessage(std::string *message, std::string text) {
     if (message) *message = std::move(text);

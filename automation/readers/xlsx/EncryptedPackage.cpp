@@ -1,35 +1,24 @@
 #include "automation/readers/xlsx/EncryptedPackage.h"
 
+#include "automation/readers/GsfSupport.h"
+
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-stdio.h>
 
 namespace automation::readers::xlsx {
 
-namespace {
-
-struct GObjectRef {
-    explicit GObjectRef(gpointer p) : ptr(p) {}
-    ~GObjectRef() {
-        if (ptr) g_object_unref(ptr);
-    }
-    GObjectRef(const GObjectRef &) = delete;
-    GObjectRef &operator=(const GObjectRef &) = delete;
-    gpointer ptr;
-};
-
-}  // namespace
-
 CompoundKind inspectCompoundFile(const std::string &path) {
+    ensureGsfInitialised();
     GError *error = nullptr;
-    GObjectRef input(gsf_input_stdio_new(path.c_str(), &error));
+    GObjectRef<GsfInput> input(gsf_input_stdio_new(path.c_str(), &error));
     if (error) g_error_free(error);
     if (!input.ptr) return CompoundKind::NotCompound;
     error = nullptr;
-    GObjectRef ole(gsf_infile_msole_new(static_cast<GsfInput *>(input.ptr), &error));
+    GObjectRef<GsfInfile> ole(gsf_infile_msole_new(input.ptr, &error));
     if (error) g_error_free(error);
     if (!ole.ptr) return CompoundKind::Damaged;
-    auto *infile = static_cast<GsfInfile *>(ole.ptr);
+    GsfInfile *infile = ole.ptr;
     bool info = false, package = false;
     const int n = gsf_infile_num_children(infile);
     for (int i = 0; i < n; ++i) {
