@@ -59,9 +59,9 @@ corpus() {  # corpus N -> folder with N workbooks (generated once)
 
 # measure CMD... -> "wall user+sys peakKiB" of one run
 measure() {
-  local out
-  out=$( { /usr/bin/time -f "%e %U %S %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
-  awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' <<<"$out"
+  local stats="$work/time.txt"
+  /usr/bin/time -o "$stats" -f "%e %U %S %M" "$@" >/dev/null 2>&1 || true
+  awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' "$stats"
 }
 
 # median over runs of measure CMD...
