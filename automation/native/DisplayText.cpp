@@ -13,6 +13,7 @@ namespace automation::native {
 namespace {
 // Bounds the memo of rendered numbers; past it the memo starts afresh.
 constexpr size_t kMaxMemoEntries = size_t(1) << 20;
+constexpr size_t kNumberSlots = 4096;  // a power of two
 constexpr char kTextFormat[] = "@";
 
 // Whole numbers this small show in the General format as their plain digits.
@@ -127,10 +128,14 @@ const std::u16string &DisplayTextCache::folded(const model::WorkbookModel &workb
             return scratch_;
         }
         const Key key{bitsOf(cell.number), cell.style};
-        auto it = numbers_.find(key);
-        if (it != numbers_.end()) return it->second;
-        if (numbers_.size() >= kMaxMemoEntries) numbers_.clear();
-        return numbers_.emplace(key, search::foldText(displayText(workbook, cell))).first->second;
+        if (numbers_.empty()) numbers_.resize(kNumberSlots);
+        NumberSlot &slot = numbers_[KeyHash()(key) & (kNumberSlots - 1)];
+        if (!slot.used || !(slot.key == key)) {
+            slot.key = key;
+            slot.used = true;
+            slot.folded = search::foldText(displayText(workbook, cell));
+        }
+        return slot.folded;
     }
     }
     return kNone;

@@ -58,7 +58,15 @@ private:
     std::vector<std::u16string> local_;  // by id - sharedCount_
     std::vector<uint8_t> localBuilt_;
     std::vector<StyleKind> styleKinds_;
-    std::unordered_map<Key, std::u16string, KeyHash> numbers_;        // (value bits, style)
+    // Rendered numbers, direct-mapped by (value bits, style): a repeated
+    // value (a date, a quantity) is rendered once, and a table of fixed size
+    // costs no allocation per cell whatever the values are.
+    struct NumberSlot {
+        Key key{0, 0};
+        bool used = false;
+        std::u16string folded;
+    };
+    std::vector<NumberSlot> numbers_;
     std::unordered_map<Key, std::u16string, KeyHash> formattedTexts_; // (string id, style)
     std::u16string scratch_;
 };

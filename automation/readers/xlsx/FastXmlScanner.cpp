@@ -362,7 +362,8 @@ ScanResult Scanner::startTag() {
         // Namespace declarations go to the handlers too, as expat (without
         // namespace processing) passes them; findAttribute skips them.
         for (size_t i = 0; i < attributes_.size(); i += 2)
-            if (std::strcmp(attributes_[i], attrName) == 0) return corrupt("duplicate attribute");
+            if (attributes_[i][0] == attrName[0] && std::strcmp(attributes_[i], attrName) == 0)
+                return corrupt("duplicate attribute");
         attributes_.push_back(attrName);
         attributes_.push_back(value);
     }
