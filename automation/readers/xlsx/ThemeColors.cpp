@@ -139,40 +139,40 @@ Color applyTint(Color color, double tint) {
 }
 
 ColorSpec readColorSpec(const char **atts) {
-    ColorSpec spec;
-    if (attributeBool(findAttribute(atts, "auto"), false)) return spec;
+    ColorSpec colour;
+    if (attributeBool(findAttribute(atts, "auto"), false)) return colour;
     Color c;
     if (const char *v = findAttribute(atts, "rgb")) {
-        if (!parseRgb(v, &c)) return spec;
-        spec.kind = ColorSpec::Kind::Rgb;
-        spec.value = c;
+        if (!parseRgb(v, &c)) return colour;
+        colour.kind = ColorSpec::Kind::Rgb;
+        colour.value = c;
     } else if (const char *v = findAttribute(atts, "theme")) {
-        spec.kind = ColorSpec::Kind::Theme;
-        spec.value = attributeUInt(v, UINT32_MAX);
+        colour.kind = ColorSpec::Kind::Theme;
+        colour.value = attributeUInt(v, UINT32_MAX);
     } else if (const char *v = findAttribute(atts, "indexed")) {
-        spec.kind = ColorSpec::Kind::Indexed;
-        spec.value = attributeUInt(v, UINT32_MAX);
+        colour.kind = ColorSpec::Kind::Indexed;
+        colour.value = attributeUInt(v, UINT32_MAX);
     }
-    spec.tint = attributeDouble(findAttribute(atts, "tint"), 0.0);
-    return spec;
+    colour.tint = attributeDouble(findAttribute(atts, "tint"), 0.0);
+    return colour;
 }
 
-Color resolveColor(const ColorSpec &spec, const ColorContext &context) {
+Color resolveColor(const ColorSpec &colour, const ColorContext &context) {
     Color c = model::kAutoColor;
-    switch (spec.kind) {
+    switch (colour.kind) {
     case ColorSpec::Kind::Auto: return model::kAutoColor;
-    case ColorSpec::Kind::Rgb: c = spec.value; break;
+    case ColorSpec::Kind::Rgb: c = colour.value; break;
     case ColorSpec::Kind::Theme:
-        if (spec.value >= kThemeColorCount) return model::kAutoColor;
-        c = context.theme[spec.value];
+        if (colour.value >= kThemeColorCount) return model::kAutoColor;
+        c = context.theme[colour.value];
         break;
     case ColorSpec::Kind::Indexed:
         // 64 and 65 are the system's window colours: automatic.
-        if (spec.value >= context.palette.size()) return model::kAutoColor;
-        c = context.palette[spec.value];
+        if (colour.value >= context.palette.size()) return model::kAutoColor;
+        c = context.palette[colour.value];
         break;
     }
-    return applyTint(c, spec.tint);
+    return applyTint(c, colour.tint);
 }
 
 }  // namespace automation::readers::xlsx

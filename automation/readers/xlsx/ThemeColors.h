@@ -41,7 +41,7 @@ struct ColorSpec {
 
 ColorSpec readColorSpec(const char **attributes);
 // kAutoColor when automatic, absent or out of range.
-model::Color resolveColor(const ColorSpec &spec, const ColorContext &context);
+model::Color resolveColor(const ColorSpec &colour, const ColorContext &context);
 inline model::Color resolveColor(const char **attributes, const ColorContext &context) {
     return resolveColor(readColorSpec(attributes), context);
 }
