@@ -59,16 +59,17 @@ std::shared_ptr<const CachedWorkbook> ReadAhead::read(const QString &path, bool 
     readers::ReadResult result = readers::readWorkbookFile(QFile::encodeName(path).toStdString());
     if (!result.workbook) return nullptr;
     auto whole = std::make_shared<const CachedWorkbook>(std::move(*result.workbook));
-    // Read once only: keeping it would cost memory and buy nothing.
-    if (!keep) return whole;
     if (!searches) {
-        cache_->store(path, stamp, whole);
+        if (keep) cache_->store(path, stamp, whole);
         return whole;
     }
+    // Reducing here, on a reader thread, also takes the scan for the
+    // searched values off the job's own thread.
     auto reduction = std::make_shared<Reduction>();
     model::WorkbookModel reduced = reduceWorkbook(whole, searches, reduction.get());
     auto view = std::make_shared<const CachedWorkbook>(std::move(reduced), std::move(reduction));
-    cache_->store(path, stamp, view);
+    // Read once only: keeping it would cost memory and buy nothing.
+    if (keep) cache_->store(path, stamp, view);
     return view;
 }
 
