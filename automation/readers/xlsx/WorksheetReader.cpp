@@ -17,6 +17,7 @@ using namespace model;
 // See SharedStrings: raw bytes kept per text before cutting.
 constexpr size_t kMaxRawTextBytes = 8 * kMaxTextLength;
 constexpr double kMaxRowHeight = 409.5;  // points
+constexpr size_t kMaxErrorFormulaBytes = 32;  // "=#GETTING_DATA" and spaces fit
 constexpr double kMaxColumnWidth = 255.0;
 
 enum class ValueKind : uint8_t { Number, Shared, FormulaString, Inline, Boolean, Error, IsoDate };
@@ -93,6 +94,14 @@ public:
         case 'm':
             if (is(local, "mergeCell")) merge(atts);
             break;
+        case 'f':
+            // Kept only to tell an error written as a formula (=#N/A) from a text.
+            if (local[1] == 0 && inCell_ && kind_ == ValueKind::FormulaString) {
+                formula_.clear();
+                inFormula_ = true;
+                captureText(true);
+            }
+            break;
         default: break;
         }
     }
@@ -117,11 +126,21 @@ public:
         case 's':
             if (is(local, "sheetData")) inSheetData_ = false;
             break;
+        case 'f':
+            if (local[1] == 0 && inFormula_) {
+                inFormula_ = false;
+                captureText(false);
+            }
+            break;
         default: break;
         }
     }
 
     void characters(const char *s, int len) override {
+        if (inFormula_) {
+            if (formula_.size() < kMaxErrorFormulaBytes) formula_.append(s, static_cast<size_t>(len));
+            return;
+        }
         if (value_.size() < kMaxRawTextBytes) value_.append(s, static_cast<size_t>(len));
     }
 
@@ -208,6 +227,7 @@ private:
         lastColumn_ = cellColumn_;
         cellStyle_ = styleOf(s);
         kind_ = kindOf(t);
+        formula_.clear();
         hasValue_ = false;
         inCell_ = true;
     }
@@ -226,7 +246,12 @@ private:
                 cell = Cell::makeString(cellColumn_, index, cellStyle_);
                 break;
             }
-            case ValueKind::FormulaString:
+            case ValueKind::FormulaString: {
+                CellError e;
+                cell = isErrorFormula() && errorFromText(trimmed(), &e) ? Cell::makeError(cellColumn_, e, cellStyle_)
+                                                                       : textCell();
+                break;
+            }
             case ValueKind::Inline: cell = textCell(); break;
             case ValueKind::Boolean:
                 cell = Cell::makeBoolean(cellColumn_, attributeBool(trimmed(), false), cellStyle_);
@@ -255,6 +280,16 @@ private:
         } else if (trimmed()[0] != 0) {
             cell = textCell();  // not a number after all: keep what was written
         }
+    }
+
+    // A formula that is nothing but an error literal, whose cached text is that
+    // error: how an error cell is written by producers that have no other way.
+    bool isErrorFormula() {
+        std::string f = formula_;
+        while (!f.empty() && (f.back() == ' ' || f.back() == '\n' || f.back() == '\r' || f.back() == '\t')) f.pop_back();
+        size_t i = 0;
+        while (i < f.size() && (f[i] == ' ' || f[i] == '=')) ++i;
+        return !f.empty() && f.compare(i, std::string::npos, trimmed()) == 0;
     }
 
     Cell textCell() {
@@ -307,6 +342,8 @@ private:
     const WorksheetContext &ctx_;
     Sheet *sheet_;
     std::string value_;
+    std::string formula_;
+    bool inFormula_ = false;
     uint32_t row_ = 0, lastRow_ = 0, lastColumn_ = 0;
     uint32_t cellRow_ = 0, cellColumn_ = 0, cellStyle_ = 0;
     ValueKind kind_ = ValueKind::Number;

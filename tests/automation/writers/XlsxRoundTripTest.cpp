@@ -43,11 +43,9 @@ std::unique_ptr<WorkbookModel> saveAndRead(const WorkbookModel &wb, const Scratc
 }
 
 // An error cell is written as its error literal with the error as cached
-// result; a reader may give it back as the error or as that text.
-bool sameError(const WorkbookModel &wa, const Cell &a, const WorkbookModel &wb, const Cell &b) {
-    if (b.type == CellType::Error) return a.error == b.error;
-    (void)wa;
-    return b.type == CellType::String && wb.text(b) == automation::model::errorText(a.error);
+// result, and must read back as that error, not as its text.
+bool sameError(const WorkbookModel &, const Cell &a, const WorkbookModel &, const Cell &b) {
+    return b.type == CellType::Error && a.error == b.error;
 }
 
 // libxlsxwriter gives every font without a colour the theme's text colour,
