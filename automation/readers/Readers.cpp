@@ -58,6 +58,19 @@ std::string markupHead(const std::string &head) {
     return out;
 }
 
+// The ASCII characters of a UTF-16 head (others as '?'), byte-order mark
+// dropped, so that markup written in UTF-16 is recognised like any other.
+std::string asciiOfUtf16(const std::string &head) {
+    const bool bigEndian = head[0] == '\xFE';
+    std::string out;
+    for (size_t i = 2; i + 1 < head.size() && out.size() < 4096; i += 2) {
+        const auto hi = static_cast<unsigned char>(head[bigEndian ? i : i + 1]);
+        const auto lo = static_cast<unsigned char>(head[bigEndian ? i + 1 : i]);
+        out += hi == 0 && lo < 0x80 ? static_cast<char>(lo) : '?';
+    }
+    return out;
+}
+
 bool isHtml(const std::string &lower) {
     if (lower.rfind("<!doctype html", 0) == 0 || lower.rfind("<html", 0) == 0 || lower.rfind("<table", 0) == 0)
         return true;
@@ -101,7 +114,8 @@ ReadResult sniffAndRead(const std::string &path) {
     if (head.empty()) return ReadResult::fail(ReadStatus::NotAWorkbook, "empty file");
 
     const std::string suffix = lowerSuffix(path);
-    switch (classify(head)) {
+    const Kind kind = classify(head);
+    switch (kind) {
     case Kind::Zip: return readXlsx(path);
     case Kind::Compound:
         switch (xlsx::inspectCompoundFile(path)) {
@@ -120,7 +134,7 @@ ReadResult sniffAndRead(const std::string &path) {
     const bool xls = suffix == "xls";
     if (!csv && !tsv && !xls) return ReadResult::fail(ReadStatus::NotAWorkbook, "text content under a workbook name");
     const std::string sheetName = sheetNameForTextFile(path);
-    const std::string lower = markupHead(head);
+    const std::string lower = markupHead(kind == Kind::Utf16Text ? asciiOfUtf16(head) : head);
     if (isHtml(lower)) return readHtmlTable(path, sheetName);
     if (isSpreadsheetXml2003(lower))
         return ReadResult::fail(ReadStatus::Unsupported, "XML spreadsheets (2003) are not read");

@@ -200,4 +200,8 @@ TEST(HtmlTable, WebExportsNamedXlsOpenThroughTheDispatcher) {
     ASSERT_TRUE(tsv.workbook) << tsv.message;
     EXPECT_EQ(valueAt(*tsv.workbook, 2, 2), "张三");
     EXPECT_EQ(valueAt(*tsv.workbook, 2, 3), "#12.5");
+    // Markup in UTF-16 is still markup, not tab-separated text.
+    auto utf16 = readers::readWorkbookFile(fixture("utf16le.xls"));
+    ASSERT_TRUE(utf16.workbook) << utf16.message;
+    EXPECT_EQ(valueAt(*utf16.workbook, 1, 1), "宽字符");
 }
