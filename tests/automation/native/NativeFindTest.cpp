@@ -91,6 +91,20 @@ TEST_F(Find, MatchesTheDisplayedTextOfFormattedNumbers) {
     EXPECT_EQ(ws->cells(2, 1)->value(), "3.10");
 }
 
+TEST_F(Find, MatchesDatesAsShownAndLongIdsStoredAsText) {
+    putNumber(*ws, 1, 1, 0);
+    putNumber(*ws, 2, 1, 45296, styleWithFormat(*ws, "yyyy/m/d"));  // 2024-01-05
+    putNumber(*ws, 3, 1, 45296, styleWithFormat(*ws, "General"));
+    put(*ws, 4, 1, "110101199003071234");  // an ID number: text, never a number
+    putNumber(*ws, 5, 1, 110101199003071234.0);  // the same digits as a number show rounded
+    auto used = ws->usedRange();
+    auto start = ws->cells(1, 1);
+    EXPECT_EQ(address(findIn(*used, "2024/1/5", start.get()).get()), "A2");
+    EXPECT_EQ(address(findIn(*used, "45296", start.get()).get()), "A3");
+    EXPECT_EQ(address(findIn(*used, "110101199003071234", start.get()).get()), "A4");
+    EXPECT_EQ(drain(*used, "1101011990", start.get(), kLookAtPart), (std::vector<std::string>{"A4"}));
+}
+
 TEST_F(Find, FoldsCaseAndWidthAndHonoursWildcards) {
     put(*ws, 1, 1, "start");
     put(*ws, 2, 1, "Apple Pie");
