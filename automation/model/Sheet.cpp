@@ -113,6 +113,17 @@ bool Sheet::clearValue(uint32_t row, uint32_t column) {
     return true;
 }
 
+std::vector<std::pair<uint32_t, uint32_t>> Sheet::cellsWithValues(const CellArea &area) const {
+    std::vector<std::pair<uint32_t, uint32_t>> filled;
+    auto rit = std::lower_bound(rows_.begin(), rows_.end(), area.firstRow, rowLess);
+    for (; rit != rows_.end() && rit->index <= area.lastRow; ++rit) {
+        auto cit = std::lower_bound(rit->cells.begin(), rit->cells.end(), area.firstColumn, cellLess);
+        for (; cit != rit->cells.end() && cit->column <= area.lastColumn; ++cit)
+            if (cit->hasValue()) filled.emplace_back(rit->index, cit->column);
+    }
+    return filled;
+}
+
 void Sheet::clearArea(const CellArea &area) {
     auto first = std::lower_bound(rows_.begin(), rows_.end(), area.firstRow, rowLess);
     // A block spanning every column takes the rows' own formats with it.

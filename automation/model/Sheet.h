@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace automation::model {
@@ -70,6 +71,8 @@ public:
     // ---- editing
     // Empties a cell's value; its format stays. False when there was no value.
     bool clearValue(uint32_t row, uint32_t column);
+    // (row, column) of every cell holding a value inside the inclusive block.
+    std::vector<std::pair<uint32_t, uint32_t>> cellsWithValues(const CellArea &area) const;
     // Removes contents and formats in the inclusive block (rows and cells).
     void clearArea(const CellArea &area);
     // Replaces a whole row (cells, height, format, hidden) by `source` under another index.

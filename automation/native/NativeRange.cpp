@@ -90,17 +90,7 @@ bool NativeRange::copy(const Range &destination) {
 
 bool NativeRange::emptyCells(WorkbookState &state, int sheetIndex) {
     const auto i = static_cast<size_t>(sheetIndex);
-    std::vector<std::pair<uint32_t, uint32_t>> filled;
-    {
-        const model::Sheet &sheet = state.model.sheet(i);
-        const auto &rows = sheet.rows();
-        auto rit = std::lower_bound(rows.begin(), rows.end(), area_.firstRow,
-                                    [](const model::Row &r, uint32_t v) { return r.index < v; });
-        for (; rit != rows.end() && rit->index <= area_.lastRow; ++rit)
-            for (const model::Cell &c : rit->cells)
-                if (c.column >= area_.firstColumn && c.column <= area_.lastColumn && c.hasValue())
-                    filled.emplace_back(rit->index, c.column);
-    }
+    const auto filled = state.model.sheet(i).cellsWithValues(area_);
     // Nothing to empty: leave a shared sheet shared.
     if (filled.empty()) return true;
     model::Sheet &sheet = state.model.mutableSheet(i);

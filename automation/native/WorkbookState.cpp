@@ -46,14 +46,7 @@ bool WorkbookState::ensureFull() {
             continue;
         }
         model::Sheet &sheet = whole.mutableSheet(static_cast<size_t>(index));
-        std::vector<std::pair<uint32_t, uint32_t>> filled;
-        for (const model::Row &r : sheet.rows()) {
-            if (r.index < e.area.firstRow || r.index > e.area.lastRow) continue;
-            for (const model::Cell &c : r.cells)
-                if (c.column >= e.area.firstColumn && c.column <= e.area.lastColumn && c.hasValue())
-                    filled.emplace_back(r.index, c.column);
-        }
-        for (const auto &rc : filled) sheet.clearValue(rc.first, rc.second);
+        for (const auto &rc : sheet.cellsWithValues(e.area)) sheet.clearValue(rc.first, rc.second);
     }
     model = std::move(whole);
     reduction.reset();
