@@ -35,6 +35,16 @@ struct SaveResult {
     explicit operator bool() const { return ok; }
 };
 
+// Why Workbooks::open gave no workbook.
+enum class OpenFailure {
+    None,          // the last open succeeded
+    Encrypted,     // password-protected
+    Damaged,       // a workbook, but nothing readable is left in it
+    NotAWorkbook,  // the content is of no workbook kind
+    Unsupported,   // a workbook kind this layer does not read
+    Unreadable,    // missing, not readable, or the read failed for want of memory
+};
+
 // What a job is about to open, announced to Workbooks::expectOpens.
 struct OpenPlan {
     QStringList paths;        // in the order they will be opened
@@ -114,6 +124,8 @@ public:
 
     virtual bool add() = 0;                                    // "Add": a blank workbook, made active
     virtual std::unique_ptr<Workbook> open(const QString &path) = 0;  // "Open"; null when it cannot be opened
+    // Why the last open() gave null; None after one that succeeded.
+    virtual OpenFailure lastOpenFailure() const { return OpenFailure::Unreadable; }
 
     // A hint about the workbooks about to be opened. A backend may read them
     // ahead of time, or keep between openings what the announced searches

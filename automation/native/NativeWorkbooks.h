@@ -14,10 +14,14 @@ public:
 
     bool add() override;
     std::unique_ptr<Workbook> open(const QString &path) override;
+    OpenFailure lastOpenFailure() const override { return lastFailure_; }
     void expectOpens(const OpenPlan &plan) override;
 
 private:
+    std::unique_ptr<Workbook> openParsed(const QString &path);
+
     std::weak_ptr<ApplicationState> application_;
+    OpenFailure lastFailure_ = OpenFailure::None;
 };
 
 }  // namespace automation::native

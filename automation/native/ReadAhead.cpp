@@ -1,8 +1,7 @@
 #include "automation/native/ReadAhead.h"
 
-#include "automation/readers/Readers.h"
+#include "automation/native/SourceRead.h"
 
-#include <QFile>
 #include <algorithm>
 
 namespace automation::native {
@@ -49,14 +48,20 @@ void ReadAhead::expect(const OpenPlan &plan) {
 }
 
 std::shared_ptr<const CachedWorkbook> ReadAhead::read(const QString &path, bool keep,
-                                                      const std::shared_ptr<const SearchPlan> &searches) const {
+                                                      const std::shared_ptr<const SearchPlan> &searches,
+                                                      readers::ReadStatus *status) const {
+    *status = readers::ReadStatus::Ok;
     if (auto kept = cache_->lookup(path)) {
         // A reduced view serves only the searches it was made for.
         if (!kept->reduction() || (searches && kept->reduction()->plan == searches)) return kept;
     }
     FileStamp stamp;
-    if (!ParsedWorkbookCache::stampOf(path, &stamp)) return nullptr;
-    readers::ReadResult result = readers::readWorkbookFile(QFile::encodeName(path).toStdString());
+    if (!ParsedWorkbookCache::stampOf(path, &stamp)) {
+        *status = readers::ReadStatus::NotFound;
+        return nullptr;
+    }
+    readers::ReadResult result = readSourceWorkbook(path);
+    *status = result.status;
     if (!result.workbook) return nullptr;
     auto whole = std::make_shared<const CachedWorkbook>(std::move(*result.workbook));
     if (!searches) {
@@ -71,6 +76,21 @@ std::shared_ptr<const CachedWorkbook> ReadAhead::read(const QString &path, bool 
     // Read once only: keeping it would cost memory and buy nothing.
     if (keep) cache_->store(path, stamp, view);
     return view;
+}
+
+std::shared_ptr<const CachedWorkbook> ReadAhead::readGuarded(const QString &path, bool keep,
+                                                             const std::shared_ptr<const SearchPlan> &searches,
+                                                             readers::ReadStatus *status, bool fold) const {
+    // Reducing and folding allocate as much as the read itself; a failure
+    // there costs this one file, never the thread or the job.
+    try {
+        std::shared_ptr<const CachedWorkbook> result = read(path, keep, searches, status);
+        if (result && fold) result->foldedStrings();
+        return result;
+    } catch (...) {
+        *status = readers::ReadStatus::Unreadable;
+        return nullptr;
+    }
 }
 
 void ReadAhead::work() {
@@ -96,19 +116,23 @@ void ReadAhead::work() {
         const auto searches = searches_;
         const uint64_t generation = generation_;
         lock.unlock();
-        std::shared_ptr<const CachedWorkbook> result = read(path, keep, searches);
-        if (result) result->foldedStrings();  // the search needs them; fold here, off the job's thread
+        readers::ReadStatus status = readers::ReadStatus::Ok;
+        // Folded here, off the job's thread: the search needs the folded strings.
+        std::shared_ptr<const CachedWorkbook> result = readGuarded(path, keep, searches, &status, true);
         lock.lock();
         // The plan may have been replaced meanwhile; then this read is not wanted.
         if (generation == generation_ && plan_[index].state == State::Reading) {
             plan_[index].result = std::move(result);
+            plan_[index].status = status;
             plan_[index].state = State::Done;
             changed_.notify_all();
         }
     }
 }
 
-std::shared_ptr<const CachedWorkbook> ReadAhead::take(const QString &path) {
+std::shared_ptr<const CachedWorkbook> ReadAhead::take(const QString &path, readers::ReadStatus *status) {
+    readers::ReadStatus ignored = readers::ReadStatus::Ok;
+    if (!status) status = &ignored;
     std::unique_lock<std::mutex> lock(mutex_);
     size_t index = next_;
     while (index < plan_.size() && plan_[index].path != path) ++index;
@@ -116,7 +140,7 @@ std::shared_ptr<const CachedWorkbook> ReadAhead::take(const QString &path) {
         const bool keep = keep_;
         const auto searches = searches_;
         lock.unlock();
-        return read(path, keep, searches);  // not in the plan: read it now
+        return readGuarded(path, keep, searches, status, false);  // not in the plan: read it now
     }
     // Workbooks of the plan that were passed over are not wanted any more.
     for (size_t i = next_; i < index; ++i) {
@@ -132,16 +156,17 @@ std::shared_ptr<const CachedWorkbook> ReadAhead::take(const QString &path) {
         const bool keep = keep_;
         const auto searches = searches_;
         lock.unlock();
-        return read(path, keep, searches);
+        return readGuarded(path, keep, searches, status, false);
     }
     changed_.wait(lock, [&] { return stop_ || generation != generation_ || plan_[index].state == State::Done; });
     if (generation != generation_ || plan_[index].state != State::Done) {
         const bool keep = keep_;
         const auto searches = searches_;
         lock.unlock();
-        return read(path, keep, searches);
+        return readGuarded(path, keep, searches, status, false);
     }
     std::shared_ptr<const CachedWorkbook> result = std::move(plan_[index].result);
+    *status = plan_[index].status;
     plan_[index].state = State::Taken;
     return result;
 }

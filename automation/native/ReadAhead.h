@@ -34,8 +34,8 @@ public:
     void expect(const OpenPlan &plan);
 
     // The workbook at `path`: from a read that is done or under way, else read
-    // here. Null when it cannot be read.
-    std::shared_ptr<const CachedWorkbook> take(const QString &path);
+    // here. Null when it cannot be read; `status` then says why.
+    std::shared_ptr<const CachedWorkbook> take(const QString &path, readers::ReadStatus *status = nullptr);
 
     static int defaultThreads();
 
@@ -45,10 +45,16 @@ private:
         QString path;
         State state = State::Waiting;
         std::shared_ptr<const CachedWorkbook> result;
+        readers::ReadStatus status = readers::ReadStatus::Ok;
     };
 
     std::shared_ptr<const CachedWorkbook> read(const QString &path, bool keep,
-                                               const std::shared_ptr<const SearchPlan> &searches) const;
+                                               const std::shared_ptr<const SearchPlan> &searches,
+                                               readers::ReadStatus *status) const;
+    // read() behind a barrier: whatever fails becomes a status, never an exception.
+    std::shared_ptr<const CachedWorkbook> readGuarded(const QString &path, bool keep,
+                                                      const std::shared_ptr<const SearchPlan> &searches,
+                                                      readers::ReadStatus *status, bool fold) const;
     void work();
 
     std::shared_ptr<ParsedWorkbookCache> cache_;

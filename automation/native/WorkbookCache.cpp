@@ -1,6 +1,6 @@
 #include "automation/native/WorkbookCache.h"
 
-#include "automation/readers/Readers.h"
+#include "automation/native/SourceRead.h"
 #include "automation/search/TextFold.h"
 
 #include <QFile>
@@ -81,7 +81,7 @@ std::shared_ptr<const CachedWorkbook> ParsedWorkbookCache::load(const QString &p
         ++misses_;
     }
     // Parse outside the lock so that other threads may use the cache meanwhile.
-    readers::ReadResult read = readers::readWorkbookFile(QFile::encodeName(path).toStdString());
+    readers::ReadResult read = readSourceWorkbook(path);
     if (status) *status = read.status;
     if (!read.workbook) return nullptr;
     auto workbook = std::make_shared<const CachedWorkbook>(std::move(*read.workbook));

@@ -1,7 +1,7 @@
 #include "automation/native/WorkbookState.h"
 
 #include "automation/native/ReducedView.h"
-#include "automation/readers/Readers.h"
+#include "automation/native/SourceRead.h"
 
 #include <QFile>
 #include <algorithm>
@@ -34,7 +34,7 @@ void WorkbookState::noteEdit(uint32_t sheetUid, const model::CellArea &area, boo
 
 bool WorkbookState::ensureFull() {
     if (!reduction) return true;
-    readers::ReadResult read = readers::readWorkbookFile(QFile::encodeName(path).toStdString());
+    readers::ReadResult read = readSourceWorkbook(path);
     if (!read.workbook) return false;
     model::WorkbookModel whole = std::move(*read.workbook);
     // The same file gives the same sheets in the same order, so uids agree.

@@ -1,0 +1,25 @@
+// The one way the backend reads a workbook file. Every read passes through
+// here, so no exception from a reader (an allocation failure on a huge file,
+// say) can escape into a reader thread or the job, and every failure keeps its
+// reason for the caller.
+#pragma once
+
+#include "automation/Automation.h"
+#include "automation/readers/ReadResult.h"
+
+#include <QString>
+#include <string>
+
+namespace automation::native {
+
+readers::ReadResult readSourceWorkbook(const QString &path);
+
+// What a reader's status means to whoever asked to open the file.
+OpenFailure openFailureOf(readers::ReadStatus status);
+
+// Tests put a reader of their own in place of the real one (to make reads
+// fail in ways real files cannot); nullptr restores the real one.
+using SourceReader = readers::ReadResult (*)(const std::string &path);
+void setSourceReaderForTesting(SourceReader reader);
+
+}  // namespace automation::native
