@@ -27,6 +27,7 @@ constexpr int kLookInValues = -4163;  // Find: look in values (as displayed)
 constexpr int kLookAtWhole = 1;       // Find: the whole cell must match
 constexpr int kLookAtPart = 2;        // Find: any part of the cell may match
 constexpr int kFileFormatCsv = 6;     // SaveAs: comma-separated text
+constexpr long long kMaxSheetRows = 1048576;  // rows of a workbook-format sheet; CSV has no such limit
 
 // The outcome of a save: ok, or why not.
 struct SaveResult {

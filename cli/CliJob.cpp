@@ -1,6 +1,5 @@
 #include "cli/CliJob.h"
 
-#include "engine/JobText.h"
 #include "engine/MergeObject.h"
 
 #include <QEventLoop>
@@ -8,23 +7,18 @@
 
 namespace cli {
 
-int runJobInWorkerThread(const engine::OptionSet &options, const std::function<void(const QString &)> &onStatusText)
+int runJobInWorkerThread(const engine::OptionSet &options, const std::function<void(const QString &)> &onStatusText,
+                         engine::JobResult *result)
 {
-    engine::optionSet() = options;
-
     QThread thread;
     thread.start(QThread::InheritPriority);
     auto *worker = new MergeObject(QStringLiteral("tem"));
+    worker->setOptions(options);
     worker->moveToThread(&thread);
 
     JobStarter starter;
     QEventLoop loop;
-    bool failed = false;
-    QObject::connect(worker, &MergeObject::ShowDisposingFile, &loop, [&](const QString &text) {
-        if (engine::text::isErrorText(text))
-            failed = true;
-        onStatusText(text);
-    });
+    QObject::connect(worker, &MergeObject::ShowDisposingFile, &loop, [&](const QString &text) { onStatusText(text); });
     QObject::connect(&starter, &JobStarter::startJob, worker, &MergeObject::ExcelFilter);
     QObject::connect(worker, &MergeObject::Signal_SetButtonEnable, &loop, &QEventLoop::quit, Qt::QueuedConnection);
 
@@ -34,8 +28,18 @@ int runJobInWorkerThread(const engine::OptionSet &options, const std::function<v
     // The worker goes only after its thread has finished.
     thread.quit();
     thread.wait();
+    const engine::JobResult outcome = worker->result();
     delete worker;
-    return failed ? kJobFailed : kJobEnded;
+    if (result)
+        *result = outcome;
+    return outcome.outcome == engine::JobResult::Outcome::Error ? kJobFailed : kJobEnded;
+}
+
+int exitStatusOf(const engine::JobResult &result, bool strict)
+{
+    if (result.outcome == engine::JobResult::Outcome::Error)
+        return kJobFailed;
+    return strict && result.filesNotSearched() > 0 ? kFilesNotSearched : kJobEnded;
 }
 
 }  // namespace cli

@@ -33,10 +33,16 @@ const QString kHelpText = QStringLiteral(
     "                     name when there is only one value)\n"
     "  --no-empty-files   with --per-value: no file for a value that found nothing\n"
     "  --template FILE    start every result workbook from this header workbook\n"
+    "  --report FILE      write a CSV line per source workbook: path, outcome\n"
+    "                     (searched, encrypted, damaged, not a workbook,\n"
+    "                     unsupported, unreadable), sheets searched, rows extracted\n"
+    "  --strict           exit with 3 when any workbook could not be searched\n"
     "  --help             show this help\n"
     "\n"
     "Exit status: 0 the job ran to its end, 1 it ended on an error (no application,\n"
-    "a header template error, a failed save), 2 bad arguments or folders.\n");
+    "a header template error, a failed save, an interrupted job, a report that\n"
+    "cannot be written), 2 bad arguments or folders, 3 with --strict: the job ran\n"
+    "to its end but some workbooks could not be read (standard error names them).\n");
 
 // Values from a UTF-8 file, one per line; line ends of any platform.
 bool readValuesFile(const QString &path, QString *values, QString *error)
@@ -95,8 +101,14 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption templ(QStringLiteral("template"),
                                    QStringLiteral("Start every result workbook from this header workbook."),
                                    QStringLiteral("FILE"));
+    const QCommandLineOption report(QStringLiteral("report"),
+                                    QStringLiteral("Write a CSV line per source workbook to FILE."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption strict(QStringLiteral("strict"),
+                                    QStringLiteral("Exit with 3 when any workbook could not be searched."));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Show this help."));
-    parser.addOptions({source, dest, find, findFile, whole, column, sheet, cellOnly, perValue, noEmpty, templ, help});
+    parser.addOptions(
+        {source, dest, find, findFile, whole, column, sheet, cellOnly, perValue, noEmpty, templ, report, strict, help});
 
     if (!parser.parse(arguments))
         return invalid(parser.errorText());
@@ -108,7 +120,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     }
     if (!parser.positionalArguments().isEmpty())
         return invalid(QStringLiteral("unexpected argument: ") + parser.positionalArguments().first());
-    for (const QCommandLineOption *single : {&source, &dest, &findFile, &column, &sheet, &templ}) {
+    for (const QCommandLineOption *single : {&source, &dest, &findFile, &column, &sheet, &templ, &report}) {
         if (parser.values(*single).size() > 1)
             return invalid(QStringLiteral("--") + single->names().first() + QStringLiteral(" given twice"));
     }
@@ -162,6 +174,8 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     ParsedCommandLine parsed;
     parsed.outcome = ParsedCommandLine::Outcome::Run;
     parsed.options = options;
+    parsed.reportPath = parser.value(report);
+    parsed.strict = parser.isSet(strict);
     return parsed;
 }
 

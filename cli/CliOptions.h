@@ -12,6 +12,8 @@ struct ParsedCommandLine {
     enum class Outcome { Run, Help, Invalid };
     Outcome outcome = Outcome::Invalid;
     engine::OptionSet options;  // filled when outcome is Run
+    QString reportPath;         // --report: where the per-file CSV report goes; empty for none
+    bool strict = false;        // --strict: a distinct exit status when files were not searched
     QString message;            // the help text, or why the arguments are refused
 };
 

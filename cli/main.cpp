@@ -1,6 +1,7 @@
 // rowsifter-cli: one extraction job from the command line.
 #include "cli/CliJob.h"
 #include "cli/CliOptions.h"
+#include "cli/JobReport.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -22,8 +23,21 @@ int main(int argc, char *argv[])
         break;
     }
 
-    return cli::runJobInWorkerThread(parsed.options, [](const QString &text) {
-        std::fprintf(stderr, "%s\n", text.toUtf8().constData());
-        std::fflush(stderr);
-    });
+    engine::JobResult result;
+    cli::runJobInWorkerThread(
+        parsed.options,
+        [](const QString &text) {
+            std::fprintf(stderr, "%s\n", text.toUtf8().constData());
+            std::fflush(stderr);
+        },
+        &result);
+
+    if (!parsed.reportPath.isEmpty()) {
+        QString error;
+        if (!cli::writeJobReport(parsed.reportPath, result, &error)) {
+            std::fprintf(stderr, "rowsifter-cli: %s\n", error.toUtf8().constData());
+            return cli::kJobFailed;
+        }
+    }
+    return cli::exitStatusOf(result, parsed.strict);
 }

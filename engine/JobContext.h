@@ -3,8 +3,10 @@
 #pragma once
 
 #include "automation/Automation.h"
+#include "engine/JobResult.h"
 #include "engine/OptionSet.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -17,6 +19,7 @@ struct JobContext {
 
     const OptionSet &options;
     QStringList values;
+    QStringList fileNames;  // the file name each value gives a result, by value index
     long long startSeconds = 0;
     int matchMode = automation::kLookAtPart;
     long long rowsExtracted = 0;   // whole job, never reset
@@ -26,6 +29,21 @@ struct JobContext {
     automation::Workbooks *workbooks = nullptr;
     std::function<void(const QString &)> report;  // one status text
     std::function<long long()> nowSeconds;
+
+    JobResult result;
+    // The report line of a source workbook, made on its first visit.
+    SourceFileReport &fileReport(const QString &path)
+    {
+        auto it = fileIndex.constFind(path);
+        if (it != fileIndex.constEnd())
+            return result.files[it.value()];
+        fileIndex.insert(path, result.files.size());
+        result.files.append(SourceFileReport{path});
+        return result.files.last();
+    }
+
+private:
+    QHash<QString, int> fileIndex;
 };
 
 struct PassState {
@@ -37,6 +55,7 @@ struct PassState {
     std::unique_ptr<automation::Worksheet> scratchSheet;
     std::unique_ptr<automation::Range> scratchCell;
     int headerRowFlag = 0;
+    long long filesNotSearched = 0;
 };
 
 }  // namespace engine

@@ -11,10 +11,22 @@ QString summary(long long filesSearched, long long rowsExtracted, long long seco
     return s;
 }
 
-bool isErrorText(const QString &statusText)
+QString notSearchedPrefix(FileOutcome why)
 {
-    return statusText == kNoApplication || statusText == kHeaderMissing || statusText == kHeaderWrongType ||
-           statusText == kHeaderUnopenable || statusText.startsWith(kSaveFailedPrefix);
+    switch (why) {
+    case FileOutcome::Encrypted: return QStringLiteral("无法读取(文件已加密):");
+    case FileOutcome::Damaged: return QStringLiteral("无法读取(文件已损坏):");
+    case FileOutcome::NotAWorkbook: return QStringLiteral("无法读取(不是表格文件):");
+    case FileOutcome::Unsupported: return QStringLiteral("无法读取(不支持的格式):");
+    case FileOutcome::Searched:
+    case FileOutcome::Unreadable: break;
+    }
+    return QStringLiteral("无法读取(无法打开):");
+}
+
+QString filesNotSearched(long long count)
+{
+    return QStringLiteral("另有") + QString::number(count) + QStringLiteral("个文件无法读取,未被查找。");
 }
 
 }  // namespace engine::text

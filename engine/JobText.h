@@ -1,6 +1,8 @@
 // Every status text the job sends, and the summary built from its counters.
 #pragma once
 
+#include "engine/JobResult.h"
+
 #include <QString>
 
 namespace engine::text {
@@ -19,11 +21,18 @@ inline const QString kHeaderWrongType =
 inline const QString kHeaderUnopenable =
     QStringLiteral("无法打开包含表头的excel文件,请重新选择,或取消[指定表头]选项!");
 inline const QString kSaveFailedPrefix = QStringLiteral("保存失败:");
+// An unexpected failure (an exception, memory running out) ended the job.
+inline const QString kInterruptedPrefix = QStringLiteral("提取中断:");
+
+// Sent right after the path of a source workbook that could not be opened:
+// "无法读取(文件已加密):" and its siblings, followed by the path.
+QString notSearchedPrefix(FileOutcome why);
+
+// After a pass's summary, when files could not be searched:
+// "另有3个文件无法读取,未被查找。"
+QString filesNotSearched(long long count);
 
 // "查找12个Excel文件,提取30条数据,耗时4秒。", or with the CSV sentence.
 QString summary(long long filesSearched, long long rowsExtracted, long long seconds, bool savedAsCsv);
-
-// Texts after which the job counts as ended on an error.
-bool isErrorText(const QString &statusText);
 
 }  // namespace engine::text

@@ -4,13 +4,15 @@
 #include "engine/ComInit.h"
 #include "engine/JobContext.h"
 #include "engine/JobText.h"
-#include "engine/OptionSet.h"
+#include "engine/ResultNaming.h"
 #include "engine/ResultWorkbook.h"
 #include "engine/SearchValues.h"
 #include "engine/SourceListing.h"
 #include "engine/SourceWalk.h"
 
 #include <QDateTime>
+#include <exception>
+#include <new>
 
 namespace {
 
@@ -19,30 +21,61 @@ const QString kInvisible = QStringLiteral("false");
 
 }  // namespace
 
-MergeObject::MergeObject(const QString &name, QObject *parent) : QObject(parent), name_(name) {}
+MergeObject::MergeObject(const QString &name, QObject *parent)
+    : QObject(parent), name_(name), options_(engine::optionSet())
+{
+}
 
 void MergeObject::ExcelFilter()
 {
-    // The window waits for the end signal to take the button back, whatever happened.
+    result_ = engine::JobResult{};
+    // Whatever goes wrong, the user is told, and the window gets its button back.
     try {
         runJob();
+    } catch (const std::bad_alloc &) {
+        interrupt(QStringLiteral("内存不足"));
+    } catch (const std::exception &e) {
+        interrupt(QString::fromLocal8Bit(e.what()));
     } catch (...) {
+        interrupt(QStringLiteral("未知错误"));
     }
     emit Signal_SetButtonEnable();
 }
 
+void MergeObject::interrupt(const QString &reason)
+{
+    const QString text = engine::text::kInterruptedPrefix + reason;
+    // The interruption is what the user must hear of, whatever came before it.
+    result_.outcome = engine::JobResult::Outcome::Error;
+    result_.errorReason = text;
+    emit ShowDisposingFile(text);
+}
+
 void MergeObject::runJob()
 {
-    const engine::OptionSet &options = engine::optionSet();
+    const engine::OptionSet &options = options_;
     engine::JobContext job(options);
     job.report = [this](const QString &text) { emit ShowDisposingFile(text); };
     job.nowSeconds = [] { return static_cast<long long>(QDateTime::currentSecsSinceEpoch()); };
 
     job.values = engine::searchValuesFrom(options.findText);
+    job.fileNames = engine::resultBaseNames(job.values);
     job.startSeconds = job.nowSeconds();
     const QStringList sourceFiles = engine::listSourceFiles(options.sourcePath);
 
     engine::platform::initializeComForThread();
+
+    // The result goes back to the worker however the job ends, also by an exception.
+    struct ResultHandOver {
+        engine::JobContext &job;
+        engine::JobResult &out;
+        ~ResultHandOver()
+        {
+            job.result.rowsExtracted = job.rowsExtracted;
+            job.result.filesSearched = job.filesSearched;
+            out = std::move(job.result);
+        }
+    } handOver{job, result_};
 
     std::unique_ptr<automation::Application> application;
     if (const automation::ApplicationFactory factory = automation::applicationFactory())
@@ -58,6 +91,7 @@ void MergeObject::runJob()
     emit ShowDisposingFile(engine::text::kWorkbooksAsked);
 
     if (!job.workbooks) {
+        job.result.fail(engine::text::kNoApplication);
         emit ShowDisposingFile(engine::text::kNoApplication);
     } else {
         job.matchMode = options.wholeCellMatch ? automation::kLookAtWhole : automation::kLookAtPart;

@@ -22,17 +22,28 @@ struct ResultTarget {
 ResultTarget resultTarget(const JobContext &job, const PassState &pass, bool asCsv)
 {
     const bool perValue = job.options.oneBookPerValue;
+    const int valueIndex = perValue ? pass.passIndex : 0;
+    const QString valueName = job.fileNames.value(valueIndex);
     ResultTarget target;
     if (asCsv) {
-        target.baseName = perValue ? passNameValue(job.values, pass.passIndex, true) : job.values.value(0);
+        target.baseName = valueName;
         target.path = resultFilePath(job.options.savePath, target.baseName, kCsvSuffix);
     } else {
         const bool namedByValue = perValue || job.values.size() == 1;
-        target.baseName = namedByValue ? passNameValue(job.values, pass.passIndex, perValue)
-                                       : QString::fromLatin1(kBasketBaseName);
+        target.baseName = namedByValue ? valueName : QString::fromLatin1(kBasketBaseName);
         target.path = resultFilePath(job.options.savePath, target.baseName, kWorkbookSuffix);
     }
     return target;
+}
+
+// True when the result sheet holds rows past the last row of a workbook sheet
+// (a header template's rows and the copies together), which only CSV can keep.
+bool pastSheetRows(const PassState &pass)
+{
+    if (!pass.resultSheet)
+        return false;
+    std::unique_ptr<automation::Range> used = pass.resultSheet->usedRange();
+    return used && used->row() + used->rowCount() - 1 > automation::kMaxSheetRows;
 }
 
 QString workbookResultPath(const JobContext &job, const PassState &pass)
@@ -44,16 +55,19 @@ PassStart openTemplate(JobContext &job, PassState &pass)
 {
     const QString path = job.options.headerWorkbookPath;
     if (!QFileInfo(path).isFile()) {
+        job.result.fail(text::kHeaderMissing);
         job.report(text::kHeaderMissing);
         return PassStart::EndJob;
     }
     if (!isWorkbookPath(path)) {
+        job.result.fail(text::kHeaderWrongType);
         job.report(text::kHeaderWrongType);
         return PassStart::EndJob;
     }
     job.report(text::kGettingHeader);
     pass.workbook = job.workbooks->open(path);
     if (!pass.workbook) {
+        job.result.fail(text::kHeaderUnopenable);
         job.report(text::kHeaderUnopenable);
         return PassStart::EndJob;
     }
@@ -69,7 +83,9 @@ PassStart addBlankWorkbook(JobContext &job, PassState &pass)
     job.report(text::kWorkbookActive);
     pass.headerRowFlag = 0;
     if (!pass.workbook) {
-        job.report(text::kSaveFailedPrefix + workbookResultPath(job, pass));
+        const QString failure = text::kSaveFailedPrefix + workbookResultPath(job, pass);
+        job.result.fail(failure);
+        job.report(failure);
         return PassStart::SkipPass;
     }
     return PassStart::Ready;
@@ -95,16 +111,20 @@ PassStart beginPass(JobContext &job, PassState &pass)
         // A workbook without a usable first sheet cannot take results.
         if (job.options.useHeaderWorkbook) {
             pass.workbook->close(false);
+            job.result.fail(text::kHeaderUnopenable);
             job.report(text::kHeaderUnopenable);
             return PassStart::EndJob;
         }
-        job.report(text::kSaveFailedPrefix + workbookResultPath(job, pass));
+        const QString failure = text::kSaveFailedPrefix + workbookResultPath(job, pass);
+        job.result.fail(failure);
+        job.report(failure);
         pass.workbook->close(false);
         return PassStart::SkipPass;
     }
     pass.scratchCell = pass.scratchSheet->cells(1, 1);
     job.filesSearched = 0;
     job.rowsInWorkbook = 0;
+    pass.filesNotSearched = 0;
     return PassStart::Ready;
 }
 
@@ -120,21 +140,21 @@ void endPass(JobContext &job, PassState &pass)
         job.options.oneBookPerValue && job.options.noFileWhenNoData && job.rowsInWorkbook == 0;
 
     if (!leaveOut) {
-        const bool asCsv = job.rowsExtracted > rowLimit();
+        const bool asCsv = job.rowsExtracted > rowLimit() || pastSheetRows(pass);
         const ResultTarget target = resultTarget(job, pass, asCsv);
-
-        bool saved = false;
-        // A value unfit for a file name is never handed to the save: it could reach outside savePath.
-        if (isSafeFileBaseName(target.baseName)) {
-            const automation::SaveResult result = asCsv
-                                                      ? pass.workbook->saveAs(target.path, automation::kFileFormatCsv)
-                                                      : pass.workbook->saveAs(target.path);
-            saved = result.ok;
-        }
+        const automation::SaveResult saved = asCsv ? pass.workbook->saveAs(target.path, automation::kFileFormatCsv)
+                                                   : pass.workbook->saveAs(target.path);
         job.report(text::summary(job.filesSearched, job.rowsExtracted, elapsed, asCsv));
-        if (!saved)
-            job.report(text::kSaveFailedPrefix + target.path);
+        if (!saved.ok) {
+            const QString failure = text::kSaveFailedPrefix + target.path;
+            job.result.failedSaves.append(FailedSave{target.path, saved.error});
+            job.result.fail(failure);
+            job.report(failure);
+        }
     }
+    // Last, so that the status line, which keeps only the latest text, ends on it.
+    if (pass.filesNotSearched > 0)
+        job.report(text::filesNotSearched(pass.filesNotSearched));
 
     pass.resultSheet.reset();
     pass.sheets.reset();

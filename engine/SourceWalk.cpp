@@ -1,5 +1,6 @@
 #include "engine/SourceWalk.h"
 
+#include "engine/JobText.h"
 #include "engine/SheetSearch.h"
 #include "engine/SourceListing.h"
 
@@ -9,20 +10,21 @@ namespace engine {
 
 namespace {
 
-void walkSheet(JobContext &job, PassState &pass, automation::Worksheet &sheet)
+// True when the sheet was searched.
+bool walkSheet(JobContext &job, PassState &pass, automation::Worksheet &sheet)
 {
     const OptionSet &options = job.options;
     if (options.namedSheetOnly && sheet.name() != options.sheetName)
-        return;
+        return false;
 
     std::unique_ptr<automation::Range> used = sheet.usedRange();
     if (!used)
-        return;  // a chart sheet has no cells to search
+        return false;  // a chart sheet has no cells to search
     const int firstRow = used->row();
     const int firstColumn = used->column();
     std::unique_ptr<automation::Range> startCell = sheet.cells(firstRow, firstColumn);
     if (!startCell)
-        return;
+        return false;
 
     automation::Range *searchRange = used.get();
     std::unique_ptr<automation::Range> scratchUsed;
@@ -33,7 +35,7 @@ void walkSheet(JobContext &job, PassState &pass, automation::Worksheet &sheet)
         scratchUsed = pass.scratchSheet ? pass.scratchSheet->usedRange() : nullptr;
         searchRange = scratchUsed.get();
         if (!searchRange)
-            return;
+            return false;
     }
 
     const bool emptySheet = used->rowCount() == 1 && used->columnCount() == 1 && startCell->value().isEmpty();
@@ -41,6 +43,18 @@ void walkSheet(JobContext &job, PassState &pass, automation::Worksheet &sheet)
         searchSheet(job, pass, sheet, *searchRange, *startCell);
 
     searchRange->clear();
+    return !emptySheet;
+}
+
+// Tells the user, right after the path, why a workbook could not be searched.
+void reportNotOpened(JobContext &job, PassState &pass, SourceFileReport &file)
+{
+    FileOutcome why = fileOutcomeOf(job.workbooks->lastOpenFailure());
+    if (why == FileOutcome::Searched)
+        why = FileOutcome::Unreadable;  // null without a reason is still a failure
+    file.outcome = why;
+    ++pass.filesNotSearched;
+    job.report(text::notSearchedPrefix(why) + file.path);
 }
 
 }  // namespace
@@ -66,20 +80,29 @@ void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFile
 
     for (const QString &path : workbookPaths) {
         job.report(path);
+        SourceFileReport &file = job.fileReport(path);
 
         std::unique_ptr<automation::Workbook> workbook = job.workbooks->open(path);
-        if (!workbook)
+        if (!workbook) {
+            reportNotOpened(job, pass, file);
             continue;
+        }
         ++job.filesSearched;
+        file.outcome = FileOutcome::Searched;
 
+        const long long rowsBefore = job.rowsExtracted;
+        int sheetsSearched = 0;
         std::unique_ptr<automation::Sheets> sheets = workbook->sheets();
         const int count = sheets ? sheets->count() : 0;
         for (int number = 1; number <= count; ++number) {
             std::unique_ptr<automation::Worksheet> sheet = sheets->item(number);
-            if (sheet)
-                walkSheet(job, pass, *sheet);
+            if (sheet && walkSheet(job, pass, *sheet))
+                ++sheetsSearched;
         }
         workbook->close(false);
+        // Every pass searches the same sheets; the rows add up over the passes.
+        file.sheetsSearched = sheetsSearched;
+        file.rowsExtracted += job.rowsExtracted - rowsBefore;
     }
 }
 

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMetaMethod>
 #include <QSet>
 #include <QTemporaryDir>
@@ -49,23 +50,65 @@ TEST(WorkbookPath, AcceptsTheFourExtensionsWithoutOwnerLockMarker)
         EXPECT_EQ(engine::isWorkbookPath(QString::fromUtf8(path)), accepted) << path;
 }
 
-TEST(ResultNaming, ValuesThatCouldLeaveTheDestinationAreRefused)
+TEST(ResultNaming, ValidNamesStayAndOthersBecomeSafeNamesInsideTheDestination)
 {
-    const std::pair<const char *, bool> cases[] = {
-        {"apple", true},   {"abc ", true},     {" 100 kg", true}, {"苹果", true},   {"a.b", true},
-        {"a/b", false},    {"a\\b", false},    {"c:x", false},    {"a*", false},    {"what?", false},
-        {"\"q\"", false},  {"<x>", false},     {"a|b", false},    {"..", false},    {".", false},
-        {"...", false},    {"tab\there", false}, {"", false},
+    const std::pair<const char *, const char *> cases[] = {
+        // valid names are kept exactly
+        {"apple", "apple"}, {" 100 kg", " 100 kg"}, {"苹果", "苹果"}, {"a.b", "a.b"}, {"CONSOLE", "CONSOLE"},
+        // refused characters become "_"
+        {"1/2 CHEST", "1_2 CHEST"}, {"http://example.org", "http___example.org"}, {"Resize by 2:", "Resize by 2_"},
+        {"\"quoted\"", "_quoted_"}, {"a\\b", "a_b"}, {"<x>|*?", "_x____"}, {"tab\there", "tab_here"},
+        // trailing dots and spaces go; nothing left gives "_"
+        {"abc ", "abc"}, {"abc. .", "abc"}, {"..", "_"}, {".", "_"}, {"", "_"}, {"   ", "_"},
+        // device names get "_" after the name, with or without an extension
+        {"CON", "CON_"}, {"nul", "nul_"}, {"com1", "com1_"}, {"LPT9.txt", "LPT9_.txt"}, {"AUX ", "AUX_"},
     };
-    for (const auto &[name, safe] : cases)
-        EXPECT_EQ(engine::isSafeFileBaseName(QString::fromUtf8(name)), safe) << name;
+    for (const auto &[value, expected] : cases) {
+        const QString name = engine::safeFileBaseName(QString::fromUtf8(value));
+        EXPECT_EQ(name, QString::fromUtf8(expected)) << value;
+        EXPECT_TRUE(engine::isValidFileBaseName(name)) << value;
+        const QString path = engine::resultFilePath("/out/", name, engine::kWorkbookSuffix);
+        EXPECT_EQ(QFileInfo(path).absolutePath(), QDir::toNativeSeparators("/out")) << value;
+    }
 }
 
-TEST(ResultNaming, FolderTextAndNameAreJoinedDirectly)
+TEST(ResultNaming, LongNamesAreCutAtWholeCharactersToFitTheFileSystem)
+{
+    const QString chinese = QString::fromUtf8("长").repeated(200);  // 600 bytes of UTF-8
+    const QString cut = engine::safeFileBaseName(chinese);
+    const int bytes = (cut + engine::kWorkbookSuffix).toUtf8().size();
+    EXPECT_LE(bytes, engine::kMaxFileNameBytes);
+    EXPECT_GT(bytes, engine::kMaxFileNameBytes - 3);
+    EXPECT_TRUE(chinese.startsWith(cut));
+
+    const QString emoji = QString::fromUtf8("😀").repeated(100);  // surrogate pairs, 4 bytes each
+    const QString cutEmoji = engine::safeFileBaseName(emoji);
+    EXPECT_EQ(cutEmoji.size() % 2, 0);
+    EXPECT_TRUE(emoji.startsWith(cutEmoji));
+    EXPECT_LE((cutEmoji + engine::kWorkbookSuffix).toUtf8().size(), engine::kMaxFileNameBytes);
+}
+
+TEST(ResultNaming, ValuesThatShareASafeNameGetDistinctFiles)
+{
+    const QStringList values{"a/b", "a:b", "a_b", "A*B", "x"};
+    const QStringList names = engine::resultBaseNames(values);
+    EXPECT_EQ(names, (QStringList{"a_b_1", "a_b_2", "a_b", "A_B_3", "x"}));
+
+    const QString longValue = QString(300, QLatin1Char('z'));
+    const QStringList longNames = engine::resultBaseNames({longValue + "/", longValue + ":"});
+    ASSERT_EQ(longNames.size(), 2);
+    EXPECT_NE(longNames[0], longNames[1]);
+    for (const QString &name : longNames)
+        EXPECT_LE((name + engine::kWorkbookSuffix).toUtf8().size(), engine::kMaxFileNameBytes);
+}
+
+TEST(ResultNaming, FolderTypedWithoutSeparatorTakesTheNameInside)
 {
     EXPECT_EQ(engine::resultFilePath("/out/", "abc", engine::kWorkbookSuffix),
               QDir::toNativeSeparators("/out/abc.xlsx"));
-    EXPECT_EQ(engine::resultFilePath("/out", "abc", engine::kCsvSuffix), QDir::toNativeSeparators("/outabc.csv"));
+    EXPECT_EQ(engine::resultFilePath("/out", "abc", engine::kCsvSuffix), QDir::toNativeSeparators("/out/abc.csv"));
+    EXPECT_EQ(engine::resultFilePath("C:\\Out", "abc", engine::kCsvSuffix),
+              QDir::toNativeSeparators("C:\\Out/abc.csv"));
     const QStringList values{"apple", "pear"};
     EXPECT_EQ(engine::passNameValue(values, 1, true), "pear");
     EXPECT_EQ(engine::passNameValue(values, 0, false), QString());
@@ -77,8 +120,14 @@ TEST(JobText, SummaryReadsAsTheWindowShowsIt)
     EXPECT_EQ(engine::text::summary(12, 30, 4, false), QString::fromUtf8("查找12个Excel文件,提取30条数据,耗时4秒。"));
     EXPECT_EQ(engine::text::summary(1, 1048570, 0, true),
               QString::fromUtf8("查找1个Excel文件,提取1048570条数据,耗时0秒。因行数超出excel限制,文件需保存为csv格式!"));
-    EXPECT_TRUE(engine::text::isErrorText(engine::text::kSaveFailedPrefix + "/x/a.xlsx"));
-    EXPECT_FALSE(engine::text::isErrorText(engine::text::summary(1, 1, 1, false)));
+    EXPECT_EQ(engine::text::filesNotSearched(3), QString::fromUtf8("另有3个文件无法读取,未被查找。"));
+    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Encrypted), QString::fromUtf8("无法读取(文件已加密):"));
+    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Damaged), QString::fromUtf8("无法读取(文件已损坏):"));
+    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::NotAWorkbook),
+              QString::fromUtf8("无法读取(不是表格文件):"));
+    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Unsupported),
+              QString::fromUtf8("无法读取(不支持的格式):"));
+    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Unreadable), QString::fromUtf8("无法读取(无法打开):"));
 }
 
 class SourceListingTest : public ::testing::Test {

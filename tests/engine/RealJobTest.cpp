@@ -101,10 +101,14 @@ TEST_F(RealJobTest, SingleWorkbookNamesAndDestinationWithoutSeparator)
     runJob(options);
     EXPECT_EQ(resultRows("RowBasket.xlsx"), (Rows{{"abc", "1"}, {"xyz", "2"}}));
 
+    // A folder typed by hand, without the separator a chosen one ends with.
+    QDir(dest.path()).mkdir("typed");
     options.findText = "abc";
-    options.savePath = QDir::toNativeSeparators(dest.path() + "/pre");
-    runJob(options);
-    EXPECT_TRUE(QFileInfo::exists(out("preabc.xlsx")));
+    options.savePath = QDir::toNativeSeparators(dest.path() + "/typed");
+    const JobRun run = runJob(options);
+    EXPECT_TRUE(QFileInfo::exists(out("typed/abc.xlsx")));
+    EXPECT_FALSE(QFileInfo::exists(out("typedabc.xlsx")));
+    EXPECT_TRUE(run.texts.filter(QRegularExpression("^保存失败:")).isEmpty());
 }
 
 TEST_F(RealJobTest, NoFileWhenNoDataLeavesOutEmptyPerValueResultsOnly)
@@ -168,13 +172,33 @@ TEST_F(RealJobTest, SpacesOnlyValuesAreSkippedAndTrailingSpacesKept)
     EXPECT_EQ(resultRows("RowBasket.xlsx"), (Rows{{"fig "}}));
 }
 
-TEST_F(RealJobTest, RowWithTwoMatchesIsCopiedTwiceFirstFoundCellEmpty)
+TEST_F(RealJobTest, RowFoundTwiceIsCopiedWholeBothTimes)
 {
-    ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"h", "h", "h", "h"}, {"1", "red apple", "x", "apple pie"}}}}));
+    const Rows sheet{{"h", "h", "h", "h"}, {"1", "red apple", "上海", "apple pie"}};
+    ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", sheet}}));
+    const Rows twice{sheet[1], sheet[1]};
+
+    // One value in two cells of the row.
     options.findText = "apple";
-    const JobRun run = runJob(options);
+    JobRun run = runJob(options);
     EXPECT_EQ(summaryCounts(run), QStringList{"1/2"});
-    EXPECT_EQ(resultRows("apple.xlsx"), (Rows{{"1", "red apple", "x", "apple pie"}, {"1", "", "x", "apple pie"}}));
+    EXPECT_EQ(resultRows("apple.xlsx"), twice);
+
+    // Two values in one row, in both modes.
+    options.findText = "上海\nred";
+    run = runJob(options);
+    EXPECT_EQ(summaryCounts(run), QStringList{"1/2"});
+    EXPECT_EQ(resultRows("RowBasket.xlsx"), twice);
+    options.oneBookPerValue = true;
+    run = runJob(options);
+    EXPECT_EQ(resultRows("上海.xlsx"), Rows{sheet[1]});
+    EXPECT_EQ(resultRows("red.xlsx"), Rows{sheet[1]});
+
+    // A cell matching two values is still found once.
+    options.oneBookPerValue = false;
+    options.findText = "apple\napple pie";
+    run = runJob(options);
+    EXPECT_EQ(summaryCounts(run), QStringList{"1/2"});
 }
 
 TEST_F(RealJobTest, CellOnlyCopiesTheFoundCellsIntoColumnA)
@@ -239,10 +263,11 @@ TEST_F(RealJobTest, SourceOrderAndWhichFilesAreOpened)
     const int s2 = visited.indexOf("sub2/s2.xlsm");
     EXPECT_EQ(visited.indexOf("sub1/deep/d.xlsx"), s1 + 1);
     EXPECT_TRUE((s1 == 3 && s2 == 5) || (s2 == 3 && s1 == 4)) << visited.join(",").toStdString();
-    // The broken workbook is shown, but not counted and not reported further.
+    // The broken workbook is shown, not counted, and named with its reason.
     EXPECT_EQ(summaryCounts(run), QStringList{"5/5"});
     const int broken = run.texts.indexOf(src("BROKEN.XLSX"));
-    EXPECT_TRUE(run.texts.value(broken + 1).startsWith(QDir::toNativeSeparators(source.path())));
+    EXPECT_EQ(run.texts.value(broken + 1), QString::fromUtf8("无法读取(不是表格文件):") + src("BROKEN.XLSX"));
+    EXPECT_EQ(run.texts.last(), QString::fromUtf8("另有1个文件无法读取,未被查找。"));
 }
 
 TEST_F(RealJobTest, MissingApplicationEndsAfterItsMessage)
@@ -300,17 +325,35 @@ TEST_F(RealJobTest, PastTheRowLimitEveryRowGoesToTheCsv)
     EXPECT_EQ(fig.rows, expected);
 }
 
-TEST_F(RealJobTest, ValueThatIsNoFileNameNeverWritesOutsideTheDestination)
+TEST_F(RealJobTest, ValueThatIsNoFileNameSavesInsideTheDestinationUnderASafeName)
 {
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"../escape"}, {"fig"}}}}));
     options.findText = "../escape\nfig";
     options.oneBookPerValue = true;
     const JobRun run = runJob(options);
     EXPECT_FALSE(QFileInfo::exists(QDir::toNativeSeparators(dest.path() + "/../escape.xlsx")));
-    EXPECT_EQ(run.texts.filter(QRegularExpression("^保存失败:")),
-              QStringList{"保存失败:" + out("../escape.xlsx")});
-    EXPECT_EQ(resultFiles(), QStringList{"fig.xlsx"});
+    EXPECT_TRUE(run.texts.filter(QRegularExpression("^保存失败:")).isEmpty());
+    EXPECT_EQ(QDir(dest.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+              (QStringList{".._escape.xlsx", "fig.xlsx"}));
+    EXPECT_EQ(resultRows(".._escape.xlsx"), Rows{{"../escape"}});
     EXPECT_EQ(run.endSignals, 1);
+}
+
+TEST_F(RealJobTest, ValuesThatAreNoFileNamesLoseNoRowInEitherMode)
+{
+    ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"k", "n"}, {"1/2 CHEST", "1"}, {"a:b", "2"}, {"a_b", "3"}}}}));
+    options.findText = "1/2 CHEST";
+    runJob(options);
+    EXPECT_EQ(resultRows("1_2 CHEST.xlsx"), (Rows{{"1/2 CHEST", "1"}}));
+
+    options.findText = "1/2 CHEST\na:b\na_b";
+    options.oneBookPerValue = true;
+    options.wholeCellMatch = true;
+    const JobRun run = runJob(options);
+    EXPECT_TRUE(run.texts.filter(QRegularExpression("^保存失败:")).isEmpty());
+    EXPECT_EQ(resultRows("1_2 CHEST.xlsx"), (Rows{{"1/2 CHEST", "1"}}));
+    EXPECT_EQ(resultRows("a_b.xlsx"), (Rows{{"a_b", "3"}}));  // a valid name keeps its own file
+    EXPECT_EQ(resultRows("a_b_1.xlsx"), (Rows{{"a:b", "2"}}));
 }
 
 }  // namespace

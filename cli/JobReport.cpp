@@ -1,0 +1,43 @@
+#include "cli/JobReport.h"
+
+#include <QSaveFile>
+#include <QStringList>
+
+namespace cli {
+
+namespace {
+
+QString csvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
+        !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+}  // namespace
+
+QByteArray jobReportCsv(const engine::JobResult &result)
+{
+    QString text = QStringLiteral("path,outcome,sheets searched,rows extracted\r\n");
+    for (const engine::SourceFileReport &file : result.files) {
+        const QStringList fields{csvField(file.path), engine::fileOutcomeName(file.outcome),
+                                 QString::number(file.sheetsSearched), QString::number(file.rowsExtracted)};
+        text += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    }
+    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+bool writeJobReport(const QString &path, const engine::JobResult &result, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(jobReportCsv(result)) < 0 || !file.commit()) {
+        *error = QStringLiteral("cannot write the report ") + path + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace cli

@@ -1,0 +1,46 @@
+// What a job did, for whoever started it: the window and the command line take
+// what they report from here instead of reading it back out of status texts.
+#pragma once
+
+#include "automation/Automation.h"
+
+#include <QList>
+#include <QString>
+
+namespace engine {
+
+// What became of one source workbook.
+enum class FileOutcome { Searched, Encrypted, Damaged, NotAWorkbook, Unsupported, Unreadable };
+
+// The outcome's word in a report: "searched", "encrypted", "damaged", "not a
+// workbook", "unsupported", "unreadable".
+QString fileOutcomeName(FileOutcome outcome);
+FileOutcome fileOutcomeOf(automation::OpenFailure failure);
+
+struct SourceFileReport {
+    QString path;  // native separators, as shown in the status texts
+    FileOutcome outcome = FileOutcome::Searched;
+    int sheetsSearched = 0;
+    long long rowsExtracted = 0;  // copies made from this file, over every pass
+};
+
+struct FailedSave {
+    QString path;
+    QString error;  // the writer's own words
+};
+
+struct JobResult {
+    enum class Outcome { Finished, Error };
+    Outcome outcome = Outcome::Finished;
+    QString errorReason;          // the status text that told the user, when outcome is Error
+    long long filesSearched = 0;  // in the last pass
+    long long rowsExtracted = 0;
+    QList<SourceFileReport> files;  // every source workbook, in the order walked
+    QList<FailedSave> failedSaves;
+
+    int filesNotSearched() const;
+    // Marks the job as ended on an error; the first reason given is kept.
+    void fail(const QString &reason);
+};
+
+}  // namespace engine
