@@ -22,6 +22,7 @@
 #include <xlsxwriter.h>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -288,6 +289,45 @@ TEST_F(StartButton, JobsRunEndToEndInFreshThreads)
     EXPECT_TRUE(status->text().startsWith(QString::fromUtf8("查找2个Excel文件,提取2条数据,耗时")))
         << status->text().toStdString();
     EXPECT_TRUE(button->isEnabled());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(StartButton, DestinationTypedWithoutSeparatorGetsTheResultInside)
+{
+    writeWorkbook(source_.filePath(QStringLiteral("a.xlsx")), {{"ann", "apple"}, {"bob", "pear"}});
+    // Typed by hand: neither folder ends with a separator.
+    setFolders(source_.path(), save_.path());
+    child<QPlainTextEdit>(*window_, "pTEdt_FindText")->setPlainText(QStringLiteral("apple"));
+    EXPECT_FALSE(pressStart(*window_).shown);
+    ASSERT_TRUE(waitForEnd());
+    EXPECT_EQ(readRows(save_.filePath(QStringLiteral("apple.xlsx"))), QStringList{QStringLiteral("ann|apple")});
+    EXPECT_FALSE(QFile::exists(save_.path() + QStringLiteral("apple.xlsx")));
+}
+
+// A backend whose workbooks collection throws, as none should.
+class ThrowingApplication : public automation::Application {
+public:
+    void setVisible(const QString &) override {}
+    void setDisplayAlerts(bool) override {}
+    automation::Workbooks *workbooks() override { throw std::runtime_error("broken backend"); }
+    std::unique_ptr<automation::Workbook> activeWorkbook() override { return nullptr; }
+    void quit() override {}
+};
+
+TEST_F(StartButton, AnInterruptedJobIsShownAndGivesTheButtonBack)
+{
+    automation::setApplicationFactory([](const QString &) { return std::make_unique<ThrowingApplication>(); });
+    setFolders(source_.path(), save_.path());
+    child<QPlainTextEdit>(*window_, "pTEdt_FindText")->setPlainText(QStringLiteral("apple"));
+    EXPECT_FALSE(pressStart(*window_).shown);
+    const bool ended = waitForEnd();
+    automation::setApplicationFactory(nullptr);
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(child<QLabel>(*window_, "lb_ShowDisposing")->text(), QString::fromUtf8("提取中断:broken backend"));
+    EXPECT_FALSE(window_->isJobRunning());
 }
 
 }  // namespace

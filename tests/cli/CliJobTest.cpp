@@ -90,4 +90,24 @@ TEST_F(CliJobTest, ErrorEndsGiveOne)
     EXPECT_TRUE(texts.last().startsWith(engine::text::kSaveFailedPrefix));
 }
 
+TEST_F(CliJobTest, AnInterruptedJobGivesOneAndTheResultSaysWhy)
+{
+    const QString path = QDir::toNativeSeparators(source.path() + "/a.xlsx");
+    ASSERT_TRUE(touchFile(path));
+    world->throwingOpens.insert(path);
+    options.findText = "fig";
+    QStringList texts;
+    engine::JobResult result;
+    EXPECT_EQ(cli::runJobInWorkerThread(options, [&](const QString &text) { texts << text; }, &result),
+              cli::kJobFailed);
+    EXPECT_TRUE(texts.last().startsWith(engine::text::kInterruptedPrefix));
+    EXPECT_EQ(result.errorReason, texts.last());
+    EXPECT_EQ(cli::exitStatusOf(result, false), cli::kJobFailed);
+
+    engine::JobResult skipped;
+    skipped.files.append(engine::SourceFileReport{"/a.xlsx", engine::FileOutcome::Damaged});
+    EXPECT_EQ(cli::exitStatusOf(skipped, false), cli::kJobEnded);
+    EXPECT_EQ(cli::exitStatusOf(skipped, true), cli::kFilesNotSearched);
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 #include "engine/WorkbookFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -62,6 +63,48 @@ TEST(CliProcess, JobPrintsEveryStatusTextAndReportsErrorsInItsExitCode)
                 dest.path() + "/missing.xlsx"});
     EXPECT_EQ(f.exitCode, 1);
     EXPECT_TRUE(f.err.trimmed().endsWith("包含表头的excel文件不存在,请选择,或取消[指定表头]选项!"));
+}
+
+TEST(CliProcess, ReportListsEveryWorkbookAndStrictTellsOfSkippedOnes)
+{
+    QTemporaryDir source, dest;
+    ASSERT_TRUE(source.isValid() && dest.isValid());
+    ASSERT_TRUE(files::writeXlsx(source.path() + "/good.xlsx", {{"Sheet1", {{"7", "苹果"}, {"8", "苹果, red"}}}}));
+    QFile noise(source.path() + "/noise.xlsx");
+    ASSERT_TRUE(noise.open(QIODevice::WriteOnly));
+    noise.write(QByteArray(3000, '\x17'));
+    noise.close();
+    const QString report = dest.path() + "/report.csv";
+    const QStringList job{"--source", source.path(), "--dest", dest.path(), "--find", "苹果", "--report", report};
+
+    Finished f = runCli(job);
+    EXPECT_EQ(f.exitCode, 0) << f.err.toStdString();
+    const QString noisePath = QDir::toNativeSeparators(source.path() + "/noise.xlsx");
+    EXPECT_TRUE(f.err.contains("无法读取(不是表格文件):" + noisePath)) << f.err.toStdString();
+    EXPECT_TRUE(f.err.trimmed().endsWith("另有1个文件无法读取,未被查找。")) << f.err.toStdString();
+
+    QFile file(report);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    QStringList lines = QString::fromUtf8(bytes.mid(3)).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << bytes.toStdString();
+    EXPECT_EQ(lines.takeFirst(), "path,outcome,sheets searched,rows extracted");
+    lines.sort();
+    EXPECT_EQ(lines, (QStringList{QDir::toNativeSeparators(source.path() + "/good.xlsx") + ",searched,1,2",
+                                  noisePath + ",not a workbook,0,0"}));
+
+    f = runCli(job + QStringList{"--strict"});
+    EXPECT_EQ(f.exitCode, 3);
+    QFile::remove(noise.fileName());
+    f = runCli(job + QStringList{"--strict"});
+    EXPECT_EQ(f.exitCode, 0) << f.err.toStdString();
+
+    // A report that cannot be written is a failed job, not a quiet one.
+    f = runCli({"--source", source.path(), "--dest", dest.path(), "--find", "苹果", "--report",
+                dest.path() + "/no/such/folder/r.csv"});
+    EXPECT_EQ(f.exitCode, 1);
+    EXPECT_TRUE(f.err.contains("cannot write the report")) << f.err.toStdString();
 }
 
 }  // namespace

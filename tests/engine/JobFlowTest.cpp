@@ -2,6 +2,7 @@
 // automation calls, the passes, the copies and the mended failure paths.
 #include "engine/JobRunner.h"
 #include "engine/JobText.h"
+#include "engine/MergeObject.h"
 #include "engine/RecordingAutomation.h"
 #include "engine/RowLimit.h"
 
@@ -234,6 +235,42 @@ TEST_F(JobFlowTest, EmptyValueListRunsNoPassPerValueAndOneEmptyPassOtherwise)
     run = runJob(options);
     EXPECT_EQ(world->saved.keys(), QStringList{resultPath("RowBasket.xlsx")});
     EXPECT_EQ(world->countCallsStartingWith("find:"), 0);
+}
+
+TEST_F(JobFlowTest, AnExceptionInsideTheJobEndsItWithTheInterruptTextAndTheEndSignal)
+{
+    const QString book = addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"fig"}})});
+    world->throwingOpens.insert(book);
+    options.findText = "fig";
+    engine::optionSet() = options;
+    MergeObject worker(QStringLiteral("tem"));
+    QStringList texts;
+    int endSignals = 0;
+    QObject::connect(&worker, &MergeObject::ShowDisposingFile, [&](const QString &t) { texts << t; });
+    QObject::connect(&worker, &MergeObject::Signal_SetButtonEnable, [&] { ++endSignals; });
+    worker.ExcelFilter();
+
+    EXPECT_EQ(texts.last(), QString::fromUtf8("提取中断:the double was told to fail here"));
+    EXPECT_EQ(endSignals, 1);
+    EXPECT_EQ(worker.result().outcome, engine::JobResult::Outcome::Error);
+    EXPECT_EQ(worker.result().errorReason, texts.last());
+    EXPECT_TRUE(world->saved.isEmpty());
+    // The application is let go of on the way out.
+    EXPECT_EQ(world->calls.last(), "deleted");
+}
+
+TEST_F(JobFlowTest, TheWorkerKeepsTheOptionsItWasMadeWith)
+{
+    addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"fig"}, {"pear"}})});
+    options.findText = "fig";
+    engine::optionSet() = options;
+    MergeObject worker(QStringLiteral("tem"));
+    // The window may change the process-wide set while the job runs; the job never sees it.
+    engine::optionSet().findText = "pear";
+    engine::optionSet().savePath = "/nowhere/";
+    worker.ExcelFilter();
+    EXPECT_TRUE(world->saved.contains(resultPath("fig.xlsx")));
+    EXPECT_EQ(fake::rowsOf(savedResultSheet("fig.xlsx")), (std::vector<QStringList>{{"fig"}}));
 }
 
 }  // namespace
