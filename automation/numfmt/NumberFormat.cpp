@@ -65,7 +65,10 @@ Choice chooseSection(const CompiledFormat &format, double value)
     if (!chosen)
         return choice;
     choice.section = chosen;
-    choice.useMagnitude = value < 0 && conditionImpliesNegative(*chosen);
+    // A second section without a condition is the negative numbers' own
+    // section, as in a code without conditions: it drops the sign.
+    const bool negativeSection = chosen == &sections[1] && chosen->conditionOp == ConditionOp::None;
+    choice.useMagnitude = value < 0 && (negativeSection || conditionImpliesNegative(*chosen));
     return choice;
 }
 
