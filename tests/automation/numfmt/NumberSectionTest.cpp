@@ -154,7 +154,9 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{2813308004, "[<=9999999]###-####;(###) ###-####", "(281) 330-8004"},
         DisplayCase{-26, "[<-25]General;[>25]General;General", "26"},
         DisplayCase{-25, "[<-25]General;[>25]General;General", "-25"},
-        DisplayCase{5, "[>3]0.00;[<6]0.0;0", "5.00"}));
+        DisplayCase{5, "[>3]0.00;[<6]0.0;0", "5.00"}, DisplayCase{7, "[Red]0.00;[>5][Blue]0.0", "7.00"},
+        DisplayCase{0, "0.00;[<-5]0.0", "0.00"}, DisplayCase{-10, "0.00;[<-5]0.0", "10.0"},
+        DisplayCase{-1, "0.00;[<-5]0.0;0", "-1"}));
 
 TEST(FractionDisplay, PicksTheClosestFractionTheDenominatorAllows)
 {
