@@ -374,6 +374,36 @@ TEST(ReferenceTables, ThousandsAndScaling) { check("comma.tsv", readTsv("comma.t
 
 TEST(ReferenceTables, Dates) { check("date.json", readDates("date.json")); }
 
+// An override that meets no case, or agrees with the table anyway, would hide
+// nothing but mislead the reader.
+TEST(ReferenceTables, EveryOverrideReplacesARealCaseWithADifferentAnswer)
+{
+    std::vector<Case> all;
+    for (const std::vector<Case> &table :
+         {readIdTable("implied.json"), readValueCodeText("fraction.json"), readFormatRows("oddities.json")})
+        all.insert(all.end(), table.begin(), table.end());
+    for (const Override &o : kOverrides) {
+        int met = 0;
+        for (const Case &c : all) {
+            if (!c.text && c.table == o.table && c.code == o.code && c.number == o.value) {
+                ++met;
+                EXPECT_NE(c.expected, o.shown) << o.table << " [" << o.code << "] " << o.value;
+            }
+        }
+        EXPECT_EQ(met, 1) << o.table << " [" << o.code << "] " << o.value;
+    }
+    for (const TextOverride &o : kTextOverrides) {
+        int met = 0;
+        for (const Case &c : all) {
+            if (c.text && c.table == o.table && c.code == o.code && *c.text == o.text) {
+                ++met;
+                EXPECT_NE(c.expected, o.shown) << o.table << " [" << o.code << "]";
+            }
+        }
+        EXPECT_EQ(met, 1) << o.table << " [" << o.code << "] \"" << o.text << '"';
+    }
+}
+
 TEST(ReferenceTables, EveryValidCodeRendersEveryKindOfValue)
 {
     const QStringList codes = QString::fromUtf8(readFixture("valid.tsv")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
