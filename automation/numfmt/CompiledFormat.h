@@ -12,8 +12,9 @@ namespace automation::numfmt {
 
 // Sections of a code: positive; negative; zero; text.
 constexpr int kMaxSections = 4;
-// A fraction denominator has at most this many placeholders ("# ????/????").
-constexpr int kMaxDenominatorDigits = 5;
+// Denominator placeholders past this many are ignored ("# ??/?????????"
+// looks for denominators of up to seven digits).
+constexpr int kMaxDenominatorDigits = 7;
 // Fractions of a second shown after seconds (".000").
 constexpr int kMaxSubSecondDigits = 3;
 // What the spreadsheet application shows for a value its format cannot show
@@ -34,6 +35,8 @@ enum class TokenKind : uint8_t {
     General,
     YearShort,
     YearLong,
+    BuddhistYearShort,  // b, bb: the Buddhist era year, two digits
+    BuddhistYearLong,   // bbb, bbbb
     Month,
     MonthPadded,
     MonthAbbr,
@@ -98,6 +101,7 @@ struct Section {
     bool twelveHour = false;
     int subSecondDigits = 0;
     bool hasDateOrTime = false;
+    bool hijri = false;  // B2: years, months and days of the Hijri calendar
 
     bool holdsText = false;  // has @
 

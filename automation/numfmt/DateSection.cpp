@@ -2,6 +2,7 @@
 #include "automation/numfmt/SectionRenderers.h"
 
 #include "automation/numfmt/ChineseNumerals.h"
+#include "automation/numfmt/HijriCalendar.h"
 
 #include <charconv>
 #include <cmath>
@@ -21,11 +22,16 @@ constexpr long long kFictitiousLeapDay = 60;
 constexpr long long kEpochOffset1900 = 25569;  // 1899-12-30, valid past the fictitious day
 constexpr long long kEpochOffset1904 = 24107;  // 1904-01-01 is serial 0
 constexpr unsigned kChineseLocale = 0x804;
+constexpr unsigned kLanguageMask = 0x3FF;
+// The Buddhist era counts from 543 BC.
+constexpr long long kBuddhistEraOffset = 543;
 
 constexpr const char *kMonthNames[12] = {"January", "February", "March",     "April",   "May",      "June",
                                          "July",    "August",   "September", "October", "November", "December"};
 constexpr const char *kChineseMonthNames[12] = {"一月", "二月", "三月", "四月",   "五月",   "六月",
                                                 "七月", "八月", "九月", "十月", "十一月", "十二月"};
+// Bytes of one CJK character in UTF-8.
+constexpr size_t kChineseCharacterBytes = 3;
 constexpr const char *kWeekdayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                           "Thursday", "Friday", "Saturday"};
 constexpr const char *kChineseWeekdayDigits[7] = {"日", "一", "二", "三", "四", "五", "六"};
@@ -73,6 +79,15 @@ CivilDate dateOfSerial(long long days, bool date1904)
     // Serial 1 is a Sunday in the 1900 system (the fictitious day included).
     date.weekday = static_cast<int>((days + 6) % 7);
     return date;
+}
+
+// The day a serial falls on, counted from 1970-01-01; the fictitious 29
+// February 1900 falls on 1 March.
+long long daysSince1970(long long days, bool date1904)
+{
+    if (date1904)
+        return days - kEpochOffset1904;
+    return days <= kFictitiousLeapDay ? days - kEpochOffset1900 + 1 : days - kEpochOffset1900;
 }
 
 // Zero padding wider than this is taken as a slip in the code.
@@ -131,8 +146,15 @@ bool renderDateSection(const Section &section, double value, bool date1904, std:
     const int hour = static_cast<int>(secondOfDay / 3600);
     const int minute = static_cast<int>(secondOfDay / 60 % 60);
     const int second = static_cast<int>(secondOfDay % 60);
-    const CivilDate date = dateOfSerial(days, date1904);
-    const bool chinese = section.locale == kChineseLocale;
+    CivilDate date = dateOfSerial(days, date1904);
+    if (section.hijri) {
+        const HijriDate hijri = hijriFromDays(daysSince1970(days, date1904));
+        date.year = hijri.year;
+        date.month = hijri.month;
+        date.day = hijri.day;
+    }
+    // Every Chinese locale (zh-CN, zh-TW, zh-HK...) shares the language's low bits.
+    const bool chinese = (section.locale & kLanguageMask) == (kChineseLocale & kLanguageMask);
     const int numerals = section.chineseNumerals;
     int shownHour = hour;
     if (section.twelveHour) {
@@ -152,6 +174,12 @@ bool renderDateSection(const Section &section, double value, bool date1904, std:
         case TokenKind::YearLong:
             appendField(date.year, 4, true, numerals, out);
             break;
+        case TokenKind::BuddhistYearShort:
+            appendField((date.year + kBuddhistEraOffset) % 100, 2, true, numerals, out);
+            break;
+        case TokenKind::BuddhistYearLong:
+            appendField(date.year + kBuddhistEraOffset, 4, true, numerals, out);
+            break;
         case TokenKind::Month:
             appendField(date.month, 1, false, numerals, out);
             break;
@@ -170,8 +198,9 @@ bool renderDateSection(const Section &section, double value, bool date1904, std:
             out += chinese ? kChineseMonthNames[date.month - 1] : kMonthNames[date.month - 1];
             break;
         case TokenKind::MonthLetter:
+            // The first character of the name: 一 for 一月, 十 for 十二月.
             if (chinese)
-                out += kChineseMonthNames[date.month - 1];
+                out.append(kChineseMonthNames[date.month - 1], kChineseCharacterBytes);
             else
                 appendFirstLetter(kMonthNames[date.month - 1], out);
             break;
@@ -239,9 +268,12 @@ bool renderDateSection(const Section &section, double value, bool date1904, std:
             break;
         }
         case TokenKind::AmPm: {
-            // AM/PM shows in capitals however written; A/P and 上午/下午 as written.
+            // AM/PM shows in capitals however written (上午/下午 in a Chinese
+            // locale); A/P and 上午/下午 as written.
             const size_t slash = token.text.find('/');
-            if (slash == 2)
+            if (slash == 2 && chinese)
+                out += hour < 12 ? "上午" : "下午";
+            else if (slash == 2)
                 out += hour < 12 ? "AM" : "PM";
             else
                 out += hour < 12 ? token.text.substr(0, slash) : token.text.substr(slash + 1);

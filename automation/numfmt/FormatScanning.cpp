@@ -129,7 +129,10 @@ SectionKind classify(std::string_view text)
             continue;
         }
         const char l = lower(c);
-        if (l == 'y' || l == 'd' || l == 'h' || l == 's' || l == 'm' || startsWithNoCase(text, i, "am/pm")
+        // e (the era year) unless it opens an exponent (E+, E-); b the Buddhist year.
+        const bool eraYear = l == 'e' && !(i + 1 < text.size() && (text[i + 1] == '+' || text[i + 1] == '-'));
+        if (l == 'y' || l == 'd' || l == 'h' || l == 's' || l == 'm' || l == 'b' || eraYear
+            || startsWithNoCase(text, i, "am/pm")
             || startsWithNoCase(text, i, "a/p") || startsWithNoCase(text, i, "aaa")
             || text.substr(i, kChineseAmPm.size()) == kChineseAmPm)
             date = true;

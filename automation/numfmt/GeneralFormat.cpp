@@ -8,8 +8,6 @@ namespace automation::numfmt {
 
 namespace {
 
-// Smallest scientific exponent still shown in fixed form (0.0001 yes, 0.00001 no).
-constexpr int kSmallestFixedExponent = -4;
 
 void appendFixed(const DecimalDigits &rounded, std::string &out)
 {
@@ -53,12 +51,17 @@ void appendGeneralMagnitude(const DecimalDigits &value, std::string &out)
         return;
     }
     const int exponent = value.pointPos - 1;
-    if (exponent >= kSmallestFixedExponent && exponent < kGeneralWidth) {
+    if (exponent < kGeneralWidth) {
         // Places left after the integer digits and the decimal point.
         const int integerDigits = value.pointPos > 0 ? value.pointPos : 1;
         const int places = kGeneralWidth - integerDigits - 1;
         const DecimalDigits rounded = roundToPlaces(value, places > 0 ? places : 0);
-        if (rounded.pointPos <= kGeneralWidth) {
+        // Below one the decimal form spends places on leading zeros; it is
+        // kept while it shows as many digits as the exponent form would
+        // (0.000000012 and 0.000123457, but 1.23457E-05).
+        const int exponentFormDigits = roundToSignificant(value, kGeneralExponentDigits).count;
+        const bool keepsDigits = exponent >= 0 || rounded.count >= exponentFormDigits;
+        if (!rounded.isZero() && rounded.pointPos <= kGeneralWidth && keepsDigits) {
             appendFixed(rounded, out);
             return;
         }

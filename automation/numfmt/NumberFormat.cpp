@@ -53,8 +53,13 @@ Choice chooseSection(const CompiledFormat &format, double value)
         }
         return choice;
     }
+    // A first section without a condition keeps its usual share: positive
+    // numbers, and zero when no zero section follows.
+    const bool firstMatches = sections[0].conditionOp != ConditionOp::None ? sections[0].matches(value)
+                              : count == 2                                 ? value >= 0
+                                                                           : value > 0;
     const Section *chosen = nullptr;
-    if (sections[0].conditionOp == ConditionOp::None || sections[0].matches(value))
+    if (firstMatches)
         chosen = &sections[0];
     else if (count >= 2 && sections[1].conditionOp != ConditionOp::None && sections[1].matches(value))
         chosen = &sections[1];
@@ -65,7 +70,10 @@ Choice chooseSection(const CompiledFormat &format, double value)
     if (!chosen)
         return choice;
     choice.section = chosen;
-    choice.useMagnitude = value < 0 && conditionImpliesNegative(*chosen);
+    // A second section without a condition is the negative numbers' own
+    // section, as in a code without conditions: it drops the sign.
+    const bool negativeSection = chosen == &sections[1] && chosen->conditionOp == ConditionOp::None;
+    choice.useMagnitude = value < 0 && (negativeSection || conditionImpliesNegative(*chosen));
     return choice;
 }
 

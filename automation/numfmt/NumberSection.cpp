@@ -2,6 +2,7 @@
 #include "automation/numfmt/GeneralFormat.h"
 #include "automation/numfmt/SectionRenderers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -26,7 +27,20 @@ struct DigitText {
     std::string numerator;
     std::string denominator;  // already laid out for its placeholders
     bool blankFraction = false;  // whole number only: the fraction shows as spaces
+    bool shownZero = false;      // every digit shown is zero
 };
+
+// Whether the section shows the number at all (a placeholder or General).
+bool showsDigits(const Section &section)
+{
+    if (section.hasGeneral)
+        return false;  // General shows the smallest magnitudes in exponent form, never as zero
+    for (const Token &token : section.tokens) {
+        if (token.kind == TokenKind::Digit || token.kind == TokenKind::DecimalPoint)
+            return true;
+    }
+    return false;
+}
 
 void emitGroupedDigit(char digit, int place, bool thousands, std::string &out)
 {
@@ -81,7 +95,12 @@ void emitTokens(const Section &section, const DecimalDigits &scaled, const Digit
     bool blanking = false;
     int lastWholeIndex = -1;
     int lastDenominatorIndex = -1;
+    // A blank fraction keeps its width only when written with ? placeholders.
+    bool blankKeepsWidth = false;
     for (size_t k = 0; k < section.tokens.size(); ++k) {
+        const Token &token = section.tokens[k];
+        if ((token.group == DigitGroup::Numerator || token.group == DigitGroup::Denominator) && token.symbol == '?')
+            blankKeepsWidth = true;
         if (section.tokens[k].group == DigitGroup::Whole)
             lastWholeIndex = static_cast<int>(k);
         if (section.tokens[k].group == DigitGroup::Denominator
@@ -95,6 +114,8 @@ void emitTokens(const Section &section, const DecimalDigits &scaled, const Digit
             blanking = index > lastWholeIndex && index <= lastDenominatorIndex;
         }
         if (blanking) {
+            if (!blankKeepsWidth)
+                continue;
             if (token.kind == TokenKind::Literal)
                 out.append(displayWidth(token.text), ' ');
             else if (token.kind == TokenKind::FixedDenominator)
@@ -178,6 +199,7 @@ void splitPlain(const Section &section, const DecimalDigits &scaled, DigitText &
             break;
         }
     }
+    digits.shownZero = rounded.isZero();
 }
 
 int floorDivide(int a, int b)
@@ -190,13 +212,9 @@ void splitExponent(const Section &section, const DecimalDigits &scaled, DigitTex
 {
     const int integerCount = section.groupCount(DigitGroup::Integer);
     const int fractionCount = section.groupCount(DigitGroup::Fraction);
-    bool engineering = false;
-    if (integerCount > 1) {
-        for (const Token &token : section.tokens) {
-            if (token.group == DigitGroup::Integer && token.symbol != '0')
-                engineering = true;
-        }
-    }
+    // Several integer placeholders make the exponent a multiple of their
+    // count; zeros among them pad the mantissa (00.E+00 shows 9 as 09.E+00).
+    const bool engineering = integerCount > 1;
     // Without integer placeholders the mantissa is below one (.12E+05).
     const int mantissaDigits = integerCount;
     const int step = engineering ? integerCount : 1;
@@ -220,6 +238,7 @@ void splitExponent(const Section &section, const DecimalDigits &scaled, DigitTex
             break;
         }
     }
+    digits.shownZero = mantissa.isZero();
     digits.exponentValue = exponent;
     digits.exponent = std::to_string(std::abs(exponent));
     if (exponent == 0 && section.groupCount(DigitGroup::ExponentDigits) > 0)
@@ -305,20 +324,26 @@ void splitFraction(const Section &section, const DecimalDigits &scaled, DigitTex
         whole += 1;
         numerator = 0;
     }
+    // A zero in the numerator shows the empty fraction as 0/1; ? and # blank it.
+    bool numeratorZeroPad = false;
+    for (const Token &token : section.tokens)
+        numeratorZeroPad = numeratorZeroPad || (token.group == DigitGroup::Numerator && token.symbol == '0');
     if (hasWhole) {
         digits.whole = integerText(whole);
-        if (numerator == 0) {
+        if (numerator == 0 && !numeratorZeroPad) {
             digits.blankFraction = true;
             if (digits.whole.empty())
                 digits.whole = "0";
         }
     }
+    digits.shownZero = numerator == 0 && whole == 0;
     digits.numerator = integerText(numerator);
     if (digits.numerator.empty())
         digits.numerator = "0";
     std::string denominatorText = std::to_string(denominator);
     // Denominators align left and pad with spaces, unless written with zeros.
-    int padding = section.groupCount(DigitGroup::Denominator) - static_cast<int>(denominatorText.size());
+    const int places = std::min(section.groupCount(DigitGroup::Denominator), kMaxDenominatorDigits);
+    int padding = places - static_cast<int>(denominatorText.size());
     bool zeroPad = false;
     bool spacePad = false;
     for (const Token &token : section.tokens) {
@@ -338,8 +363,6 @@ void splitFraction(const Section &section, const DecimalDigits &scaled, DigitTex
 
 void renderNumberSection(const Section &section, const DecimalDigits &magnitude, bool showMinus, std::string &out)
 {
-    if (showMinus)
-        out.push_back('-');
     const DecimalDigits scaled = shiftPoint(magnitude, section.pointShift);
     DigitText digits;
     if (section.hasFraction)
@@ -348,6 +371,9 @@ void renderNumberSection(const Section &section, const DecimalDigits &magnitude,
         splitExponent(section, scaled, digits);
     else
         splitPlain(section, scaled, digits);
+    // A negative number that shows as zero shows no sign: -0.001 under 0.00 is 0.00.
+    if (showMinus && !(digits.shownZero && showsDigits(section)))
+        out.push_back('-');
     emitTokens(section, scaled, digits, out);
 }
 

@@ -4,6 +4,12 @@ namespace automation::numfmt {
 
 namespace {
 
+bool isBlankLiteral(const Token &token)
+{
+    return token.kind == TokenKind::Literal && !token.text.empty()
+           && token.text.find_first_not_of(' ') == std::string::npos;
+}
+
 // Fraction bar first: the run before it is the numerator, earlier placeholders
 // the whole part; otherwise the point and the exponent split the placeholders.
 void assignDigitGroups(Section &section)
@@ -22,14 +28,21 @@ void assignDigitGroups(Section &section)
     section.hasExponent = exponent != none;
     section.hasFraction = slash != none;
     if (section.hasFraction) {
-        size_t numeratorStart = slash;
+        // Spaces may stand on either side of the bar ("?? / ??").
+        size_t numeratorEnd = slash;
+        while (numeratorEnd > 0 && isBlankLiteral(tokens[numeratorEnd - 1]))
+            --numeratorEnd;
+        size_t numeratorStart = numeratorEnd;
         while (numeratorStart > 0 && tokens[numeratorStart - 1].kind == TokenKind::Digit)
             --numeratorStart;
         for (size_t k = 0; k < slash; ++k) {
             if (tokens[k].kind == TokenKind::Digit)
                 tokens[k].group = k >= numeratorStart ? DigitGroup::Numerator : DigitGroup::Whole;
         }
-        for (size_t k = slash + 1; k < tokens.size() && tokens[k].kind == TokenKind::Digit; ++k)
+        size_t denominatorStart = slash + 1;
+        while (denominatorStart < tokens.size() && isBlankLiteral(tokens[denominatorStart]))
+            ++denominatorStart;
+        for (size_t k = denominatorStart; k < tokens.size() && tokens[k].kind == TokenKind::Digit; ++k)
             tokens[k].group = DigitGroup::Denominator;
     } else {
         for (size_t k = 0; k < tokens.size(); ++k) {
@@ -77,6 +90,12 @@ bool isSecondToken(TokenKind kind)
 bool isDateTimeToken(TokenKind kind)
 {
     return kind >= TokenKind::YearShort && kind <= TokenKind::SubSecond;
+}
+
+// A/P alone is a time code too (0.7 shows P).
+bool showsDateOrTime(TokenKind kind)
+{
+    return isDateTimeToken(kind) || kind == TokenKind::AmPm;
 }
 
 }  // namespace
@@ -138,7 +157,7 @@ void layoutDateSection(Section &section)
             section.twelveHour = true;
         if (token.kind == TokenKind::SubSecond && token.width > section.subSecondDigits)
             section.subSecondDigits = token.width;
-        if (isDateTimeToken(token.kind))
+        if (showsDateOrTime(token.kind))
             section.hasDateOrTime = true;
     }
 }

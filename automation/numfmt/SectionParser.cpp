@@ -277,12 +277,22 @@ private:
         case 'e':
             push(TokenKind::YearLong);
             break;
+        case 'b':
+            // B1 and B2 choose the Gregorian or the Hijri calendar.
+            if (run == 1 && i_ + 1 < text_.size() && (text_[i_ + 1] == '1' || text_[i_ + 1] == '2')) {
+                section_.hijri = text_[i_ + 1] == '2';
+                i_ += 2;
+                return;
+            }
+            push(run <= 2 ? TokenKind::BuddhistYearShort : TokenKind::BuddhistYearLong);
+            break;
         case 'm':
+            // Five m's show the initial; six and more the full name again.
             push(run == 1   ? TokenKind::Month
                  : run == 2 ? TokenKind::MonthPadded
                  : run == 3 ? TokenKind::MonthAbbr
-                 : run == 4 ? TokenKind::MonthFull
-                            : TokenKind::MonthLetter);
+                 : run == 5 ? TokenKind::MonthLetter
+                            : TokenKind::MonthFull);
             break;
         case 'd':
             push(run == 1   ? TokenKind::Day
@@ -304,7 +314,7 @@ private:
             takeLiteralChar();
             return;
         case '.':
-            if (i_ + 1 < text_.size() && text_[i_ + 1] == '0' && hasSecondsBefore()) {
+            if (i_ + 1 < text_.size() && text_[i_ + 1] == '0' && hasTimeBefore()) {
                 const size_t zeros = runLength(text_, i_ + 1, '0');
                 push(TokenKind::SubSecond, '0', static_cast<int>(zeros < kMaxSubSecondDigits ? zeros : kMaxSubSecondDigits));
                 i_ += 1 + zeros;
@@ -319,10 +329,12 @@ private:
         i_ += run;
     }
 
-    bool hasSecondsBefore() const
+    // Fractions of a second may follow seconds, or hours alone (hh.000).
+    bool hasTimeBefore() const
     {
-        return hasToken(TokenKind::Second) || hasToken(TokenKind::SecondPadded)
-               || hasToken(TokenKind::ElapsedSeconds);
+        return hasToken(TokenKind::Second) || hasToken(TokenKind::SecondPadded) || hasToken(TokenKind::ElapsedSeconds)
+               || hasToken(TokenKind::Hour) || hasToken(TokenKind::HourPadded) || hasToken(TokenKind::ElapsedHours)
+               || hasToken(TokenKind::ElapsedMinutes);
     }
 
     void pushAmPm(size_t length)

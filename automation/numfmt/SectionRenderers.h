@@ -19,7 +19,8 @@ void renderNumberSection(const Section &section, const DecimalDigits &magnitude,
 // the value is no date (negative or past 9999-12-31).
 bool renderDateSection(const Section &section, double value, bool date1904, std::string &out);
 
-// Appends a section's literals with `text` in place of @.
+// Appends a section's literals with `text` in place of @ (and of General,
+// which in a text section shows the text too).
 void renderTextSection(const Section &section, std::string_view text, std::string &out);
 
 }  // namespace automation::numfmt

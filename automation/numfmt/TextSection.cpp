@@ -7,7 +7,7 @@ void renderTextSection(const Section &section, std::string_view text, std::strin
     for (const Token &token : section.tokens) {
         if (token.kind == TokenKind::Literal)
             out += token.text;
-        else if (token.kind == TokenKind::TextValue)
+        else if (token.kind == TokenKind::TextValue || token.kind == TokenKind::General)
             out.append(text.data(), text.size());
     }
 }

@@ -82,6 +82,30 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{0.75, "hh\"时\"mm\"分\"ss\"秒\"", "18时00分00秒"}, DisplayCase{-0.5, "h:mm", "########"},
         DisplayCase{-0.5, "h:mm;-h:mm", "-12:00"}));
 
+// A/P alone, long month runs, fractions of a second after hours alone, the
+// era and Buddhist years, the Hijri calendar, and the locale tag choosing the
+// names.
+INSTANTIATE_TEST_SUITE_P(
+    MoreDateCodes, DateDisplay,
+    ::testing::Values(
+        DisplayCase{0.7, "A/P", "P"}, DisplayCase{0.3, "A/P", "A"}, DisplayCase{0.3, "a/p", "a"},
+        DisplayCase{kFifthJanuary2024, "mmmmmm", "January"}, DisplayCase{kFifthJanuary2024, "mmmmmmmm", "January"},
+        DisplayCase{kFifthJanuary2024, "mmmmm", "J"}, DisplayCase{0.70707, "hh.000", "16.848"},
+        DisplayCase{0.70707, "hh .00", "16 .85"}, DisplayCase{0.70707, "hh .00 .000", "16 .84 .848"},
+        DisplayCase{0.70707, "[h].0", "16.8"}, DisplayCase{0.5, "yyyy.00", "1900.00"},
+        DisplayCase{kFifthJanuary2024, "e", "2024"}, DisplayCase{kFifthJanuary2024, "bbbb", "2567"},
+        DisplayCase{kFifthJanuary2024, "bb", "67"}, DisplayCase{0, "B2yyyymmdd", "13170829"},
+        DisplayCase{10000, "B2yyyy-mm-dd", "1345-11-17"}, DisplayCase{kFifthJanuary2024, "B1yyyy/m/d", "2024/1/5"},
+        DisplayCase{kFifthJanuary2024, "[$-804]mmmm", "一月"}, DisplayCase{kFifthJanuary2024, "[$-zh-CN]mmmm", "一月"},
+        DisplayCase{kFifthJanuary2024, "[$-409]mmmm", "January"},
+        DisplayCase{kFifthJanuary2024, "[$-en-US]mmmm", "January"},
+        DisplayCase{kFifthJanuary2024, "[$-zh-CN]dddd", "星期五"}, DisplayCase{kFifthJanuary2024, "[$-en-US]ddd", "Fri"},
+        DisplayCase{kFifthJanuary2024, "[$-409]dddd", "Friday"}, DisplayCase{kFifthJanuary2024, "[$-404]dddd", "星期五"},
+        DisplayCase{kFifthJanuary2024 + 300, "[$-804]mmmmm", "十"},
+        DisplayCase{kFifthJanuary2024, "[$¥-804]mmmm", "¥一月"},
+        DisplayCase{0.75, "[$-804]h:mm AM/PM", "6:00 下午"}, DisplayCase{0.75, "[$-409]h:mm AM/PM", "6:00 PM"},
+        DisplayCase{0.25, "[$-zh-CN]AM/PM h:mm", "上午 6:00"}));
+
 TEST(DateDisplay, ChineseBuiltinCodes)
 {
     struct Row {

@@ -24,8 +24,8 @@ INSTANTIATE_TEST_SUITE_P(
     Placeholders, NumberDisplay,
     ::testing::Values(
         DisplayCase{1.5, "0", "2"}, DisplayCase{2.5, "0", "3"}, DisplayCase{-2.5, "0", "-3"},
-        DisplayCase{-0.4, "0", "-0"}, DisplayCase{3.1, "0.00", "3.10"}, DisplayCase{2.675, "0.00", "2.68"},
-        DisplayCase{1.005, "0.00", "1.01"}, DisplayCase{-0.0001, "0.000", "-0.000"},
+        DisplayCase{-0.4, "0", "0"}, DisplayCase{3.1, "0.00", "3.10"}, DisplayCase{2.675, "0.00", "2.68"},
+        DisplayCase{1.005, "0.00", "1.01"}, DisplayCase{-0.0001, "0.000", "0.000"},
         DisplayCase{0.5, "0.00", "0.50"}, DisplayCase{0.5, "#.00", ".50"}, DisplayCase{5, "#.##", "5."},
         DisplayCase{0.5, "#.##", ".5"}, DisplayCase{1.25, "0.#", "1.3"}, DisplayCase{1.5, "0.###", "1.5"},
         DisplayCase{0, "#", ""}, DisplayCase{0, "0", "0"}, DisplayCase{123, "00000", "00123"},
@@ -59,7 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{12345, "0.00E-00", "1.23E04"}, DisplayCase{0.012, "0.00E-00", "1.20E-02"},
         DisplayCase{9.999, "0.00E+00", "1.00E+01"}, DisplayCase{-12345, "0.0E+00", "-1.2E+04"},
         DisplayCase{1e100, "0.00E+00", "1.00E+100"}, DisplayCase{12345, "0E+0", "1E+4"},
-        DisplayCase{12345, "00.00E+00", "12.35E+03"}, DisplayCase{12345, "0.00e+00", "1.23e+04"}));
+        DisplayCase{12345, "00.00E+00", "01.23E+04"}, DisplayCase{12345, "0.00e+00", "1.23e+04"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Fractions, NumberDisplay,
@@ -97,10 +97,66 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{5551234, "[<=9999999]###-####;(###) ###-####", "555-1234"},
         DisplayCase{8005551234, "[<=9999999]###-####;(###) ###-####", "(800) 555-1234"},
         DisplayCase{-5, "[<0]0;0", "5"}, DisplayCase{-150, "[<=-100]0;0", "150"},
-        DisplayCase{-5, "[>=100]0.0;0", "-5"}, DisplayCase{1, "[=1]\"one\";0", "one"},
+        DisplayCase{-5, "[>=100]0.0;0", "5"}, DisplayCase{1, "[=1]\"one\";0", "one"},
         DisplayCase{2, "[=1]\"one\";0", "2"}, DisplayCase{1e3, "[>= 1e3]\"k\";0", "k"},
         DisplayCase{0.5, "[<0.75]\"low\";\"high\"", "low"}, DisplayCase{0.8, "[<0.75]\"low\";\"high\"", "high"}, DisplayCase{3, "[<>3]0;\"three\"", "three"},
         DisplayCase{5, "[>100]0;[<-100]0", "########"}, DisplayCase{1500, "[>=1000]#,##0.0,\"K\";0", "1.5K"}));
+
+// A negative number that rounds to zero shows no minus sign of its own; a
+// sign the code writes stays, and so does the sign of a number shown non-zero.
+INSTANTIATE_TEST_SUITE_P(
+    NegativeShownAsZero, NumberDisplay,
+    ::testing::Values(
+        DisplayCase{-0.001, "0", "0"}, DisplayCase{-0.001, "0.00", "0.00"}, DisplayCase{-42, "#,##0,", "0"},
+        DisplayCase{-1234.5, "0.0,,\"M\"", "0.0M"}, DisplayCase{-0.001, "$#,##0.00", "$0.00"},
+        DisplayCase{-0.0004, "0%", "0%"}, DisplayCase{-0.001, "#", ""}, DisplayCase{-0.001, "-0.0", "-0.0"},
+        DisplayCase{-0.001, "0;-0", "-0"}, DisplayCase{-0.05, "0.0", "-0.1"}, DisplayCase{-0.004, "0%", "0%"},
+        DisplayCase{-0.006, "0%", "-1%"}, DisplayCase{-0.001, "0.00E+00", "-1.00E-03"},
+        DisplayCase{-1e-20, "General", "-1E-20"}, DisplayCase{-0.001, "[DBNum1]0", "〇"},
+        DisplayCase{-0.01, "# ?/?", "0    "}, DisplayCase{-0.01, "?/?", "0/1"}, DisplayCase{-0.3, "# ?/?", "- 2/7"},
+        DisplayCase{-1.01, "# ?/?", "-1    "}, DisplayCase{-0.001, "\"due \"0", "due 0"},
+        DisplayCase{-1, "\"due\"", "-due"}));
+
+// Fractions written with 0 or # placeholders: a zero numerator placeholder
+// shows the empty fraction as 0/1, # ones leave it out, ? ones blank it.
+INSTANTIATE_TEST_SUITE_P(
+    FractionPlaceholders, NumberDisplay,
+    ::testing::Values(
+        DisplayCase{1234, "0 0/0", "1234 0/1"}, DisplayCase{0, "0 0/0", "0 0/1"}, DisplayCase{2.5, "0 0/0", "2 1/2"},
+        DisplayCase{1234, "# #/#", "1234"}, DisplayCase{1234.5, "# #/#", "1234 1/2"}, DisplayCase{0, "# #/#", "0"},
+        DisplayCase{1234, "# ?/?", "1234    "}, DisplayCase{2.75, "0 00/00", "2 03/04"},
+        DisplayCase{2.75, "# ?/4", "2 3/4"}, DisplayCase{3, "# #/4", "3"}, DisplayCase{3, "# 0/4", "3 0/4"},
+        DisplayCase{0.3, "# ?? / ??", "  3 / 10"}, DisplayCase{1.5, "?? / ?", " 3 / 2"},
+        DisplayCase{0.123251512342345, "# ?\?/???????", " 480894/3901729"}));
+
+// Several integer placeholders: the exponent is a multiple of their count and
+// zeros among them pad the mantissa.
+INSTANTIATE_TEST_SUITE_P(
+    ExponentPlaceholders, NumberDisplay,
+    ::testing::Values(
+        DisplayCase{9, "00.E+00", "09.E+00"}, DisplayCase{100, "00.E+00", "01.E+02"},
+        DisplayCase{12345.67, "000E+00", "012E+03"}, DisplayCase{12345, "00.00E+00", "01.23E+04"},
+        DisplayCase{-12345, "00.00E+00", "-01.23E+04"}, DisplayCase{0.001234, "00.0E+0", "12.3E-4"},
+        DisplayCase{999999, "00.0E+00", "01.0E+06"}, DisplayCase{12345, "#0.0E+0", "1.2E+4"},
+        DisplayCase{0, "00.0E+00", "00.0E+00"}, DisplayCase{123456, "0#0.0E+0", "123.5E+3"}));
+
+// Sections with conditions: the first two clauses may carry conditions, the
+// third takes what they leave; a clause meant for negatives drops the sign.
+INSTANTIATE_TEST_SUITE_P(
+    ConditionalSigns, NumberDisplay,
+    ::testing::Values(
+        DisplayCase{999, "[>1000]0.00E+00;General;0.00", "999.00"},
+        DisplayCase{1001, "[>1000]0.00E+00;General;0.00", "1.00E+03"},
+        DisplayCase{-5, "[>100]General;[<100](General);General", "-(5)"},
+        DisplayCase{-5, "[>100]General;[<0](General);General", "(5)"},
+        DisplayCase{-5, "[>100]0;[<-100]0;0", "-5"}, DisplayCase{-500, "[>100]0;[<-100]0;0", "500"},
+        DisplayCase{-5, "[=1]\"one\";0", "5"}, DisplayCase{-5, "[>=100]0.0;0", "5"},
+        DisplayCase{2813308004, "[<=9999999]###-####;(###) ###-####", "(281) 330-8004"},
+        DisplayCase{-26, "[<-25]General;[>25]General;General", "26"},
+        DisplayCase{-25, "[<-25]General;[>25]General;General", "-25"},
+        DisplayCase{5, "[>3]0.00;[<6]0.0;0", "5.00"}, DisplayCase{7, "[Red]0.00;[>5][Blue]0.0", "7.00"},
+        DisplayCase{0, "0.00;[<-5]0.0", "0.00"}, DisplayCase{-10, "0.00;[<-5]0.0", "10.0"},
+        DisplayCase{-1, "0.00;[<-5]0.0;0", "-1"}));
 
 TEST(FractionDisplay, PicksTheClosestFractionTheDenominatorAllows)
 {

@@ -29,6 +29,9 @@ TEST(TextDisplay, TextSectionWrapsTheText)
         {"abc", "yyyy/m/d", "abc"},
         {"abc", "_ * #,##0_ ;_ * \\-#,##0_ ;_ * \"-\"_ ;_ @_ ", " abc "},
         {"", "\"[\"@\"]\"", "[]"},
+        // General in the text section shows the text.
+        {"foo", "[Red][<-25]General;[Blue][>25]General;[Green]General;[Yellow]General", "foo"},
+        {"foo", "General;General;General;General'", "foo'"},
     };
     for (const Row &row : rows)
         EXPECT_EQ(formatText(row.text, row.code), row.shown) << row.code;
