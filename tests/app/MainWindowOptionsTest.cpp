@@ -102,8 +102,8 @@ TEST_P(OptionsLoading, ControlsTakeTheStoredStates)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, OptionsLoading, ::testing::ValuesIn(kLoadCases),
-                         [](const ::testing::TestParamInfo<LoadCase> &info) {
-                             return std::to_string(info.index);
+                         [](const ::testing::TestParamInfo<LoadCase> &caseInfo) {
+                             return std::to_string(caseInfo.index);
                          });
 
 TEST(OptionsLoadingPaths, StoredPathsFillTheFieldsInTheLocalCodePage)

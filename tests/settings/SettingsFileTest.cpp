@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{"EmptyText", "", "a", ""},
         LookupCase{"BlanksAroundWholeText", "  \tFindOneColNum=12\r\n \t", "FindOneColNum", "12"},
         LookupCase{"CodePageBytesKept", "SavePath=D:\\\xb5\xbc\xb3\xf6\\\r\n", "SavePath", "D:\\\xb5\xbc\xb3\xf6\\"}),
-    [](const ::testing::TestParamInfo<LookupCase> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<LookupCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(LookupLimits, ValueThatDoesNotFitReadsAsAbsent)
 {
@@ -209,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"LfOnlyLineSwallowedToCrLf", "k=1\nb=2\r\nc=3\r\n", "k", "9", "k=9\r\nc=3\r\n"},
         WriteCase{"OtherBytesKeptExactly", "p=\xb5\xbc\r\n\tjunk \r\r\nk=1\r\n", "k", "\xd7\xd6",
                   "p=\xb5\xbc\r\n\tjunk \r\r\nk=\xd7\xd6\r\n"}),
-    [](const ::testing::TestParamInfo<WriteCase> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<WriteCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST_F(SettingsFileTest, MissingFileIsNeverCreated)
 {

@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BetweenCase{"NoEnd", "a=1", "a=", "\r\n", false, false, false, false, -1, ""},
                       BetweenCase{"NoStart", kLines, "c=", "\r\n", false, false, false, false, -1, ""},
                       BetweenCase{"EndOnlyBeforeStart", "]a[", "[", "]", false, false, false, false, -1, ""}),
-    [](const ::testing::TestParamInfo<BetweenCase> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<BetweenCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(TextCut, ResultThatDoesNotFitIsRefusedNotCut)
 {

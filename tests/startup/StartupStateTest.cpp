@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
         CommandLineCase{"SettingsPathTooLong", {"d" + kLongestFolder + kProcessName}, 0, "",
                         "d" + kLongestFolder + kProcessName, "d" + kLongestFolder, -1, ""},
         CommandLineCase{"NoArguments", {}, 0, "", "", "", 0, kSettingsFileName}),
-    [](const ::testing::TestParamInfo<CommandLineCase> &info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<CommandLineCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
 TEST(CommandLineArguments, NullVectorIsRefused)
 {

@@ -142,16 +142,16 @@ ColorSpec readColorSpec(const char **atts) {
     ColorSpec colour;
     if (attributeBool(findAttribute(atts, "auto"), false)) return colour;
     Color c;
-    if (const char *v = findAttribute(atts, "rgb")) {
-        if (!parseRgb(v, &c)) return colour;
+    if (const char *rgb = findAttribute(atts, "rgb")) {
+        if (!parseRgb(rgb, &c)) return colour;
         colour.kind = ColorSpec::Kind::Rgb;
         colour.value = c;
-    } else if (const char *v = findAttribute(atts, "theme")) {
+    } else if (const char *theme = findAttribute(atts, "theme")) {
         colour.kind = ColorSpec::Kind::Theme;
-        colour.value = attributeUInt(v, UINT32_MAX);
-    } else if (const char *v = findAttribute(atts, "indexed")) {
+        colour.value = attributeUInt(theme, UINT32_MAX);
+    } else if (const char *indexed = findAttribute(atts, "indexed")) {
         colour.kind = ColorSpec::Kind::Indexed;
-        colour.value = attributeUInt(v, UINT32_MAX);
+        colour.value = attributeUInt(indexed, UINT32_MAX);
     }
     colour.tint = attributeDouble(findAttribute(atts, "tint"), 0.0);
     return colour;

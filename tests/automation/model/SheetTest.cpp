@@ -72,8 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ShrinkCase{"right edge", 5, 5, {2, 2, 8, 4}},
                       ShrinkCase{"inner cell", 3, 3, {2, 2, 8, 5}},
                       ShrinkCase{"formatted bottom", 8, 4, {2, 2, 8, 5}}),
-    [](const auto &info) {
-        std::string n = info.param.name;
+    [](const auto &caseInfo) {
+        std::string n = caseInfo.param.name;
         for (char &ch : n)
             if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
         return n;

@@ -196,8 +196,8 @@ bool writeFormattedWorkbook(const std::string &path, uint32_t seed, bool constan
     worksheet_set_column(data, 0, 1, 20, nullptr);
     if (!constantMemory) {
         worksheet_merge_range(data, rows + 1, 0, rows + 2, 2, "merged & <tagged>", bold);
-        lxw_rich_string_tuple part1 = {nullptr, (char *)"普通 <"};
-        lxw_rich_string_tuple part2 = {bold, (char *)"红色 &"};
+        lxw_rich_string_tuple part1 = {nullptr, const_cast<char *>("普通 <")};
+        lxw_rich_string_tuple part2 = {bold, const_cast<char *>("红色 &")};
         lxw_rich_string_tuple *rich[] = {&part1, &part2, nullptr};
         worksheet_write_rich_string(data, rows + 3, 0, rich, nullptr);
         lxw_chart *chart = workbook_add_chart(wb, LXW_CHART_COLUMN);

@@ -91,8 +91,8 @@ protected:
         lxw_worksheet *chinese = workbook_add_worksheet(wb, "第三表");
         lxw_format *red = workbook_add_format(wb);
         format_set_font_color(red, 0xFF0000);
-        lxw_rich_string_tuple part1 = {nullptr, (char *)"普通"};
-        lxw_rich_string_tuple part2 = {red, (char *)"红色"};
+        lxw_rich_string_tuple part1 = {nullptr, const_cast<char *>("普通")};
+        lxw_rich_string_tuple part2 = {red, const_cast<char *>("红色")};
         lxw_rich_string_tuple *rich[] = {&part1, &part2, nullptr};
         worksheet_write_rich_string(chinese, 0, 0, rich, nullptr);
         worksheet_write_string(chinese, 1, 0, "line1\nline2", nullptr);

@@ -162,8 +162,8 @@ TEST(XlsxWriter, PlainCellsInFormattedRowsAndColumnsKeepTheDefaultFormat) {
     const std::string xml = sheetXml(path);
     const auto xfs = elements(zipEntry(path, "xl/styles.xml"), "cellXfs", "xf");
     auto fillOf = [&](const std::string &ref) {
-        const std::string s = attribute(cellXml(xml, ref), "s");
-        return attribute(xfs.at(s.empty() ? 0 : std::stoul(s)), "fillId");
+        const std::string styleIndex = attribute(cellXml(xml, ref), "s");
+        return attribute(xfs.at(styleIndex.empty() ? 0 : std::stoul(styleIndex)), "fillId");
     };
     EXPECT_EQ(fillOf("A1"), "0");
     EXPECT_EQ(fillOf("B1"), "0") << cellXml(xml, "B1");
