@@ -7,6 +7,7 @@
 #include "engine/MergeObject.h"
 #include "engine/OptionSet.h"
 #include "settings/SettingsFile.h"
+#include "rowsifter/Version.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -69,7 +70,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     windowHeight_ = height();
     move(windowOrigin(screenSize, QSize(windowWidth_, windowHeight_)));
 
-    setWindowTitle(QString::fromUtf8("筛行宝") + QStringLiteral("3.0"));
+    setWindowTitle(QString::fromUtf8("筛行宝") + QStringLiteral(ROWSIFTER_VERSION));
     app::ensureResources();
     setWindowIcon(QIcon(QString::fromLatin1(app::kIconResource)));
 

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "rowsifter/Version.h"
+
 namespace cli {
 
 namespace {
@@ -34,6 +36,7 @@ const QString kHelpText = QStringLiteral(
     "  --no-empty-files   with --per-value: no file for a value that found nothing\n"
     "  --template FILE    start every result workbook from this header workbook\n"
     "  --help             show this help\n"
+    "  --version          show the program's version\n"
     "\n"
     "Exit status: 0 the job ran to its end, 1 it ended on an error (no application,\n"
     "a header template error, a failed save), 2 bad arguments or folders.\n");
@@ -96,7 +99,9 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
                                    QStringLiteral("Start every result workbook from this header workbook."),
                                    QStringLiteral("FILE"));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Show this help."));
-    parser.addOptions({source, dest, find, findFile, whole, column, sheet, cellOnly, perValue, noEmpty, templ, help});
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the program's version."));
+    parser.addOptions(
+        {source, dest, find, findFile, whole, column, sheet, cellOnly, perValue, noEmpty, templ, help, version});
 
     if (!parser.parse(arguments))
         return invalid(parser.errorText());
@@ -104,6 +109,13 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         ParsedCommandLine parsed;
         parsed.outcome = ParsedCommandLine::Outcome::Help;
         parsed.message = kHelpText;
+        return parsed;
+    }
+    // Printed and left like the help; the first line is what help2man reads.
+    if (parser.isSet(version)) {
+        ParsedCommandLine parsed;
+        parsed.outcome = ParsedCommandLine::Outcome::Help;
+        parsed.message = QStringLiteral("rowsifter-cli " ROWSIFTER_VERSION "\n");
         return parsed;
     }
     if (!parser.positionalArguments().isEmpty())

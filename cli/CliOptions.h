@@ -12,7 +12,7 @@ struct ParsedCommandLine {
     enum class Outcome { Run, Help, Invalid };
     Outcome outcome = Outcome::Invalid;
     engine::OptionSet options;  // filled when outcome is Run
-    QString message;            // the help text, or why the arguments are refused
+    QString message;            // the help or version text, or why the arguments are refused
 };
 
 // `arguments` includes the program name first, as QCoreApplication::arguments() gives it.
