@@ -6,6 +6,7 @@
 #include "app/startup/StartupState.h"
 #include "engine/MergeObject.h"
 #include "engine/OptionSet.h"
+#include "settings/FileCreate.h"
 #include "settings/SettingsFile.h"
 #include "rowsifter/Version.h"
 
@@ -157,8 +158,11 @@ void MainWindow::loadOptions()
 
 void MainWindow::writeKey(const char *key, const QString &value)
 {
-    // Persisting is best effort: a missing file simply keeps the change in the window.
+    // Persisting is best effort: a missing file simply keeps the change in the
+    // window, unless the file belongs in the user's configuration folder.
     const QByteArray bytes = value.toLocal8Bit();
+    if (settingsFileMayBeCreated)
+        settings::createFileWithFolders(settingsFilePath);
     settings::setKeyValue(settingsFilePath, key, bytes.constData());
 }
 
