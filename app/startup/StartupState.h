@@ -1,7 +1,7 @@
 // What start-up records before any window exists: the command line, the
 // executable's folder and the settings file (beside it, or in the user's
-// configuration folder). Byte strings in the
-// local 8-bit code page, in fixed buffers that keep their values for the run.
+// configuration folder). Byte strings in the local 8-bit code page, in fixed
+// buffers that keep their values for the run.
 #pragma once
 
 #include <cstddef>
