@@ -6,7 +6,9 @@
 #include "app/startup/StartupState.h"
 #include "engine/MergeObject.h"
 #include "engine/OptionSet.h"
+#include "settings/FileCreate.h"
 #include "settings/SettingsFile.h"
+#include "rowsifter/Version.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -69,7 +71,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     windowHeight_ = height();
     move(windowOrigin(screenSize, QSize(windowWidth_, windowHeight_)));
 
-    setWindowTitle(QString::fromUtf8("筛行宝") + QStringLiteral("3.0"));
+    setWindowTitle(QString::fromUtf8("筛行宝") + QStringLiteral(ROWSIFTER_VERSION));
     app::ensureResources();
     setWindowIcon(QIcon(QString::fromLatin1(app::kIconResource)));
 
@@ -156,8 +158,11 @@ void MainWindow::loadOptions()
 
 void MainWindow::writeKey(const char *key, const QString &value)
 {
-    // Persisting is best effort: a missing file simply keeps the change in the window.
+    // Persisting is best effort: a missing file simply keeps the change in the
+    // window, unless the file belongs in the user's configuration folder.
     const QByteArray bytes = value.toLocal8Bit();
+    if (settingsFileMayBeCreated)
+        settings::createFileWithFolders(settingsFilePath);
     settings::setKeyValue(settingsFilePath, key, bytes.constData());
 }
 

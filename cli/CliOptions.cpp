@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "rowsifter/Version.h"
+
 namespace cli {
 
 namespace {
@@ -38,6 +40,7 @@ const QString kHelpText = QStringLiteral(
     "                     unsupported, unreadable), sheets searched, rows extracted\n"
     "  --strict           exit with 3 when any workbook could not be searched\n"
     "  --help             show this help\n"
+    "  --version          show the program's version\n"
     "\n"
     "Exit status: 0 the job ran to its end, 1 it ended on an error (no application,\n"
     "a header template error, a failed save, an interrupted job, a report that\n"
@@ -107,8 +110,9 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption strict(QStringLiteral("strict"),
                                     QStringLiteral("Exit with 3 when any workbook could not be searched."));
     const QCommandLineOption help(QStringLiteral("help"), QStringLiteral("Show this help."));
-    parser.addOptions(
-        {source, dest, find, findFile, whole, column, sheet, cellOnly, perValue, noEmpty, templ, report, strict, help});
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the program's version."));
+    parser.addOptions({source, dest, find, findFile, whole, column, sheet, cellOnly, perValue, noEmpty, templ, report,
+                       strict, help, version});
 
     if (!parser.parse(arguments))
         return invalid(parser.errorText());
@@ -116,6 +120,13 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         ParsedCommandLine parsed;
         parsed.outcome = ParsedCommandLine::Outcome::Help;
         parsed.message = kHelpText;
+        return parsed;
+    }
+    // Printed and left like the help; the first line is what help2man reads.
+    if (parser.isSet(version)) {
+        ParsedCommandLine parsed;
+        parsed.outcome = ParsedCommandLine::Outcome::Help;
+        parsed.message = QStringLiteral("rowsifter-cli " ROWSIFTER_VERSION "\n");
         return parsed;
     }
     if (!parser.positionalArguments().isEmpty())

@@ -14,7 +14,7 @@ struct ParsedCommandLine {
     engine::OptionSet options;  // filled when outcome is Run
     QString reportPath;         // --report: where the per-file CSV report goes; empty for none
     bool strict = false;        // --strict: a distinct exit status when files were not searched
-    QString message;            // the help text, or why the arguments are refused
+    QString message;            // the help or version text, or why the arguments are refused
 };
 
 // `arguments` includes the program name first, as QCoreApplication::arguments() gives it.

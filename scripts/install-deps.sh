@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing, benchmarking and
-# screenshotting RowSifter needs. Safe to run again: apt skips what is there.
+# Installs every Debian package that building, testing, packaging,
+# benchmarking and screenshotting RowSifter needs. Safe to run again: apt skips what is there.
 set -euo pipefail
 
 packages=(
@@ -10,6 +10,7 @@ packages=(
   libgsf-1-dev libxml2-dev libxlsxwriter-dev
   libgtest-dev googletest
   xvfb x11-apps imagemagick fonts-wqy-zenhei
+  help2man dpkg-dev file desktop-file-utils groff-base binutils
   python3 python3-openpyxl python3-xlwt python3-matplotlib
   time util-linux
 )

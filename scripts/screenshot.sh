@@ -28,19 +28,28 @@ win_x=$(( (screen_w - win_w) / 2 ))
 win_y=$(( (screen_h - 580) / 3 ))
 settle_seconds="${SCREENSHOT_SETTLE:-3}"
 
-# A private copy with an empty settings file: the shot shows the built-in
-# defaults and no real settings are touched.
+# The shot shows the built-in defaults and touches no real settings. A copy
+# with no options file beside it (an installed one) runs where it is, with an
+# empty configuration folder of its own; one with its own file runs as a
+# private copy beside an empty one.
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-cp "$bin" "$work/RowSifter"
-: > "$work/RowSifter.rsf"
+mkdir "$work/config"
+export XDG_CONFIG_HOME="$work/config"
+if [ -e "$(dirname "$bin")/RowSifter.rsf" ]; then
+  cp "$bin" "$work/RowSifter"
+  : > "$work/RowSifter.rsf"
+  program="$work/RowSifter"
+else
+  program="$bin"
+fi
 
 export LANG=C.UTF-8 LC_ALL=C.UTF-8
 unset QT_QPA_PLATFORM
 xvfb-run -a -s "-screen 0 ${screen_w}x${screen_h}x24" bash -c '
   set -u
   cd "$1"
-  ./RowSifter &
+  "$5" &
   pid=$!
   sleep "$2"
   if ! kill -0 "$pid" 2>/dev/null; then
@@ -52,6 +61,6 @@ xvfb-run -a -s "-screen 0 ${screen_w}x${screen_h}x24" bash -c '
   kill "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
   exit $status
-' screenshot "$work" "$settle_seconds" "${win_w}x${win_h}+${win_x}+${win_y}" "$out"
+' screenshot "$work" "$settle_seconds" "${win_w}x${win_h}+${win_x}+${win_y}" "$out" "$program"
 
 echo "$out"

@@ -1,8 +1,17 @@
 #include "app/startup/StartupState.h"
 
 #include <cstring>
+#include <string>
+
+#include <sys/stat.h>
+
+// Not every C library has the test macros.
+#ifndef S_ISDIR
+#define S_ISDIR(mode) (((mode) & S_IFMT) == S_IFDIR)
+#endif
 
 #include "app/startup/ProcessList.h"
+#include "app/startup/SettingsLocation.h"
 #include "app/startup/SingleInstance.h"
 #include "settings/TextCut.h"
 
@@ -10,6 +19,7 @@ char firstArg[startup::kFirstArgSize];
 char exePath[startup::kPathSize];
 char exeFolder[startup::kPathSize];
 char settingsFilePath[startup::kPathSize];
+bool settingsFileMayBeCreated = false;
 
 namespace startup {
 
@@ -29,6 +39,13 @@ bool copyWhole(char *buffer, size_t size, const char *text)
     }
     std::memcpy(buffer, text, length + 1);
     return true;
+}
+
+// A folder in the file's place is no settings file, and would not become one.
+bool existsAsFile(const char *path)
+{
+    struct stat info;
+    return path[0] != '\0' && stat(path, &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 }  // namespace
@@ -66,6 +83,28 @@ int fillSettingsFilePath()
     return 0;
 }
 
+int chooseSettingsFile(const char *userPath, const char *runningFolder)
+{
+    settingsFileMayBeCreated = false;
+    if (exePathRefused || settingsFilePath[0] == '\0') {
+        // Without the executable's place a file there could not be ruled out.
+        settingsFilePath[0] = '\0';
+        return -1;
+    }
+    std::string portable = settingsFilePath;
+    if (exeFolder[0] == '\0' && runningFolder != nullptr && runningFolder[0] != '\0')
+        portable = std::string(runningFolder) + kSettingsFileName;
+    if (existsAsFile(portable.c_str()))
+        return copyWhole(settingsFilePath, sizeof settingsFilePath, portable.c_str()) ? 0 : -1;
+    if (userPath == nullptr || userPath[0] == '\0' ||
+        !copyWhole(settingsFilePath, sizeof settingsFilePath, userPath)) {
+        settingsFilePath[0] = '\0';
+        return -1;
+    }
+    settingsFileMayBeCreated = true;
+    return 0;
+}
+
 InstanceOutcome settleSingleInstanceFor(const char *processName, const QString &serverName, int answerTimeoutMs)
 {
     // The count includes the copy that is starting.
@@ -89,7 +128,8 @@ InstanceOutcome runStartupSteps(int argc, const char *const *argv)
     recordCommandLine(argc, argv);
     if (settleSingleInstance() == InstanceOutcome::ExitNow)
         return InstanceOutcome::ExitNow;
-    fillSettingsFilePath();
+    if (fillSettingsFilePath() == 0)
+        chooseSettingsFile(userSettingsPath().c_str(), runningExecutableFolder().c_str());
     return InstanceOutcome::GoOn;
 }
 

@@ -1,6 +1,7 @@
 // What start-up records before any window exists: the command line, the
-// executable's folder and the settings file beside it. Byte strings in the
-// local 8-bit code page, in fixed buffers that keep their values for the run.
+// executable's folder and the settings file (beside it, or in the user's
+// configuration folder). Byte strings in the local 8-bit code page, in fixed
+// buffers that keep their values for the run.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +31,10 @@ extern char firstArg[startup::kFirstArgSize];
 extern char exePath[startup::kPathSize];
 extern char exeFolder[startup::kPathSize];
 extern char settingsFilePath[startup::kPathSize];
+// Set when settingsFilePath is in the user's configuration folder, where the
+// file (and its folder) is made on the first option change. A file beside the
+// executable is never made.
+extern bool settingsFileMayBeCreated;
 
 namespace startup {
 
@@ -57,7 +62,15 @@ InstanceOutcome settleSingleInstance(int answerTimeoutMs = kRunningCopyAnswerMs)
 // The same rule for any process name and server name.
 InstanceOutcome settleSingleInstanceFor(const char *processName, const QString &serverName, int answerTimeoutMs);
 
-// Steps 1 to 5 in order. Call before the application object exists.
+// Step 6: which settings file is used. The file beside the executable
+// (step 5's path) when it exists; when argument 0 named no folder, the one
+// beside runningFolder (the executable as the system found it, with its
+// trailing separator) instead, as the current folder need not hold the
+// program. Otherwise userPath, which may be made later. 0, or -1 when no path
+// is left (a refused or too long path); settingsFilePath is then empty.
+int chooseSettingsFile(const char *userPath, const char *runningFolder);
+
+// Steps 1 to 6 in order. Call before the application object exists.
 InstanceOutcome runStartupSteps(int argc, const char *const *argv);
 
 }  // namespace startup

@@ -59,6 +59,8 @@ void setStartupState(const QString &settingsPath, const char *firstArg)
     const QByteArray path = QFile::encodeName(settingsPath);
     qstrncpy(settingsFilePath, path.constData(), sizeof settingsFilePath);
     qstrncpy(::firstArg, firstArg, sizeof ::firstArg);
+    // A file given here is one that must never be made.
+    settingsFileMayBeCreated = false;
 }
 
 SettingsFixture::SettingsFixture(const char *content)

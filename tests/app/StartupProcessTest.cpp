@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
@@ -56,6 +57,13 @@ protected:
     QProcess first_;
     QProcess second_;
 };
+
+// The package installs the built file under its own name; the start-up check
+// looks for copies by that name, so the two must not drift apart.
+TEST(StartupNames, BuiltProgramCarriesTheNameTheCheckLooksFor)
+{
+    EXPECT_EQ(QFileInfo(QStringLiteral(ROWSIFTER_EXE)).fileName(), QString::fromLatin1(startup::kProcessName));
+}
 
 TEST_F(StartupProcesses, SecondStartHandsOverToTheRunningCopy)
 {

@@ -118,7 +118,7 @@ TEST_F(CliOptionsTest, HelpListsEveryFlag)
     const auto parsed = parse({"--help"});
     ASSERT_EQ(parsed.outcome, Outcome::Help);
     for (const char *flag : {"--source", "--dest", "--find", "--find-file", "--whole", "--column", "--sheet",
-                             "--cell-only", "--per-value", "--no-empty-files", "--template", "--help"})
+                             "--cell-only", "--per-value", "--no-empty-files", "--template", "--help", "--version"})
         EXPECT_TRUE(parsed.message.contains(QLatin1String(flag))) << flag;
 }
 

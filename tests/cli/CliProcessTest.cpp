@@ -35,6 +35,15 @@ TEST(CliProcess, HelpExitsZero)
     EXPECT_TRUE(f.out.contains("--find-file"));
 }
 
+// The version comes from project() in CMake; help2man reads this first line.
+TEST(CliProcess, VersionIsTheProjectVersionOnOneLine)
+{
+    const Finished f = runCli({"--version"});
+    EXPECT_EQ(f.exitCode, 0);
+    EXPECT_EQ(f.out, QStringLiteral("rowsifter-cli " ROWSIFTER_PROJECT_VERSION "\n"));
+    EXPECT_TRUE(f.err.isEmpty()) << f.err.toStdString();
+}
+
 TEST(CliProcess, BadArgumentsExitTwoWithTheReason)
 {
     const Finished f = runCli({"--source", "/no/such/folder", "--dest", "/tmp", "--find", "x"});
