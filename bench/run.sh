@@ -129,7 +129,7 @@ rm -f "$out/${cities8[0]}.csv"
 past=$(median "$cli" --source "$csv_dir" --dest "$out" $(findargs "${cities8[@]}"))
 past_rows=$(extracted)
 csv_records=$( [ -f "$out/${cities8[0]}.csv" ] && wc -l <"$out/${cities8[0]}.csv" || echo 0)
-row "$csv_n workbooks, 8 cities, CSV, $past_rows rows" "$past"
+row "8 cities, $past_rows rows, CSV" "$past"
 
 xls_n=$(( workbooks < 10 ? workbooks : 10 ))
 small=$(corpus "$xls_n")
