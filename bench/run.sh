@@ -5,6 +5,10 @@
 #   - rowsifter-cli in per-value mode (5 values);
 #   - the same corpus as .xls, single-workbook mode;
 #   - the same search done by an openpyxl script (the peer);
+#   - a large extraction (six names, about a tenth of the rows) against a search
+#     for six ID fragments on the same corpus that extracts a few hundred rows;
+#   - an extraction past the row limit (every city cell of 600,000 rows), which
+#     is saved as CSV: its records are counted against the rows extracted;
 # then repeats the single-workbook job on three corpus sizes and plots time
 # and peak memory against size.
 #
@@ -45,6 +49,9 @@ mkdir -p "$work"
 
 values3=(张伟 李娜 1101011234)
 values5=(张伟 李娜 1101011234 王芳 赵敏)
+names6=(张伟 李娜 王芳 赵敏 刘洋 陈静)
+ids6=(110101123 110102123 110103123 1101041234 1101051234 1101061234)
+cities8=(北京 上海 广州 深圳 杭州 成都 武汉 南京)
 
 corpus() {  # corpus N -> folder with N workbooks (generated once)
   local dir="$work/corpus-$1x$rows x$columns"
@@ -60,7 +67,7 @@ corpus() {  # corpus N -> folder with N workbooks (generated once)
 # measure CMD... -> "wall user+sys peakKiB" of one run
 measure() {
   local stats="$work/time.txt"
-  /usr/bin/time -o "$stats" -f "%e %U %S %M" "$@" >/dev/null 2>&1 || true
+  /usr/bin/time -o "$stats" -f "%e %U %S %M" "$@" >/dev/null 2>"$work/last.err" || true
   awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' "$stats"
 }
 
@@ -70,6 +77,9 @@ median() {
   for ((i = 0; i < runs; i++)); do lines+=("$(measure "$@")"); done
   printf '%s\n' "${lines[@]}" | sort -n -k1,1 | sed -n "$(( (runs + 1) / 2 ))p"
 }
+
+# rows extracted, as the last job reported them
+extracted() { sed -n 's/.*提取\([0-9]*\)条数据.*/\1/p' "$work/last.err" | tail -1; }
 
 findargs() { local v a=(); for v in "$@"; do a+=(--find "$v"); done; echo "${a[@]}"; }
 
@@ -101,6 +111,26 @@ row "single workbook, 3 values, all cores" "$single"
 # shellcheck disable=SC2046
 row "per value, 5 values, all cores" "$(median "$cli" --source "$big" --dest "$out" --per-value $(findargs "${values5[@]}"))"
 
+# Large extractions: time against a search that finds little on the same corpus.
+# shellcheck disable=SC2046
+few=$(median "$cli" --source "$big" --dest "$out" $(findargs "${ids6[@]}"))
+few_rows=$(extracted)
+row "6 ID fragments, $few_rows rows" "$few"
+# shellcheck disable=SC2046
+many=$(median "$cli" --source "$big" --dest "$out" $(findargs "${names6[@]}"))
+many_rows=$(extracted)
+row "6 names, $many_rows rows" "$many"
+
+# Past the row limit: 600,000 source rows, two city cells each, saved as CSV.
+csv_n=$(( (600000 + rows - 1) / rows ))
+csv_dir=$(corpus "$csv_n")
+rm -f "$out/${cities8[0]}.csv"
+# shellcheck disable=SC2046
+past=$(median "$cli" --source "$csv_dir" --dest "$out" $(findargs "${cities8[@]}"))
+past_rows=$(extracted)
+csv_records=$( [ -f "$out/${cities8[0]}.csv" ] && wc -l <"$out/${cities8[0]}.csv" || echo 0)
+row "8 cities, $past_rows rows, CSV" "$past"
+
 xls_n=$(( workbooks < 10 ? workbooks : 10 ))
 small=$(corpus "$xls_n")
 xls="$work/xls-$xls_n"
@@ -114,6 +144,14 @@ row "$xls_n workbooks as .xls, 3 values" "$(median "$cli" --source "$xls" --dest
 
 if [ "$peer" = 1 ]; then
   row "peer: openpyxl, 3 values" "$(measure "$python" "$root/bench/peer_openpyxl.py" "$big" "$out/peer.xlsx" "${values3[@]}")"
+fi
+
+echo
+echo "Large extraction: $many_rows rows take $(awk -v a="${many%% *}" -v b="${few%% *}" 'BEGIN{printf "%.2f", a/b}')x the time of the $few_rows-row search on the same corpus."
+if [ "$csv_records" = "$past_rows" ]; then
+  echo "Past the row limit: the CSV holds $csv_records records, every row extracted."
+else
+  echo "Past the row limit: MISMATCH, the CSV holds $csv_records records for $past_rows rows extracted."
 fi
 
 # Growth: the single-workbook job on three corpus sizes.

@@ -56,6 +56,7 @@ std::unique_ptr<Range> NativeRange::find(const QString &what, const Range *after
     auto state = resolve(&index);
     if (!state) return nullptr;
     if (!state->answersFind(what, lookAt) && !state->ensureFull()) return nullptr;
+    if (!state->settle(sheetUid_)) return nullptr;
 
     FindQuery query;
     query.what = what;
@@ -126,7 +127,7 @@ bool NativeRange::fillCells(WorkbookState &state, int sheetIndex, const QString 
 bool NativeRange::setValue(const QString &value) {
     int index = 0;
     auto state = resolve(&index);
-    if (!state) return false;
+    if (!state || !state->settle(sheetUid_)) return false;
     if (!value.isEmpty()) return state->ensureFull() && fillCells(*state, index, value);
     if (!state->ensureHolds(sheetUid_, area_)) return false;
     state->noteEdit(sheetUid_, area_, false);
@@ -136,7 +137,8 @@ bool NativeRange::setValue(const QString &value) {
 QString NativeRange::value() const {
     int index = 0;
     auto state = resolve(&index);
-    if (!state || !state->ensureHolds(sheetUid_, model::CellArea{area_.firstRow, area_.firstColumn, area_.firstRow,
+    if (!state || !state->settle(sheetUid_) ||
+        !state->ensureHolds(sheetUid_, model::CellArea{area_.firstRow, area_.firstColumn, area_.firstRow,
                                                                 area_.firstColumn}))
         return QString();
     const model::Cell *cell = state->model.sheet(static_cast<size_t>(index)).findCell(area_.firstRow, area_.firstColumn);
@@ -146,7 +148,7 @@ QString NativeRange::value() const {
 bool NativeRange::clear() {
     int index = 0;
     auto state = resolve(&index);
-    if (!state) return false;
+    if (!state || !state->settle(sheetUid_)) return false;
     state->noteEdit(sheetUid_, area_, true);
     state->model.clearSheetArea(static_cast<size_t>(index), area_);
     return true;

@@ -15,6 +15,16 @@ SaveResult fromWrite(const writers::WriteResult &written) {
     return result;
 }
 
+// The spilled rows of a result sheet, streamed by the writer after the model's.
+writers::SheetTail tailOf(WorkbookState &state) {
+    writers::SheetTail tail;
+    const int index = state.spill ? state.sheetIndex(state.spillSheetUid) : -1;
+    if (index < 0) return tail;
+    tail.sheetIndex = static_cast<size_t>(index);
+    tail.rows = state.spill.get();
+    return tail;
+}
+
 SaveResult failure(const QString &why) {
     SaveResult result;
     result.error = why;
@@ -35,7 +45,8 @@ SaveResult NativeWorkbook::saveAs(const QString &path) {
     if (!state) return failure(QStringLiteral("the workbook is closed"));
     if (path.isEmpty()) return failure(QStringLiteral("no file name"));
     if (!state->ensureFull()) return failure(QStringLiteral("the workbook's file can no longer be read"));
-    return fromWrite(writers::writeXlsx(state->model, QFile::encodeName(path).toStdString()));
+    const writers::SheetTail tail = tailOf(*state);
+    return fromWrite(writers::writeXlsx(state->model, QFile::encodeName(path).toStdString(), &tail));
 }
 
 SaveResult NativeWorkbook::saveAs(const QString &path, int fileFormat) {
@@ -45,8 +56,9 @@ SaveResult NativeWorkbook::saveAs(const QString &path, int fileFormat) {
     if (path.isEmpty()) return failure(QStringLiteral("no file name"));
     if (!state->ensureFull()) return failure(QStringLiteral("the workbook's file can no longer be read"));
     // CSV holds one sheet: the active one, as the spreadsheet applications save it.
+    const writers::SheetTail tail = tailOf(*state);
     return fromWrite(writers::writeCsv(state->model, static_cast<size_t>(state->activeSheetIndex()),
-                                       QFile::encodeName(path).toStdString()));
+                                       QFile::encodeName(path).toStdString(), &tail));
 }
 
 void NativeWorkbook::close(bool saveChanges) {

@@ -10,6 +10,8 @@ namespace automation::native {
 
 namespace {
 bool validRow(int row) { return row >= 1 && static_cast<uint32_t>(row) <= model::kMaxRows; }
+// A destination cell may lie past the grid: results there are saved as CSV.
+bool validCellRow(int row) { return row >= 1 && static_cast<uint32_t>(row) <= model::kMaxAppendRows; }
 bool validColumn(int column) { return column >= 1 && static_cast<uint32_t>(column) <= model::kMaxColumns; }
 }  // namespace
 
@@ -52,6 +54,15 @@ std::unique_ptr<Range> NativeWorksheet::usedRange() {
     } else {
         if (!state->ensureFull()) return nullptr;
         used = state->model.sheet(static_cast<size_t>(index)).usedArea(&area);
+        model::CellArea spilled;
+        if (state->spill && state->spillSheetUid == uid_ && state->spill->usedArea(&spilled)) {
+            if (!used) area = spilled;
+            area = model::CellArea{std::min(area.firstRow, spilled.firstRow),
+                                   std::min(area.firstColumn, spilled.firstColumn),
+                                   std::max(area.lastRow, spilled.lastRow),
+                                   std::max(area.lastColumn, spilled.lastColumn)};
+            used = true;
+        }
     }
     // A sheet with nothing in it reports A1, as the spreadsheet applications do.
     if (!used) area = model::CellArea{1, 1, 1, 1};
@@ -59,7 +70,7 @@ std::unique_ptr<Range> NativeWorksheet::usedRange() {
 }
 
 std::unique_ptr<Range> NativeWorksheet::cells(int row, int column) {
-    if (!validRow(row) || !validColumn(column)) return nullptr;
+    if (!validCellRow(row) || !validColumn(column)) return nullptr;
     const auto r = static_cast<uint32_t>(row), c = static_cast<uint32_t>(column);
     return block(r, c, r, c);
 }
@@ -84,6 +95,7 @@ bool NativeWorksheet::remove() {
     const bool wasActive = state->activeSheetIndex() == index;
     state->model.removeSheet(static_cast<size_t>(index));
     state->cursors.erase(uid_);
+    if (state->spill && state->spillSheetUid == uid_) state->spill.reset();
     if (wasActive) {
         // The neighbour that moves into its place, or the one before when it was last.
         const size_t next = std::min(static_cast<size_t>(index), state->model.sheetCount() - 1);

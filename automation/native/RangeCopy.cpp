@@ -46,10 +46,11 @@ private:
     RemapTable *table_;
 };
 
+// Results may pass the .xlsx grid: such a sheet is saved as CSV.
 bool fits(const model::CellArea &area, uint32_t destRow, uint32_t destColumn) {
     const uint64_t lastRow = uint64_t(destRow) + (area.lastRow - area.firstRow);
     const uint64_t lastColumn = uint64_t(destColumn) + (area.lastColumn - area.firstColumn);
-    return destRow >= 1 && destColumn >= 1 && lastRow <= model::kMaxRows && lastColumn <= model::kMaxColumns;
+    return destRow >= 1 && destColumn >= 1 && lastRow <= model::kMaxAppendRows && lastColumn <= model::kMaxColumns;
 }
 
 // Merged blocks lying wholly inside `area`, moved by the copy's offset.
@@ -105,6 +106,62 @@ void setColumnInfo(model::Sheet &sheet, uint32_t column, const model::ColumnInfo
     sheet.columns = std::move(result);
 }
 
+// Whether a copy only adds rows below everything on the destination sheet,
+// so that it can go to the sheet's spill instead of the model.
+bool appendsBelow(const WorkbookState &dest, uint32_t destSheetUid, int destIndex, const model::CellArea &destArea,
+                  const std::vector<model::CellArea> &merges, const model::Sheet &from, int64_t dRow) {
+    if (dest.spill && dest.spillSheetUid != destSheetUid) return false;
+    if (destArea.firstRow <= dest.lastRow(destSheetUid)) return false;
+    // A merge of the sheet reaching down here would be cut by the copy.
+    const model::Sheet &to = dest.model.sheet(static_cast<size_t>(destIndex));
+    for (const model::CellArea &m : to.merges)
+        if (m.lastRow >= destArea.firstRow) return false;
+    // Spilled merges travel with the row they begin on, which must exist and hold them whole.
+    for (const model::CellArea &m : merges)
+        if (m.firstRow != m.lastRow || !from.findRow(static_cast<uint32_t>(m.firstRow - dRow))) return false;
+    return true;
+}
+
+void appendRows(WorkbookState &source, const model::Sheet &from, const model::CellArea &area, WorkbookState &dest,
+                uint32_t destSheetUid, int64_t dRow, int64_t dColumn, bool wholeRows,
+                const std::vector<model::CellArea> &merges, IdRemapper &remap) {
+    if (!dest.spill) {
+        dest.spill = std::make_unique<model::RowSpill>();
+        dest.spillSheetUid = destSheetUid;
+    }
+    model::RowSpill &spill = *dest.spill;
+    const model::StringPool &strings = source.model.strings();
+    const auto &rows = from.rows();
+    auto rit = std::lower_bound(rows.begin(), rows.end(), area.firstRow,
+                                [](const model::Row &r, uint32_t index) { return r.index < index; });
+    for (; rit != rows.end() && rit->index <= area.lastRow; ++rit) {
+        const uint32_t target = static_cast<uint32_t>(rit->index + dRow);
+        bool begun = false;
+        const auto begin = [&] {
+            if (begun) return;
+            begun = true;
+            if (wholeRows) spill.beginRow(target, rit->height, remap.style(rit->style), rit->hidden);
+            else spill.beginRow(target, -1.0f, 0, false);
+        };
+        if (wholeRows && rit->hasFormat()) begin();
+        for (const model::Cell &c : rit->cells) {
+            if (c.column < area.firstColumn || c.column > area.lastColumn || !c.isUsed()) continue;
+            begin();
+            model::Cell moved = c;
+            moved.style = remap.style(c.style);
+            moved.column = static_cast<uint32_t>(c.column + dColumn);
+            spill.addCell(moved, c.type == model::CellType::String ? std::string_view(strings.at(c.stringId))
+                                                                   : std::string_view());
+        }
+        for (const model::CellArea &m : merges) {
+            if (m.firstRow != target) continue;
+            begin();
+            spill.addMerge(m);
+        }
+        if (begun) spill.endRow();
+    }
+}
+
 struct PendingRow {
     uint32_t sourceIndex = 0;
     model::Row row;
@@ -127,10 +184,18 @@ bool copyArea(WorkbookState &source, uint32_t sourceSheetUid, const model::CellA
     const model::CellArea destArea{destRow, destColumn, static_cast<uint32_t>(area.lastRow + dRow),
                                    static_cast<uint32_t>(area.lastColumn + dColumn)};
 
+    // The source's own spilled rows are read in the model like any others.
+    if (!source.settle(sourceSheetUid)) return false;
+
     // Gather first: source and destination may be the same sheet.
     IdRemapper remap(source, dest);
     const model::Sheet &from = source.model.sheet(static_cast<size_t>(si));
     std::vector<model::CellArea> merges = movedMerges(from, area, dRow, dColumn);
+    if (!wholeColumns && appendsBelow(dest, destSheetUid, di, destArea, merges, from, dRow)) {
+        appendRows(source, from, area, dest, destSheetUid, dRow, dColumn, wholeRows, merges, remap);
+        return true;
+    }
+    if (!dest.settle(destSheetUid)) return false;
     std::vector<std::pair<uint32_t, model::ColumnInfo>> widths;
     if (wholeColumns && !wholeRows) widths = columnInfos(from, area.firstColumn, area.lastColumn);
     std::vector<PendingRow> pending;

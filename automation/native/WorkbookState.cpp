@@ -58,6 +58,37 @@ bool WorkbookState::ensureFull() {
     return true;
 }
 
+bool WorkbookState::settle(uint32_t sheetUid) {
+    if (!spill || spillSheetUid != sheetUid) return true;
+    const int index = sheetIndex(sheetUid);
+    if (index < 0) {
+        spill.reset();
+        return true;
+    }
+    model::Sheet &sheet = model.mutableSheet(static_cast<size_t>(index));
+    model::StringPool &strings = model.mutableStrings();
+    model::SpilledRow row;
+    spill->rewind();
+    while (spill->next(&row)) {
+        for (model::Cell &cell : row.row.cells)
+            if (cell.type == model::CellType::String) cell.stringId = strings.intern(row.text(cell));
+        sheet.replaceRow(row.row.index, row.row);
+        sheet.merges.insert(sheet.merges.end(), row.merges.begin(), row.merges.end());
+    }
+    if (!spill->error().empty()) return false;
+    spill.reset();
+    return true;
+}
+
+uint32_t WorkbookState::lastRow(uint32_t sheetUid) const {
+    const int index = sheetIndex(sheetUid);
+    if (index < 0) return 0;
+    const auto &rows = model.sheet(static_cast<size_t>(index)).rows();
+    uint32_t last = rows.empty() ? 0 : rows.back().index;
+    if (spill && spillSheetUid == sheetUid) last = std::max(last, spill->lastRow());
+    return last;
+}
+
 int WorkbookState::activeSheetIndex() const {
     const int index = model.sheetIndexByUid(activeSheetUid);
     return index >= 0 ? index : 0;

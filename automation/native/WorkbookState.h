@@ -3,6 +3,7 @@
 // the application gone) their calls fail softly.
 #pragma once
 
+#include "automation/model/RowSpill.h"
 #include "automation/model/WorkbookModel.h"
 #include "automation/native/DisplayText.h"
 #include "automation/native/SearchCursor.h"
@@ -44,12 +45,22 @@ struct WorkbookState {
     DisplayTextCache display;
     std::unordered_map<uint32_t, SearchCursor> cursors;  // by sheet uid
     std::vector<RemapTable> remaps;                      // copies into this workbook, most recent first
+    // Rows copied below the end of one sheet (results), held on disk until the
+    // save streams them out; see model::RowSpill. Null when none.
+    std::unique_ptr<model::RowSpill> spill;
+    uint32_t spillSheetUid = 0;
 
     // Before an operation on `area` of a sheet: makes the model whole when a
     // reduced view left out part of it. False when that read failed.
     bool ensureHolds(uint32_t sheetUid, const model::CellArea &area);
     // Before an operation a reduced view cannot answer at all.
     bool ensureFull();
+    // Before anything but an append or a save reads or changes a sheet: puts
+    // the sheet's spilled rows back into the model. False when they could not
+    // be read back (the spill is then kept, so a save still fails).
+    bool settle(uint32_t sheetUid);
+    // The last row holding anything (model and spill); 0 when none.
+    uint32_t lastRow(uint32_t sheetUid) const;
     // Records an edit that a later makeFull must replay.
     void noteEdit(uint32_t sheetUid, const model::CellArea &area, bool clearAll);
     // True when a Find for this text can be answered by the current model.

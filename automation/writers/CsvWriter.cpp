@@ -2,6 +2,7 @@
 #include "automation/writers/AtomicFile.h"
 #include "automation/writers/Writers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 #include <vector>
@@ -44,19 +45,49 @@ public:
         out_.reserve(kFlushSize + kFlushSize / 4);
     }
 
-    bool writeSheet(const model::Sheet &sheet, std::string *error) {
+    bool writeSheet(const model::Sheet &sheet, model::RowSpill *tail, std::string *error) {
         out_.append(kByteOrderMark);
         model::CellArea used;
-        if (sheet.usedArea(&used)) {
-            // Every row from the first, so cells keep their places when the file is read again.
-            auto row = sheet.rows().begin();
-            const auto rowsEnd = sheet.rows().end();
-            for (uint32_t r = 1; r <= used.lastRow; ++r) {
-                while (row != rowsEnd && row->index < r) ++row;
-                const model::Row *current = (row != rowsEnd && row->index == r) ? &*row : nullptr;
-                writeLine(current, used.lastColumn);
+        bool hasUsed = sheet.usedArea(&used);
+        model::CellArea spilled;
+        if (tail && tail->usedArea(&spilled)) {
+            if (!hasUsed) used = spilled;
+            used.lastRow = std::max(used.lastRow, spilled.lastRow);
+            used.lastColumn = std::max(used.lastColumn, spilled.lastColumn);
+            hasUsed = true;
+        }
+        if (!hasUsed) return flush(error);
+        // Every row from the first, so cells keep their places when the file is read again.
+        const uint32_t modelEnd = tail && tail->rows() ? std::min(used.lastRow, tail->firstRow() - 1) : used.lastRow;
+        uint32_t r = 1;
+        auto row = sheet.rows().begin();
+        const auto rowsEnd = sheet.rows().end();
+        for (; r <= modelEnd; ++r) {
+            while (row != rowsEnd && row->index < r) ++row;
+            const model::Row *current = (row != rowsEnd && row->index == r) ? &*row : nullptr;
+            writeLine(current, used.lastColumn, nullptr);
+            if (out_.size() >= kFlushSize && !flush(error)) return false;
+        }
+        if (tail && tail->rows()) {
+            // The spilled rows all lie below the model's.
+            model::SpilledRow spilledRow;
+            tail->rewind();
+            while (tail->next(&spilledRow)) {
+                const uint32_t index = spilledRow.row.index;
+                if (index > used.lastRow) continue;
+                for (; r < index; ++r) writeLine(nullptr, used.lastColumn, nullptr);
+                writeLine(&spilledRow.row, used.lastColumn, &spilledRow);
+                r = index + 1;
                 if (out_.size() >= kFlushSize && !flush(error)) return false;
             }
+            if (!tail->error().empty()) {
+                *error = "cannot save the rows copied in: " + tail->error();
+                return false;
+            }
+        }
+        for (; r <= used.lastRow; ++r) {
+            writeLine(nullptr, used.lastColumn, nullptr);
+            if (out_.size() >= kFlushSize && !flush(error)) return false;
         }
         return flush(error);
     }
@@ -64,20 +95,20 @@ public:
 private:
     enum : uint8_t { kUnknown, kPlainText, kFormattedText };
 
-    void writeLine(const model::Row *row, uint32_t lastColumn) {
+    void writeLine(const model::Row *row, uint32_t lastColumn, const model::SpilledRow *texts) {
         uint32_t column = 1;
         if (row) {
             for (const Cell &cell : row->cells) {
                 if (cell.column > lastColumn) break;
                 for (; column < cell.column; ++column) out_.push_back(kSeparator);
-                appendCell(cell);
+                appendCell(cell, texts);
             }
         }
         for (; column < lastColumn; ++column) out_.push_back(kSeparator);
         out_.append(kLineEnd);
     }
 
-    void appendCell(const Cell &cell) {
+    void appendCell(const Cell &cell, const model::SpilledRow *texts) {
         switch (cell.type) {
         case CellType::Empty: return;
         case CellType::Boolean: out_.append(cell.boolean ? kTrueText : kFalseText); return;
@@ -90,7 +121,7 @@ private:
             appendField(numfmt::formatNumber(cell.number, numberFormat(cell.style), workbook_.date1904));
             return;
         case CellType::String: {
-            const std::string &text = workbook_.text(cell);
+            const std::string_view text = texts ? texts->text(cell) : std::string_view(workbook_.text(cell));
             if (hasTextFormat(cell.style)) appendField(numfmt::formatText(text, numberFormat(cell.style)));
             else appendField(text);
             return;
@@ -135,14 +166,17 @@ private:
 
 }  // namespace
 
-WriteResult writeCsv(const WorkbookModel &workbook, size_t sheetIndex, const std::string &path) {
+WriteResult writeCsv(const WorkbookModel &workbook, size_t sheetIndex, const std::string &path,
+                     const SheetTail *tail) {
     if (sheetIndex >= workbook.sheetCount())
         return WriteResult{false, "cannot save \"" + path + "\": the workbook has no sheet " +
                                       std::to_string(sheetIndex + 1)};
     AtomicFile file(path);
     std::string error;
     if (!file.open(&error)) return WriteResult{false, error};
-    if (!CsvBuilder(workbook, file).writeSheet(workbook.sheet(sheetIndex), &error)) return WriteResult{false, error};
+    model::RowSpill *rows = tail && tail->rows && tail->sheetIndex == sheetIndex ? tail->rows : nullptr;
+    if (!CsvBuilder(workbook, file).writeSheet(workbook.sheet(sheetIndex), rows, &error))
+        return WriteResult{false, error};
     if (!file.commit(&error)) return WriteResult{false, error};
     return WriteResult{true, {}};
 }

@@ -89,12 +89,12 @@ std::string validUtf8(std::string_view text) {
     return out;
 }
 
-const char *xlsxCellText(const std::string &text, std::string &scratch) {
+const char *xlsxCellText(std::string_view text, std::string &scratch) {
     const bool valid = isValidUtf8(text);
     const bool lookalike = hasEscapeLookalike(text);
-    if (valid && !lookalike && text.size() <= model::kMaxTextLength) return text.c_str();
+    if (valid && !lookalike && text.size() <= model::kMaxTextLength) return text.data();
 
-    std::string logical = valid ? text : validUtf8(text);
+    std::string logical = valid ? std::string(text) : validUtf8(text);
     logical.resize(utf8PrefixWithinUtf16Units(logical, model::kMaxTextLength));
     if (!hasEscapeLookalike(logical)) {
         scratch = std::move(logical);

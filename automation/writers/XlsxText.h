@@ -10,7 +10,8 @@ namespace automation::writers {
 
 // The text to hand to libxlsxwriter: `text` itself when it needs no change
 // (the common case, no copy), otherwise a repaired copy built in `scratch`.
-const char *xlsxCellText(const std::string &text, std::string &scratch);
+// `text` must be followed by a NUL (a std::string's, or a spilled row's).
+const char *xlsxCellText(std::string_view text, std::string &scratch);
 
 // Invalid UTF-8 sequences replaced by U+FFFD.
 std::string validUtf8(std::string_view text);

@@ -98,7 +98,12 @@ TEST_F(Sheets_, WholeRowsAndColumnsHaveTheFormatsSizes) {
     EXPECT_EQ(column->count(), static_cast<long long>(model::kMaxRows));
     EXPECT_EQ(ws->rows(0), nullptr);
     EXPECT_EQ(ws->columns(static_cast<int>(model::kMaxColumns) + 1), nullptr);
-    EXPECT_EQ(ws->cells(static_cast<int>(model::kMaxRows) + 1, 1), nullptr);
+    // A destination cell may lie past the grid (results saved as CSV), a whole row may not.
+    EXPECT_EQ(ws->rows(static_cast<int>(model::kMaxRows) + 1), nullptr);
+    ASSERT_NE(ws->cells(static_cast<int>(model::kMaxRows) + 1, 1), nullptr);
+    EXPECT_EQ(ws->cells(static_cast<int>(model::kMaxRows) + 1, 1)->row(), static_cast<int>(model::kMaxRows) + 1);
+    EXPECT_EQ(ws->cells(static_cast<int>(model::kMaxAppendRows) + 1, 1), nullptr);
+    EXPECT_EQ(ws->cells(0, 1), nullptr);
 }
 
 TEST_F(Sheets_, SetValueStoresNumbersAndTextsAndEmptyingKeepsFormat) {

@@ -37,6 +37,8 @@ inline std::shared_ptr<native::WorkbookState> stateOf(Worksheet &ws) {
 inline model::Sheet &modelSheet(Worksheet &ws) {
     auto state = stateOf(ws);
     const uint32_t uid = dynamic_cast<native::NativeWorksheet &>(ws).uid();
+    // Rows appended below the end wait in the sheet's spill; tests look at them in the model.
+    EXPECT_TRUE(state->settle(uid));
     return state->model.mutableSheet(static_cast<size_t>(state->sheetIndex(uid)));
 }
 

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
+#include <vector>
 
 using automation::model::Cell;
 using automation::model::CellArea;
@@ -333,3 +335,53 @@ TEST(XlsxRoundTrip, ATemplateSurvivesReadAndSave) {
 }
 
 }  // namespace
+
+// A large workbook goes out row by row (constant memory, texts inline): merges
+// must still all be there, whichever row they start on, and every cell must
+// read back as written.
+TEST(XlsxRoundTrip, LargeWorkbookWrittenRowByRowKeepsEveryCellAndMerge) {
+    ScratchFolder folder;
+    WorkbookModel wb;
+    Sheet &sheet = wb.appendSheet("Big");
+    CellStyle bold;
+    bold.font.bold = true;
+    const uint32_t boldId = wb.mutableStyles().intern(bold);
+    constexpr uint32_t kRows = 21000, kColumns = 10;  // past the row-by-row threshold
+    for (uint32_t r = 1; r <= kRows; ++r) {
+        if (r % 1000 == 0) continue;  // rows without cells, some of them where a merge starts
+        for (uint32_t c = 1; c <= kColumns; ++c) {
+            if (c % 2) sheet.setCell(r, Cell::makeNumber(c, r * 100.0 + c));
+            else sheet.setCell(r, Cell::makeString(c, wb.mutableStrings().intern("t" + std::to_string((r + c) % 97)),
+                                                   r % 7 == 0 ? boldId : 0));
+        }
+        if (r % 500 == 0) sheet.rowForWrite(r).height = 33;
+    }
+    sheet.merges = {CellArea{2000, 1, 2003, 2}, CellArea{5, 3, 5, 6}, CellArea{kRows + 5, 1, kRows + 6, 3},
+                    CellArea{12000, 4, 12000, 9}, CellArea{3000, 1, 3001, 1}};
+    const std::string path = folder.file("big.xlsx");
+    const auto saved = writeXlsx(wb, path);
+    ASSERT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(writertest::zipEntry(path, "xl/sharedStrings.xml"), "");
+
+    auto back = readBack(path);
+    ASSERT_TRUE(back);
+    const Sheet &read = back->sheet(0);
+    EXPECT_EQ(read.cellCount(), sheet.cellCount());
+    std::vector<CellArea> expected = sheet.merges, actual = read.merges;
+    const auto byStart = [](const CellArea &a, const CellArea &b) {
+        return std::tie(a.firstRow, a.firstColumn) < std::tie(b.firstRow, b.firstColumn);
+    };
+    std::sort(expected.begin(), expected.end(), byStart);
+    std::sort(actual.begin(), actual.end(), byStart);
+    EXPECT_EQ(actual, expected);
+    for (const uint32_t r : {1u, 7u, 500u, 999u, 1001u, 14007u, kRows - 1}) {
+        SCOPED_TRACE("row " + std::to_string(r));
+        const auto *row = read.findRow(r);
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->height >= 0 ? row->height : -1.0f, r % 500 == 0 ? 33.0f : -1.0f);
+        ASSERT_EQ(row->cells.size(), kColumns);
+        EXPECT_EQ(row->cells[0].number, r * 100.0 + 1);
+        EXPECT_EQ(back->text(row->cells[1]), "t" + std::to_string((r + 2) % 97));
+        EXPECT_EQ(back->styles().at(row->cells[1].style).font.bold, r % 7 == 0);
+    }
+}
