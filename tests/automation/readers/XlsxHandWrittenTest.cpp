@@ -351,6 +351,26 @@ TEST(XlsxHandWritten, LastRowAndColumnAreAccepted) {
     ASSERT_EQ(r.workbook->sheet(0).merges.size(), 1u);
 }
 
+// Strict packages name their relationships and elements in other namespaces;
+// the reader goes by local names and relationship kinds, so reads them.
+TEST(XlsxHandWritten, StrictPackagesRead) {
+    HandPackage p;
+    p.sheets = {{"S", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>strict</t></is></c></row></sheetData>"}};
+    p.edit = [](std::vector<readertest::ZipMember> &members) {
+        const std::pair<std::string, std::string> strict[] = {
+            {"http://schemas.openxmlformats.org/officeDocument/2006/relationships",
+             "http://purl.oclc.org/ooxml/officeDocument/relationships"},
+            {"http://schemas.openxmlformats.org/spreadsheetml/2006/main", "http://purl.oclc.org/ooxml/spreadsheetml/main"}};
+        for (readertest::ZipMember &m : members)
+            for (const auto &[from, to] : strict)
+                for (size_t at = m.second.find(from); at != std::string::npos; at = m.second.find(from, at + to.size()))
+                    m.second.replace(at, from.size(), to);
+    };
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    EXPECT_EQ(r.workbook->text(*r.workbook->sheet(0).findCell(1, 1)), "strict");
+}
+
 // A document type is tolerated: nothing is fetched, no entity is declared or
 // expanded beyond the predefined ones (references to others are skipped), so
 // no entity can blow up, and the rest of the part is read.

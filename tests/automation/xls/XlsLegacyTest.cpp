@@ -231,6 +231,16 @@ TEST(XlsLegacy, TruncatedStreamsKeepWhatWasRead) {
     }
 }
 
+// Some exporters write a BIFF8 stream as the whole file, without the
+// compound file around it: it is read all the same.
+TEST(XlsLegacy, Biff8StreamWithoutCompoundFileReads) {
+    const Bytes sheet = recordBytes(rec::Number, Payload().raw(cellHeader(2, 1, kNormalXf)).f64(3.25).bytes());
+    const auto r = readPlain(buildWorkbook({}, {SheetPlan{"Export", 0, sheet}}), "raw8.xls");
+    ASSERT_EQ(r.status, readers::ReadStatus::Ok) << r.message;
+    EXPECT_EQ(r.workbook->sheet(0).name, "Export");
+    EXPECT_DOUBLE_EQ(cellAt(r, 0, 3, 2).number, 3.25);
+}
+
 // Records shorter than their layout cost only their own cell.
 TEST(XlsLegacy, ShortRecordsCostOnlyTheirCell) {
     const std::vector<Bytes> records = {
