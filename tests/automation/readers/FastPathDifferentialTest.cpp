@@ -342,6 +342,9 @@ TEST(FastPathDifferential, MarkupEdgeCasesParseAlike) {
         {"<a><b></a>", false},
         {"<a/><!-- tail --><?p tail?>\r\n", true},
         {"<a/>x", true},
+        {"<a/>\x01\xFF", true},                                      // bad bytes after the document
+        {"<a>\x01</a>", false},
+        {"<a>\xC3</a>", false},
         {"<a><![CDATA[x]]]><![CDATA[\r\n<&>]]></a>", true},
         {"<a>\xF0\x9F\x98\x80&#x1F600;&#128512;</a>", true},
     };
