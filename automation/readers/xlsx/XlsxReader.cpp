@@ -53,6 +53,15 @@ ReadResult readPackage(const std::string &path) {
     std::vector<Relationship> rels;
     s = readRelationships(zip, workbookPart, &rels, &message);
     if (s == ReadStatus::TooLarge) return failed(s, message);
+    // Without the workbook's relationships its parts are looked for where
+    // the applications put them; sheets then go by their place in the list.
+    const bool guessParts = rels.empty();
+    if (guessParts) {
+        const std::pair<const char *, const char *> usual[] = {
+            {"theme", "theme/theme1.xml"}, {"styles", "styles.xml"}, {"sharedStrings", "sharedStrings.xml"}};
+        for (const auto &[kind, target] : usual)
+            rels.push_back(Relationship{"", std::string("/") + kind, resolveTarget(workbookPart, target)});
+    }
 
     // Damage to the theme or the styles costs the formats, not the cells.
     auto wb = std::make_unique<model::WorkbookModel>();
@@ -93,6 +102,12 @@ ReadResult readPackage(const std::string &path) {
     size_t listed = 0;
     for (const SheetEntry &entry : info.sheets) {
         const Relationship *r = findRelationshipById(rels, entry.relationshipId);
+        Relationship guessed;
+        if (!r && guessParts) {
+            guessed = Relationship{entry.relationshipId, "/worksheet",
+                                   resolveTarget(workbookPart, "worksheets/sheet" + std::to_string(listed + 1) + ".xml")};
+            r = &guessed;
+        }
         if (r && !isRelationshipType(r->type, "worksheet")) continue;  // chart, dialog and macro sheets
         ++listed;
         std::string sheetError;

@@ -323,6 +323,29 @@ TEST(XlsxHandWritten, RelationshipPartsAreReadLeniently) {
     }
 }
 
+// Workbook relationships that cannot be read at all (stray text before the
+// document element): the parts are looked for where the applications put them.
+TEST(XlsxHandWritten, UnreadableWorkbookRelationshipsFallBackToTheUsualParts) {
+    HandPackage p;
+    p.sharedStrings = "<si><t>shared</t></si>";
+    p.sheets = {{"First", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>"},
+                {"Second", "<sheetData><row r=\"1\"><c r=\"A1\"><v>2</v></c></row></sheetData>"}};
+    p.edit = [](std::vector<readertest::ZipMember> &members) {
+        for (readertest::ZipMember &m : members) {
+            if (m.first == "data/part1.xml") m.first = "xl/worksheets/sheet1.xml";
+            else if (m.first == "data/part2.xml") m.first = "xl/worksheets/sheet2.xml";
+            else if (m.first == "xl/strings.xml") m.first = "xl/sharedStrings.xml";
+        }
+        readertest::findMember(members, "xl/_rels/workbook.xml.rels")->second.insert(0, "\x1A\x1A stray ");
+    };
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    ASSERT_EQ(r.workbook->sheetCount(), 2u);
+    EXPECT_EQ(r.workbook->sheet(0).name, "First");
+    EXPECT_EQ(r.workbook->text(*r.workbook->sheet(0).findCell(1, 1)), "shared");
+    EXPECT_DOUBLE_EQ(r.workbook->sheet(1).findCell(1, 1)->number, 2);
+}
+
 // Damage to the styles, theme or shared strings costs that part only.
 TEST(XlsxHandWritten, DamagedSharedPartsCostOnlyThemselves) {
     HandPackage p;
