@@ -100,7 +100,7 @@ ReadResult sniffAndRead(const std::string &path) {
     if (::stat(path.c_str(), &st) != 0)
         return ReadResult::fail(errno == ENOENT || errno == ENOTDIR ? ReadStatus::NotFound : ReadStatus::Unreadable,
                                 "cannot find " + path);
-    if (!S_ISREG(st.st_mode)) return ReadResult::fail(ReadStatus::NotAWorkbook, "not a regular file");
+    if (!S_ISREG(st.st_mode)) return ReadResult::fail(ReadStatus::Unreadable, "not a regular file");
 
     std::string head(kSniffBytes, '\0');
     {
@@ -124,7 +124,9 @@ ReadResult sniffAndRead(const std::string &path) {
         case xlsx::CompoundKind::Damaged: return ReadResult::fail(ReadStatus::Corrupt, "damaged compound file");
         default: return readXls(path);
         }
-    case Kind::Binary: return ReadResult::fail(ReadStatus::NotAWorkbook, "unknown binary content");
+    case Kind::Binary:
+        if (isPlainBiffStream(head)) return readPlainBiffStream(path, sheetNameForTextFile(path));
+        return ReadResult::fail(ReadStatus::NotAWorkbook, "unknown binary content");
     case Kind::Utf16Text:
     case Kind::Text: break;
     }

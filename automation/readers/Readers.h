@@ -8,8 +8,8 @@
 
 namespace automation::readers {
 
-// Picks the reader by content: a zip -> .xlsx/.xlsm; an OLE2 compound file ->
-// .xls; an HTML document -> its first table; other text (a UTF-16 byte-order
+// Picks the reader by content: a zip -> .xlsx/.xlsm; an OLE2 compound file or
+// a plain BIFF stream -> .xls; an HTML document -> its first table; other text (a UTF-16 byte-order
 // mark, or no NUL byte) named .csv -> comma separated, named .xls -> tab
 // separated text; anything else is not a workbook.
 ReadResult readWorkbookFile(const std::string &path);
@@ -20,8 +20,14 @@ ReadResult readXlsx(const std::string &path);
 // Delimited text. The one worksheet is named `sheetName`.
 ReadResult readDelimitedText(const std::string &path, char separator, const std::string &sheetName);
 
-// .xls: BIFF8 (and BIFF5) in an OLE2 compound file.
+// .xls: BIFF8 (and BIFF5, or a BIFF4 "Book") in an OLE2 compound file.
 ReadResult readXls(const std::string &path);
+
+// .xls of Excel 2.x to 4.0 (BIFF2, BIFF3, BIFF4 and BIFF4 workbooks), or a
+// later BIFF stream, as a plain file without a compound file around it. A
+// one-worksheet file's sheet is named `sheetName`.
+bool isPlainBiffStream(const std::string &head);
+ReadResult readPlainBiffStream(const std::string &path, const std::string &sheetName);
 
 // An HTML document whose first table becomes the one worksheet `sheetName`.
 ReadResult readHtmlTable(const std::string &path, const std::string &sheetName);

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QTextCodec>
 
+#include <algorithm>
 #include <cstring>
 
 namespace automation::readers::text {
@@ -68,28 +69,31 @@ bool isValidUtf8(const char *data, size_t size) {
 }
 
 bool decodeToUtf8(std::string &bytes, TextEncoding *used) {
+    // A NUL in the head marks binary content; one further on (a damaged or
+    // badly exported line) costs only itself.
+    const size_t head = std::min(bytes.size(), kBinaryHeadBytes);
     const TextEncoding enc = detectEncoding(bytes);
     if (used) *used = enc;
-    switch (enc) {
-    case TextEncoding::Utf16LE:
-    case TextEncoding::Utf16BE: {
+    if (enc == TextEncoding::Utf16LE || enc == TextEncoding::Utf16BE) {
         std::string out = utf16ToUtf8(bytes, enc == TextEncoding::Utf16BE);
         bytes.swap(out);
         return true;
     }
+    if (std::memchr(bytes.data(), 0, head)) return false;
+    if (std::memchr(bytes.data(), 0, bytes.size())) bytes.erase(std::remove(bytes.begin(), bytes.end(), '\0'), bytes.end());
+    switch (enc) {
     case TextEncoding::Utf8Bom: bytes.erase(0, 3); break;
-    case TextEncoding::Utf8: break;
     case TextEncoding::Gb18030: {
-        if (std::memchr(bytes.data(), 0, bytes.size())) return false;
         QTextCodec *codec = QTextCodec::codecForName("GB18030");
         if (!codec) return false;
         const QByteArray utf8 =
             codec->toUnicode(bytes.data(), static_cast<int>(std::min<size_t>(bytes.size(), INT32_MAX))).toUtf8();
         bytes.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
-        return true;
+        break;
     }
+    default: break;
     }
-    return std::memchr(bytes.data(), 0, bytes.size()) == nullptr;
+    return true;
 }
 
 }  // namespace automation::readers::text

@@ -3,6 +3,7 @@
 // GB18030, the code page Chinese systems save their text files in.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace automation::readers::text {
@@ -13,8 +14,13 @@ TextEncoding detectEncoding(const std::string &bytes);
 
 bool isValidUtf8(const char *data, size_t size);
 
+// The head in which a NUL byte means binary content, as the sniffing entry
+// point looks at it.
+constexpr size_t kBinaryHeadBytes = 64 * 1024;
+
 // Converts `bytes` in place to UTF-8 without a byte-order mark. False when
-// the content cannot be text (a NUL byte outside UTF-16).
+// the content cannot be text (a NUL byte in the head, outside UTF-16); NULs
+// further on are dropped.
 bool decodeToUtf8(std::string &bytes, TextEncoding *used = nullptr);
 
 }  // namespace automation::readers::text

@@ -192,6 +192,9 @@ void BiffStyles::setPalette(const uint8_t *d, size_t size) {
 std::string BiffStyles::formatCode(uint16_t id) const {
     auto it = formats_.find(id);
     if (it != formats_.end() && !it->second.empty()) return it->second;
+    // Old files number their built-in formats differently past the first few.
+    constexpr uint16_t kLastSharedBuiltin = 4;
+    if (legacy_ && id > kLastSharedBuiltin) return "General";
     std::string code = numfmt::builtinFormatCode(id);
     return code.empty() ? std::string("General") : code;
 }
@@ -226,6 +229,107 @@ void BiffStyles::resolve(model::StyleTable *table) {
     const size_t normal = xfs_.size() > kNormalCellXf ? kNormalCellXf : 0;
     table->setDefaultStyle(resolveXf(xfs_[normal]));
     for (size_t i = 0; i < xfs_.size(); ++i) styleOfXf_[i] = table->intern(resolveXf(xfs_[i]));
+}
+
+void BiffStyles::addLegacyFont(int version, const uint8_t *d, size_t size) {
+    legacy_ = true;
+    const size_t fixed = version == 2 ? 4 : 6;  // height, options[, colour]
+    if (size < fixed + 1) return;
+    model::Font f;
+    f.size = readU16(d) / kTwipsPerPoint;
+    const uint16_t options = readU16(d + 2);
+    f.bold = (options & 0x0001) != 0;
+    f.italic = (options & 0x0002) != 0;
+    f.underline = (options & 0x0004) ? model::Underline::Single : model::Underline::None;
+    f.strike = (options & 0x0008) != 0;
+    const size_t count = std::min<size_t>(d[fixed], size - fixed - 1);
+    f.name.clear();
+    codepage_->appendUtf8(d + fixed + 1, count, &f.name);
+    fonts_.push_back(std::move(f));
+    fontColors_.push_back(version == 2 ? model::kLegacyPaletteSize : readU16(d + 4));  // BIFF2: automatic
+}
+
+void BiffStyles::setLastFontColor(uint16_t icv) {
+    if (!fontColors_.empty()) fontColors_.back() = icv;
+}
+
+void BiffStyles::addLegacyFormat(int version, const uint8_t *d, size_t size) {
+    legacy_ = true;
+    const size_t at = version >= 4 ? 2 : 0;  // BIFF4 puts two unused bytes first
+    const uint16_t id = legacyFormats_++;
+    if (size < at + 1) return;
+    std::string code;
+    codepage_->appendUtf8(d + at + 1, std::min<size_t>(d[at], size - at - 1), &code);
+    formats_[id] = std::move(code);
+}
+
+void BiffStyles::addLegacyXf(int version, const uint8_t *d, size_t size) {
+    legacy_ = true;
+    Xf xf;
+    model::CellStyle &s = xf.style;
+    if (version == 2) {
+        if (size < 4) return;
+        xf.font = d[0];
+        xf.format = d[2] & 0x3F;
+        s.locked = (d[2] & 0x40) != 0;
+        s.hidden = (d[2] & 0x80) != 0;
+        s.alignment.horizontal = static_cast<model::HorizontalAlignment>(d[3] & 0x07);
+        if (d[3] & 0x08) s.border.left.style = 1;
+        if (d[3] & 0x10) s.border.right.style = 1;
+        if (d[3] & 0x20) s.border.top.style = 1;
+        if (d[3] & 0x40) s.border.bottom.style = 1;
+        if (d[3] & 0x80) s.fill.pattern = 17;  // shaded: a light grey pattern
+        for (uint16_t &c : xf.icv) c = 8;      // black lines and shading
+        xf.icv[kBack] = 9;
+    } else {
+        if (size < 12) return;
+        xf.font = d[0];
+        xf.format = d[1];
+        s.locked = (d[2] & 0x01) != 0;
+        s.hidden = (d[2] & 0x02) != 0;
+        const uint8_t align = d[4];
+        s.alignment.horizontal = static_cast<model::HorizontalAlignment>(align & 0x07);
+        s.alignment.wrap = (align & 0x08) != 0;
+        if (version == 4) s.alignment.vertical = verticalOf((align >> 4) & 0x03);
+        const uint16_t area = readU16(d + 6);
+        s.fill.pattern = area & 0x3F;
+        xf.icv[kFore] = (area >> 6) & 0x1F;
+        xf.icv[kBack] = (area >> 11) & 0x1F;
+        const uint32_t lines = readU32(d + 8);
+        s.border.top.style = lines & 0x07;
+        xf.icv[kTop] = (lines >> 3) & 0x1F;
+        s.border.left.style = (lines >> 8) & 0x07;
+        xf.icv[kLeft] = (lines >> 11) & 0x1F;
+        s.border.bottom.style = (lines >> 16) & 0x07;
+        xf.icv[kBottom] = (lines >> 19) & 0x1F;
+        s.border.right.style = (lines >> 24) & 0x07;
+        xf.icv[kRight] = (lines >> 27) & 0x1F;
+    }
+    xfs_.push_back(std::move(xf));
+}
+
+uint16_t BiffStyles::biff2CellXf(const uint8_t *a) {
+    // The XF slot (bits 0-5 of the first byte) is unused in such files.
+    const uint32_t key = (static_cast<uint32_t>(a[0] & 0xC0) << 16) | (static_cast<uint32_t>(a[1]) << 8) | a[2];
+    if (xfs_.empty()) {  // the plain format first: it is the sheet's default
+        const uint8_t plain[4] = {0, 0, 0, 0};
+        addLegacyXf(2, plain, sizeof plain);
+        xfOfAttributes_.emplace(0, 0);
+    }
+    const auto it = xfOfAttributes_.find(key);
+    if (it != xfOfAttributes_.end()) return it->second;
+    const uint8_t record[4] = {static_cast<uint8_t>(a[1] >> 6), 0,
+                               static_cast<uint8_t>((a[1] & 0x3F) | (a[0] & 0xC0)), a[2]};
+    addLegacyXf(2, record, sizeof record);
+    const auto index = static_cast<uint16_t>(xfs_.size() - 1);
+    xfOfAttributes_.emplace(key, index);
+    return index;
+}
+
+void BiffStyles::resolveNew(model::StyleTable *table, bool makeDefault) {
+    if (xfs_.empty()) return;
+    if (styleOfXf_.empty() && makeDefault) table->setDefaultStyle(resolveXf(xfs_[0]));
+    for (size_t i = styleOfXf_.size(); i < xfs_.size(); ++i) styleOfXf_.push_back(table->intern(resolveXf(xfs_[i])));
 }
 
 }  // namespace automation::readers::xls

@@ -23,6 +23,20 @@ public:
     void addXf(const uint8_t *data, size_t size);
     void setPalette(const uint8_t *data, size_t size);
 
+    // BIFF2-4 (the files of Excel 2.x to 4.0) lay these records out their own
+    // way; `version` is 2, 3 or 4. Their formats are numbered in file order.
+    void addLegacyFont(int version, const uint8_t *data, size_t size);
+    void setLastFontColor(uint16_t icv);  // BIFF2 FONTCOLOR
+    void addLegacyFormat(int version, const uint8_t *data, size_t size);
+    void addLegacyXf(int version, const uint8_t *data, size_t size);
+    // An XF made from a BIFF2 cell's own three attribute bytes, for files
+    // that carry no XF records; equal attributes share one XF.
+    uint16_t biff2CellXf(const uint8_t *attributes);
+    bool hasXfs() const { return !xfs_.empty(); }
+    // Interns the XFs added since the last call; XF 0 becomes the table's
+    // default when `makeDefault`.
+    void resolveNew(model::StyleTable *table, bool makeDefault);
+
     // Interns every XF into `table`, making the workbook's normal cell format
     // the table's default, so cells in it count as unformatted.
     void resolve(model::StyleTable *table);
@@ -46,6 +60,9 @@ private:
     std::string formatCode(uint16_t id) const;
 
     bool biff8_;
+    bool legacy_ = false;
+    uint16_t legacyFormats_ = 0;
+    std::unordered_map<uint32_t, uint16_t> xfOfAttributes_;
     const XlsCodepage *codepage_;
     std::vector<model::Font> fonts_;
     std::vector<uint16_t> fontColors_;  // palette indexes, parallel to fonts_

@@ -1,6 +1,7 @@
 #include "automation/readers/xls/BiffWorkbookReader.h"
 
 #include "automation/model/Limits.h"
+#include "automation/readers/xls/BiffLegacyReader.h"
 #include "automation/readers/xls/BiffRecordStream.h"
 #include "automation/readers/xls/BiffStyles.h"
 #include "automation/readers/xls/XlsCodepage.h"
@@ -110,7 +111,8 @@ public:
 
 private:
     ReadStatus readGlobals();
-    ReadStatus readSheet(const SheetEntry &entry, model::Sheet *sheet);
+    // Reads no record that starts at or past `limit`.
+    ReadStatus readSheet(const SheetEntry &entry, model::Sheet *sheet, size_t limit);
     bool readSst(const BiffRecord &r);
     void addBoundSheet(const BiffRecord &r);
     std::string sheetName(const SheetEntry &entry, size_t number) const;
@@ -130,6 +132,9 @@ private:
     std::unique_ptr<BiffStyles> styles_;
     std::unique_ptr<model::WorkbookModel> book_ = std::make_unique<model::WorkbookModel>();
     std::vector<SheetEntry> sheets_;
+    size_t otherSheets_ = 0;
+    ReadStatus failure_ = ReadStatus::Ok;  // damage met on the way
+    bool sheetBegun_ = false;  // the sheet being read had its BOF where expected
     uint32_t sstBase_ = 0, sstCount_ = 0;
     ContinuedReader reader_;
     std::string text_;  // reused for every decoded text
@@ -144,27 +149,41 @@ private:
 ReadResult Decoder::run() {
     const ReadStatus globals = readGlobals();
     if (globals != ReadStatus::Ok) return ReadResult::fail(globals, message_);
+    if (sheets_.empty() && otherSheets_ > 0)
+        return ReadResult::fail(ReadStatus::Unsupported, "the workbook holds no worksheet (charts or macros only)");
     // Sheets must not share or overlap their records: a file that lists one
     // sheet many times would otherwise be decoded, and held, many times over.
+    // So each sheet reads no further than where the next one starts, and a
+    // second sheet at the same place is left out, as is one whose records
+    // are not where the workbook says; one cut short keeps what it read.
     std::vector<size_t> starts;
     starts.reserve(sheets_.size());
     for (const SheetEntry &e : sheets_) starts.push_back(e.offset);
     std::sort(starts.begin(), starts.end());
-    if (std::adjacent_find(starts.begin(), starts.end()) != starts.end()) {
-        message_ = "two sheets claim the same records";
-        return ReadResult::fail(ReadStatus::Corrupt, message_);
-    }
+    std::vector<size_t> begun;
+    ReadStatus &failure = failure_;
     for (size_t i = 0; i < sheets_.size(); ++i) {
+        const size_t offset = sheets_[i].offset;
+        if (std::find(begun.begin(), begun.end(), offset) != begun.end()) {
+            failure = ReadStatus::Corrupt;
+            message_ = "two sheets claim the same records";
+            continue;
+        }
+        const auto next = std::upper_bound(starts.begin(), starts.end(), offset);
+        const size_t limit = next == starts.end() ? size_ : *next;
+        const size_t index = book_->sheetCount();
         model::Sheet &sheet = book_->appendSheet(sheetName(sheets_[i], i + 1));
         sheet.hidden = sheets_[i].hidden;
-        const ReadStatus s = readSheet(sheets_[i], &sheet);
-        if (s != ReadStatus::Ok) return ReadResult::fail(s, message_);
-        const auto next = std::upper_bound(starts.begin(), starts.end(), static_cast<size_t>(sheets_[i].offset));
-        if (next != starts.end() && *next < stream_.position()) {
-            message_ = "two sheets claim the same records";
-            return ReadResult::fail(ReadStatus::Corrupt, message_);
+        const ReadStatus s = readSheet(sheets_[i], &sheet, limit);
+        if (s != ReadStatus::Ok) failure = s;
+        if (!sheetBegun_) {
+            book_->removeSheet(index);
+            continue;
         }
+        begun.push_back(offset);
     }
+    // Nothing readable left of a damaged workbook: say so.
+    if (book_->sheetCount() == 0 && failure_ != ReadStatus::Ok) return ReadResult::fail(failure_, message_);
     return ReadResult::ok(std::move(book_));
 }
 
@@ -204,9 +223,10 @@ ReadStatus Decoder::readGlobals() {
         case rec::Palette: styles_->setPalette(r.data, r.size); break;
         case rec::BoundSheet: addBoundSheet(r); break;
         case rec::Sst:
+            // Damage costs the strings after it: their cells read empty.
             if (!readSst(r)) {
+                failure_ = ReadStatus::Corrupt;
                 message_ = "the shared string table is damaged";
-                return ReadStatus::Corrupt;
             }
             break;
         default: break;
@@ -221,7 +241,10 @@ void Decoder::addBoundSheet(const BiffRecord &r) {
     e.offset = readU32(r.data);
     e.hidden = (r.data[4] & kSheetVisibilityMask) != 0;
     // Chart, macro and module sheets are not worksheets.
-    if (r.data[5] != kSheetTypeWorksheet) return;
+    if (r.data[5] != kSheetTypeWorksheet) {
+        ++otherSheets_;
+        return;
+    }
     e.nameChars = r.data[6];
     e.nameWide = biff8_ && (r.data[7] & 0x01);
     if (r.size < fixed + e.nameChars * (e.nameWide ? 2 : 1)) return;
@@ -256,28 +279,32 @@ bool Decoder::readSst(const BiffRecord &r) {
     uint32_t read = 0;
     for (; read < unique && !reader_.atEnd(); ++read) {
         text_.clear();
-        if (!reader_.readUnicodeString(true, &text_)) return false;
+        if (!reader_.readUnicodeString(true, &text_)) break;
         pool.append(text_);
     }
     sstCount_ = read;
-    return true;
+    return read == unique;
 }
 
-ReadStatus Decoder::readSheet(const SheetEntry &entry, model::Sheet *sheet) {
+ReadStatus Decoder::readSheet(const SheetEntry &entry, model::Sheet *sheet, size_t limit) {
     BiffRecord r;
+    sheetBegun_ = false;
     if (!stream_.seek(entry.offset) || stream_.next(&r) != BiffRecordStream::Step::Record ||
         r.type != rec::Bof || r.size < 4 || readU16(r.data + 2) != kBofWorksheet) {
         message_ = "a worksheet's position in the stream is wrong";
         return ReadStatus::Corrupt;
     }
+    sheetBegun_ = true;
     columns_.clear();
     pendingString_ = false;
     double standardWidth = -1.0;
+    bool truncated = false;
     int nested = 0;  // embedded chart substreams
     for (;;) {
-        if (stream_.next(&r) != BiffRecordStream::Step::Record) {
+        if (stream_.position() >= limit || stream_.next(&r) != BiffRecordStream::Step::Record) {
             message_ = "a worksheet is truncated";
-            return ReadStatus::Corrupt;
+            truncated = true;
+            break;
         }
         if (r.type == rec::Bof) {
             ++nested;
@@ -346,7 +373,7 @@ ReadStatus Decoder::readSheet(const SheetEntry &entry, model::Sheet *sheet) {
         if (!sheet->columns.empty() && c.first <= sheet->columns.back().last) continue;  // overlap
         sheet->columns.push_back(c);
     }
-    return ReadStatus::Ok;
+    return truncated ? ReadStatus::Corrupt : ReadStatus::Ok;
 }
 
 void Decoder::cell(model::Sheet *sheet, uint16_t row, uint16_t column, const model::Cell &c) {
@@ -496,6 +523,8 @@ void Decoder::decodeMerges(const BiffRecord &r, model::Sheet *sheet) {
 }  // namespace
 
 ReadResult decodeWorkbookStream(const uint8_t *data, size_t size) {
+    // Excel 4.0 could put its stream in a compound file too.
+    if (isLegacyBiffStream(data, size)) return decodeLegacyBiffStream(data, size, "Sheet1");
     try {
         Decoder decoder(data, size);
         return decoder.run();

@@ -75,7 +75,7 @@ ReadStatus loadWorkbookStream(const std::string &path, std::vector<uint8_t> *byt
             return ReadStatus::Encrypted;
         }
         setMessage(message, "the compound file holds no workbook stream");
-        return ReadStatus::NotAWorkbook;
+        return ReadStatus::Unsupported;
     }
 
     const gsf_off_t size = gsf_input_size(stream.ptr);

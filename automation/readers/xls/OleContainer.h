@@ -17,7 +17,8 @@ constexpr uint64_t kMaxWorkbookStreamBytes = 512ull * 1024 * 1024;
 
 // Loads the "Workbook" stream (BIFF8) or the "Book" stream (BIFF5) of the
 // compound file at `path` into `bytes`. Ok, or the reason it could not:
-// NotFound, Unreadable, NotAWorkbook (no compound file or no workbook stream),
+// NotFound, Unreadable, NotAWorkbook (no compound file), Unsupported (a
+// compound file of another kind, without a workbook stream),
 // Encrypted (an encrypted package), TooLarge, Corrupt.
 ReadStatus loadWorkbookStream(const std::string &path, std::vector<uint8_t> *bytes,
                               std::string *message);

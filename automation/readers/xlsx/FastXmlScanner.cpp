@@ -24,7 +24,8 @@ inline bool isXmlChar(uint32_t c) {
 
 // Well-formed UTF-8 made only of characters XML allows. ASCII runs are
 // checked eight bytes at a time.
-bool isValidXmlUtf8(const unsigned char *p, const unsigned char *end) {
+// The end of the longest prefix that is well-formed UTF-8 of XML characters.
+const unsigned char *validXmlUtf8End(const unsigned char *p, const unsigned char *end) {
     constexpr uint64_t kHigh = 0x8080808080808080ull;
     constexpr uint64_t kSpaceBytes = 0x2020202020202020ull;
     while (p < end) {
@@ -39,7 +40,7 @@ bool isValidXmlUtf8(const unsigned char *p, const unsigned char *end) {
         }
         const unsigned char c = *p;
         if (c < 0x80) {
-            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+            if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return p;
             ++p;
             continue;
         }
@@ -55,18 +56,18 @@ bool isValidXmlUtf8(const unsigned char *p, const unsigned char *end) {
             len = 4;
             cp = c & 0x07;
         } else {
-            return false;
+            return p;
         }
-        if (end - p < len) return false;
+        if (end - p < len) return p;
         for (int i = 1; i < len; ++i) {
-            if ((p[i] & 0xC0) != 0x80) return false;
+            if ((p[i] & 0xC0) != 0x80) return p;
             cp = (cp << 6) | (p[i] & 0x3F);
         }
         static constexpr uint32_t kMinimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kMinimum[len] || !isXmlChar(cp)) return false;
+        if (cp < kMinimum[len] || !isXmlChar(cp)) return p;
         p += len;
     }
-    return true;
+    return p;
 }
 
 inline char *putUtf8(char *out, uint32_t cp) {
@@ -449,8 +450,11 @@ ScanResult Scanner::run() {
     if (end_ - p_ >= 3 && static_cast<unsigned char>(p_[0]) == 0xEF &&
         static_cast<unsigned char>(p_[1]) == 0xBB && static_cast<unsigned char>(p_[2]) == 0xBF)
         p_ += 3;
-    if (!isValidXmlUtf8(reinterpret_cast<const unsigned char *>(p_), reinterpret_cast<const unsigned char *>(end_)))
-        return corrupt("not well-formed (invalid token)");
+    // Only the well-formed prefix is scanned: the document may end before the damage.
+    char *const validEnd = reinterpret_cast<char *>(const_cast<unsigned char *>(validXmlUtf8End(
+        reinterpret_cast<const unsigned char *>(p_), reinterpret_cast<const unsigned char *>(end_))));
+    const bool damaged = validEnd != end_;
+    end_ = validEnd;
     *end_ = '\0';
     // The declaration is only one at the very start; anywhere else it is an error.
     if (end_ - p_ > 5 && startsWith(p_, end_, "<?xml") && isSpace(p_[5])) {
@@ -484,8 +488,11 @@ ScanResult Scanner::run() {
             r = startTag();
         }
         if (r != ScanResult::Ok) return r;
+        // The document is complete: stray bytes after it cost nothing.
+        if (seenRoot_ && stack_.empty()) return ScanResult::Ok;
     }
     if (handler_.failed()) return ScanResult::Ok;
+    if (damaged) return corrupt("not well-formed (invalid token)");
     if (!stack_.empty()) return corrupt("no closing tag for an element");
     if (!seenRoot_) return corrupt("no element found");
     return ScanResult::Ok;

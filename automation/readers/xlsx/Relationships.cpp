@@ -70,7 +70,10 @@ std::string resolveTarget(const std::string &sourcePart, const std::string &targ
 ReadStatus readRelationships(const ZipArchive &zip, const std::string &sourcePart,
                              std::vector<Relationship> *out, std::string *message) {
     RelsHandler handler(sourcePart, out);
-    return parsePart(zip, relationshipsPartOf(sourcePart), handler, message, true);
+    const ReadStatus s = parsePart(zip, relationshipsPartOf(sourcePart), handler, message, true);
+    // Damage costs the list, not the workbook: the caller falls back.
+    if (s == ReadStatus::Corrupt) out->clear();
+    return s == ReadStatus::Corrupt ? ReadStatus::Ok : s;
 }
 
 bool isRelationshipType(const std::string &type, const char *kind) {

@@ -3,6 +3,7 @@
 #include "automation/readers/xlsx/XmlStream.h"
 
 #include <cstring>
+#include <string>
 
 namespace automation::readers::xlsx {
 
@@ -18,8 +19,8 @@ public:
             SheetEntry e;
             const char *name = findAttribute(atts, "name");
             const char *rid = findQualifiedAttribute(atts, "id");
-            if (!name || !rid) return fail(ReadStatus::Corrupt, "sheet without a name or relationship");
-            e.name = name;
+            if (!rid) return;  // nothing leads to its part: the others are still read
+            e.name = name && *name ? name : "Sheet" + std::to_string(out_->sheets.size() + 1);
             e.relationshipId = rid;
             const char *state = findAttribute(atts, "state");
             e.hidden = state && std::strcmp(state, "visible") != 0;

@@ -174,12 +174,18 @@ private:
             else if (is(n, "customFormat")) customFormat = a[1];
             else if (is(n, "hidden")) hidden = a[1];
         }
+        // A row the sheet cannot hold is skipped with its cells; a number that
+        // is no row number (0, "x") is read as the next row, as the
+        // applications place a row without one.
         uint32_t index = lastRow_ + 1;
-        if (r) {
-            const AddressParse p = parseIndex(r, kMaxRows, &index);
-            if (p != AddressParse::Ok) return fail(ReadStatus::Corrupt, std::string("bad row number ") + r);
-        } else if (index > kMaxRows) {
-            return fail(ReadStatus::Corrupt, "more rows than a worksheet holds");
+        if (r && parseIndex(r, kMaxRows, &index) != AddressParse::Ok) {
+            index = lastRow_ + 1;
+            if (rowBeyondSheet(r)) index = kMaxRows + 1;
+        }
+        rowSkipped_ = index > kMaxRows;
+        if (rowSkipped_) {
+            row_ = 0;
+            return;
         }
         row_ = index;
         lastRow_ = std::max(lastRow_, index);
@@ -204,25 +210,29 @@ private:
             else if (n[0] == 's') s = a[1];
             else if (n[0] == 't') t = a[1];
         }
-        if (row_ == 0) {  // a cell outside any row element
+        skipCell_ = false;
+        if (row_ == 0 && !rowSkipped_) {  // a cell outside any row element
             row_ = lastRow_ + 1;
-            if (row_ > kMaxRows) return fail(ReadStatus::Corrupt, "more rows than a worksheet holds");
             lastRow_ = row_;
         }
-        if (r) {
-            uint32_t row = 0, col = 0;
-            const AddressParse p = parseCellAddress(r, &row, &col);
-            if (p != AddressParse::Ok) return fail(ReadStatus::Corrupt, std::string("bad cell reference ") + r);
+        uint32_t row = 0, col = 0;
+        const AddressParse p = r ? parseCellAddress(r, &row, &col) : AddressParse::Malformed;
+        if (p == AddressParse::Ok) {
             cellRow_ = row;
             cellColumn_ = col;
             if (row != row_) {
                 row_ = row;
+                rowSkipped_ = false;
                 lastRow_ = std::max(lastRow_, row);
             }
+        } else if (p == AddressParse::OutOfRange && !zeroRow(r)) {
+            return skipCell();  // beyond the sheet's rows or columns
         } else {
+            // No usable reference: the cell follows the one before, as the
+            // applications place it.
             cellRow_ = row_;
             cellColumn_ = lastColumn_ + 1;
-            if (cellColumn_ > kMaxColumns) return fail(ReadStatus::Corrupt, "more columns than a worksheet holds");
+            if (rowSkipped_ || row_ > kMaxRows || cellColumn_ > kMaxColumns) return skipCell();
         }
         lastColumn_ = cellColumn_;
         cellStyle_ = styleOf(s);
@@ -232,18 +242,47 @@ private:
         inCell_ = true;
     }
 
+    void skipCell() {
+        skipCell_ = true;
+        inCell_ = true;
+        hasValue_ = false;
+        formula_.clear();
+        kind_ = ValueKind::Number;
+    }
+
+    // A reference whose row is past the sheet's last (not merely malformed
+    // or zero): its cell cannot be placed anywhere.
+    static bool rowBeyondSheet(const char *ref) {
+        const char *digits = ref;
+        while (*digits && (*digits < '1' || *digits > '9')) ++digits;
+        if (!*digits) return false;
+        uint64_t v = 0;
+        for (const char *p = digits; *p >= '0' && *p <= '9'; ++p)
+            if ((v = v * 10 + static_cast<uint64_t>(*p - '0')) > kMaxRows) return true;
+        return false;
+    }
+
+    // "A0": a row counted from zero, no row at all.
+    static bool zeroRow(const char *ref) {
+        const char *p = ref;
+        while (*p && (*p < '0' || *p > '9')) ++p;
+        if (!*p) return false;
+        while (*p == '0') ++p;
+        return *p == 0;
+    }
+
     void endCell() {
         inCell_ = false;
         inInline_ = false;
+        if (skipCell_) return;
         Cell cell = Cell::makeEmpty(cellColumn_, cellStyle_);
         if (hasValue_) {
             switch (kind_) {
             case ValueKind::Number: numberCell(cell); break;
             case ValueKind::Shared: {
-                const uint32_t index = attributeUInt(value_.c_str(), UINT32_MAX);
-                if (index >= ctx_.sharedStringCount)
-                    return fail(ReadStatus::Corrupt, "shared string index out of range");
-                cell = Cell::makeString(cellColumn_, index, cellStyle_);
+                // An empty or dangling index costs only this cell's text.
+                const uint32_t index = attributeUInt(trimmed(), UINT32_MAX);
+                if (index < ctx_.sharedStringCount) cell = Cell::makeString(cellColumn_, index, cellStyle_);
                 break;
             }
             case ValueKind::FormulaString: {
@@ -333,8 +372,7 @@ private:
         CellArea area;
         const char *ref = findAttribute(atts, "ref");
         const AddressParse p = parseCellArea(ref, &area);
-        if (p == AddressParse::OutOfRange) return fail(ReadStatus::Corrupt, "merged area beyond the sheet");
-        if (p != AddressParse::Ok) return;
+        if (p != AddressParse::Ok) return;  // an area beyond the sheet merges nothing that is there
         if (area.firstRow == area.lastRow && area.firstColumn == area.lastColumn) return;
         sheet_->merges.push_back(area);
     }
@@ -348,6 +386,7 @@ private:
     uint32_t cellRow_ = 0, cellColumn_ = 0, cellStyle_ = 0;
     ValueKind kind_ = ValueKind::Number;
     bool inSheetData_ = false, inCell_ = false, inInline_ = false, hasValue_ = false;
+    bool rowSkipped_ = false, skipCell_ = false;
     int phoneticDepth_ = 0;
 };
 

@@ -34,34 +34,54 @@ ReadResult readPackage(const std::string &path) {
         return failed(ReadStatus::Encrypted, "password-protected workbook");
     if (s != ReadStatus::Ok) return failed(s, message);
 
+    // Relationship parts are read leniently: a damaged one counts as empty,
+    // and a root without any still leads to the usual place.
     std::vector<Relationship> packageRels;
     s = readRelationships(zip, "", &packageRels, &message);
-    if (s != ReadStatus::Ok) return failed(s, message);
+    if (s == ReadStatus::TooLarge) return failed(s, message);
     std::string workbookPart = kDefaultWorkbookPart;
-    if (const Relationship *r = findRelationshipByType(packageRels, "officeDocument")) workbookPart = r->target;
-    if (!zip.hasPart(workbookPart)) return failed(ReadStatus::NotAWorkbook, "zip holds no workbook part");
+    if (const Relationship *r = findRelationshipByType(packageRels, "officeDocument"))
+        if (zip.hasPart(r->target)) workbookPart = r->target;
+    if (!zip.hasPart(workbookPart)) {
+        if (zip.hasPart("xl/workbook.bin"))
+            return failed(ReadStatus::Unsupported, "binary workbooks (.xlsb) are not read");
+        return failed(ReadStatus::NotAWorkbook, "zip holds no workbook part");
+    }
     if (workbookPart.size() > 4 && workbookPart.compare(workbookPart.size() - 4, 4, ".bin") == 0)
         return failed(ReadStatus::Unsupported, "binary workbooks (.xlsb) are not read");
 
     std::vector<Relationship> rels;
     s = readRelationships(zip, workbookPart, &rels, &message);
-    if (s != ReadStatus::Ok) return failed(s, message);
+    if (s == ReadStatus::TooLarge) return failed(s, message);
+    // Without the workbook's relationships its parts are looked for where
+    // the applications put them; sheets then go by their place in the list.
+    const bool guessParts = rels.empty();
+    if (guessParts) {
+        const std::pair<const char *, const char *> usual[] = {
+            {"theme", "theme/theme1.xml"}, {"styles", "styles.xml"}, {"sharedStrings", "sharedStrings.xml"}};
+        for (const auto &[kind, target] : usual)
+            rels.push_back(Relationship{"", std::string("/") + kind, resolveTarget(workbookPart, target)});
+    }
 
+    // Damage to the theme or the styles costs the formats, not the cells.
     auto wb = std::make_unique<model::WorkbookModel>();
     ColorContext colors;
     if (const Relationship *r = findRelationshipByType(rels, "theme")) {
         s = readThemeColors(zip, r->target, &colors, &message);
-        if (s != ReadStatus::Ok) return failed(s, message);
+        if (s == ReadStatus::TooLarge) return failed(s, message);
+        if (s != ReadStatus::Ok) colors = ColorContext();
     }
     uint32_t styleCount = 0;
     if (const Relationship *r = findRelationshipByType(rels, "styles")) {
         s = readStyles(zip, r->target, colors, &wb->mutableStyles(), &styleCount, &message);
-        if (s != ReadStatus::Ok) return failed(s, message);
+        if (s == ReadStatus::TooLarge) return failed(s, message);
     }
+    // Damaged strings cost their text: those cells read empty.
     if (const Relationship *r = findRelationshipByType(rels, "sharedStrings")) {
         if (zip.hasPart(r->target)) {
             s = readSharedStrings(zip, r->target, &wb->mutableStrings(), &message);
-            if (s != ReadStatus::Ok) return failed(s, message);
+            if (s == ReadStatus::TooLarge) return failed(s, message);
+            if (s != ReadStatus::Ok) wb->replaceStrings(model::StringPool());
         }
     }
 
@@ -75,15 +95,40 @@ ReadResult readPackage(const std::string &path) {
     ctx.sharedStringCount = static_cast<uint32_t>(ctx.strings->size());
     ctx.styleCount = styleCount;
     ctx.date1904 = info.date1904;
+    // A sheet whose part is missing or unreadable is left out; the workbook
+    // fails only when every worksheet it lists does.
+    ReadStatus sheetFailure = ReadStatus::Ok;
+    std::string sheetMessage;
+    size_t listed = 0;
     for (const SheetEntry &entry : info.sheets) {
         const Relationship *r = findRelationshipById(rels, entry.relationshipId);
-        if (!r) return failed(ReadStatus::Corrupt, "sheet " + entry.name + " has no part");
-        if (!isRelationshipType(r->type, "worksheet")) continue;  // chart, dialog and macro sheets
-        model::Sheet &sheet = wb->appendSheet(entry.name);
-        sheet.hidden = entry.hidden;
-        s = readWorksheet(zip, r->target, ctx, &sheet, &message);
-        if (s != ReadStatus::Ok) return failed(s, message);
+        Relationship guessed;
+        if (!r && guessParts) {
+            guessed = Relationship{entry.relationshipId, "/worksheet",
+                                   resolveTarget(workbookPart, "worksheets/sheet" + std::to_string(listed + 1) + ".xml")};
+            r = &guessed;
+        }
+        if (r && !isRelationshipType(r->type, "worksheet")) continue;  // chart, dialog and macro sheets
+        ++listed;
+        std::string sheetError;
+        ReadStatus sheetStatus = ReadStatus::Corrupt;
+        if (!r) {
+            sheetError = "sheet " + entry.name + " has no part";
+        } else if (!zip.hasPart(r->target)) {
+            sheetError = "sheet " + entry.name + ": missing part " + r->target;
+        } else {
+            const size_t index = wb->sheetCount();
+            model::Sheet &sheet = wb->appendSheet(entry.name);
+            sheet.hidden = entry.hidden;
+            sheetStatus = readWorksheet(zip, r->target, ctx, &sheet, &sheetError);
+            if (sheetStatus != ReadStatus::Ok) wb->removeSheet(index);
+        }
+        if (sheetStatus != ReadStatus::Ok && sheetFailure == ReadStatus::Ok) {
+            sheetFailure = sheetStatus;
+            sheetMessage = sheetError;
+        }
     }
+    if (listed > 0 && wb->sheetCount() == 0) return failed(sheetFailure, sheetMessage);
     return ReadResult::ok(std::move(wb));
 }
 

@@ -95,21 +95,29 @@ public:
     static void XMLCALL onStart(void *user, const XML_Char *name, const XML_Char **atts) {
         XmlHandler *h = handlerOf(user);
         if (h->failed()) return;
+        ++h->depth_;
         guarded(h, [&] { h->startElement(localName(name), atts); });
     }
     static void XMLCALL onEnd(void *user, const XML_Char *name) {
         XmlHandler *h = handlerOf(user);
         if (h->failed()) return;
         guarded(h, [&] { h->endElement(localName(name)); });
+        // The document is complete: stray bytes after it cost nothing.
+        if (--h->depth_ == 0 && !h->failed()) {
+            h->rootClosed_ = true;
+            XML_StopParser(static_cast<XML_Parser>(h->parser_), XML_FALSE);
+        }
     }
     static void XMLCALL onText(void *user, const XML_Char *s, int len) {
         XmlHandler *h = handlerOf(user);
         if (h->failed()) return;
         guarded(h, [&] { h->characters(s, len); });
     }
-    // Package parts never carry a document type; one here is an attack or junk.
+    // The doctype filter below replaces every declaration it can see; one
+    // with declarations that still reaches expat (e.g. in UTF-16) is refused.
     static void XMLCALL onDoctype(void *user, const XML_Char *, const XML_Char *, const XML_Char *,
-                                  int) {
+                                  int hasInternalSubset) {
+        if (!hasInternalSubset) return;  // declares nothing; its external subset is never loaded
         XmlHandler *h = handlerOf(user);
         h->fail(ReadStatus::Corrupt, "document type declaration in a package part");
         XML_StopParser(static_cast<XML_Parser>(h->parser_), XML_FALSE);
@@ -118,7 +126,118 @@ public:
 
 namespace {
 std::atomic<bool> gFastPath{true};
-}
+
+// Package parts have no use for a document type; some producers write one all
+// the same. The declaration is cut out of the prolog as the bytes stream past
+// and one is put in its place that names an external subset and declares
+// nothing: so no entity is declared or expanded beyond the predefined ones, a
+// reference to an undeclared one is skipped rather than fatal, and nothing is
+// ever fetched (no handler loads external entities).
+class DoctypeFilter {
+public:
+    // Appends to `out` what the parser is to see of the next bytes.
+    void feed(const char *data, size_t size, std::string *out) {
+        out->clear();
+        for (size_t i = 0; i < size; ++i) {
+            const char c = data[i];
+            if (state_ == State::Done) {
+                out->append(data + i, size - i);
+                return;
+            }
+            step(c, out);
+        }
+    }
+    bool passing() const { return state_ == State::Done; }
+    // Bytes held back at the end of the part (an unfinished "<!DOC").
+    void finish(std::string *out) {
+        out->clear();
+        if (state_ == State::Open) out->append(pending_);
+        pending_.clear();
+    }
+
+private:
+    enum class State { Prolog, Open, Skip, Doctype, Done };
+    static constexpr const char *kDoctype = "<!DOCTYPE";
+    static constexpr size_t kDoctypeLength = 9;
+
+    void step(char c, std::string *out) {
+        switch (state_) {
+        case State::Prolog:
+            if (c == '<') {
+                pending_.assign(1, c);
+                state_ = State::Open;
+            } else {
+                out->push_back(c);
+            }
+            break;
+        case State::Open:
+            pending_.push_back(c);
+            if (kDoctype[pending_.size() - 1] == c) {
+                if (pending_.size() < kDoctypeLength) break;  // not yet told apart
+                state_ = State::Doctype;
+                sawDoctype_ = true;
+                quote_ = 0;
+                subset_ = inComment_ = false;
+            } else {
+                out->append(pending_);
+                if (pending_.size() == 2 && c == '?') {
+                    closing_ = "?>";
+                    state_ = State::Skip;
+                } else if (pending_ == "<!-") {
+                    closing_ = "-->";
+                    state_ = State::Skip;
+                } else {
+                    state_ = State::Done;  // the document element, or markup expat will judge
+                }
+            }
+            pending_.clear();
+            tail_.clear();
+            break;
+        case State::Skip:  // a comment or processing instruction in the prolog
+            out->push_back(c);
+            tail_.push_back(c);
+            if (tail_.size() > 3) tail_.erase(0, tail_.size() - 3);
+            if (tail_.size() >= closing_.size() &&
+                tail_.compare(tail_.size() - closing_.size(), closing_.size(), closing_) == 0) {
+                state_ = State::Prolog;
+                tail_.clear();
+            }
+            break;
+        case State::Doctype:
+            if (quote_) {
+                if (c == quote_) quote_ = 0;
+            } else if (inComment_) {
+                tail_.push_back(c);
+                if (tail_.size() > 3) tail_.erase(0, 1);
+                if (tail_ == "-->") inComment_ = false;
+            } else if (c == '"' || c == '\'') {
+                quote_ = c;
+            } else if (c == '[') {
+                subset_ = true;
+            } else if (c == ']') {
+                subset_ = false;
+            } else if (c == '>' && !subset_) {
+                out->append("<!DOCTYPE d SYSTEM \"\">");
+                state_ = State::Prolog;
+            } else if (subset_) {
+                tail_.push_back(c);
+                if (tail_.size() > 4) tail_.erase(0, 1);
+                if (tail_ == "<!--") {
+                    inComment_ = true;
+                    tail_.clear();
+                }
+            }
+            break;
+        case State::Done: break;
+        }
+    }
+
+    State state_ = State::Prolog;
+    std::string pending_, tail_, closing_;
+    char quote_ = 0;
+    bool subset_ = false, inComment_ = false, sawDoctype_ = false;
+};
+}  // namespace
 
 void setFastPathEnabled(bool on) { gFastPath.store(on); }
 bool fastPathEnabled() { return gFastPath.load(std::memory_order_relaxed); }
@@ -192,32 +311,38 @@ ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler 
 
     bool xmlError = false;
     std::string xmlMessage;
+    handler.depth_ = 0;
+    handler.rootClosed_ = false;
+    DoctypeFilter doctype;
+    std::string filtered;
+    auto parse = [&](const char *data, size_t size, bool last) {
+        if (XML_Parse(p, data, static_cast<int>(size), last ? XML_TRUE : XML_FALSE) == XML_STATUS_OK) return true;
+        if (!handler.failed() && !handler.rootClosed_) {
+            xmlError = true;
+            xmlMessage = part + ": " + XML_ErrorString(XML_GetErrorCode(p)) + " at line " +
+                         std::to_string(XML_GetCurrentLineNumber(p));
+        }
+        return false;
+    };
     const ReadStatus zipStatus = zip.readPart(
         part,
         [&](const char *data, size_t size) {
-            if (XML_Parse(p, data, static_cast<int>(size), XML_FALSE) == XML_STATUS_OK) return true;
-            if (!handler.failed()) {
-                xmlError = true;
-                xmlMessage = part + ": " + XML_ErrorString(XML_GetErrorCode(p)) + " at line " +
-                             std::to_string(XML_GetCurrentLineNumber(p));
-            }
-            return false;
+            if (doctype.passing()) return parse(data, size, false);
+            doctype.feed(data, size, &filtered);
+            return parse(filtered.data(), filtered.size(), false);
         },
         message);
+    if (!handler.failed() && !handler.rootClosed_ && !xmlError && zipStatus == ReadStatus::Ok) {
+        doctype.finish(&filtered);
+        parse(filtered.data(), filtered.size(), true);
+    }
     handler.parser_ = nullptr;
     if (handler.failed()) {
         if (message) *message = handler.message();
         return handler.status();
     }
+    if (handler.rootClosed_) return ReadStatus::Ok;
     if (zipStatus != ReadStatus::Ok) return zipStatus;
-    if (!xmlError && XML_Parse(p, nullptr, 0, XML_TRUE) != XML_STATUS_OK) {
-        if (handler.failed()) {
-            if (message) *message = handler.message();
-            return handler.status();
-        }
-        xmlError = true;
-        xmlMessage = part + ": " + XML_ErrorString(XML_GetErrorCode(p));
-    }
     if (xmlError) {
         if (message) *message = xmlMessage;
         return ReadStatus::Corrupt;

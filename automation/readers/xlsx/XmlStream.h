@@ -64,6 +64,8 @@ private:
     friend class XmlStream;
     friend ReadStatus parsePart(const ZipArchive &, const std::string &, XmlHandler &, std::string *, bool);
     void *parser_ = nullptr;
+    int depth_ = 0;            // open elements, on the expat path
+    bool rootClosed_ = false;  // what follows the document element is not read
     bool capturing_ = false;
     ReadStatus status_ = ReadStatus::Ok;
     std::string message_;

@@ -177,6 +177,26 @@ TEST(CsvReader, SheetNameTabsEmptyFileAndOverlongText) {
     EXPECT_EQ(big.workbook->text(*big.workbook->sheet(0).findCell(1, 2)), "after");
 }
 
+// A NUL in the head is binary content; one further on, in a text file
+// already recognised as such, costs only itself.
+TEST(CsvReader, AStrayNulPastTheHeadCostsOnlyItself) {
+    std::string text;
+    while (text.size() < 70 * 1024) text += "name,1\n";
+    const size_t rows = text.size() / 7 + 1;  // the row with the NUL
+    text += std::string("x\0y,2\n", 6);
+    for (const char *name : {"late-nul.csv", "late-nul-gbk.csv"}) {
+        SCOPED_TRACE(name);
+        std::string bytes = text;
+        if (std::string(name) == "late-nul-gbk.csv") bytes += "\xD6\xD0,3\n";  // "中" in GB18030
+        ReadResult r = readText(name, bytes);
+        ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+        const model::Cell *last = r.workbook->sheet(0).findCell(static_cast<uint32_t>(rows), 1);
+        ASSERT_NE(last, nullptr);
+        EXPECT_EQ(r.workbook->text(*last), "xy");
+        EXPECT_DOUBLE_EQ(r.workbook->sheet(0).findCell(static_cast<uint32_t>(rows), 2)->number, 2);
+    }
+}
+
 TEST(CsvReader, BinaryOrOversizedContentIsRefused) {
     EXPECT_EQ(readText("bin.csv", std::string("a,b\0c", 5)).status, ReadStatus::NotAWorkbook);
     EXPECT_EQ(readText("bin.xls", std::string("\x01\x02\0\0\x07", 5)).status, ReadStatus::NotAWorkbook);

@@ -79,6 +79,12 @@ std::string relationship(const std::string &id, const std::string &kind, const s
 
 }  // namespace
 
+ZipMember *findMember(std::vector<ZipMember> &members, const std::string &name) {
+    for (ZipMember &m : members)
+        if (m.first == name) return &m;
+    return nullptr;
+}
+
 bool writeHandPackage(const std::string &path, const HandPackage &p) {
     const std::string &x = p.prefix;
     const std::string nsDecl = x.empty() ? std::string(" xmlns=\"") + kMainNs + "\""
@@ -122,6 +128,7 @@ bool writeHandPackage(const std::string &path, const HandPackage &p) {
     rels += "</Relationships>";
     members.push_back({"xl/workbook.xml", workbook});
     members.push_back({"xl/_rels/workbook.xml.rels", rels});
+    if (p.edit) p.edit(members);
     return writeZip(path, members);
 }
 

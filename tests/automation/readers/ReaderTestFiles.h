@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,7 +41,11 @@ struct HandPackage {
     std::string theme;
     std::string workbookPrAttributes;
     std::string prefix;  // element prefix used throughout, e.g. "x:"
+    // Last changes to the members before they are zipped (damage, extra parts).
+    std::function<void(std::vector<ZipMember> &)> edit;
 };
+// The member of that name, or null.
+ZipMember *findMember(std::vector<ZipMember> &members, const std::string &name);
 bool writeHandPackage(const std::string &path, const HandPackage &package);
 
 }  // namespace readertest

@@ -54,7 +54,7 @@ TEST(XlsxCorruptInput, PasswordProtectedPackageIsReportedAsEncrypted) {
 
 TEST(XlsxCorruptInput, DirectoryAndTextUnderWorkbookNamesAreRefused) {
     readertest::TempFolder folder;
-    EXPECT_EQ(readWorkbookFile(folder.path("")).status, ReadStatus::NotAWorkbook);
+    EXPECT_EQ(readWorkbookFile(folder.path("")).status, ReadStatus::Unreadable);
     const std::string text = folder.path("notes.xlsx");
     ASSERT_TRUE(readertest::writeBytes(text, "just,some\ntext\n"));
     EXPECT_EQ(readWorkbookFile(text).status, ReadStatus::NotAWorkbook);

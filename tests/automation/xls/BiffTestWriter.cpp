@@ -5,6 +5,7 @@
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
@@ -117,6 +118,77 @@ Bytes buildWorkbook(const std::vector<Bytes> &globalRecords, const std::vector<S
         globals.insert(globals.end(), eof.begin(), eof.end());
     }
     return globals;
+}
+
+namespace {
+uint16_t bofOf(int version) { return version == 2 ? 0x0009 : version == 3 ? 0x0209 : 0x0409; }
+}  // namespace
+
+Bytes buildLegacyStream(int version, const std::vector<Bytes> &records, uint16_t substream) {
+    Payload bof;
+    bof.u16(version == 2 ? 0x0002 : 0x0000).u16(substream);
+    if (version > 2) bof.u16(0x0DBB);
+    Bytes out = recordBytes(bofOf(version), bof.bytes());
+    for (const Bytes &r : records) out.insert(out.end(), r.begin(), r.end());
+    const Bytes eof = recordBytes(0x000A, {});
+    out.insert(out.end(), eof.begin(), eof.end());
+    return out;
+}
+
+Bytes buildBiff4Workbook(const std::vector<Bytes> &globals, const std::vector<LegacySheet> &sheets) {
+    Bytes out = buildLegacyStream(4, globals, 0x0100);
+    for (const LegacySheet &sheet : sheets) {
+        const Bytes body = buildLegacyStream(4, sheet.records, sheet.substream);
+        Payload header;
+        header.u32(static_cast<uint32_t>(body.size())).u8(static_cast<uint8_t>(sheet.name.size()));
+        for (char c : sheet.name) header.u8(static_cast<uint8_t>(c));
+        const Bytes h = recordBytes(0x008F, header.bytes());
+        out.insert(out.end(), h.begin(), h.end());
+        out.insert(out.end(), body.begin(), body.end());
+    }
+    return out;
+}
+
+Bytes legacyFont(int version, uint16_t twips, bool bold, const std::string &name) {
+    Payload p;
+    p.u16(twips).u16(bold ? 0x0001 : 0x0000);
+    if (version > 2) p.u16(0x7FFF);
+    p.u8(static_cast<uint8_t>(name.size()));
+    for (char c : name) p.u8(static_cast<uint8_t>(c));
+    return recordBytes(version == 2 ? 0x0031 : 0x0231, p.bytes());
+}
+
+Bytes legacyFormat(int version, const std::string &code) {
+    Payload p;
+    if (version == 4) p.u16(0);
+    p.u8(static_cast<uint8_t>(code.size()));
+    for (char c : code) p.u8(static_cast<uint8_t>(c));
+    return recordBytes(version == 4 ? 0x041E : 0x001E, p.bytes());
+}
+
+Bytes legacyXf(int version, uint8_t font, uint8_t format) {
+    Payload p;
+    if (version == 2) {
+        p.u8(font).u8(0).u8(format).u8(0);
+        return recordBytes(0x0043, p.bytes());
+    }
+    p.u8(font).u8(format);
+    if (version == 3) p.u8(0x01).u8(0).u16(0).u16(0).u32(0);
+    else p.u16(0x0001).u8(0).u8(0).u16(0).u32(0);
+    return recordBytes(version == 3 ? 0x0243 : 0x0443, p.bytes());
+}
+
+Bytes biff2CellHeader(uint16_t row, uint16_t col, uint8_t xf, uint8_t format, uint8_t font) {
+    Payload p;
+    p.u16(row).u16(col).u8(xf).u8(static_cast<uint8_t>((format & 0x3F) | (font << 6))).u8(0);
+    return p.bytes();
+}
+
+bool writeFile(const std::string &path, const Bytes &bytes) {
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
 }
 
 bool writeCompoundFile(const std::string &path, const Bytes &stream, const char *streamName) {

@@ -59,6 +59,27 @@ Bytes buildWorkbook(const std::vector<Bytes> &globalRecords, const std::vector<S
 Bytes cellHeader(uint16_t row, uint16_t col, uint16_t xf);
 Bytes recordBytes(uint16_t type, const Bytes &body);
 
+// Excel 2.x to 4.0: a worksheet stream of BIFF `version` 2, 3 or 4 (its BOF,
+// the records, EOF), written as a plain file as those versions did.
+Bytes buildLegacyStream(int version, const std::vector<Bytes> &records, uint16_t substream = 0x0010);
+// A BIFF4 workbook: the globals, then per sheet a sheet header with its name
+// and the sheet's own worksheet stream.
+struct LegacySheet {
+    std::string name;
+    std::vector<Bytes> records;
+    uint16_t substream = 0x0010;  // 0x0020 chart, 0x0040 macro sheet
+};
+Bytes buildBiff4Workbook(const std::vector<Bytes> &globals, const std::vector<LegacySheet> &sheets);
+// The records legacy files carry: fonts, formats (in file order) and XFs.
+Bytes legacyFont(int version, uint16_t twips, bool bold, const std::string &name);
+Bytes legacyFormat(int version, const std::string &code);
+// BIFF2: font index, format index; BIFF3/4: the same, 12 bytes.
+Bytes legacyXf(int version, uint8_t font, uint8_t format);
+// A BIFF2 cell header: row, column, attributes (XF index in the first byte;
+// with `format`/`font` for files without XF records).
+Bytes biff2CellHeader(uint16_t row, uint16_t col, uint8_t xf, uint8_t format = 0, uint8_t font = 0);
+bool writeFile(const std::string &path, const Bytes &bytes);
+
 // Writes `stream` as the named stream of a compound file at `path`.
 bool writeCompoundFile(const std::string &path, const Bytes &stream, const char *streamName = "Workbook");
 

@@ -277,7 +277,7 @@ TEST(XlsRecords, FailuresAreStatusesNotWorkbooks) {
         {"filepass.xls", buildWorkbook({recordBytes(rec::FilePass, Payload().u16(1).raw(Bytes(52, 0)).bytes())}, {}),
          "Workbook", readers::ReadStatus::Encrypted},
         {"package.xls", Bytes(64, 0), "EncryptedPackage", readers::ReadStatus::Encrypted},
-        {"otherstream.xls", Bytes(64, 0), "WordDocument", readers::ReadStatus::NotAWorkbook},
+        {"otherstream.xls", Bytes(64, 0), "WordDocument", readers::ReadStatus::Unsupported},
         {"nobof.xls", recordBytes(rec::Number, Bytes(14, 0)), "Workbook", readers::ReadStatus::Corrupt},
     };
     for (const Case &c : cases) {

@@ -81,6 +81,9 @@ void putU32(Bytes *b, size_t at, uint32_t v) {
 
 }  // namespace
 
+// Sheets may not share records: a second sheet at the same place is left out,
+// and a sheet reads no further than where the next begins, so no record is
+// decoded twice. (Such files were once refused whole.)
 TEST(XlsRobustness, SheetsMayNotShareRecords) {
     const Bytes cells = recordBytes(0x0203, Payload().raw(cellHeader(0, 0, kNormalXf)).f64(1).bytes());
     Bytes same = buildWorkbook({}, {SheetPlan{"A", 0, cells}, SheetPlan{"B", 0, cells}});
@@ -99,13 +102,21 @@ TEST(XlsRobustness, SheetsMayNotShareRecords) {
     constexpr uint32_t kBofRecordBytes = 16;
     putU32(&nested, fields[1], u32At(nested, fields[0]) + kBofRecordBytes);
 
-    for (const auto &[name, stream] : {std::pair{"same.xls", same}, std::pair{"nested.xls", nested}}) {
-        const std::string path = tempPath(name);
-        ASSERT_TRUE(writeCompoundFile(path, stream));
-        const auto r = readers::readXls(path);
-        EXPECT_EQ(r.workbook, nullptr) << name;
-        EXPECT_EQ(r.status, readers::ReadStatus::Corrupt) << name;
-    }
+    const std::string samePath = tempPath("same.xls");
+    ASSERT_TRUE(writeCompoundFile(samePath, same));
+    auto r = readers::readXls(samePath);
+    ASSERT_EQ(r.status, readers::ReadStatus::Ok) << r.message;
+    ASSERT_EQ(r.workbook->sheetCount(), 1u);
+    EXPECT_EQ(r.workbook->sheet(0).name, "A");
+    EXPECT_DOUBLE_EQ(r.workbook->sheet(0).findCell(1, 1)->number, 1);
+
+    const std::string nestedPath = tempPath("nested.xls");
+    ASSERT_TRUE(writeCompoundFile(nestedPath, nested));
+    r = readers::readXls(nestedPath);
+    ASSERT_EQ(r.status, readers::ReadStatus::Ok) << r.message;
+    size_t cellsRead = 0;
+    for (size_t i = 0; i < r.workbook->sheetCount(); ++i) cellsRead += r.workbook->sheet(i).cellCount();
+    EXPECT_EQ(cellsRead, 1u);  // the one cell record inside, decoded once
 }
 
 TEST(XlsRobustness, TruncatedFixturesNeverCrash) {
