@@ -51,7 +51,9 @@ uint32_t readBack(RowSpill &spill, uint32_t step) {
             EXPECT_EQ(row.row.cells[4].type, CellType::Empty);
             EXPECT_EQ(row.row.cells[4].style, 5u);
             EXPECT_EQ(row.merges.size(), 1u);
-            if (row.merges.size() == 1) EXPECT_EQ(row.merges[0], (CellArea{expected, 4, expected, 5}));
+            if (row.merges.size() == 1) {
+                EXPECT_EQ(row.merges[0], (CellArea{expected, 4, expected, 5}));
+            }
         }
         if (::testing::Test::HasFailure()) return count;
         expected += step;
