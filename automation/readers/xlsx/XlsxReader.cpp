@@ -25,7 +25,7 @@ ReadResult failed(ReadStatus status, std::string message) {
     return ReadResult::fail(status, std::move(message));
 }
 
-ReadResult readPackage(const std::string &path) {
+ReadResult readPackage(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines) {
     std::string message;
     ZipArchive zip;
     ReadStatus s = zip.open(path, &message);
@@ -75,13 +75,20 @@ ReadResult readPackage(const std::string &path) {
     ctx.sharedStringCount = static_cast<uint32_t>(ctx.strings->size());
     ctx.styleCount = styleCount;
     ctx.date1904 = info.date1904;
+    if (filter) {
+        filter->prepare(*wb);
+        ctx.filter = filter;
+        ctx.workbook = wb.get();
+    }
     for (const SheetEntry &entry : info.sheets) {
         const Relationship *r = findRelationshipById(rels, entry.relationshipId);
         if (!r) return failed(ReadStatus::Corrupt, "sheet " + entry.name + " has no part");
         if (!isRelationshipType(r->type, "worksheet")) continue;  // chart, dialog and macro sheets
         model::Sheet &sheet = wb->appendSheet(entry.name);
         sheet.hidden = entry.hidden;
-        s = readWorksheet(zip, r->target, ctx, &sheet, &message);
+        SheetOutline *outline = nullptr;
+        if (filter) outline = &outlines->emplace_back();
+        s = readWorksheet(zip, r->target, ctx, &sheet, &message, outline);
         if (s != ReadStatus::Ok) return failed(s, message);
     }
     return ReadResult::ok(std::move(wb));
@@ -89,12 +96,20 @@ ReadResult readPackage(const std::string &path) {
 
 }  // namespace
 
-ReadResult readXlsx(const std::string &path) {
+ReadResult readXlsx(const std::string &path) { return readXlsx(path, nullptr, nullptr); }
+
+ReadResult readXlsx(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines) {
+    if (!outlines) filter = nullptr;
+    if (outlines) outlines->clear();
     try {
-        return readPackage(path);
+        ReadResult result = readPackage(path, filter, outlines);
+        if (!result.workbook && outlines) outlines->clear();
+        return result;
     } catch (const std::bad_alloc &) {
+        if (outlines) outlines->clear();
         return ReadResult::fail(ReadStatus::TooLarge, "out of memory");
     } catch (...) {
+        if (outlines) outlines->clear();
         return ReadResult::fail(ReadStatus::Corrupt, "unexpected failure");
     }
 }
