@@ -4,6 +4,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -181,6 +182,7 @@ bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandle
     std::string pending;  // inflated, not yet scanned; its terminating NUL is the spare byte feed() needs
     pending.reserve(2 * kPieceBytes);
     bool decided = false, refused = false;
+    size_t nextScan = kPieceBytes;
     ScanResult scan = ScanResult::Ok;
     std::string scanMessage;
     ChunkedXmlScan scanner(handler, &scanMessage);
@@ -210,7 +212,13 @@ bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandle
                 if (p != Prolog::Supported) return true;
                 decided = true;
             }
-            return pending.size() < kPieceBytes || scanPending(false);
+            if (pending.size() < nextScan) return true;
+            const bool go = scanPending(false);
+            // What could not be scanned yet (a huge text or comment) waits
+            // until it has doubled: rescanning it at every piece would cost
+            // its size squared.
+            nextScan = std::max(kPieceBytes, 2 * pending.size());
+            return go;
         },
         &zipMessage);
     if (refused) return false;

@@ -426,6 +426,30 @@ TEST(FastPathDifferential, PartsScannedInPiecesReadTheSameAsWithExpat) {
     }
 }
 
+// A sheet of several pieces' size, with a comment and a text each longer
+// than a piece: scanned in pieces it reads as expat reads it.
+TEST(FastPathDifferential, LongSheetsScannedInPiecesReadTheSameAsWithExpat) {
+    InPieces pieces;
+    std::string rows;
+    for (int r = 1; r <= 40000; ++r) {
+        const std::string n = std::to_string(r);
+        rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"inlineStr\"><is><t>name &amp; " + n +
+                "</t></is></c><c r=\"B" + n + "\"><v>" + n + ".5</v></c></row>";
+        if (r == 20000) rows += "<!--" + std::string(3u << 20, '<') + "-->";
+        if (r == 30000)
+            rows += "<row r=\"30001\"><c r=\"A30001\" t=\"inlineStr\"><is><t>" + std::string(3u << 20, 'x') +
+                    "</t></is></c></row>";
+    }
+    readertest::HandPackage package;
+    package.sheets.push_back({"Long", "<sheetData>" + rows + "</sheetData>"});
+    readertest::TempFolder folder;
+    const std::string path = folder.path("long.xlsx");
+    ASSERT_TRUE(readertest::writeHandPackage(path, package));
+    const TwoReads r = readBothWays(path);
+    EXPECT_EQ(r.fast.status, ReadStatus::Ok);
+    EXPECT_TRUE(sameOutcome(r));
+}
+
 TEST(FastPathDifferential, MutatedPartsAreNeverAcceptedByOnePathAlone) {
     const uint32_t packages = std::max<uint32_t>(kMutatedPackages, qEnvironmentVariableIntValue(kMoreRoundsVariable));
     readertest::TempFolder folder;
