@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cstring>
 
 namespace automation::native {
 
@@ -85,6 +86,7 @@ public:
         sharedCount_ = workbook.strings().size();
         stringVerdicts_.assign(sharedCount_, kUnknown);
         plainStyles_.assign(workbook.styles().size(), kUnknown);
+        numberVerdicts_.clear();
     }
 
     bool canMatch(const model::WorkbookModel &workbook, const model::Cell &cell) override {
@@ -102,11 +104,26 @@ public:
             }
             return anyMatches(display_.folded(workbook, cell));
         case model::CellType::Number: {
-            for (size_t p = 0; p < plan_.patterns.size(); ++p) {
-                if (!numberFilters_[p].possible(cell.style)) continue;
-                if (plan_.patterns[p].matches(display_.folded(workbook, cell))) return true;
+            // Formatted numbers repeat (dates above all) among others that
+            // do not (amounts): a verdict remembered per value and style
+            // spares rendering the repeated ones again.
+            const bool general = showsTextAsIs(workbook, cell.style);
+            NumberVerdict *slot = nullptr;
+            uint64_t bits = 0;
+            if (!general) {
+                std::memcpy(&bits, &cell.number, sizeof bits);
+                uint64_t h = (bits ^ (uint64_t(cell.style) << 40)) * 0x9E3779B97F4A7C15ULL;
+                if (numberVerdicts_.empty()) numberVerdicts_.resize(kNumberVerdicts);
+                slot = &numberVerdicts_[(h >> 40) & (kNumberVerdicts - 1)];
+                if (slot->known && slot->bits == bits && slot->style == cell.style) return slot->matches;
             }
-            return false;
+            bool matches = false;
+            for (size_t p = 0; p < plan_.patterns.size() && !matches; ++p) {
+                if (!numberFilters_[p].possible(cell.style)) continue;
+                matches = plan_.patterns[p].matches(display_.folded(workbook, cell));
+            }
+            if (slot) *slot = NumberVerdict{bits, cell.style, true, matches};
+            return matches;
         }
         default: return anyMatches(display_.folded(workbook, cell));
         }
@@ -116,6 +133,13 @@ public:
 
 private:
     static constexpr uint8_t kUnknown = 0, kYes = 1, kNo = 2;
+    static constexpr size_t kNumberVerdicts = size_t(1) << 16;  // a power of two
+    struct NumberVerdict {
+        uint64_t bits = 0;
+        uint32_t style = 0;
+        bool known = false;
+        bool matches = false;
+    };
 
     bool anyMatches(const std::u16string &folded) const {
         for (const search::FindPattern &p : plan_.patterns)
@@ -140,6 +164,7 @@ private:
     size_t sharedCount_ = 0;
     std::vector<uint8_t> stringVerdicts_;
     std::vector<uint8_t> plainStyles_;
+    std::vector<NumberVerdict> numberVerdicts_;
 };
 
 // The workbook with only the strings its cells use, pooled anew.
