@@ -70,9 +70,12 @@ public:
     // A row element: its format goes with the row if the row is kept.
     bool startRow(uint32_t index, float height, uint32_t style, bool hidden) {
         if (!enterRow(index)) return false;
-        if (height >= 0) pending_.height = height;
-        pending_.style = style;
-        pending_.hidden = hidden;
+        // As the whole read does: a row element without a format leaves the row's as it was.
+        if (height >= 0 || style || hidden) {
+            if (height >= 0) pending_.height = height;
+            pending_.style = style;
+            pending_.hidden = hidden;
+        }
         return true;
     }
     // The row the next cell belongs to; before its inline text is pooled.

@@ -147,9 +147,9 @@ TEST(FilteredRead, RowsAndCellsOutOfOrderAreReducedAsTheWholeSheet) {
         // rows out of order
         "<row r=\"5\">" + inl("A5", "xyz") + "</row><row r=\"3\">" + inl("A3", "keep") + "</row><row r=\"9\">" +
             num("B9", "3") + "</row>",
-        // one row in two elements; the match in the second
-        "<row r=\"2\">" + inl("A2", "first") + "</row><row r=\"4\">" + inl("A4", "zzz") + "</row><row r=\"4\">" +
-            inl("C4", "keep") + "</row>",
+        // one row in two elements, the format in the first, the match in the second
+        "<row r=\"2\">" + inl("A2", "first") + "</row><row r=\"4\" ht=\"30\" customHeight=\"1\" hidden=\"1\">" +
+            inl("A4", "zzz") + "</row><row r=\"4\">" + inl("C4", "keep") + "</row>",
         // cells out of column order, and a cell addressed to an earlier row
         "<row r=\"2\">" + inl("C2", "zzz") + inl("A2", "zzz") + "</row><row r=\"6\">" + inl("A6", "keep") +
             inl("B1", "keep") + "</row>",
