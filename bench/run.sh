@@ -146,6 +146,18 @@ if [ "$peer" = 1 ]; then
   row "peer: openpyxl, 3 values" "$(measure "$python" "$root/bench/peer_openpyxl.py" "$big" "$out/peer.xlsx" "${values3[@]}")"
 fi
 
+# One workbook holding as many rows as the whole corpus (at most a sheet's
+# worth) in one sheet, on one core: compare with "single workbook, 3 values,
+# 1 core", the same number of rows spread over the corpus's workbooks.
+one_rows=$(( workbooks * rows < 1048575 ? workbooks * rows : 1048575 ))
+one="$work/one-${one_rows}x$columns"
+if [ ! -f "$one/.done" ]; then
+  rm -rf "$one"
+  "$gen" --out "$one" --workbooks 1 --rows "$one_rows" --columns "$columns" --seed 7 --subfolders 0 >/dev/null
+  touch "$one/.done"
+fi
+# shellcheck disable=SC2046
+row "one workbook of $one_rows rows, 1 core" "$(median taskset -c 0 "$cli" --source "$one" --dest "$out" $(findargs "${values3[@]}"))"
 echo
 echo "Large extraction: $many_rows rows take $(awk -v a="${many%% *}" -v b="${few%% *}" 'BEGIN{printf "%.2f", a/b}')x the time of the $few_rows-row search on the same corpus."
 if [ "$csv_records" = "$past_rows" ]; then

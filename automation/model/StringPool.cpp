@@ -16,6 +16,17 @@ uint32_t StringPool::intern(std::string_view text) {
     return append(std::string(text));
 }
 
+void StringPool::truncate(size_t count) {
+    if (count >= strings_.size()) return;
+    if (indexed_) {
+        for (size_t i = count; i < strings_.size(); ++i) {
+            auto it = index_.find(strings_[i]);
+            if (it != index_.end() && it->second >= count) index_.erase(it);
+        }
+    }
+    strings_.resize(count);
+}
+
 void StringPool::buildIndex() {
     index_.reserve(strings_.size() * 2 + 16);
     for (uint32_t i = 0; i < strings_.size(); ++i) index_.emplace(strings_[i], i);  // first one wins

@@ -14,6 +14,9 @@ public:
     // Appends without looking for an equal entry: readers keep the file's own
     // shared-string numbering. Returns the new index.
     uint32_t append(std::string text);
+    // Drops the texts from index `count` on: a reader taking back the texts
+    // of rows it did not keep.
+    void truncate(size_t count);
     // The index of an equal text, added when it is new.
     uint32_t intern(std::string_view text);
 

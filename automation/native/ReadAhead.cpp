@@ -60,22 +60,20 @@ std::shared_ptr<const CachedWorkbook> ReadAhead::read(const QString &path, bool 
         *status = readers::ReadStatus::NotFound;
         return nullptr;
     }
+    if (searches) {
+        // Reduced while it is read, here on a reader thread: the job's own
+        // thread then only searches what can match.
+        auto view = readReduced(path, searches, status);
+        // Read once only: keeping it would cost memory and buy nothing.
+        if (view && keep) cache_->store(path, stamp, view);
+        return view;
+    }
     readers::ReadResult result = readSourceWorkbook(path);
     *status = result.status;
     if (!result.workbook) return nullptr;
     auto whole = std::make_shared<const CachedWorkbook>(std::move(*result.workbook));
-    if (!searches) {
-        if (keep) cache_->store(path, stamp, whole);
-        return whole;
-    }
-    // Reducing here, on a reader thread, also takes the scan for the
-    // searched values off the job's own thread.
-    auto reduction = std::make_shared<Reduction>();
-    model::WorkbookModel reduced = reduceWorkbook(whole, searches, reduction.get());
-    auto view = std::make_shared<const CachedWorkbook>(std::move(reduced), std::move(reduction));
-    // Read once only: keeping it would cost memory and buy nothing.
-    if (keep) cache_->store(path, stamp, view);
-    return view;
+    if (keep) cache_->store(path, stamp, whole);
+    return whole;
 }
 
 std::shared_ptr<const CachedWorkbook> ReadAhead::readGuarded(const QString &path, bool keep,

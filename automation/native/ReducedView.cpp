@@ -3,9 +3,14 @@
 #include "automation/Automation.h"
 
 #include "automation/native/DisplayText.h"
+#include "automation/native/SourceRead.h"
 #include "automation/native/WorkbookCache.h"
+#include "automation/readers/Readers.h"
+#include "automation/search/TextFold.h"
 
+#include <QFile>
 #include <algorithm>
+#include <cstring>
 
 namespace automation::native {
 
@@ -69,7 +74,157 @@ model::Cell repooled(const model::Cell &cell, const model::WorkbookModel &source
     return c;
 }
 
+// Judges cells for a reader as the search would find them: by their
+// displayed text, folded. A shared string is judged once, however many cells
+// show it.
+class PlanFilter : public readers::RowFilter {
+public:
+    explicit PlanFilter(const SearchPlan &plan) : plan_(plan) {}
+
+    void prepare(const model::WorkbookModel &workbook) override {
+        numberFilters_.clear();
+        for (const search::FindPattern &p : plan_.patterns) numberFilters_.emplace_back(workbook, display_, p);
+        sharedCount_ = workbook.strings().size();
+        stringVerdicts_.assign(sharedCount_, kUnknown);
+        plainStyles_.assign(workbook.styles().size(), kUnknown);
+        numberVerdicts_.clear();
+    }
+
+    bool canMatch(const model::WorkbookModel &workbook, const model::Cell &cell) override {
+        switch (cell.type) {
+        case model::CellType::Empty: return false;
+        case model::CellType::String:
+            if (showsTextAsIs(workbook, cell.style)) {
+                if (cell.stringId < sharedCount_) {
+                    uint8_t &v = stringVerdicts_[cell.stringId];
+                    if (v == kUnknown) v = anyMatches(search::foldText(workbook.strings().at(cell.stringId))) ? kYes : kNo;
+                    return v == kYes;
+                }
+                // A text of the sheet itself: most are seen once, so nothing is kept.
+                return anyMatches(search::foldText(workbook.strings().at(cell.stringId)));
+            }
+            return anyMatches(display_.folded(workbook, cell));
+        case model::CellType::Number: {
+            // Formatted numbers repeat (dates above all) among others that
+            // do not (amounts): a verdict remembered per value and style
+            // spares rendering the repeated ones again.
+            const bool general = showsTextAsIs(workbook, cell.style);
+            NumberVerdict *slot = nullptr;
+            uint64_t bits = 0;
+            if (!general) {
+                std::memcpy(&bits, &cell.number, sizeof bits);
+                uint64_t h = (bits ^ (uint64_t(cell.style) << 40)) * 0x9E3779B97F4A7C15ULL;
+                if (numberVerdicts_.empty()) numberVerdicts_.resize(kNumberVerdicts);
+                slot = &numberVerdicts_[(h >> 40) & (kNumberVerdicts - 1)];
+                if (slot->known && slot->bits == bits && slot->style == cell.style) return slot->matches;
+            }
+            bool matches = false;
+            for (size_t p = 0; p < plan_.patterns.size() && !matches; ++p) {
+                if (!numberFilters_[p].possible(cell.style)) continue;
+                matches = plan_.patterns[p].matches(display_.folded(workbook, cell));
+            }
+            if (slot) *slot = NumberVerdict{bits, cell.style, true, matches};
+            return matches;
+        }
+        default: return anyMatches(display_.folded(workbook, cell));
+        }
+    }
+
+    uint32_t keptColumn() const override { return plan_.onlyColumn; }
+
+private:
+    static constexpr uint8_t kUnknown = 0, kYes = 1, kNo = 2;
+    static constexpr size_t kNumberVerdicts = size_t(1) << 16;  // a power of two
+    struct NumberVerdict {
+        uint64_t bits = 0;
+        uint32_t style = 0;
+        bool known = false;
+        bool matches = false;
+    };
+
+    bool anyMatches(const std::u16string &folded) const {
+        for (const search::FindPattern &p : plan_.patterns)
+            if (p.matches(folded)) return true;
+        return false;
+    }
+
+    // A string in the General or the text format shows as it is.
+    bool showsTextAsIs(const model::WorkbookModel &workbook, uint32_t style) {
+        if (style >= plainStyles_.size()) plainStyles_.resize(style + 1, kUnknown);
+        uint8_t &k = plainStyles_[style];
+        if (k == kUnknown) {
+            const std::string &code = workbook.styles().at(style).numberFormat;
+            k = isGeneralFormat(code) || code == "@" ? kYes : kNo;
+        }
+        return k == kYes;
+    }
+
+    const SearchPlan &plan_;
+    DisplayTextCache display_;
+    std::vector<NumberStyleFilter> numberFilters_;
+    size_t sharedCount_ = 0;
+    std::vector<uint8_t> stringVerdicts_;
+    std::vector<uint8_t> plainStyles_;
+    std::vector<NumberVerdict> numberVerdicts_;
+};
+
+// The workbook with only the strings its cells use, pooled anew.
+model::WorkbookModel compacted(model::WorkbookModel &&read) {
+    model::WorkbookModel out = std::move(read);
+    model::StringPool pool;
+    for (size_t i = 0; i < out.sheetCount(); ++i) {
+        const model::Sheet &sheet = out.sheet(i);
+        model::Sheet kept;
+        kept.name = sheet.name;
+        kept.uid = sheet.uid;
+        kept.columns = sheet.columns;
+        kept.merges = sheet.merges;
+        kept.defaultRowHeight = sheet.defaultRowHeight;
+        kept.defaultColumnWidth = sheet.defaultColumnWidth;
+        kept.hidden = sheet.hidden;
+        kept.reserveRows(sheet.rows().size());
+        for (const model::Row &row : sheet.rows()) {
+            model::Row &r = kept.rowForWrite(row.index);
+            r.height = row.height;
+            r.style = row.style;
+            r.hidden = row.hidden;
+            for (const model::Cell &c : row.cells) kept.setCell(row.index, repooled(c, out, pool));
+        }
+        out.replaceSheet(i, std::move(kept));
+    }
+    out.replaceStrings(std::move(pool));
+    return out;
+}
+
 }  // namespace
+
+std::shared_ptr<const CachedWorkbook> readReduced(const QString &path, const std::shared_ptr<const SearchPlan> &plan,
+                                                  readers::ReadStatus *status) {
+    PlanFilter filter(*plan);
+    std::vector<readers::SheetOutline> outlines;
+    readers::ReadResult read = readSourceWorkbook(path, &filter, &outlines);
+    if (status) *status = read.status;
+    if (!read.workbook) return nullptr;
+    if (outlines.size() != read.workbook->sheetCount()) {
+        // Read whole (not a package): reduce it now.
+        auto whole = std::make_shared<const CachedWorkbook>(std::move(*read.workbook));
+        auto reduction = std::make_shared<Reduction>();
+        model::WorkbookModel reduced = reduceWorkbook(whole, plan, reduction.get());
+        return std::make_shared<const CachedWorkbook>(std::move(reduced), std::move(reduction));
+    }
+    auto reduction = std::make_shared<Reduction>();
+    reduction->plan = plan;
+    reduction->sheets.reserve(outlines.size());
+    for (size_t i = 0; i < outlines.size(); ++i) {
+        ReducedSheet info;
+        info.uid = read.workbook->sheet(i).uid;
+        info.hasUsed = outlines[i].hasUsed;
+        info.used = outlines[i].used;
+        info.keptRows = std::move(outlines[i].keptRows);
+        reduction->sheets.push_back(std::move(info));
+    }
+    return std::make_shared<const CachedWorkbook>(compacted(std::move(*read.workbook)), std::move(reduction));
+}
 
 model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> &full,
                                     const std::shared_ptr<const SearchPlan> &plan, Reduction *reduction) {

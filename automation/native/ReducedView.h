@@ -10,6 +10,8 @@
 
 #include "automation/Automation.h"
 #include "automation/model/WorkbookModel.h"
+#include "automation/readers/ReadResult.h"
+#include "automation/readers/RowFilter.h"
 #include "automation/search/FindPattern.h"
 
 #include <QString>
@@ -51,5 +53,11 @@ struct Reduction {
 // The reduced copy of `full` for `plan`, its strings pooled anew, its styles shared.
 model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> &full,
                                     const std::shared_ptr<const SearchPlan> &plan, Reduction *reduction);
+
+// The reduced view of the workbook at `path` for `plan`, made while the file
+// is read (readers::RowFilter) where the reader can, else by reading it whole
+// and reducing that. Null when it cannot be read (`status` says why).
+std::shared_ptr<const CachedWorkbook> readReduced(const QString &path, const std::shared_ptr<const SearchPlan> &plan,
+                                                  readers::ReadStatus *status = nullptr);
 
 }  // namespace automation::native

@@ -13,10 +13,12 @@ namespace {
 std::atomic<SourceReader> readerOverride{nullptr};
 }  // namespace
 
-readers::ReadResult readSourceWorkbook(const QString &path) {
+readers::ReadResult readSourceWorkbook(const QString &path, readers::RowFilter *filter,
+                                       std::vector<readers::SheetOutline> *outlines) {
     const std::string encoded = QFile::encodeName(path).toStdString();
     try {
         if (const SourceReader reader = readerOverride.load()) return reader(encoded);
+        if (filter) return readers::readWorkbookFile(encoded, filter, outlines);
         return readers::readWorkbookFile(encoded);
     } catch (const std::bad_alloc &) {
         return readers::ReadResult::fail(readers::ReadStatus::Unreadable, "out of memory");

@@ -6,13 +6,17 @@
 
 #include "automation/Automation.h"
 #include "automation/readers/ReadResult.h"
+#include "automation/readers/RowFilter.h"
 
 #include <QString>
 #include <string>
+#include <vector>
 
 namespace automation::native {
 
-readers::ReadResult readSourceWorkbook(const QString &path);
+// With a filter, an .xlsx/.xlsm keeps only what it reaches (readers::readWorkbookFile).
+readers::ReadResult readSourceWorkbook(const QString &path, readers::RowFilter *filter = nullptr,
+                                       std::vector<readers::SheetOutline> *outlines = nullptr);
 
 // What a reader's status means to whoever asked to open the file.
 OpenFailure openFailureOf(readers::ReadStatus status);

@@ -95,7 +95,7 @@ std::string sheetNameForTextFile(const std::string &path) {
     return name.toStdString();
 }
 
-ReadResult sniffAndRead(const std::string &path) {
+ReadResult sniffAndRead(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0)
         return ReadResult::fail(errno == ENOENT || errno == ENOTDIR ? ReadStatus::NotFound : ReadStatus::Unreadable,
@@ -116,7 +116,7 @@ ReadResult sniffAndRead(const std::string &path) {
     const std::string suffix = lowerSuffix(path);
     const Kind kind = classify(head);
     switch (kind) {
-    case Kind::Zip: return readXlsx(path);
+    case Kind::Zip: return readXlsx(path, filter, outlines);
     case Kind::Compound:
         switch (xlsx::inspectCompoundFile(path)) {
         case xlsx::CompoundKind::Encrypted:
@@ -148,9 +148,12 @@ ReadResult sniffAndRead(const std::string &path) {
 
 namespace automation::readers {
 
-ReadResult readWorkbookFile(const std::string &path) {
+ReadResult readWorkbookFile(const std::string &path) { return readWorkbookFile(path, nullptr, nullptr); }
+
+ReadResult readWorkbookFile(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines) {
+    if (outlines) outlines->clear();
     try {
-        return sniffAndRead(path);
+        return sniffAndRead(path, filter, outlines);
     } catch (const std::bad_alloc &) {
         return ReadResult::fail(ReadStatus::TooLarge, "out of memory");
     } catch (...) {

@@ -3,8 +3,10 @@
 #pragma once
 
 #include "automation/readers/ReadResult.h"
+#include "automation/readers/RowFilter.h"
 
 #include <string>
+#include <vector>
 
 namespace automation::readers {
 
@@ -13,9 +15,14 @@ namespace automation::readers {
 // mark, or no NUL byte) named .csv -> comma separated, named .xls -> tab
 // separated text; anything else is not a workbook.
 ReadResult readWorkbookFile(const std::string &path);
+// The same, keeping of an .xlsx/.xlsm workbook only what `filter` reaches
+// (RowFilter.h); `outlines` then gets one entry per sheet. Other kinds are
+// read whole and leave `outlines` empty.
+ReadResult readWorkbookFile(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines);
 
 // .xlsx / .xlsm (zip container of SpreadsheetML parts).
 ReadResult readXlsx(const std::string &path);
+ReadResult readXlsx(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines);
 
 // Delimited text. The one worksheet is named `sheetName`.
 ReadResult readDelimitedText(const std::string &path, char separator, const std::string &sheetName);

@@ -273,16 +273,26 @@ const char *skipXmlDeclaration(const char *p, const char *end) {
 
 class Scanner {
 public:
-    Scanner(char *data, size_t size, XmlHandler &handler, std::string *message)
-        : p_(data), end_(data + size), handler_(handler), message_(message) {}
+    Scanner(XmlHandler &handler, std::string *message) : handler_(handler), message_(message) {}
 
-    ScanResult run();
+    // Scans [data, end): `first` when it starts the document, `last` when it
+    // ends it. Otherwise a comment, processing instruction or CDATA section
+    // that runs past `end` stops the scan before it; *stoppedAt then says
+    // where, and the caller gives it again with what follows. *end is used as
+    // a terminator meanwhile and given back.
+    ScanResult scan(char *data, char *end, bool first, bool last, char **stoppedAt);
 
 private:
     ScanResult corrupt(const char *what) {
         if (message_) *message_ = what;
         return ScanResult::Corrupt;
     }
+    // A construct runs past the end of a piece that is not the last.
+    ScanResult more() {
+        needMore_ = true;
+        return ScanResult::Ok;
+    }
+    ScanResult run(bool first);
     ScanResult text(char *begin, char *end);
     ScanResult startTag();
     ScanResult endTag();
@@ -290,17 +300,24 @@ private:
     ScanResult comment();
     ScanResult cdataSection();
 
-    char *p_;
-    char *end_;
+    bool open() const { return !openStarts_.empty(); }
+
+    char *p_ = nullptr;
+    char *end_ = nullptr;
+    bool last_ = true;
+    bool needMore_ = false;
     XmlHandler &handler_;
     std::string *message_;
-    std::vector<char *> stack_;
+    // The names of the open elements, copied: a piece's buffer does not outlive it.
+    std::string openNames_;
+    std::vector<uint32_t> openStarts_;
     std::vector<const char *> attributes_;
     bool seenRoot_ = false;
+    bool documentEnded_ = false;  // the root element has closed
 };
 
 ScanResult Scanner::text(char *begin, char *end) {
-    if (stack_.empty()) {
+    if (!open()) {
         for (const char *q = begin; q < end; ++q)
             if (!isSpace(*q)) return corrupt("text outside the document element");
         return ScanResult::Ok;
@@ -369,7 +386,7 @@ ScanResult Scanner::startTag() {
         attributes_.push_back(value);
     }
     *nameEnd = '\0';
-    if (stack_.empty() && seenRoot_) return corrupt("junk after document element");
+    if (!open() && seenRoot_) return corrupt("junk after document element");
     seenRoot_ = true;
     attributes_.push_back(nullptr);
     const char *local = localName(name);
@@ -377,7 +394,8 @@ ScanResult Scanner::startTag() {
     if (selfClosing) {
         if (!handler_.failed()) handler_.endElement(local);
     } else {
-        stack_.push_back(name);
+        openStarts_.push_back(static_cast<uint32_t>(openNames_.size()));
+        openNames_.append(name, static_cast<size_t>(nameEnd - name) + 1);  // with its NUL
     }
     return ScanResult::Ok;
 }
@@ -389,11 +407,14 @@ ScanResult Scanner::endTag() {
     while (p_ < end_ && isSpace(*p_)) ++p_;
     if (p_ >= end_ || *p_ != '>') return corrupt("unclosed end tag");
     ++p_;
-    if (stack_.empty()) return corrupt("end tag without start tag");
-    const char *open = stack_.back();
-    if (std::strlen(open) != length || std::memcmp(open, name, length) != 0) return corrupt("mismatched tag");
-    stack_.pop_back();
-    handler_.endElement(localName(open));
+    if (!open()) return corrupt("end tag without start tag");
+    const uint32_t start = openStarts_.back();
+    const char *openName = openNames_.data() + start;
+    if (openNames_.size() - start - 1 != length || std::memcmp(openName, name, length) != 0)
+        return corrupt("mismatched tag");
+    handler_.endElement(localName(openName));
+    openStarts_.pop_back();
+    openNames_.resize(start);
     return ScanResult::Ok;
 }
 
@@ -408,7 +429,7 @@ ScanResult Scanner::processingInstruction() {
     if (!endsAtOnce && (targetEnd >= end_ || !isSpace(*targetEnd)))
         return corrupt("not well-formed processing instruction");
     const char *close = static_cast<const char *>(memmem(targetEnd, static_cast<size_t>(end_ - targetEnd), "?>", 2));
-    if (!close) return corrupt("unclosed processing instruction");
+    if (!close) return last_ ? corrupt("unclosed processing instruction") : more();
     p_ = const_cast<char *>(close) + 2;
     return ScanResult::Ok;
 }
@@ -417,7 +438,7 @@ ScanResult Scanner::processingInstruction() {
 ScanResult Scanner::comment() {
     char *body = p_ + 3;
     char *close = static_cast<char *>(memmem(body, static_cast<size_t>(end_ - body), "-->", 3));
-    if (!close) return corrupt("unclosed comment");
+    if (!close) return last_ ? corrupt("unclosed comment") : more();
     // No "--" inside, and no '-' just before the end: the search runs one
     // byte into "-->" to catch the latter.
     if (memmem(body, static_cast<size_t>(close + 1 - body), "--", 2)) return corrupt("'--' in a comment");
@@ -427,10 +448,10 @@ ScanResult Scanner::comment() {
 
 // At the '!' of "<![CDATA[".
 ScanResult Scanner::cdataSection() {
-    if (stack_.empty()) return corrupt("character data outside the document element");
+    if (!open()) return corrupt("character data outside the document element");
     char *body = p_ + 8;
     char *close = static_cast<char *>(memmem(body, static_cast<size_t>(end_ - body), "]]>", 3));
-    if (!close) return corrupt("unclosed CDATA section");
+    if (!close) return last_ ? corrupt("unclosed CDATA section") : more();
     // Line ends are normalised in CDATA too; there are no references to decode.
     char *out = body;
     for (char *q = body; q < close; ++q) {
@@ -446,8 +467,24 @@ ScanResult Scanner::cdataSection() {
     return ScanResult::Ok;
 }
 
-ScanResult Scanner::run() {
-    if (end_ - p_ >= 3 && static_cast<unsigned char>(p_[0]) == 0xEF &&
+ScanResult Scanner::scan(char *data, char *end, bool first, bool last, char **stoppedAt) {
+    p_ = data;
+    end_ = end;
+    last_ = last;
+    needMore_ = false;
+    const char saved = *end_;
+    const ScanResult result = run(first);
+    *end_ = saved;
+    *stoppedAt = p_;
+    return result;
+}
+
+ScanResult Scanner::run(bool first) {
+    if (documentEnded_) {
+        p_ = end_;
+        return ScanResult::Ok;
+    }
+    if (first && end_ - p_ >= 3 && static_cast<unsigned char>(p_[0]) == 0xEF &&
         static_cast<unsigned char>(p_[1]) == 0xBB && static_cast<unsigned char>(p_[2]) == 0xBF)
         p_ += 3;
     // Only the well-formed prefix is scanned: the document may end before the damage.
@@ -457,7 +494,7 @@ ScanResult Scanner::run() {
     end_ = validEnd;
     *end_ = '\0';
     // The declaration is only one at the very start; anywhere else it is an error.
-    if (end_ - p_ > 5 && startsWith(p_, end_, "<?xml") && isSpace(p_[5])) {
+    if (first && end_ - p_ > 5 && startsWith(p_, end_, "<?xml") && isSpace(p_[5])) {
         const char *after = skipXmlDeclaration(p_, end_);
         if (!after) return corrupt("XML declaration not well-formed");
         p_ = const_cast<char *>(after);
@@ -471,7 +508,10 @@ ScanResult Scanner::run() {
             if (r != ScanResult::Ok) return r;
             if (handler_.failed()) return ScanResult::Ok;
         }
-        if (!lt) break;
+        if (!lt) {
+            p_ = end_;
+            break;
+        }
         p_ = lt + 1;
         ScanResult r = ScanResult::Ok;
         if (p_ >= end_) return corrupt("unclosed token");
@@ -488,12 +528,22 @@ ScanResult Scanner::run() {
             r = startTag();
         }
         if (r != ScanResult::Ok) return r;
-        // The document is complete: stray bytes after it cost nothing.
-        if (seenRoot_ && stack_.empty()) return ScanResult::Ok;
+        // The document is complete: stray bytes after it, in this piece or
+        // any later one, cost nothing.
+        if (seenRoot_ && !open()) {
+            documentEnded_ = true;
+            p_ = end_;
+            return ScanResult::Ok;
+        }
+        if (needMore_) {
+            p_ = lt;  // given again, with what follows
+            return ScanResult::Ok;
+        }
     }
     if (handler_.failed()) return ScanResult::Ok;
     if (damaged) return corrupt("not well-formed (invalid token)");
-    if (!stack_.empty()) return corrupt("no closing tag for an element");
+    if (!last_) return ScanResult::Ok;
+    if (open()) return corrupt("no closing tag for an element");
     if (!seenRoot_) return corrupt("no element found");
     return ScanResult::Ok;
 }
@@ -501,52 +551,91 @@ ScanResult Scanner::run() {
 }  // namespace
 
 bool fastScanSupports(const char *data, size_t size) {
+    const Prolog p = fastScanProlog(data, size);
+    return p == Prolog::Supported || p == Prolog::Ended;
+}
+
+Prolog fastScanProlog(const char *data, size_t size) {
     const char *p = data;
     const char *end = data + size;
     if (size >= 2 && ((static_cast<unsigned char>(p[0]) == 0xFF && static_cast<unsigned char>(p[1]) == 0xFE) ||
                       (static_cast<unsigned char>(p[0]) == 0xFE && static_cast<unsigned char>(p[1]) == 0xFF)))
-        return false;
+        return Prolog::Refused;
     if (size >= 3 && static_cast<unsigned char>(p[0]) == 0xEF && static_cast<unsigned char>(p[1]) == 0xBB &&
         static_cast<unsigned char>(p[2]) == 0xBF)
         p += 3;
     // The prolog: an XML declaration, comments, processing instructions, white space.
     while (p < end) {
         while (p < end && isSpace(*p)) ++p;
-        if (p >= end || *p != '<') return p < end;
+        if (p >= end) return Prolog::Undecided;
+        if (*p != '<') return Prolog::Supported;  // junk: the scanner says so
         if (startsWith(p, end, "<?xml") && p + 5 < end && isSpace(p[5])) {
             const char *close = static_cast<const char *>(memmem(p, static_cast<size_t>(end - p), "?>", 2));
-            if (!close) return false;
+            if (!close) return Prolog::Undecided;
             const std::string decl(p, close);
             const size_t enc = decl.find("encoding");
             if (enc != std::string::npos) {
                 size_t q = decl.find_first_of("\"'", enc);
-                if (q == std::string::npos) return false;
+                if (q == std::string::npos) return Prolog::Refused;
                 const size_t qe = decl.find(decl[q], q + 1);
-                if (qe == std::string::npos) return false;
+                if (qe == std::string::npos) return Prolog::Refused;
                 std::string name = decl.substr(q + 1, qe - q - 1);
                 for (char &c : name) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-                if (name != "UTF-8" && name != "UTF8") return false;
+                if (name != "UTF-8" && name != "UTF8") return Prolog::Refused;
             }
             p = close + 2;
         } else if (startsWith(p, end, "<?")) {
             const char *close = static_cast<const char *>(memmem(p, static_cast<size_t>(end - p), "?>", 2));
-            if (!close) return false;
+            if (!close) return Prolog::Undecided;
             p = close + 2;
+        } else if (end - p < 4) {
+            return Prolog::Undecided;  // too little to tell a comment from a document type
         } else if (startsWith(p, end, "<!--")) {
             const char *close = static_cast<const char *>(memmem(p + 4, static_cast<size_t>(end - p - 4), "-->", 3));
-            if (!close) return false;
+            if (!close) return Prolog::Undecided;
             p = close + 3;
         } else if (startsWith(p, end, "<!")) {
-            return false;  // a document type: leave it to expat, which refuses it
+            return Prolog::Refused;  // a document type: leave it to expat, which refuses it
         } else {
-            return true;  // the document element
+            return Prolog::Supported;  // the document element
         }
     }
-    return true;
+    return Prolog::Ended;
 }
 
 ScanResult scanXmlInPlace(char *data, size_t size, XmlHandler &handler, std::string *message) {
-    return Scanner(data, size, handler, message).run();
+    char *stopped = nullptr;
+    return Scanner(handler, message).scan(data, data + size, true, true, &stopped);
+}
+
+struct ChunkedXmlScan::State {
+    State(XmlHandler &handler, std::string *message) : scanner(handler, message) {}
+    Scanner scanner;
+    bool first = true;
+};
+
+ChunkedXmlScan::ChunkedXmlScan(XmlHandler &handler, std::string *message)
+    : state_(std::make_unique<State>(handler, message)) {}
+
+ChunkedXmlScan::~ChunkedXmlScan() = default;
+
+ScanResult ChunkedXmlScan::feed(char *data, size_t size, bool last, size_t *consumed) {
+    *consumed = 0;
+    char *end = data + size;
+    if (!last) {
+        // Up to the last '<': then no tag, text or character is cut in two.
+        char *lt = static_cast<char *>(memrchr(data, '<', size));
+        // The first piece must reach past a byte-order mark: the declaration behind it is scanned with it.
+        const bool mark = state_->first && size >= 3 && static_cast<unsigned char>(data[0]) == 0xEF &&
+                          static_cast<unsigned char>(data[1]) == 0xBB && static_cast<unsigned char>(data[2]) == 0xBF;
+        if (!lt || lt <= data + (mark ? 3 : 0)) return ScanResult::Ok;
+        end = lt;
+    }
+    char *stopped = data;
+    const ScanResult r = state_->scanner.scan(data, end, state_->first, last, &stopped);
+    if (stopped != data) state_->first = false;
+    *consumed = static_cast<size_t>(stopped - data);
+    return r;
 }
 
 }  // namespace automation::readers::xlsx

@@ -13,6 +13,7 @@
 #include "automation/readers/xlsx/XmlStream.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 namespace automation::readers::xlsx {
@@ -23,7 +24,31 @@ enum class ScanResult { Ok, Unsupported, Corrupt };
 // UTF-16 byte-order mark. True when scanXmlInPlace may be used on `data`.
 bool fastScanSupports(const char *data, size_t size);
 
+// What the prolog at the head of a part says. Undecided: the head ends
+// inside it; Ended: the head ends just behind a whole construct of it.
+enum class Prolog { Supported, Refused, Undecided, Ended };
+Prolog fastScanProlog(const char *data, size_t size);
+
 // Scans `data[0, size)`; data[size] must exist and is overwritten (a NUL is put there).
 ScanResult scanXmlInPlace(char *data, size_t size, XmlHandler &handler, std::string *message);
+
+// The same scan over a part that arrives piece by piece, for parts too large
+// to hold inflated at once. feed() scans what it can of data[0, size) (which
+// it may change) and says how much it consumed; the caller keeps the rest
+// and gives it again followed by what comes next. data[size] must exist.
+// `last`: nothing follows.
+class ChunkedXmlScan {
+public:
+    ChunkedXmlScan(XmlHandler &handler, std::string *message);
+    ~ChunkedXmlScan();
+    ChunkedXmlScan(const ChunkedXmlScan &) = delete;
+    ChunkedXmlScan &operator=(const ChunkedXmlScan &) = delete;
+
+    ScanResult feed(char *data, size_t size, bool last, size_t *consumed);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace automation::readers::xlsx

@@ -56,9 +56,122 @@ bool readDigits(const char *&p, int n, unsigned *out) {
     return true;
 }
 
+// Keeps of a sheet, row by row as it is read, what a RowFilter reaches: a
+// row is judged once its last cell is in. Rows must come in ascending order
+// and a row's cells in ascending columns, as every producer writes them;
+// anything else makes add() or enterRow() answer false, and the sheet is
+// then read whole and fed through here again.
+class RowKeeper {
+public:
+    RowKeeper(const WorksheetContext &ctx, Sheet *sheet, SheetOutline *outline, bool reclaimStrings)
+        : filter_(*ctx.filter), workbook_(*ctx.workbook), strings_(ctx.strings), sheet_(sheet),
+          outline_(outline), keptColumn_(ctx.filter->keptColumn()), reclaimStrings_(reclaimStrings) {}
+
+    // A row element: its format goes with the row if the row is kept.
+    bool startRow(uint32_t index, float height, uint32_t style, bool hidden) {
+        if (!enterRow(index)) return false;
+        // As the whole read does: a row element without a format leaves the row's as it was.
+        if (height >= 0 || style || hidden) {
+            if (height >= 0) pending_.height = height;
+            pending_.style = style;
+            pending_.hidden = hidden;
+        }
+        return true;
+    }
+    // The row the next cell belongs to; before its inline text is pooled.
+    bool enterRow(uint32_t index) {
+        if (open_ && index == pending_.index) return true;
+        flush();
+        if (index <= lastRow_) return false;
+        lastRow_ = index;
+        open_ = true;
+        pending_.index = index;
+        pending_.height = -1.0f;
+        pending_.style = 0;
+        pending_.hidden = false;
+        pending_.cells.clear();
+        stringMark_ = strings_->size();
+        return true;
+    }
+    // A used cell of the row entered last.
+    bool add(const Cell &cell) {
+        if (!pending_.cells.empty() && pending_.cells.back().column >= cell.column) return false;
+        pending_.cells.push_back(cell);
+        return true;
+    }
+    void finish() { flush(); }
+
+private:
+    void flush() {
+        if (!open_) return;
+        open_ = false;
+        const std::vector<Cell> &cells = pending_.cells;
+        if (cells.empty()) return;  // a row format alone is not kept (nor reached)
+        // Rows come in ascending order, so the first with a used cell is the used area's first row.
+        bool keep = !outline_->hasUsed;
+        const uint32_t row = pending_.index;
+        if (!outline_->hasUsed) {
+            outline_->used = CellArea{row, cells.front().column, row, cells.back().column};
+            outline_->hasUsed = true;
+        } else {
+            CellArea &u = outline_->used;
+            u.lastRow = row;
+            u.firstColumn = std::min(u.firstColumn, cells.front().column);
+            u.lastColumn = std::max(u.lastColumn, cells.back().column);
+        }
+        for (auto c = cells.begin(); !keep && c != cells.end(); ++c)
+            keep = c->hasValue() && filter_.canMatch(workbook_, *c);
+        if (keep) {
+            outline_->keptRows.push_back(row);
+            keptRow();
+            for (const Cell &c : cells) sheet_->setCell(row, c);  // notes the used area
+            return;
+        }
+        const Cell *column = nullptr;
+        if (keptColumn_) {
+            for (const Cell &c : cells)
+                if (c.column == keptColumn_) column = &c;
+        }
+        Cell kept = column ? *column : Cell{};
+        if (reclaimStrings_ && strings_->size() > stringMark_) {
+            // Texts written in the row itself go with it; one the kept column holds moves down.
+            std::string text;
+            const bool own = column && kept.type == CellType::String && kept.stringId >= stringMark_;
+            if (own) text = strings_->at(kept.stringId);
+            strings_->truncate(stringMark_);
+            if (own) kept.stringId = strings_->append(std::move(text));
+        }
+        if (column) {
+            keptRow();
+            sheet_->setCell(row, kept);
+        }
+    }
+
+    Row &keptRow() {
+        Row &r = sheet_->rowForWrite(pending_.index);
+        r.height = pending_.height;
+        r.style = pending_.style;
+        r.hidden = pending_.hidden;
+        return r;
+    }
+
+    RowFilter &filter_;
+    const WorkbookModel &workbook_;
+    StringPool *strings_;
+    Sheet *sheet_;
+    SheetOutline *outline_;
+    const uint32_t keptColumn_;
+    const bool reclaimStrings_;
+    Row pending_;
+    bool open_ = false;
+    uint32_t lastRow_ = 0;
+    size_t stringMark_ = 0;
+};
+
 class WorksheetHandler : public XmlHandler {
 public:
-    WorksheetHandler(const WorksheetContext &ctx, Sheet *sheet) : ctx_(ctx), sheet_(sheet) {}
+    WorksheetHandler(const WorksheetContext &ctx, Sheet *sheet, RowKeeper *keeper = nullptr)
+        : ctx_(ctx), sheet_(sheet), keeper_(keeper) {}
 
     void startElement(const char *local, const char **atts) override {
         switch (local[0]) {
@@ -144,7 +257,11 @@ public:
         if (value_.size() < kMaxRawTextBytes) value_.append(s, static_cast<size_t>(len));
     }
 
+    // Rows or cells out of order: the caller reads the sheet again, whole.
+    bool wasIrregular() const { return irregular_; }
+
     void finish() {
+        if (keeper_) keeper_->finish();
         auto &cols = sheet_->columns;
         std::stable_sort(cols.begin(), cols.end(),
                          [](const ColumnInfo &a, const ColumnInfo &b) { return a.first < b.first; });
@@ -158,6 +275,11 @@ public:
     }
 
 private:
+    void irregular() {
+        irregular_ = true;
+        fail(ReadStatus::Unsupported, "rows or cells out of order");
+    }
+
     uint32_t styleOf(const char *s) const {
         if (!s) return 0;
         const uint32_t v = attributeUInt(s, 0);
@@ -193,6 +315,11 @@ private:
         const double height = attributeDouble(ht, -1.0);
         const uint32_t style = attributeBool(customFormat, false) ? styleOf(s) : 0;
         const bool isHidden = attributeBool(hidden, false);
+        if (keeper_) {
+            const float h = height >= 0 ? static_cast<float>(std::min(height, kMaxRowHeight)) : -1.0f;
+            if (!keeper_->startRow(index, h, style, isHidden)) irregular();
+            return;
+        }
         if (height >= 0 || style || isHidden) {
             Row &row = sheet_->rowForWrite(index);
             if (height >= 0) row.height = static_cast<float>(std::min(height, kMaxRowHeight));
@@ -235,6 +362,7 @@ private:
             if (rowSkipped_ || row_ > kMaxRows || cellColumn_ > kMaxColumns) return skipCell();
         }
         lastColumn_ = cellColumn_;
+        if (keeper_ && !keeper_->enterRow(cellRow_)) return irregular();
         cellStyle_ = styleOf(s);
         kind_ = kindOf(t);
         formula_.clear();
@@ -309,7 +437,9 @@ private:
             }
             }
         }
-        if (cell.isUsed()) sheet_->setCell(cellRow_, cell);
+        if (!cell.isUsed()) return;
+        if (!keeper_) sheet_->setCell(cellRow_, cell);
+        else if (!keeper_->add(cell)) irregular();
     }
 
     void numberCell(Cell &cell) {
@@ -379,6 +509,8 @@ private:
 
     const WorksheetContext &ctx_;
     Sheet *sheet_;
+    RowKeeper *keeper_;
+    bool irregular_ = false;
     std::string value_;
     std::string formula_;
     bool inFormula_ = false;
@@ -431,11 +563,51 @@ bool isoDateToSerial(const char *text, bool date1904, double *serial) {
 }
 
 ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context,
-                         Sheet *sheet, std::string *message) {
-    WorksheetHandler handler(context, sheet);
+                         Sheet *sheet, std::string *message, SheetOutline *outline) {
+    if (!context.filter || !outline) {
+        WorksheetHandler handler(context, sheet);
+        const ReadStatus status = parsePart(zip, part, handler, message);
+        if (status == ReadStatus::Ok) handler.finish();
+        return status;
+    }
+    const size_t stringMark = context.strings->size();
+    {
+        RowKeeper keeper(context, sheet, outline, true);
+        WorksheetHandler handler(context, sheet, &keeper);
+        const ReadStatus status = parsePart(zip, part, handler, message);
+        if (!handler.wasIrregular()) {
+            if (status == ReadStatus::Ok) handler.finish();
+            return status;
+        }
+    }
+    // Rows or cells out of order (hand-made or damaged files): read the part
+    // whole, which sorts them, then keep what the filter reaches.
+    context.strings->truncate(stringMark);
+    Sheet whole;
+    whole.name = sheet->name;
+    whole.uid = sheet->uid;
+    whole.hidden = sheet->hidden;
+    WorksheetHandler handler(context, &whole);
     const ReadStatus status = parsePart(zip, part, handler, message);
-    if (status == ReadStatus::Ok) handler.finish();
-    return status;
+    if (status != ReadStatus::Ok) return status;
+    handler.finish();
+    *outline = SheetOutline{};
+    Sheet kept;
+    kept.name = whole.name;
+    kept.uid = whole.uid;
+    kept.hidden = whole.hidden;
+    kept.columns = whole.columns;
+    kept.merges = whole.merges;
+    kept.defaultRowHeight = whole.defaultRowHeight;
+    kept.defaultColumnWidth = whole.defaultColumnWidth;
+    RowKeeper keeper(context, &kept, outline, false);
+    for (const Row &r : whole.rows()) {
+        keeper.startRow(r.index, r.height, r.style, r.hidden);
+        for (const Cell &c : r.cells) keeper.add(c);
+    }
+    keeper.finish();
+    *sheet = std::move(kept);
+    return ReadStatus::Ok;
 }
 
 }  // namespace automation::readers::xlsx

@@ -4,6 +4,8 @@
 
 #include "automation/model/Sheet.h"
 #include "automation/model/StringPool.h"
+#include "automation/model/WorkbookModel.h"
+#include "automation/readers/RowFilter.h"
 #include "automation/readers/xlsx/ZipArchive.h"
 
 namespace automation::readers::xlsx {
@@ -13,10 +15,13 @@ struct WorksheetContext {
     uint32_t sharedStringCount = 0;        // indexes at or past this are corrupt
     uint32_t styleCount = 0;               // cell formats in the file; others fall back to 0
     bool date1904 = false;                 // for ISO date cells
+    RowFilter *filter = nullptr;           // when set, only the rows it reaches are kept
+    const model::WorkbookModel *workbook = nullptr;  // whose strings and styles the filter judges by
 };
 
+// With a filter in `context`, `outline` (required then) tells what the whole sheet held.
 ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context,
-                         model::Sheet *sheet, std::string *message);
+                         model::Sheet *sheet, std::string *message, SheetOutline *outline = nullptr);
 
 // An ISO 8601 date-time ("2024-03-01", "2024-03-01T08:30:00Z") as a serial
 // number of the given date system; false when the text is no such date.

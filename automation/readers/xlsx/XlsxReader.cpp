@@ -25,7 +25,7 @@ ReadResult failed(ReadStatus status, std::string message) {
     return ReadResult::fail(status, std::move(message));
 }
 
-ReadResult readPackage(const std::string &path) {
+ReadResult readPackage(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines) {
     std::string message;
     ZipArchive zip;
     ReadStatus s = zip.open(path, &message);
@@ -95,6 +95,11 @@ ReadResult readPackage(const std::string &path) {
     ctx.sharedStringCount = static_cast<uint32_t>(ctx.strings->size());
     ctx.styleCount = styleCount;
     ctx.date1904 = info.date1904;
+    if (filter) {
+        filter->prepare(*wb);
+        ctx.filter = filter;
+        ctx.workbook = wb.get();
+    }
     // A sheet whose part is missing or unreadable is left out; the workbook
     // fails only when every worksheet it lists does.
     ReadStatus sheetFailure = ReadStatus::Ok;
@@ -120,8 +125,12 @@ ReadResult readPackage(const std::string &path) {
             const size_t index = wb->sheetCount();
             model::Sheet &sheet = wb->appendSheet(entry.name);
             sheet.hidden = entry.hidden;
-            sheetStatus = readWorksheet(zip, r->target, ctx, &sheet, &sheetError);
-            if (sheetStatus != ReadStatus::Ok) wb->removeSheet(index);
+            SheetOutline *outline = filter ? &outlines->emplace_back() : nullptr;
+            sheetStatus = readWorksheet(zip, r->target, ctx, &sheet, &sheetError, outline);
+            if (sheetStatus != ReadStatus::Ok) {
+                wb->removeSheet(index);
+                if (filter) outlines->pop_back();  // one outline per sheet kept
+            }
         }
         if (sheetStatus != ReadStatus::Ok && sheetFailure == ReadStatus::Ok) {
             sheetFailure = sheetStatus;
@@ -134,12 +143,20 @@ ReadResult readPackage(const std::string &path) {
 
 }  // namespace
 
-ReadResult readXlsx(const std::string &path) {
+ReadResult readXlsx(const std::string &path) { return readXlsx(path, nullptr, nullptr); }
+
+ReadResult readXlsx(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines) {
+    if (!outlines) filter = nullptr;
+    if (outlines) outlines->clear();
     try {
-        return readPackage(path);
+        ReadResult result = readPackage(path, filter, outlines);
+        if (!result.workbook && outlines) outlines->clear();
+        return result;
     } catch (const std::bad_alloc &) {
+        if (outlines) outlines->clear();
         return ReadResult::fail(ReadStatus::TooLarge, "out of memory");
     } catch (...) {
+        if (outlines) outlines->clear();
         return ReadResult::fail(ReadStatus::Corrupt, "unexpected failure");
     }
 }

@@ -4,6 +4,7 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -126,6 +127,7 @@ public:
 
 namespace {
 std::atomic<bool> gFastPath{true};
+std::atomic<uint64_t> gWholePartLimit{kMaxWholePartBytes};
 
 // Package parts have no use for a document type; some producers write one all
 // the same. The declaration is cut out of the prolog as the bytes stream past
@@ -240,6 +242,7 @@ private:
 }  // namespace
 
 void setFastPathEnabled(bool on) { gFastPath.store(on); }
+void setWholePartLimit(uint64_t bytes) { gWholePartLimit.store(bytes); }
 bool fastPathEnabled() { return gFastPath.load(std::memory_order_relaxed); }
 
 void XmlHandler::captureText(bool on) {
@@ -256,7 +259,7 @@ bool parseWholePart(const ZipArchive &zip, const std::string &part, XmlHandler &
                     std::string *message, ReadStatus *result) {
     thread_local PartBuffer data;
     size_t size = 0;
-    if (zip.readWholePart(part, &data, &size) != WholePart::Read || !fastScanSupports(data.data(), size))
+    if (zip.readWholePart(part, &data, &size, gWholePartLimit.load(std::memory_order_relaxed)) != WholePart::Read || !fastScanSupports(data.data(), size))
         return false;
     struct GiveBackLarge {
         PartBuffer &buffer;
@@ -285,6 +288,80 @@ bool parseWholePart(const ZipArchive &zip, const std::string &part, XmlHandler &
     return true;
 }
 
+// How much of a part too large to hold whole is scanned at a time, and how
+// much of its head the prolog check may need before it gives up.
+constexpr size_t kPieceBytes = 1u << 20;
+constexpr size_t kMaxPrologBytes = 1u << 20;
+
+// The fast path for a part too large to inflate whole: scanned piece by piece
+// as it inflates. Answers nothing (false) when the part is not for it, before
+// the handler saw anything.
+bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
+                       std::string *message, ReadStatus *result) {
+    std::string pending;  // inflated, not yet scanned; its terminating NUL is the spare byte feed() needs
+    pending.reserve(2 * kPieceBytes);
+    bool decided = false, refused = false;
+    size_t nextScan = kPieceBytes;
+    ScanResult scan = ScanResult::Ok;
+    std::string scanMessage;
+    ChunkedXmlScan scanner(handler, &scanMessage);
+    auto scanPending = [&](bool last) {
+        size_t consumed = 0;
+        try {
+            scan = scanner.feed(&pending[0], pending.size(), last, &consumed);
+        } catch (const std::bad_alloc &) {
+            handler.fail(ReadStatus::TooLarge, "out of memory");
+        } catch (...) {
+            handler.fail(ReadStatus::Corrupt, "unexpected failure while parsing");
+        }
+        pending.erase(0, consumed);
+        return scan == ScanResult::Ok && !handler.failed();
+    };
+    std::string zipMessage;
+    const ReadStatus zipStatus = zip.readPart(
+        part,
+        [&](const char *data, size_t size) {
+            pending.append(data, size);
+            if (!decided) {
+                const Prolog p = fastScanProlog(pending.data(), pending.size());
+                if (p == Prolog::Refused || (p != Prolog::Supported && pending.size() > kMaxPrologBytes)) {
+                    refused = true;
+                    return false;
+                }
+                if (p != Prolog::Supported) return true;
+                decided = true;
+            }
+            if (pending.size() < nextScan) return true;
+            const bool go = scanPending(false);
+            // What could not be scanned yet (a huge text or comment) waits
+            // until it has doubled: rescanning it at every piece would cost
+            // its size squared.
+            nextScan = std::max(kPieceBytes, 2 * pending.size());
+            return go;
+        },
+        &zipMessage);
+    if (refused) return false;
+    if (!decided) {
+        // The whole part is at hand: the same check as for a part inflated whole.
+        if (zipStatus != ReadStatus::Ok || !fastScanSupports(pending.data(), pending.size())) return false;
+        decided = true;
+    }
+    if (zipStatus == ReadStatus::Ok && scan == ScanResult::Ok && !handler.failed()) scanPending(true);
+    if (handler.failed()) {
+        if (message) *message = handler.message();
+        *result = handler.status();
+    } else if (zipStatus != ReadStatus::Ok) {
+        if (message) *message = zipMessage;
+        *result = zipStatus;
+    } else if (scan != ScanResult::Ok) {
+        if (message) *message = part + ": " + scanMessage;
+        *result = ReadStatus::Corrupt;
+    } else {
+        *result = ReadStatus::Ok;
+    }
+    return true;
+}
+
 }  // namespace
 
 ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
@@ -295,7 +372,9 @@ ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler 
         return ReadStatus::Corrupt;
     }
     ReadStatus fast = ReadStatus::Ok;
-    if (fastPathEnabled() && parseWholePart(zip, part, handler, message, &fast)) return fast;
+    if (fastPathEnabled() && (parseWholePart(zip, part, handler, message, &fast) ||
+                              parsePartInPieces(zip, part, handler, message, &fast)))
+        return fast;
     std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
     if (!parser) {
         if (message) *message = "out of memory";

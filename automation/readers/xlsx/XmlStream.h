@@ -76,6 +76,9 @@ private:
 // any reading starts.
 void setFastPathEnabled(bool on);
 bool fastPathEnabled();
+// Parts larger than this the fast path scans in pieces as they inflate
+// (ZipArchive.h: kMaxWholePartBytes); tests lower it to exercise that path.
+void setWholePartLimit(uint64_t bytes);
 
 // Parses `part` of `zip` into `handler`. A missing part is reported as
 // Corrupt unless `optional`, when it yields Ok without calling the handler.

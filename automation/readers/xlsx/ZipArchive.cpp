@@ -176,7 +176,7 @@ bool PartBuffer::reserve(size_t bytes) {
     return true;
 }
 
-WholePart ZipArchive::readWholePart(const std::string &name, PartBuffer *out, size_t *size) const {
+WholePart ZipArchive::readWholePart(const std::string &name, PartBuffer *out, size_t *size, uint64_t limit) const {
     uint64_t index = 0;
     if (!archive_ || !findIndex(name, &index)) return WholePart::UseStream;
     zip_stat_t st;
@@ -184,7 +184,8 @@ WholePart ZipArchive::readWholePart(const std::string &name, PartBuffer *out, si
     const zip_uint64_t needed = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
                                 ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
     if (zip_stat_index(archive_, index, 0, &st) != 0 || (st.valid & needed) != needed) return WholePart::UseStream;
-    if (st.encryption_method != ZIP_EM_NONE || st.size > kMaxWholePartBytes) return WholePart::UseStream;
+    if (st.encryption_method != ZIP_EM_NONE || st.size > std::min(limit, kMaxWholePartBytes))
+        return WholePart::UseStream;
     if (st.comp_method != ZIP_CM_DEFLATE && st.comp_method != ZIP_CM_STORE) return WholePart::UseStream;
     const uint64_t byRatio = std::max(kMinPartBound, st.comp_size * kMaxInflateRatio);
     if (st.size > byRatio) return WholePart::UseStream;

@@ -22,8 +22,9 @@ constexpr uint64_t kMaxInflateRatio = 1000;
 // Small parts may always inflate this far, so the ratio never bites tiny members.
 constexpr uint64_t kMinPartBound = 1024 * 1024;
 
-// Parts up to this size are inflated whole, in one call, for the fast scanner.
-constexpr uint64_t kMaxWholePartBytes = 512ull * 1024 * 1024;
+// Parts up to this size are inflated whole, in one call, for the fast scanner;
+// larger ones it scans piece by piece as they inflate, so memory stays bounded.
+constexpr uint64_t kMaxWholePartBytes = 64ull * 1024 * 1024;
 // A reused buffer larger than this is given back after the part.
 constexpr size_t kKeptBufferBytes = 64u * 1024 * 1024;
 
@@ -70,7 +71,9 @@ public:
     // `size` bytes, when it is deflated or stored, small enough, and its sizes
     // and checksum agree with the directory. UseStream: read it with readPart,
     // which also gives the verdict on a damaged part.
-    WholePart readWholePart(const std::string &name, PartBuffer *out, size_t *size) const;
+    // Parts larger than `limit` are left to the stream too.
+    WholePart readWholePart(const std::string &name, PartBuffer *out, size_t *size,
+                            uint64_t limit = kMaxWholePartBytes) const;
 
 private:
     bool findIndex(const std::string &name, uint64_t *index) const;

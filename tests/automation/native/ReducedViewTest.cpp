@@ -167,3 +167,66 @@ TEST_F(ReducedViews, AColumnCopiedWholeIsKeptWhole) {
     planned->workbooks()->open(path)->close(false);
     EXPECT_EQ(columnTexts(*planned), columnTexts(*plain));
 }
+
+namespace {
+
+// Cells whose displayed text differs from what the file stores: numbers in
+// percent, date, thousands and text formats, a text behind a format with a
+// literal, booleans; each value also in rows that must not be kept.
+void writeFormattedWorkbook(const QString &path, bool inlineStrings) {
+    lxw_workbook_options options = {};
+    options.constant_memory = inlineStrings ? LXW_TRUE : LXW_FALSE;  // inline texts, as streaming producers write
+    lxw_workbook *wb = workbook_new_opt(QFile::encodeName(path).constData(), &options);
+    ASSERT_NE(wb, nullptr);
+    lxw_worksheet *ws = workbook_add_worksheet(wb, "Formats");
+    lxw_format *percent = workbook_add_format(wb);
+    format_set_num_format(percent, "0%");
+    lxw_format *date = workbook_add_format(wb);
+    format_set_num_format(date, "yyyy-mm-dd");
+    lxw_format *thousands = workbook_add_format(wb);
+    format_set_num_format(thousands, "#,##0.00");
+    lxw_format *coded = workbook_add_format(wb);
+    format_set_num_format(coded, "\"code \"@");
+    lxw_format *text = workbook_add_format(wb);
+    format_set_num_format(text, "@");
+    lxw_row_t r = 0;
+    worksheet_write_string(ws, r++, 1, "header", nullptr);
+    for (int round = 0; round < 2; ++round) {
+        worksheet_write_number(ws, r, 0, round ? 0.25 : 0.5, percent);
+        worksheet_write_string(ws, r++, 2, "row a", nullptr);
+        worksheet_write_number(ws, r, 0, round ? 45000 : 45352, date);  // 2024-03-01 in the first round
+        worksheet_write_string(ws, r++, 2, "row b", nullptr);
+        worksheet_write_number(ws, r, 0, round ? 99.5 : 1234.5, thousands);
+        worksheet_write_string(ws, r++, 2, "row c", nullptr);
+        worksheet_write_string(ws, r, 0, round ? "y" : "x", coded);
+        worksheet_write_string(ws, r++, 2, "row d", nullptr);
+        worksheet_write_boolean(ws, r, 0, round ? 0 : 1, nullptr);
+        worksheet_write_string(ws, r++, 2, "row e", nullptr);
+        worksheet_write_number(ws, r, 0, round ? 7 : 1101011234, text);
+        worksheet_write_string(ws, r++, 2, "row f", nullptr);
+    }
+    ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+}
+
+}  // namespace
+
+TEST_F(ReducedViews, CellsAreKeptByTheTextTheyShow) {
+    const QStringList values = {QStringLiteral("50%"),       QStringLiteral("2024-03-01"), QStringLiteral("1,234.50"),
+                                QStringLiteral("code x"),    QStringLiteral("TRUE"),       QStringLiteral("1101011234"),
+                                QStringLiteral("header")};
+    for (bool inlineStrings : {false, true}) {
+        const QString file = dir.filePath(inlineStrings ? QStringLiteral("inline.xlsx") : QStringLiteral("shared.xlsx"));
+        writeFormattedWorkbook(file, inlineStrings);
+        for (int lookAt : {kLookAtPart, kLookAtWhole}) {
+            SCOPED_TRACE(QStringLiteral("inline %1 look-at %2").arg(inlineStrings).arg(lookAt).toStdString());
+            auto plain = createApplication(QStringLiteral("Excel.Application"));
+            auto planned = createApplication(QStringLiteral("Excel.Application"));
+            announce(*planned, file, values, lookAt, 1);
+            const QStringList seen = runSearches(*planned, file, values, lookAt);
+            EXPECT_EQ(seen, runSearches(*plain, file, values, lookAt));
+            // Each value is found once: in its first-round row only.
+            for (const QString &v : values)
+                EXPECT_EQ(seen.filter(v + QStringLiteral(" found ")).size(), 1) << v.toStdString();
+        }
+    }
+}

@@ -41,6 +41,13 @@ private:
     bool was_;
 };
 
+// Makes every part go through the scan in pieces for one scope.
+class InPieces {
+public:
+    InPieces() { setWholePartLimit(0); }
+    ~InPieces() { setWholePartLimit(kMaxWholePartBytes); }
+};
+
 struct TwoReads {
     ReadResult fast, expat;
 };
@@ -138,6 +145,44 @@ PartParse parseOnePart(const std::string &zipPath, bool fast, bool captureFromSt
 }
 
 bool scannerTakes(const std::string &xml) { return fastScanSupports(xml.data(), xml.size()); }
+
+// Scans `xml` as a part too large to hold whole is scanned: given piece by
+// piece, each piece fed at once, the unconsumed rest given again.
+ScanResult scanInPieces(const std::string &xml, size_t piece, XmlHandler &handler) {
+    std::string message, pending;
+    ChunkedXmlScan scanner(handler, &message);
+    size_t consumed = 0;
+    for (size_t at = 0; at < xml.size(); at += piece) {
+        pending.append(xml, at, piece);
+        const ScanResult r = scanner.feed(&pending[0], pending.size(), false, &consumed);
+        if (r != ScanResult::Ok || handler.failed()) return r;
+        pending.erase(0, consumed);
+    }
+    return scanner.feed(&pending[0], pending.size(), true, &consumed);
+}
+
+// The scan in pieces must give the whole scan's verdict and, when both
+// accept, its events, wherever the pieces are cut.
+::testing::AssertionResult piecesScanAlike(const std::string &xml, bool captureFromStart = false) {
+    std::string copy = xml;
+    copy.push_back('\0');
+    EventLog whole(captureFromStart);
+    std::string message;
+    const ScanResult expected = scanXmlInPlace(&copy[0], xml.size(), whole, &message);
+    const std::string expectedEvents = whole.finish();
+    for (size_t piece : {size_t(1), size_t(2), size_t(3), size_t(7), size_t(64), size_t(1000)}) {
+        EventLog log(captureFromStart);
+        const ScanResult got = scanInPieces(xml, piece, log);
+        if (got != expected)
+            return ::testing::AssertionFailure() << "pieces of " << piece << ": " << static_cast<int>(got) << " vs "
+                                                 << static_cast<int>(expected) << " (" << message << ")";
+        const std::string events = log.finish();
+        if (expected == ScanResult::Ok && events != expectedEvents)
+            return ::testing::AssertionFailure() << "pieces of " << piece << ": events differ\n" << events
+                                                 << "whole:\n" << expectedEvents;
+    }
+    return ::testing::AssertionSuccess();
+}
 
 TEST(FastPathDifferential, CommittedFixturesReadTheSameBothWays) {
     const QDir dir(QString::fromStdString(readertest::fixture("xlsx")));
@@ -354,6 +399,7 @@ TEST(FastPathDifferential, MarkupEdgeCasesParseAlike) {
         ASSERT_TRUE(scannerTakes(c.xml));  // else this would only test expat against itself
         ReadStatus expat = ReadStatus::Ok;
         EXPECT_TRUE(partParsesAlike(folder, c.xml, &expat));
+        EXPECT_TRUE(piecesScanAlike(c.xml));
         EXPECT_EQ(expat == ReadStatus::Ok, c.wellFormed);
     }
 }
@@ -362,6 +408,7 @@ TEST(FastPathDifferential, MarkupEdgeCasesParseAlike) {
 TEST(FastPathDifferential, TextCaptureSetBeforeTheParseHoldsOnBothPaths) {
     readertest::TempFolder folder;
     EXPECT_TRUE(partParsesAlike(folder, "<a>first<b/>second</a>", nullptr, true));
+    EXPECT_TRUE(piecesScanAlike("<a>first<b/>second<!-- < -->third<![CDATA[<x>]]></a>", true));
 }
 
 TEST(FastPathDifferential, RandomPackagesReadTheSameBothWays) {
@@ -382,11 +429,57 @@ TEST(FastPathDifferential, RandomPackagesReadTheSameBothWays) {
             ReadStatus expat = ReadStatus::Ok;
             EXPECT_TRUE(partParsesAlike(folder, p.members[i].second, &expat));
             EXPECT_EQ(expat, ReadStatus::Ok);  // the generator writes only well-formed parts
+            if (seed % 10 == 0) {
+                EXPECT_TRUE(piecesScanAlike(p.members[i].second));
+            }
         }
     }
     // The generated workbooks are meant to be valid, and the scanner must really have run.
     EXPECT_GE(accepted, kRandomPackages * 9 / 10);
     EXPECT_EQ(partsScanned, partsTotal);
+}
+
+// Parts too large to inflate whole are scanned in pieces as they inflate:
+// the same models, and the same failures, as expat gives.
+TEST(FastPathDifferential, PartsScannedInPiecesReadTheSameAsWithExpat) {
+    InPieces pieces;
+    readertest::TempFolder folder;
+    for (uint32_t seed = 0; seed < kRandomPackages; seed += 3) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        readertest::GeneratedPackage p = readertest::randomSpreadsheetMl(seed);
+        const std::string path = folder.path("random.xlsx");
+        ASSERT_TRUE(readertest::writeZip(path, p.members));
+        EXPECT_TRUE(sameOutcome(readBothWays(path)));
+        // And with one part damaged.
+        const size_t target = p.scannedParts[seed % p.scannedParts.size()];
+        p.members[target].second = readertest::mutateXml(p.members[target].second, seed);
+        ASSERT_TRUE(readertest::writeZip(path, p.members));
+        EXPECT_TRUE(sameOutcome(readBothWays(path)));
+    }
+}
+
+// A sheet of several pieces' size, with a comment and a text each longer
+// than a piece: scanned in pieces it reads as expat reads it.
+TEST(FastPathDifferential, LongSheetsScannedInPiecesReadTheSameAsWithExpat) {
+    InPieces pieces;
+    std::string rows;
+    for (int r = 1; r <= 40000; ++r) {
+        const std::string n = std::to_string(r);
+        rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"inlineStr\"><is><t>name &amp; " + n +
+                "</t></is></c><c r=\"B" + n + "\"><v>" + n + ".5</v></c></row>";
+        if (r == 20000) rows += "<!--" + std::string(3u << 20, '<') + "-->";
+        if (r == 30000)
+            rows += "<row r=\"30001\"><c r=\"A30001\" t=\"inlineStr\"><is><t>" + std::string(3u << 20, 'x') +
+                    "</t></is></c></row>";
+    }
+    readertest::HandPackage package;
+    package.sheets.push_back({"Long", "<sheetData>" + rows + "</sheetData>"});
+    readertest::TempFolder folder;
+    const std::string path = folder.path("long.xlsx");
+    ASSERT_TRUE(readertest::writeHandPackage(path, package));
+    const TwoReads r = readBothWays(path);
+    EXPECT_EQ(r.fast.status, ReadStatus::Ok);
+    EXPECT_TRUE(sameOutcome(r));
 }
 
 TEST(FastPathDifferential, MutatedPartsAreNeverAcceptedByOnePathAlone) {
@@ -407,6 +500,10 @@ TEST(FastPathDifferential, MutatedPartsAreNeverAcceptedByOnePathAlone) {
             ReadStatus expat = ReadStatus::Ok;
             const ::testing::AssertionResult part = partParsesAlike(folder, members[target].second, &expat);
             if (!part) disagreements.push_back(where + part.message());
+            if (seed % 5 == 0 && scannerTakes(members[target].second)) {
+                const ::testing::AssertionResult pieces = piecesScanAlike(members[target].second);
+                if (!pieces) disagreements.push_back(where + "in pieces: " + pieces.message());
+            }
             expatRejected += expat != ReadStatus::Ok;
 
             const std::string path = folder.path("mutated.xlsx");
