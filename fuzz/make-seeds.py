@@ -36,7 +36,7 @@ SHEETS = {
 <cols><col min="1" max="2" width="12.5" customWidth="1"/><col min="2" max="4" width="3" hidden="1"/></cols>
 <sheetData>
 <row r="1" ht="20" customHeight="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s" s="1"><v>3</v></c><c r="C1"><v>1.5E+3</v></c><c r="D1" t="b"><v>1</v></c><c r="E1" t="e"><v>#DIV/0!</v></c></row>
-<row r="2" hidden="1" s="2" customFormat="1"><c r="A2" t="inlineStr"><is><r><t xml:space="preserve"> 张 </t></r><r><t>三&amp;&lt;&#x4E00;&#20;</t></r><rPh sb="0" eb="1"><t>ZHANG</t></rPh></is></c><c r="B2" t="str"><f>A1&amp;"x"</f><v>text</v></c><c r="C2" t="str"><f>=#N/A</f><v>#N/A</v></c></row>
+<row r="2" hidden="1" s="2" customFormat="1"><c r="A2" t="inlineStr"><is><r><t xml:space="preserve"> 张 </t></r><r><t>三&amp;&lt;&#x4E00;&#32;</t></r><rPh sb="0" eb="1"><t>ZHANG</t></rPh></is></c><c r="B2" t="str"><f>A1&amp;"x"</f><v>text</v></c><c r="C2" t="str"><f>=#N/A</f><v>#N/A</v></c></row>
 <row r="4"><c r="A4" t="d" s="2"><v>2024-02-29T08:30:00.5Z</v></c><c s="3"><v>0.25</v></c><c r="H4" s="5"><v>-12345.678</v></c><c r="XFD4"><v>1</v></c></row>
 <row><c><v>110101199001011234</v></c><c t="n"><v>1e308</v></c><c s="4"><v>3</v></c></row>
 </sheetData>
@@ -197,6 +197,56 @@ def biff5_stream():
     return globals_with(len(globals_with(0))) + sheet
 
 
+def workbook_stream(data):
+    """The Workbook (or Book) stream of a compound file, for the BIFF seeds;
+    None when the file is not a plain one (only the regular FAT is followed)."""
+    try:
+        if not data.startswith(OLE_MAGIC):
+            return None
+        ssz = 1 << struct.unpack_from("<H", data, 0x1E)[0]
+        first_dir, = struct.unpack_from("<I", data, 0x30)
+        cutoff, = struct.unpack_from("<I", data, 0x38)
+        difat = [s for s in struct.unpack_from("<109I", data, 0x4C) if s < 0xFFFFFFFA]
+        sector = lambda n: data[(n + 1) * ssz:(n + 2) * ssz]
+        fat = []
+        for s in difat:
+            fat.extend(struct.unpack("<%dI" % (ssz // 4), sector(s)))
+
+        def chain(start):
+            out, n, seen = b"", start, set()
+            while n < len(fat) and n not in seen:
+                seen.add(n)
+                out += sector(n)
+                n = fat[n]
+            return out
+
+        directory = chain(first_dir)
+        entries = []
+        for off in range(0, len(directory) - 127, 128):
+            name_len, = struct.unpack_from("<H", directory, off + 0x40)
+            name = directory[off:off + max(0, name_len - 2)].decode("utf-16-le", "replace")
+            entries.append((name,) + struct.unpack_from("<II", directory, off + 0x74))
+        for name, start, size in entries:
+            if name not in ("Workbook", "Book"):
+                continue
+            if size >= cutoff:
+                return chain(start)[:size]
+            # Small streams live in the mini stream, in 64-byte sectors.
+            mini_stream = chain(entries[0][1])
+            minifat_start, = struct.unpack_from("<I", data, 0x3C)
+            raw = chain(minifat_start)
+            minifat = struct.unpack("<%dI" % (len(raw) // 4), raw)
+            out, n, seen = b"", start, set()
+            while n < len(minifat) and n not in seen:
+                seen.add(n)
+                out += mini_stream[n * 64:(n + 1) * 64]
+                n = minifat[n]
+            return out[:size]
+    except (struct.error, IndexError):
+        pass
+    return None
+
+
 # --- text, HTML, number formats ---------------------------------------------
 
 CSV = {
@@ -261,6 +311,9 @@ def main():
     for p in fixture_files("*.xls"):
         if p.read_bytes().startswith(OLE_MAGIC):
             put(out, "xls", p.name, p.read_bytes())
+            stream = workbook_stream(p.read_bytes())
+            if stream:
+                put(out, "biff", p.stem + ".bin", stream)
     put(out, "biff", "biff8.bin", biff8_stream(False))
     put(out, "biff", "biff8-1904.bin", biff8_stream(True))
     put(out, "biff", "biff5.bin", biff5_stream())
