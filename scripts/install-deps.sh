@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, testing, packaging,
-# benchmarking and screenshotting RowSifter needs. Safe to run again: apt skips what is there.
+# Installs every Debian package that building, testing, packaging, fuzzing,
+# benchmarking and screenshotting RowSifter needs (clang and its runtimes for
+# the fuzz targets, llvm for llvm-symbolizer's readable sanitizer reports,
+# clang-format for the layout check). Safe to run again: apt skips what is there.
 set -euo pipefail
 
 packages=(
@@ -9,6 +11,7 @@ packages=(
   libzip-dev zlib1g-dev libdeflate-dev libexpat1-dev
   libgsf-1-dev libxml2-dev libxlsxwriter-dev
   libgtest-dev googletest
+  clang libclang-rt-14-dev llvm clang-format
   xvfb x11-apps imagemagick fonts-wqy-zenhei
   help2man dpkg-dev file desktop-file-utils groff-base binutils
   python3 python3-openpyxl python3-xlwt python3-matplotlib

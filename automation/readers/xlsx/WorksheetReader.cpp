@@ -2,11 +2,13 @@
 
 #include "automation/model/Limits.h"
 #include "automation/readers/xlsx/CellAddress.h"
+#include "automation/readers/xlsx/FastXmlScanner.h"
 #include "automation/readers/xlsx/OoxmlText.h"
 #include "automation/readers/xlsx/XmlStream.h"
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace automation::readers::xlsx {
 
@@ -607,6 +609,31 @@ ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const W
     }
     keeper.finish();
     *sheet = std::move(kept);
+    return ReadStatus::Ok;
+}
+
+ReadStatus scanWorksheetInPlace(char *data, size_t size, const WorksheetContext &context, Sheet *sheet,
+                                std::string *message) {
+    if (!fastScanSupports(data, size)) return ReadStatus::Unsupported;
+    WorksheetHandler handler(context, sheet);
+    ScanResult scan = ScanResult::Corrupt;
+    std::string scanMessage;
+    try {
+        scan = scanXmlInPlace(data, size, handler, &scanMessage);
+        if (!handler.failed() && scan == ScanResult::Ok) handler.finish();
+    } catch (const std::bad_alloc &) {
+        handler.fail(ReadStatus::TooLarge, "out of memory");
+    } catch (...) {
+        handler.fail(ReadStatus::Corrupt, "unexpected failure while parsing");
+    }
+    if (handler.failed()) {
+        if (message) *message = handler.message();
+        return handler.status();
+    }
+    if (scan != ScanResult::Ok) {
+        if (message) *message = scanMessage;
+        return scan == ScanResult::Unsupported ? ReadStatus::Unsupported : ReadStatus::Corrupt;
+    }
     return ReadStatus::Ok;
 }
 

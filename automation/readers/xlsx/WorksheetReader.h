@@ -23,6 +23,13 @@ struct WorksheetContext {
 ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context,
                          model::Sheet *sheet, std::string *message, SheetOutline *outline = nullptr);
 
+// A worksheet part already in memory, through the in-place scanner alone (no
+// package around it, no expat fallback): Unsupported when the scanner does not
+// take the part. data[size] must exist; the whole buffer is overwritten. Lets
+// the fuzz targets drive the scanner and the worksheet handler directly.
+ReadStatus scanWorksheetInPlace(char *data, size_t size, const WorksheetContext &context, model::Sheet *sheet,
+                                std::string *message);
+
 // An ISO 8601 date-time ("2024-03-01", "2024-03-01T08:30:00Z") as a serial
 // number of the given date system; false when the text is no such date.
 bool isoDateToSerial(const char *text, bool date1904, double *serial);

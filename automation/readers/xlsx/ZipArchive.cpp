@@ -189,6 +189,9 @@ WholePart ZipArchive::readWholePart(const std::string &name, PartBuffer *out, si
     if (st.comp_method != ZIP_CM_DEFLATE && st.comp_method != ZIP_CM_STORE) return WholePart::UseStream;
     const uint64_t byRatio = std::max(kMinPartBound, st.comp_size * kMaxInflateRatio);
     if (st.size > byRatio) return WholePart::UseStream;
+    // Deflate adds a few bytes per 64 KiB at worst; a larger compressed size is
+    // a damaged or hostile directory, and would be allocated below as given.
+    if (st.comp_size > st.size + st.size / 1024 + 64) return WholePart::UseStream;
     libdeflate_decompressor *inflater = threadDecompressor();
     if (!inflater) return WholePart::UseStream;
 

@@ -1,0 +1,189 @@
+#include "fuzz/FuzzBodies.h"
+
+#include "automation/model/WorkbookModel.h"
+#include "automation/native/DisplayText.h"
+#include "automation/numfmt/NumberFormat.h"
+#include "automation/readers/Readers.h"
+#include "automation/readers/text/CsvReader.h"
+#include "automation/readers/text/TextDecoding.h"
+#include "automation/readers/xls/BiffWorkbookReader.h"
+#include "automation/readers/xlsx/WorksheetReader.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace rowsifter::fuzz {
+
+namespace {
+
+using automation::readers::ReadResult;
+using automation::readers::ReadStatus;
+namespace model = automation::model;
+
+// Rendering every cell of a large sheet would slow the fuzzer to a crawl for
+// nothing: the same few cell kinds repeat.
+constexpr size_t kMaxCellsRendered = 4096;
+
+// Readers that only take a path get the input through a file of this process's
+// own, in memory where the system offers a tmpfs.
+class ScratchFile {
+public:
+    explicit ScratchFile(const char *suffix) {
+        const char *dir = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : nullptr;
+        if (!dir) dir = std::getenv("TMPDIR");
+        if (!dir || !*dir) dir = "/tmp";
+        path_ = std::string(dir) + "/rowsifter-fuzz-" + std::to_string(::getpid()) + suffix;
+    }
+    ~ScratchFile() { std::remove(path_.c_str()); }
+    // False when the file could not be written: the input is then skipped.
+    bool write(const uint8_t *data, size_t size) const {
+        FILE *f = std::fopen(path_.c_str(), "wb");
+        if (!f) return false;
+        const bool whole = size == 0 || std::fwrite(data, 1, size, f) == size;
+        return std::fclose(f) == 0 && whole;
+    }
+    const std::string &path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+bool sheetInOrder(const model::Sheet &sheet) {
+    uint32_t lastRow = 0;
+    for (const model::Row &row : sheet.rows()) {
+        if (row.index == 0 || row.index <= lastRow) return false;
+        lastRow = row.index;
+        uint32_t lastColumn = 0;
+        for (const model::Cell &cell : row.cells) {
+            if (cell.column == 0 || cell.column <= lastColumn) return false;
+            lastColumn = cell.column;
+        }
+    }
+    return true;
+}
+
+// Shows cells the way a search would, so that what a reader put in the model
+// (string ids, style indexes, odd numbers) also goes through the formats.
+void renderSome(const model::WorkbookModel &book, const model::Sheet &sheet, size_t *budget) {
+    for (const model::Row &row : sheet.rows())
+        for (const model::Cell &cell : row.cells) {
+            if (*budget == 0) return;
+            --*budget;
+            (void)automation::native::displayText(book, cell);
+        }
+}
+
+bool workbookSound(const model::WorkbookModel &book) {
+    size_t budget = kMaxCellsRendered;
+    for (size_t i = 0; i < book.sheetCount(); ++i) {
+        const model::Sheet &sheet = book.sheet(i);
+        if (!sheetInOrder(sheet)) return false;
+        renderSome(book, sheet, &budget);
+    }
+    return true;
+}
+
+bool viaFile(const char *suffix, const uint8_t *data, size_t size, ReadResult (*read)(const std::string &)) {
+    // One file per suffix for the life of the process, removed at its end.
+    static std::map<std::string, ScratchFile> files;
+    const ScratchFile &file = files.try_emplace(suffix, suffix).first->second;
+    if (!file.write(data, size)) return true;
+    return readResultSound(read(file.path()));
+}
+
+}  // namespace
+
+bool readResultSound(const ReadResult &result) {
+    if ((result.status == ReadStatus::Ok) != (result.workbook != nullptr)) return false;
+    return !result.workbook || workbookSound(*result.workbook);
+}
+
+bool xlsxPackage(const uint8_t *data, size_t size) {
+    return viaFile(".xlsx", data, size, &automation::readers::readXlsx);
+}
+
+bool worksheetScanner(const uint8_t *data, size_t size) {
+    namespace xlsx = automation::readers::xlsx;
+    model::WorkbookModel book;
+    model::StringPool &strings = book.mutableStrings();
+    for (const char *s : {"甲", "text", "0012", "#N/A"}) strings.append(s);
+    model::StyleTable &styles = book.mutableStyles();
+    for (const char *code : {"0.00", "yyyy-mm-dd", "0%", "@", "[DBNum2]0", "h:mm AM/PM"}) {
+        model::CellStyle style;
+        style.numberFormat = code;
+        styles.append(style);
+    }
+    xlsx::WorksheetContext context;
+    context.strings = &strings;
+    context.sharedStringCount = static_cast<uint32_t>(strings.size());
+    context.styleCount = static_cast<uint32_t>(styles.size());
+    model::Sheet &sheet = book.appendSheet("Sheet1");
+
+    // The scanner writes into its buffer and one byte past the end.
+    std::vector<char> buffer(data, data + size);
+    buffer.push_back('\0');
+    std::string message;
+    const ReadStatus status = xlsx::scanWorksheetInPlace(buffer.data(), size, context, &sheet, &message);
+    if (status != ReadStatus::Ok) return true;
+    return workbookSound(book);
+}
+
+bool xlsWorkbook(const uint8_t *data, size_t size) {
+    return viaFile(".xls", data, size, &automation::readers::readXls);
+}
+
+bool biffStream(const uint8_t *data, size_t size) {
+    return readResultSound(automation::readers::xls::decodeWorkbookStream(data, size));
+}
+
+bool delimitedText(const uint8_t *data, size_t size) {
+    namespace text = automation::readers::text;
+    std::string bytes(reinterpret_cast<const char *>(data), size);
+    if (!text::decodeToUtf8(bytes)) return true;
+    for (char separator : {',', '\t'}) {
+        model::WorkbookModel book;
+        model::Sheet &sheet = book.appendSheet("Sheet1");
+        std::string message;
+        if (text::parseDelimited(bytes, separator, &sheet, &book.mutableStrings(), &message) != ReadStatus::Ok)
+            continue;
+        if (!workbookSound(book)) return false;
+    }
+    return true;
+}
+
+bool htmlTable(const uint8_t *data, size_t size) {
+    return viaFile(".html", data, size, [](const std::string &path) {
+        return automation::readers::readHtmlTable(path, "Sheet1");
+    });
+}
+
+bool numberFormat(const uint8_t *data, size_t size) {
+    namespace numfmt = automation::numfmt;
+    // Eight bytes of value, one of switches, the rest the format code.
+    if (size < 9) return true;
+    double value;
+    std::memcpy(&value, data, sizeof value);
+    const bool date1904 = data[8] & 1;
+    const std::string_view code(reinterpret_cast<const char *>(data) + 9, size - 9);
+    (void)numfmt::formatNumber(value, code, date1904);
+    (void)numfmt::formatNumber(static_cast<double>(static_cast<int8_t>(data[8])) / 4, code, date1904);
+    (void)numfmt::formatText("文本 text", code);
+    (void)numfmt::isDateFormat(code);
+    (void)numfmt::formatGeneral(value);
+    (void)numfmt::builtinFormatCode(data[8]);
+    return true;
+}
+
+const Body kBodies[] = {
+    {"xlsx", &xlsxPackage},  {"worksheet", &worksheetScanner}, {"xls", &xlsWorkbook}, {"biff", &biffStream},
+    {"csv", &delimitedText}, {"html", &htmlTable},             {"numfmt", &numberFormat},
+};
+const size_t kBodyCount = sizeof kBodies / sizeof kBodies[0];
+
+}  // namespace rowsifter::fuzz
