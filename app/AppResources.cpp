@@ -2,15 +2,11 @@
 
 #include <QtGlobal>
 
-static void initResourcesOnce()
-{
-    Q_INIT_RESOURCE(resources);
-}
+static void initResourcesOnce() { Q_INIT_RESOURCE(resources); }
 
 namespace app {
 
-void ensureResources()
-{
+void ensureResources() {
     static const bool done = (initResourcesOnce(), true);
     Q_UNUSED(done);
 }

@@ -6,9 +6,9 @@
 #include "app/startup/StartupState.h"
 #include "engine/MergeObject.h"
 #include "engine/OptionSet.h"
+#include "rowsifter/Version.h"
 #include "settings/FileCreate.h"
 #include "settings/SettingsFile.h"
-#include "rowsifter/Version.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -47,20 +47,15 @@ constexpr const char *kWorkbookFilter = "*.xls *.xlsx *.xlsm";
 constexpr const char *kFlagSet = "y";
 constexpr const char *kFlagClear = "n";
 
-bool flagIsSet(const char *value)
-{
-    return value[0] == kFlagSet[0];
-}
+bool flagIsSet(const char *value) { return value[0] == kFlagSet[0]; }
 
 }  // namespace
 
-QPoint windowOrigin(const QSize &screen, const QSize &window)
-{
+QPoint windowOrigin(const QSize &screen, const QSize &window) {
     return QPoint((screen.width() - window.width()) / 2, (screen.height() - window.height()) / 3);
 }
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
-{
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
     ui->setupUi(this);
 
     const QScreen *screen = QGuiApplication::primaryScreen();
@@ -86,33 +81,23 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
 
     loadOptions();
 
-    if (std::strcmp(firstArg, startup::kAutorunArg) != 0)
-        show();
+    if (std::strcmp(firstArg, startup::kAutorunArg) != 0) show();
 
     workerThread_ = nullptr;
     worker_ = nullptr;
 }
 
-MainWindow::~MainWindow()
-{
+MainWindow::~MainWindow() {
     // A running job cannot be stopped; its pair is left to end with the process.
-    if (!jobRunning_)
-        disposeWorker();
+    if (!jobRunning_) disposeWorker();
     delete ui;
 }
 
-QObject *MainWindow::worker() const
-{
-    return worker_;
-}
+QObject *MainWindow::worker() const { return worker_; }
 
-void MainWindow::closeEvent(QCloseEvent *event)
-{
-    Q_UNUSED(event);
-}
+void MainWindow::closeEvent(QCloseEvent *event) { Q_UNUSED(event); }
 
-void MainWindow::loadOptions()
-{
+void MainWindow::loadOptions() {
     // Heap buffers: the sizes are the settings file's own limits.
     std::vector<char> settingsText(settings::kSettingsTextSize, '\0');
     std::vector<char> value(settings::kValueBufferSize, '\0');
@@ -122,10 +107,8 @@ void MainWindow::loadOptions()
         return value.data();
     };
 
-    if (const char *v = lookUp(kKeySourcePath); v[0] != '\0')
-        ui->lEdt_SourcePath->setText(QString::fromLocal8Bit(v));
-    if (const char *v = lookUp(kKeySavePath); v[0] != '\0')
-        ui->lEdt_SavePath->setText(QString::fromLocal8Bit(v));
+    if (const char *v = lookUp(kKeySourcePath); v[0] != '\0') ui->lEdt_SourcePath->setText(QString::fromLocal8Bit(v));
+    if (const char *v = lookUp(kKeySavePath); v[0] != '\0') ui->lEdt_SavePath->setText(QString::fromLocal8Bit(v));
     if (const char *v = lookUp(kKeyHeaderExcelFile); v[0] != '\0')
         ui->lEdt_HeaderExcelFile->setText(QString::fromLocal8Bit(v));
 
@@ -152,76 +135,56 @@ void MainWindow::loadOptions()
         ui->pBtn_HeaderExcelFile->setEnabled(true);
         ui->lEdt_HeaderExcelFile->setEnabled(true);
     }
-    if (flagIsSet(lookUp(kKeyNoDataNoFile)))
-        ui->cBox_NoDataNoFile->setChecked(true);
+    if (flagIsSet(lookUp(kKeyNoDataNoFile))) ui->cBox_NoDataNoFile->setChecked(true);
 }
 
-void MainWindow::writeKey(const char *key, const QString &value)
-{
+void MainWindow::writeKey(const char *key, const QString &value) {
     // Persisting is best effort: a missing file simply keeps the change in the
     // window, unless the file belongs in the user's configuration folder.
     const QByteArray bytes = value.toLocal8Bit();
-    if (settingsFileMayBeCreated)
-        settings::createFileWithFolders(settingsFilePath);
+    if (settingsFileMayBeCreated) settings::createFileWithFolders(settingsFilePath);
     settings::setKeyValue(settingsFilePath, key, bytes.constData());
 }
 
-void MainWindow::writeFlag(const char *key, bool set)
-{
+void MainWindow::writeFlag(const char *key, bool set) {
     writeKey(key, QString::fromLatin1(set ? kFlagSet : kFlagClear));
 }
 
-QString MainWindow::chooseFolder()
-{
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, QString::fromUtf8("选择文件夹"), QStringLiteral("."),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
-    if (folder.isEmpty())
-        return QString();
+QString MainWindow::chooseFolder() {
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, QString::fromUtf8("选择文件夹"), QStringLiteral("."),
+                                          QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (folder.isEmpty()) return QString();
     return QDir::toNativeSeparators(folder + QLatin1Char('/'));
 }
 
-void MainWindow::on_pBtn_SourcePath_clicked()
-{
+void MainWindow::on_pBtn_SourcePath_clicked() {
     const QString folder = chooseFolder();
-    if (folder.isEmpty())
-        return;
+    if (folder.isEmpty()) return;
     ui->lEdt_SourcePath->setText(folder);
     writeKey(kKeySourcePath, folder);
 }
 
-void MainWindow::on_pBtn_SavePath_clicked()
-{
+void MainWindow::on_pBtn_SavePath_clicked() {
     const QString folder = chooseFolder();
-    if (folder.isEmpty())
-        return;
+    if (folder.isEmpty()) return;
     ui->lEdt_SavePath->setText(folder);
     writeKey(kKeySavePath, folder);
 }
 
-void MainWindow::on_pBtn_HeaderExcelFile_clicked()
-{
-    const QString file = QFileDialog::getOpenFileName(nullptr, QString::fromUtf8("选择Excel文件"),
-                                                      QStringLiteral("."),
+void MainWindow::on_pBtn_HeaderExcelFile_clicked() {
+    const QString file = QFileDialog::getOpenFileName(nullptr, QString::fromUtf8("选择Excel文件"), QStringLiteral("."),
                                                       QString::fromLatin1(kWorkbookFilter));
-    if (file.isEmpty())
-        return;
+    if (file.isEmpty()) return;
     ui->lEdt_HeaderExcelFile->setText(file);
     writeKey(kKeyHeaderExcelFile, file);
 }
 
-void MainWindow::on_rBtn_xlWhole_clicked()
-{
-    writeFlag(kKeyWholeCell, true);
-}
+void MainWindow::on_rBtn_xlWhole_clicked() { writeFlag(kKeyWholeCell, true); }
 
-void MainWindow::on_rBtn_xlPath_clicked()
-{
-    writeFlag(kKeyWholeCell, false);
-}
+void MainWindow::on_rBtn_xlPath_clicked() { writeFlag(kKeyWholeCell, false); }
 
-void MainWindow::on_cBox_JustFindOneCol_clicked()
-{
+void MainWindow::on_cBox_JustFindOneCol_clicked() {
     if (ui->cBox_JustFindOneCol->isChecked()) {
         ui->sBox_JustFindOneCol->setEnabled(true);
         writeFlag(kKeyOneColumn, true);
@@ -234,38 +197,28 @@ void MainWindow::on_cBox_JustFindOneCol_clicked()
     }
 }
 
-void MainWindow::on_sBox_JustFindOneCol_valueChanged(QString arg1)
-{
-    writeKey(kKeyColumnNumber, arg1);
-}
+void MainWindow::on_sBox_JustFindOneCol_valueChanged(QString arg1) { writeKey(kKeyColumnNumber, arg1); }
 
-void MainWindow::on_cBox_HeaderExcelFile_clicked()
-{
+void MainWindow::on_cBox_HeaderExcelFile_clicked() {
     const bool checked = ui->cBox_HeaderExcelFile->isChecked();
     ui->pBtn_HeaderExcelFile->setEnabled(checked);
     ui->lEdt_HeaderExcelFile->setEnabled(checked);
     writeFlag(kKeyUseHeader, checked);
 }
 
-void MainWindow::on_cBox_OneDateOneBook_clicked()
-{
+void MainWindow::on_cBox_OneDateOneBook_clicked() {
     const bool checked = ui->cBox_OneDateOneBook->isChecked();
     writeFlag(kKeyOneBookPerValue, checked);
     ui->cBox_NoDataNoFile->setEnabled(checked);
 }
 
-void MainWindow::on_cBox_NoDataNoFile_clicked()
-{
-    writeFlag(kKeyNoDataNoFile, ui->cBox_NoDataNoFile->isChecked());
-}
+void MainWindow::on_cBox_NoDataNoFile_clicked() { writeFlag(kKeyNoDataNoFile, ui->cBox_NoDataNoFile->isChecked()); }
 
-void MainWindow::on_cBox_AppointedSheet_clicked()
-{
+void MainWindow::on_cBox_AppointedSheet_clicked() {
     ui->lEdt_AppointedSheetName->setEnabled(ui->cBox_AppointedSheet->isChecked());
 }
 
-void MainWindow::on_pBtn_ExcelFilter_clicked()
-{
+void MainWindow::on_pBtn_ExcelFilter_clicked() {
     engine::OptionSet &options = engine::optionSet();
     options.sourcePath = QDir::toNativeSeparators(ui->lEdt_SourcePath->text());
     options.savePath = QDir::toNativeSeparators(ui->lEdt_SavePath->text());
@@ -293,14 +246,12 @@ void MainWindow::on_pBtn_ExcelFilter_clicked()
     emit pBtn_ExcelFilter_HasClicked();
 }
 
-void MainWindow::fillOptionSet()
-{
+void MainWindow::fillOptionSet() {
     engine::OptionSet &options = engine::optionSet();
     options.findText = ui->pTEdt_FindText->document()->toPlainText().trimmed();
     options.wholeCellMatch = ui->rBtn_xlWhole->isChecked();
     options.oneColumnOnly = ui->cBox_JustFindOneCol->isChecked();
-    if (options.oneColumnOnly)
-        options.columnNumber = ui->sBox_JustFindOneCol->text().toInt(nullptr, 10);
+    if (options.oneColumnOnly) options.columnNumber = ui->sBox_JustFindOneCol->text().toInt(nullptr, 10);
     options.useHeaderWorkbook = ui->cBox_HeaderExcelFile->isChecked();
     if (options.useHeaderWorkbook)
         options.headerWorkbookPath = QDir::toNativeSeparators(ui->lEdt_HeaderExcelFile->text());
@@ -308,12 +259,10 @@ void MainWindow::fillOptionSet()
     options.noFileWhenNoData = ui->cBox_NoDataNoFile->isChecked();
     options.dataColumnOnly = ui->cBox_JustDataCols->isChecked();
     options.namedSheetOnly = ui->cBox_AppointedSheet->checkState() == Qt::Checked;
-    if (options.namedSheetOnly)
-        options.sheetName = ui->lEdt_AppointedSheetName->text();
+    if (options.namedSheetOnly) options.sheetName = ui->lEdt_AppointedSheetName->text();
 }
 
-void MainWindow::disposeWorker()
-{
+void MainWindow::disposeWorker() {
     // The worker may only go once its thread has stopped running events.
     if (workerThread_) {
         workerThread_->quit();
@@ -325,27 +274,20 @@ void MainWindow::disposeWorker()
     workerThread_ = nullptr;
 }
 
-void MainWindow::on_ShowDisposingFile(QString filePath)
-{
-    ui->lb_ShowDisposing->setText(filePath);
-}
+void MainWindow::on_ShowDisposingFile(QString filePath) { ui->lb_ShowDisposing->setText(filePath); }
 
-void MainWindow::on_Signal_SetButtonEnable()
-{
+void MainWindow::on_Signal_SetButtonEnable() {
     jobRunning_ = false;
     ui->pBtn_ExcelFilter->setEnabled(true);
 }
 
-void MainWindow::ShowSoftWindow()
-{
+void MainWindow::ShowSoftWindow() {
     showNormal();
     resize(windowWidth_, windowHeight_);
     raise();
     activateWindow();
 }
 
-void MainWindow::SystemTrayActivated(QSystemTrayIcon::ActivationReason reason)
-{
-    if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
-        ShowSoftWindow();
+void MainWindow::SystemTrayActivated(QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger) ShowSoftWindow();
 }

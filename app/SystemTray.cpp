@@ -7,8 +7,7 @@
 #include <QIcon>
 #include <QMenu>
 
-SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent), menu_(std::make_unique<QMenu>())
-{
+SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent), menu_(std::make_unique<QMenu>()) {
     showAction_ = new QAction(QString::fromUtf8("软件设置"), this);
     quitAction_ = new QAction(QString::fromUtf8("退出程序"), this);
     menu_->addAction(showAction_);
@@ -28,12 +27,6 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent), menu_(std::ma
 
 SystemTray::~SystemTray() = default;
 
-void SystemTray::UiQuit()
-{
-    QCoreApplication::quit();
-}
+void SystemTray::UiQuit() { QCoreApplication::quit(); }
 
-void SystemTray::ShowUi()
-{
-    emit showWidget();
-}
+void SystemTray::ShowUi() { emit showWidget(); }

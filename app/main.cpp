@@ -9,10 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-int main(int argc, char *argv[])
-{
-    if (startup::runStartupSteps(argc, argv) == startup::InstanceOutcome::ExitNow)
-        return 0;
+int main(int argc, char *argv[]) {
+    if (startup::runStartupSteps(argc, argv) == startup::InstanceOutcome::ExitNow) return 0;
 
     auto *application = new QApplication(argc, argv);
     auto *window = new MainWindow(nullptr);

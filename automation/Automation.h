@@ -23,10 +23,10 @@ class Workbooks;
 class Application;
 
 // Constants of the spreadsheet object model that the engine passes on.
-constexpr int kLookInValues = -4163;  // Find: look in values (as displayed)
-constexpr int kLookAtWhole = 1;       // Find: the whole cell must match
-constexpr int kLookAtPart = 2;        // Find: any part of the cell may match
-constexpr int kFileFormatCsv = 6;     // SaveAs: comma-separated text
+constexpr int kLookInValues = -4163;          // Find: look in values (as displayed)
+constexpr int kLookAtWhole = 1;               // Find: the whole cell must match
+constexpr int kLookAtPart = 2;                // Find: any part of the cell may match
+constexpr int kFileFormatCsv = 6;             // SaveAs: comma-separated text
 constexpr long long kMaxSheetRows = 1048576;  // rows of a workbook-format sheet; CSV has no such limit
 
 // The outcome of a save: ok, or why not.
@@ -48,11 +48,11 @@ enum class OpenFailure {
 
 // What a job is about to open, announced to Workbooks::expectOpens.
 struct OpenPlan {
-    QStringList paths;        // in the order they will be opened
-    int passes = 1;           // how often the whole list will be opened from now on
-    QStringList searches;     // every text Find will be asked for in those workbooks
-    int lookAt = kLookAtPart; // the look-at code of those searches
-    int wholeColumn = 0;      // a column that will be copied whole (Columns(n)); 0 for none
+    QStringList paths;         // in the order they will be opened
+    int passes = 1;            // how often the whole list will be opened from now on
+    QStringList searches;      // every text Find will be asked for in those workbooks
+    int lookAt = kLookAtPart;  // the look-at code of those searches
+    int wholeColumn = 0;       // a column that will be copied whole (Columns(n)); 0 for none
 };
 
 // A rectangular block of cells on one worksheet: a cell, a whole row, a whole
@@ -61,17 +61,16 @@ class Range {
 public:
     virtual ~Range() = default;
 
-    virtual int row() const = 0;              // "Row": first row, 1-based
-    virtual int column() const = 0;           // "Column": first column, 1-based
-    virtual long long count() const = 0;      // "Count": number of cells
-    virtual long long rowCount() const = 0;   // "Rows"."Count"
+    virtual int row() const = 0;                // "Row": first row, 1-based
+    virtual int column() const = 0;             // "Column": first column, 1-based
+    virtual long long count() const = 0;        // "Count": number of cells
+    virtual long long rowCount() const = 0;     // "Rows"."Count"
     virtual long long columnCount() const = 0;  // "Columns"."Count"
 
     // "Find": the first cell of this range after `after` whose displayed text
     // matches `what`; null when none matches. lookIn is kLookInValues,
     // lookAt kLookAtWhole or kLookAtPart.
-    virtual std::unique_ptr<Range> find(const QString &what, const Range *after, int lookIn,
-                                        int lookAt) = 0;
+    virtual std::unique_ptr<Range> find(const QString &what, const Range *after, int lookIn, int lookAt) = 0;
 
     // "Copy": contents and formats of this range to `destination` (its top-left cell).
     virtual bool copy(const Range &destination) = 0;
@@ -91,20 +90,20 @@ class Worksheet {
 public:
     virtual ~Worksheet() = default;
 
-    virtual QString name() const = 0;                         // "Name"
-    virtual std::unique_ptr<Range> usedRange() = 0;           // "UsedRange"; null when the sheet has none
+    virtual QString name() const = 0;                               // "Name"
+    virtual std::unique_ptr<Range> usedRange() = 0;                 // "UsedRange"; null when the sheet has none
     virtual std::unique_ptr<Range> cells(int row, int column) = 0;  // "Cells(int,int)"
-    virtual std::unique_ptr<Range> rows(int row) = 0;         // "Rows(int)": a whole row
-    virtual std::unique_ptr<Range> columns(int column) = 0;   // "Columns(int)": a whole column
-    virtual bool remove() = 0;                                // "delete"
+    virtual std::unique_ptr<Range> rows(int row) = 0;               // "Rows(int)": a whole row
+    virtual std::unique_ptr<Range> columns(int column) = 0;         // "Columns(int)": a whole column
+    virtual bool remove() = 0;                                      // "delete"
 };
 
 class Sheets {
 public:
     virtual ~Sheets() = default;
 
-    virtual int count() const = 0;                             // "Count"
-    virtual std::unique_ptr<Worksheet> item(int index) = 0;   // "Item(int)", 1-based; null when out of range
+    virtual int count() const = 0;                           // "Count"
+    virtual std::unique_ptr<Worksheet> item(int index) = 0;  // "Item(int)", 1-based; null when out of range
     // "Add(before)": a new worksheet placed before `before`, made active.
     virtual std::unique_ptr<Worksheet> add(const Worksheet &before) = 0;
 };
@@ -113,17 +112,17 @@ class Workbook {
 public:
     virtual ~Workbook() = default;
 
-    virtual std::unique_ptr<Sheets> sheets() = 0;             // "Sheets"
-    virtual SaveResult saveAs(const QString &path) = 0;        // "SaveAs(path)": workbook format
+    virtual std::unique_ptr<Sheets> sheets() = 0;                        // "Sheets"
+    virtual SaveResult saveAs(const QString &path) = 0;                  // "SaveAs(path)": workbook format
     virtual SaveResult saveAs(const QString &path, int fileFormat) = 0;  // "SaveAs(path, 6)": CSV
-    virtual void close(bool saveChanges) = 0;                  // "Close(false)"
+    virtual void close(bool saveChanges) = 0;                            // "Close(false)"
 };
 
 class Workbooks {
 public:
     virtual ~Workbooks() = default;
 
-    virtual bool add() = 0;                                    // "Add": a blank workbook, made active
+    virtual bool add() = 0;                                           // "Add": a blank workbook, made active
     virtual std::unique_ptr<Workbook> open(const QString &path) = 0;  // "Open"; null when it cannot be opened
     // Why the last open() gave null; None after one that succeeded.
     virtual OpenFailure lastOpenFailure() const { return OpenFailure::Unreadable; }
@@ -138,11 +137,11 @@ class Application {
 public:
     virtual ~Application() = default;
 
-    virtual void setVisible(const QString &visible) = 0;       // "SetVisible": the text "false"
-    virtual void setDisplayAlerts(bool on) = 0;                // "DisplayAlerts"
-    virtual Workbooks *workbooks() = 0;                        // "WorkBooks"; null: no usable application
-    virtual std::unique_ptr<Workbook> activeWorkbook() = 0;   // "ActiveWorkBook"
-    virtual void quit() = 0;                                   // "Quit"
+    virtual void setVisible(const QString &visible) = 0;     // "SetVisible": the text "false"
+    virtual void setDisplayAlerts(bool on) = 0;              // "DisplayAlerts"
+    virtual Workbooks *workbooks() = 0;                      // "WorkBooks"; null: no usable application
+    virtual std::unique_ptr<Workbook> activeWorkbook() = 0;  // "ActiveWorkBook"
+    virtual void quit() = 0;                                 // "Quit"
 };
 
 // Creates an application by its class name. "Excel.Application" gives the

@@ -37,8 +37,7 @@ struct Settings {
 class Random {
 public:
     explicit Random(uint64_t seed) : state_(seed) {}
-    uint64_t next()
-    {
+    uint64_t next() {
         uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
@@ -53,10 +52,10 @@ private:
 const std::vector<std::string> kSurnames = {"张", "王", "李", "赵", "刘", "陈", "杨", "黄", "周", "吴"};
 const std::vector<std::string> kGivenNames = {"伟", "芳", "娜", "敏", "静", "磊", "洋", "艳", "勇", "军", "杰", "丽"};
 const std::vector<std::string> kCities = {"北京", "上海", "广州", "深圳", "杭州", "成都", "武汉", "南京"};
-const std::vector<std::string> kProducts = {"苹果 Apple", "梨 Pear", "李子 Plum", "香蕉 Banana",
+const std::vector<std::string> kProducts = {"苹果 Apple",  "梨 Pear",    "李子 Plum",  "香蕉 Banana",
                                             "橙子 Orange", "葡萄 Grape", "西瓜 Melon", "桃 Peach"};
 const std::vector<std::string> kNotes = {"ok", "pending", "已付款", "待发货", "returned", "VIP客户", "", "urgent"};
-const std::vector<std::string> kHeaders = {"编号 ID", "姓名 Name", "城市 City", "产品 Product",
+const std::vector<std::string> kHeaders = {"编号 ID",  "姓名 Name",   "城市 City", "产品 Product",
                                            "数量 Qty", "金额 Amount", "日期 Date", "备注 Note"};
 
 enum class Kind { Text, Number, Money, Date };
@@ -68,81 +67,91 @@ struct Value {
     int year = 2024, month = 1, day = 1;
 };
 
-std::string idNumber(Random &random)
-{
+std::string idNumber(Random &random) {
     std::string id = "11010";  // an area prefix, then digits up to 18
     id += std::to_string(1 + random.below(9));
-    while (id.size() < 18)
-        id += static_cast<char>('0' + random.below(10));
+    while (id.size() < 18) id += static_cast<char>('0' + random.below(10));
     return id;
 }
 
-Value cellValue(int column, Random &random)
-{
+Value cellValue(int column, Random &random) {
     Value v;
     switch (column % static_cast<int>(kHeaders.size())) {
-    case 0: v.text = idNumber(random); break;
-    case 1: v.text = kSurnames[random.below(kSurnames.size())] + kGivenNames[random.below(kGivenNames.size())]; break;
-    case 2: v.text = kCities[random.below(kCities.size())]; break;
-    case 3: v.text = kProducts[random.below(kProducts.size())]; break;
-    case 4: v.kind = Kind::Number; v.number = 1 + random.below(500); break;
-    case 5: v.kind = Kind::Money; v.number = random.below(10000000) / 100.0; break;
-    case 6:
-        v.kind = Kind::Date;
-        v.year = 2020 + random.below(5);
-        v.month = 1 + random.below(12);
-        v.day = 1 + random.below(28);
-        break;
-    default: v.text = kNotes[random.below(kNotes.size())]; break;
+        case 0:
+            v.text = idNumber(random);
+            break;
+        case 1:
+            v.text = kSurnames[random.below(kSurnames.size())] + kGivenNames[random.below(kGivenNames.size())];
+            break;
+        case 2:
+            v.text = kCities[random.below(kCities.size())];
+            break;
+        case 3:
+            v.text = kProducts[random.below(kProducts.size())];
+            break;
+        case 4:
+            v.kind = Kind::Number;
+            v.number = 1 + random.below(500);
+            break;
+        case 5:
+            v.kind = Kind::Money;
+            v.number = random.below(10000000) / 100.0;
+            break;
+        case 6:
+            v.kind = Kind::Date;
+            v.year = 2020 + random.below(5);
+            v.month = 1 + random.below(12);
+            v.day = 1 + random.below(28);
+            break;
+        default:
+            v.text = kNotes[random.below(kNotes.size())];
+            break;
     }
     return v;
 }
 
-std::string headerText(int column)
-{
+std::string headerText(int column) {
     const int base = static_cast<int>(kHeaders.size());
-    if (column < base)
-        return kHeaders[column];
+    if (column < base) return kHeaders[column];
     return kHeaders[column % base] + " " + std::to_string(column / base + 1);
 }
 
-std::string csvField(const std::string &text)
-{
-    if (text.find_first_of(",\"\r\n") == std::string::npos)
-        return text;
+std::string csvField(const std::string &text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string quoted = "\"";
     for (char ch : text) {
-        if (ch == '"')
-            quoted += '"';
+        if (ch == '"') quoted += '"';
         quoted += ch;
     }
     return quoted + "\"";
 }
 
-std::string valueText(const Value &v)
-{
+std::string valueText(const Value &v) {
     char buffer[32];
     switch (v.kind) {
-    case Kind::Text: return v.text;
-    case Kind::Number: std::snprintf(buffer, sizeof buffer, "%.0f", v.number); return buffer;
-    case Kind::Money: std::snprintf(buffer, sizeof buffer, "%.2f", v.number); return buffer;
-    case Kind::Date: std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", v.year, v.month, v.day); return buffer;
+        case Kind::Text:
+            return v.text;
+        case Kind::Number:
+            std::snprintf(buffer, sizeof buffer, "%.0f", v.number);
+            return buffer;
+        case Kind::Money:
+            std::snprintf(buffer, sizeof buffer, "%.2f", v.number);
+            return buffer;
+        case Kind::Date:
+            std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", v.year, v.month, v.day);
+            return buffer;
     }
     return {};
 }
 
-bool writeCsv(const fs::path &path, const Settings &s, Random &random)
-{
+bool writeCsv(const fs::path &path, const Settings &s, Random &random) {
     std::ofstream out(path, std::ios::binary);
-    if (!out)
-        return false;
+    if (!out) return false;
     out << "\xEF\xBB\xBF";
-    for (int c = 0; c < s.columns; ++c)
-        out << (c ? "," : "") << csvField(headerText(c));
+    for (int c = 0; c < s.columns; ++c) out << (c ? "," : "") << csvField(headerText(c));
     out << "\r\n";
     for (int r = 0; r < s.rows; ++r) {
-        for (int c = 0; c < s.columns; ++c)
-            out << (c ? "," : "") << csvField(valueText(cellValue(c, random)));
+        for (int c = 0; c < s.columns; ++c) out << (c ? "," : "") << csvField(valueText(cellValue(c, random)));
         out << "\r\n";
     }
     return static_cast<bool>(out);
@@ -152,36 +161,35 @@ struct Formats {
     lxw_format *header, *id, *money, *date;
 };
 
-void writeSheet(lxw_worksheet *sheet, const Formats &f, int rows, int columns, Random &random)
-{
-    for (int c = 0; c < columns; ++c)
-        worksheet_write_string(sheet, 0, c, headerText(c).c_str(), f.header);
+void writeSheet(lxw_worksheet *sheet, const Formats &f, int rows, int columns, Random &random) {
+    for (int c = 0; c < columns; ++c) worksheet_write_string(sheet, 0, c, headerText(c).c_str(), f.header);
     worksheet_set_column(sheet, 0, 0, 22, nullptr);
     for (int r = 1; r <= rows; ++r) {
         for (int c = 0; c < columns; ++c) {
             const Value v = cellValue(c, random);
             switch (v.kind) {
-            case Kind::Text:
-                if (!v.text.empty())
-                    worksheet_write_string(sheet, r, c, v.text.c_str(), c == 0 ? f.id : nullptr);
-                break;
-            case Kind::Number: worksheet_write_number(sheet, r, c, v.number, nullptr); break;
-            case Kind::Money: worksheet_write_number(sheet, r, c, v.number, f.money); break;
-            case Kind::Date: {
-                lxw_datetime when = {v.year, v.month, v.day, 0, 0, 0};
-                worksheet_write_datetime(sheet, r, c, &when, f.date);
-                break;
-            }
+                case Kind::Text:
+                    if (!v.text.empty()) worksheet_write_string(sheet, r, c, v.text.c_str(), c == 0 ? f.id : nullptr);
+                    break;
+                case Kind::Number:
+                    worksheet_write_number(sheet, r, c, v.number, nullptr);
+                    break;
+                case Kind::Money:
+                    worksheet_write_number(sheet, r, c, v.number, f.money);
+                    break;
+                case Kind::Date: {
+                    lxw_datetime when = {v.year, v.month, v.day, 0, 0, 0};
+                    worksheet_write_datetime(sheet, r, c, &when, f.date);
+                    break;
+                }
             }
         }
     }
 }
 
-bool writeXlsx(const fs::path &path, const Settings &s, Random &random, bool withArchive)
-{
+bool writeXlsx(const fs::path &path, const Settings &s, Random &random, bool withArchive) {
     lxw_workbook *book = workbook_new(path.string().c_str());
-    if (!book)
-        return false;
+    if (!book) return false;
     // A fixed creation time keeps the same flags giving the same bytes.
     lxw_doc_properties properties{};
     properties.created = kFixedCreationTime;
@@ -200,57 +208,59 @@ bool writeXlsx(const fs::path &path, const Settings &s, Random &random, bool wit
     format_set_num_format(f.date, "yyyy-mm-dd");
 
     writeSheet(workbook_add_worksheet(book, "Sheet1"), f, s.rows, s.columns, random);
-    if (withArchive)
-        writeSheet(workbook_add_worksheet(book, "Archive"), f, kArchiveRows, s.columns, random);
+    if (withArchive) writeSheet(workbook_add_worksheet(book, "Archive"), f, kArchiveRows, s.columns, random);
     return workbook_close(book) == LXW_NO_ERROR;
 }
 
-void usage()
-{
-    std::fputs("usage: generate_corpus --out DIR [--workbooks N] [--rows N] [--columns N] [--seed S]\n"
-               "                       [--format xlsx|csv] [--subfolders K] [--prefix NAME]\n"
-               "Writes N workbooks (NAME_001 ...) into DIR and K subfolders of it (part_1 ...),\n"
-               "each with a"
-               " header row and N data rows; every second .xlsx also has a small sheet \"Archive\".\n",
-               stderr);
+void usage() {
+    std::fputs(
+        "usage: generate_corpus --out DIR [--workbooks N] [--rows N] [--columns N] [--seed S]\n"
+        "                       [--format xlsx|csv] [--subfolders K] [--prefix NAME]\n"
+        "Writes N workbooks (NAME_001 ...) into DIR and K subfolders of it (part_1 ...),\n"
+        "each with a"
+        " header row and N data rows; every second .xlsx also has a small sheet \"Archive\".\n",
+        stderr);
 }
 
-bool parseInt(const char *text, long long low, long long high, long long *out)
-{
+bool parseInt(const char *text, long long low, long long high, long long *out) {
     char *end = nullptr;
     const long long v = std::strtoll(text, &end, 10);
-    if (!end || *end || v < low || v > high)
-        return false;
+    if (!end || *end || v < low || v > high) return false;
     *out = v;
     return true;
 }
 
-bool parse(int argc, char **argv, Settings *s)
-{
+bool parse(int argc, char **argv, Settings *s) {
     for (int i = 1; i < argc; ++i) {
         const std::string flag = argv[i];
-        if (i + 1 >= argc)
-            return false;
+        if (i + 1 >= argc) return false;
         const char *value = argv[++i];
         long long n = 0;
-        if (flag == "--out") s->out = value;
-        else if (flag == "--prefix" && *value && !std::strpbrk(value, "/\\")) s->prefix = value;
+        if (flag == "--out")
+            s->out = value;
+        else if (flag == "--prefix" && *value && !std::strpbrk(value, "/\\"))
+            s->prefix = value;
         else if (flag == "--format" && (std::string(value) == "xlsx" || std::string(value) == "csv"))
             s->csv = std::string(value) == "csv";
-        else if (flag == "--workbooks" && parseInt(value, 1, 100000, &n)) s->workbooks = static_cast<int>(n);
-        else if (flag == "--rows" && parseInt(value, 0, kMaxRowsPerSheet, &n)) s->rows = static_cast<int>(n);
-        else if (flag == "--columns" && parseInt(value, 1, kMaxColumns, &n)) s->columns = static_cast<int>(n);
-        else if (flag == "--seed" && parseInt(value, 0, INT64_MAX, &n)) s->seed = static_cast<uint64_t>(n);
-        else if (flag == "--subfolders" && parseInt(value, 0, 1000, &n)) s->subfolders = static_cast<int>(n);
-        else return false;
+        else if (flag == "--workbooks" && parseInt(value, 1, 100000, &n))
+            s->workbooks = static_cast<int>(n);
+        else if (flag == "--rows" && parseInt(value, 0, kMaxRowsPerSheet, &n))
+            s->rows = static_cast<int>(n);
+        else if (flag == "--columns" && parseInt(value, 1, kMaxColumns, &n))
+            s->columns = static_cast<int>(n);
+        else if (flag == "--seed" && parseInt(value, 0, INT64_MAX, &n))
+            s->seed = static_cast<uint64_t>(n);
+        else if (flag == "--subfolders" && parseInt(value, 0, 1000, &n))
+            s->subfolders = static_cast<int>(n);
+        else
+            return false;
     }
     return !s->out.empty();
 }
 
 }  // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     Settings settings;
     if (!parse(argc, argv, &settings)) {
         usage();
@@ -260,8 +270,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < settings.workbooks; ++i) {
         const int folderIndex = i % (settings.subfolders + 1);
         fs::path folder = settings.out;
-        if (folderIndex > 0)
-            folder /= "part_" + std::to_string(folderIndex);
+        if (folderIndex > 0) folder /= "part_" + std::to_string(folderIndex);
         fs::create_directories(folder, error);
         char number[16];
         std::snprintf(number, sizeof number, "_%03d.", i + 1);

@@ -73,8 +73,7 @@ int main(int argc, char **argv) {
     Totals totals;
     const auto start = std::chrono::steady_clock::now();
     for (const auto &f : files) inflateWorkbook(f, d, raw, out, totals);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     libdeflate_free_decompressor(d);
     std::printf("%.3f %zu %zu\n", seconds, totals.parts, totals.bytes);
     return 0;

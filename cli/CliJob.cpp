@@ -8,8 +8,7 @@
 namespace cli {
 
 int runJobInWorkerThread(const engine::OptionSet &options, const std::function<void(const QString &)> &onStatusText,
-                         engine::JobResult *result)
-{
+                         engine::JobResult *result) {
     QThread thread;
     thread.start(QThread::InheritPriority);
     auto *worker = new MergeObject(QStringLiteral("tem"));
@@ -30,15 +29,12 @@ int runJobInWorkerThread(const engine::OptionSet &options, const std::function<v
     thread.wait();
     const engine::JobResult outcome = worker->result();
     delete worker;
-    if (result)
-        *result = outcome;
+    if (result) *result = outcome;
     return outcome.outcome == engine::JobResult::Outcome::Error ? kJobFailed : kJobEnded;
 }
 
-int exitStatusOf(const engine::JobResult &result, bool strict)
-{
-    if (result.outcome == engine::JobResult::Outcome::Error)
-        return kJobFailed;
+int exitStatusOf(const engine::JobResult &result, bool strict) {
+    if (result.outcome == engine::JobResult::Outcome::Error) return kJobFailed;
     return strict && result.filesNotSearched() > 0 ? kFilesNotSearched : kJobEnded;
 }
 

@@ -48,24 +48,21 @@ const QString kHelpText = QStringLiteral(
     "to its end but some workbooks could not be read (standard error names them).\n");
 
 // Values from a UTF-8 file, one per line; line ends of any platform.
-bool readValuesFile(const QString &path, QString *values, QString *error)
-{
+bool readValuesFile(const QString &path, QString *values, QString *error) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = QStringLiteral("cannot read the values file: ") + path;
         return false;
     }
     QString text = QString::fromUtf8(file.readAll());
-    if (text.startsWith(QChar(0xFEFF)))
-        text.remove(0, 1);
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     *values = text;
     return true;
 }
 
-ParsedCommandLine invalid(const QString &message)
-{
+ParsedCommandLine invalid(const QString &message) {
     ParsedCommandLine parsed;
     parsed.outcome = ParsedCommandLine::Outcome::Invalid;
     parsed.message = message;
@@ -74,8 +71,7 @@ ParsedCommandLine invalid(const QString &message)
 
 }  // namespace
 
-ParsedCommandLine parseCommandLine(const QStringList &arguments)
-{
+ParsedCommandLine parseCommandLine(const QStringList &arguments) {
     QCommandLineParser parser;
     const QCommandLineOption source(QStringLiteral("source"), QStringLiteral("Folder searched with its subfolders."),
                                     QStringLiteral("DIR"));
@@ -114,8 +110,7 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
     parser.addOptions({source, dest, find, findFile, whole, column, sheet, cellOnly, perValue, noEmpty, templ, report,
                        strict, help, version});
 
-    if (!parser.parse(arguments))
-        return invalid(parser.errorText());
+    if (!parser.parse(arguments)) return invalid(parser.errorText());
     if (parser.isSet(help)) {
         ParsedCommandLine parsed;
         parsed.outcome = ParsedCommandLine::Outcome::Help;
@@ -145,19 +140,16 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments)
         return invalid(QStringLiteral("the source folder does not exist: ") + options.sourcePath);
     if (!QFileInfo(options.savePath).isDir())
         return invalid(QStringLiteral("the destination folder does not exist: ") + options.savePath);
-    if (!options.savePath.endsWith(QDir::separator()))
-        options.savePath += QDir::separator();
+    if (!options.savePath.endsWith(QDir::separator())) options.savePath += QDir::separator();
 
     QStringList lines = parser.values(find);
     if (parser.isSet(findFile)) {
         QString fileValues, error;
-        if (!readValuesFile(parser.value(findFile), &fileValues, &error))
-            return invalid(error);
+        if (!readValuesFile(parser.value(findFile), &fileValues, &error)) return invalid(error);
         lines << fileValues;
     }
     options.findText = lines.join(QLatin1Char('\n')).trimmed();
-    if (options.findText.isEmpty())
-        return invalid(QStringLiteral("no value to look for: give --find or --find-file"));
+    if (options.findText.isEmpty()) return invalid(QStringLiteral("no value to look for: give --find or --find-file"));
 
     options.wholeCellMatch = parser.isSet(whole);
     if (parser.isSet(column)) {

@@ -7,8 +7,7 @@ namespace cli {
 
 namespace {
 
-QString csvField(const QString &text)
-{
+QString csvField(const QString &text) {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n')) &&
         !text.contains(QLatin1Char('\r')))
         return text;
@@ -19,8 +18,7 @@ QString csvField(const QString &text)
 
 }  // namespace
 
-QByteArray jobReportCsv(const engine::JobResult &result)
-{
+QByteArray jobReportCsv(const engine::JobResult &result) {
     QString text = QStringLiteral("path,outcome,sheets searched,rows extracted\r\n");
     for (const engine::SourceFileReport &file : result.files) {
         const QStringList fields{csvField(file.path), engine::fileOutcomeName(file.outcome),
@@ -30,8 +28,7 @@ QByteArray jobReportCsv(const engine::JobResult &result)
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 
-bool writeJobReport(const QString &path, const engine::JobResult &result, QString *error)
-{
+bool writeJobReport(const QString &path, const engine::JobResult &result, QString *error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(jobReportCsv(result)) < 0 || !file.commit()) {
         *error = QStringLiteral("cannot write the report ") + path + QStringLiteral(": ") + file.errorString();

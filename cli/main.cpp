@@ -6,21 +6,20 @@
 #include <QCoreApplication>
 #include <cstdio>
 
-int main(int argc, char *argv[])
-{
+int main(int argc, char *argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("rowsifter-cli"));
 
     const cli::ParsedCommandLine parsed = cli::parseCommandLine(QCoreApplication::arguments());
     switch (parsed.outcome) {
-    case cli::ParsedCommandLine::Outcome::Help:
-        std::fputs(parsed.message.toUtf8().constData(), stdout);
-        return cli::kJobEnded;
-    case cli::ParsedCommandLine::Outcome::Invalid:
-        std::fprintf(stderr, "rowsifter-cli: %s\nTry rowsifter-cli --help.\n", parsed.message.toUtf8().constData());
-        return cli::kBadArguments;
-    case cli::ParsedCommandLine::Outcome::Run:
-        break;
+        case cli::ParsedCommandLine::Outcome::Help:
+            std::fputs(parsed.message.toUtf8().constData(), stdout);
+            return cli::kJobEnded;
+        case cli::ParsedCommandLine::Outcome::Invalid:
+            std::fprintf(stderr, "rowsifter-cli: %s\nTry rowsifter-cli --help.\n", parsed.message.toUtf8().constData());
+            return cli::kBadArguments;
+        case cli::ParsedCommandLine::Outcome::Run:
+            break;
     }
 
     engine::JobResult result;

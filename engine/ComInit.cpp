@@ -6,8 +6,7 @@
 
 namespace engine::platform {
 
-void initializeComForThread()
-{
+void initializeComForThread() {
 #ifdef _WIN32
     // The result is not needed: a thread already initialised keeps its apartment.
     (void)CoInitializeEx(nullptr, COINIT_MULTITHREADED);

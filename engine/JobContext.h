@@ -32,11 +32,9 @@ struct JobContext {
 
     JobResult result;
     // The report line of a source workbook, made on its first visit.
-    SourceFileReport &fileReport(const QString &path)
-    {
+    SourceFileReport &fileReport(const QString &path) {
         auto it = fileIndex.constFind(path);
-        if (it != fileIndex.constEnd())
-            return result.files[it.value()];
+        if (it != fileIndex.constEnd()) return result.files[it.value()];
         fileIndex.insert(path, result.files.size());
         result.files.append(SourceFileReport{path});
         return result.files.last();

@@ -2,44 +2,50 @@
 
 namespace engine {
 
-QString fileOutcomeName(FileOutcome outcome)
-{
+QString fileOutcomeName(FileOutcome outcome) {
     switch (outcome) {
-    case FileOutcome::Searched: return QStringLiteral("searched");
-    case FileOutcome::Encrypted: return QStringLiteral("encrypted");
-    case FileOutcome::Damaged: return QStringLiteral("damaged");
-    case FileOutcome::NotAWorkbook: return QStringLiteral("not a workbook");
-    case FileOutcome::Unsupported: return QStringLiteral("unsupported");
-    case FileOutcome::Unreadable: return QStringLiteral("unreadable");
+        case FileOutcome::Searched:
+            return QStringLiteral("searched");
+        case FileOutcome::Encrypted:
+            return QStringLiteral("encrypted");
+        case FileOutcome::Damaged:
+            return QStringLiteral("damaged");
+        case FileOutcome::NotAWorkbook:
+            return QStringLiteral("not a workbook");
+        case FileOutcome::Unsupported:
+            return QStringLiteral("unsupported");
+        case FileOutcome::Unreadable:
+            return QStringLiteral("unreadable");
     }
     return QStringLiteral("unreadable");
 }
 
-FileOutcome fileOutcomeOf(automation::OpenFailure failure)
-{
+FileOutcome fileOutcomeOf(automation::OpenFailure failure) {
     switch (failure) {
-    case automation::OpenFailure::None: return FileOutcome::Searched;
-    case automation::OpenFailure::Encrypted: return FileOutcome::Encrypted;
-    case automation::OpenFailure::Damaged: return FileOutcome::Damaged;
-    case automation::OpenFailure::NotAWorkbook: return FileOutcome::NotAWorkbook;
-    case automation::OpenFailure::Unsupported: return FileOutcome::Unsupported;
-    case automation::OpenFailure::Unreadable: return FileOutcome::Unreadable;
+        case automation::OpenFailure::None:
+            return FileOutcome::Searched;
+        case automation::OpenFailure::Encrypted:
+            return FileOutcome::Encrypted;
+        case automation::OpenFailure::Damaged:
+            return FileOutcome::Damaged;
+        case automation::OpenFailure::NotAWorkbook:
+            return FileOutcome::NotAWorkbook;
+        case automation::OpenFailure::Unsupported:
+            return FileOutcome::Unsupported;
+        case automation::OpenFailure::Unreadable:
+            return FileOutcome::Unreadable;
     }
     return FileOutcome::Unreadable;
 }
 
-int JobResult::filesNotSearched() const
-{
+int JobResult::filesNotSearched() const {
     int count = 0;
-    for (const SourceFileReport &file : files)
-        count += file.outcome != FileOutcome::Searched ? 1 : 0;
+    for (const SourceFileReport &file : files) count += file.outcome != FileOutcome::Searched ? 1 : 0;
     return count;
 }
 
-void JobResult::fail(const QString &reason)
-{
-    if (outcome == Outcome::Error)
-        return;
+void JobResult::fail(const QString &reason) {
+    if (outcome == Outcome::Error) return;
     outcome = Outcome::Error;
     errorReason = reason;
 }

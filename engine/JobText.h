@@ -9,17 +9,14 @@ namespace engine::text {
 
 inline const QString kApplicationCreated = QStringLiteral("excel OK!");
 inline const QString kWorkbooksAsked = QStringLiteral("WorkBooks OK!");
-inline const QString kNoApplication = QStringLiteral(
-    "本功能需要电脑中装有微软office或金山wps专业版(注意是专业版,不是个人版)!");
+inline const QString kNoApplication =
+    QStringLiteral("本功能需要电脑中装有微软office或金山wps专业版(注意是专业版,不是个人版)!");
 inline const QString kWorkbookAdded = QStringLiteral("AddWorkBook OK!");
 inline const QString kWorkbookActive = QStringLiteral("ActiveWorkBook OK!");
 inline const QString kGettingHeader = QStringLiteral("获取表头!");
-inline const QString kHeaderMissing =
-    QStringLiteral("包含表头的excel文件不存在,请选择,或取消[指定表头]选项!");
-inline const QString kHeaderWrongType =
-    QStringLiteral("文件类型不正确,请重新选择,或取消[指定表头]选项!");
-inline const QString kHeaderUnopenable =
-    QStringLiteral("无法打开包含表头的excel文件,请重新选择,或取消[指定表头]选项!");
+inline const QString kHeaderMissing = QStringLiteral("包含表头的excel文件不存在,请选择,或取消[指定表头]选项!");
+inline const QString kHeaderWrongType = QStringLiteral("文件类型不正确,请重新选择,或取消[指定表头]选项!");
+inline const QString kHeaderUnopenable = QStringLiteral("无法打开包含表头的excel文件,请重新选择,或取消[指定表头]选项!");
 inline const QString kSaveFailedPrefix = QStringLiteral("保存失败:");
 // An unexpected failure (an exception, memory running out) ended the job.
 inline const QString kInterruptedPrefix = QStringLiteral("提取中断:");

@@ -22,12 +22,9 @@ const QString kInvisible = QStringLiteral("false");
 }  // namespace
 
 MergeObject::MergeObject(const QString &name, QObject *parent)
-    : QObject(parent), name_(name), options_(engine::optionSet())
-{
-}
+    : QObject(parent), name_(name), options_(engine::optionSet()) {}
 
-void MergeObject::ExcelFilter()
-{
+void MergeObject::ExcelFilter() {
     result_ = engine::JobResult{};
     // Whatever goes wrong, the user is told, and the window gets its button back.
     try {
@@ -42,8 +39,7 @@ void MergeObject::ExcelFilter()
     emit Signal_SetButtonEnable();
 }
 
-void MergeObject::interrupt(const QString &reason)
-{
+void MergeObject::interrupt(const QString &reason) {
     const QString text = engine::text::kInterruptedPrefix + reason;
     // The interruption is what the user must hear of, whatever came before it.
     result_.outcome = engine::JobResult::Outcome::Error;
@@ -51,8 +47,7 @@ void MergeObject::interrupt(const QString &reason)
     emit ShowDisposingFile(text);
 }
 
-void MergeObject::runJob()
-{
+void MergeObject::runJob() {
     const engine::OptionSet &options = options_;
     engine::JobContext job(options);
     job.report = [this](const QString &text) { emit ShowDisposingFile(text); };
@@ -69,8 +64,7 @@ void MergeObject::runJob()
     struct ResultHandOver {
         engine::JobContext &job;
         engine::JobResult &out;
-        ~ResultHandOver()
-        {
+        ~ResultHandOver() {
             job.result.rowsExtracted = job.rowsExtracted;
             job.result.filesSearched = job.filesSearched;
             out = std::move(job.result);
@@ -103,17 +97,14 @@ void MergeObject::runJob()
             pass.passIndex = passIndex;
             pass.passCount = passCount;
             const engine::PassStart start = engine::beginPass(job, pass);
-            if (start == engine::PassStart::EndJob)
-                break;
-            if (start == engine::PassStart::SkipPass)
-                continue;
+            if (start == engine::PassStart::EndJob) break;
+            if (start == engine::PassStart::SkipPass) continue;
             engine::walkSources(job, pass, sourceFiles);
             engine::endPass(job, pass);
         }
     }
 
-    if (application)
-        application->quit();
+    if (application) application->quit();
     job.workbooks = nullptr;
     job.application = nullptr;
     application.reset();

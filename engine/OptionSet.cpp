@@ -2,8 +2,7 @@
 
 namespace engine {
 
-OptionSet &optionSet()
-{
+OptionSet &optionSet() {
     static OptionSet options;
     return options;
 }

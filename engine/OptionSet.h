@@ -12,14 +12,14 @@ struct OptionSet {
     QString findText;             // the search values, one per line, trimmed as a whole
     bool wholeCellMatch = false;  // whole cell vs any part of it
     bool oneColumnOnly = false;
-    int columnNumber = 0;         // 1 is column A
+    int columnNumber = 0;  // 1 is column A
     bool useHeaderWorkbook = false;
     QString headerWorkbookPath;
     bool oneBookPerValue = false;
     bool noFileWhenNoData = false;
     bool dataColumnOnly = false;  // copy only the found cell, not its row
     bool namedSheetOnly = false;
-    QString sheetName;            // compared exactly, case-sensitively
+    QString sheetName;  // compared exactly, case-sensitively
 };
 
 // The process-wide option set.

@@ -14,14 +14,12 @@ const QChar kReplacement = QLatin1Char('_');
 // Room for the longer of the two result suffixes.
 constexpr int kSuffixBytes = sizeof(kWorkbookSuffix) - 1;
 
-bool isRefused(QChar ch)
-{
+bool isRefused(QChar ch) {
     return ch.unicode() < kFirstPrintable || ch.unicode() == kDelete || kRefusedCharacters.contains(ch);
 }
 
 // Windows reserves these names whatever extension follows them.
-bool isDeviceName(const QString &name)
-{
+bool isDeviceName(const QString &name) {
     static const QSet<QString> devices = [] {
         QSet<QString> names{QStringLiteral("CON"), QStringLiteral("PRN"), QStringLiteral("AUX"), QStringLiteral("NUL")};
         for (int i = 1; i <= 9; ++i) {
@@ -34,86 +32,65 @@ bool isDeviceName(const QString &name)
     return devices.contains(stem.trimmed().toUpper());
 }
 
-bool endsWithDotOrSpace(const QString &name)
-{
+bool endsWithDotOrSpace(const QString &name) {
     return name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' '));
 }
 
-int utf8Bytes(const QString &text)
-{
-    return text.toUtf8().size();
-}
+int utf8Bytes(const QString &text) { return text.toUtf8().size(); }
 
 // The longest start of `name` that fits in `maxBytes` of UTF-8, cut between
 // whole characters (surrogate pairs kept together).
-QString cutToBytes(const QString &name, int maxBytes)
-{
+QString cutToBytes(const QString &name, int maxBytes) {
     int bytes = 0;
     int end = 0;
     while (end < name.size()) {
-        const bool pair = name.at(end).isHighSurrogate() && end + 1 < name.size() &&
-                          name.at(end + 1).isLowSurrogate();
+        const bool pair = name.at(end).isHighSurrogate() && end + 1 < name.size() && name.at(end + 1).isLowSurrogate();
         const int units = pair ? 2 : 1;
         const int size = utf8Bytes(name.mid(end, units));
-        if (bytes + size > maxBytes)
-            break;
+        if (bytes + size > maxBytes) break;
         bytes += size;
         end += units;
     }
     return name.left(end);
 }
 
-QString trimEnd(QString name)
-{
-    while (endsWithDotOrSpace(name))
-        name.chop(1);
+QString trimEnd(QString name) {
+    while (endsWithDotOrSpace(name)) name.chop(1);
     return name;
 }
 
 }  // namespace
 
-QString passNameValue(const QStringList &values, int passIndex, bool oneBookPerValue)
-{
-    if (oneBookPerValue)
-        return passIndex >= 0 && passIndex < values.size() ? values.at(passIndex) : QString();
+QString passNameValue(const QStringList &values, int passIndex, bool oneBookPerValue) {
+    if (oneBookPerValue) return passIndex >= 0 && passIndex < values.size() ? values.at(passIndex) : QString();
     return values.size() == 1 ? values.first() : QString();
 }
 
-QString folderWithSeparator(const QString &folder)
-{
-    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
-        return folder;
+QString folderWithSeparator(const QString &folder) {
+    if (folder.isEmpty() || folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\'))) return folder;
     return folder + QDir::separator();
 }
 
-QString resultFilePath(const QString &savePath, const QString &baseName, const char *suffix)
-{
+QString resultFilePath(const QString &savePath, const QString &baseName, const char *suffix) {
     return QDir::toNativeSeparators(folderWithSeparator(savePath) + baseName + QLatin1String(suffix));
 }
 
-bool isValidFileBaseName(const QString &name)
-{
-    if (name.isEmpty() || endsWithDotOrSpace(name) || isDeviceName(name))
-        return false;
+bool isValidFileBaseName(const QString &name) {
+    if (name.isEmpty() || endsWithDotOrSpace(name) || isDeviceName(name)) return false;
     for (const QChar ch : name) {
-        if (isRefused(ch))
-            return false;
+        if (isRefused(ch)) return false;
     }
     return utf8Bytes(name) + kSuffixBytes <= kMaxFileNameBytes;
 }
 
-QString safeFileBaseName(const QString &value)
-{
-    if (isValidFileBaseName(value))
-        return value;
+QString safeFileBaseName(const QString &value) {
+    if (isValidFileBaseName(value)) return value;
     QString name = value;
     for (QChar &ch : name) {
-        if (isRefused(ch))
-            ch = kReplacement;
+        if (isRefused(ch)) ch = kReplacement;
     }
     name = trimEnd(cutToBytes(trimEnd(name), kMaxFileNameBytes - kSuffixBytes));
-    if (name.isEmpty())
-        return QString(kReplacement);
+    if (name.isEmpty()) return QString(kReplacement);
     if (isDeviceName(name)) {
         const int stemEnd = name.indexOf(QLatin1Char('.'));
         name.insert(stemEnd < 0 ? name.size() : stemEnd, kReplacement);
@@ -121,13 +98,11 @@ QString safeFileBaseName(const QString &value)
     return name;
 }
 
-QStringList resultBaseNames(const QStringList &values)
-{
+QStringList resultBaseNames(const QStringList &values) {
     QStringList names;
     QSet<QString> taken;  // folded: on Windows names differing in case are one file
     for (const QString &value : values) {
-        if (isValidFileBaseName(value))
-            taken.insert(value.toCaseFolded());
+        if (isValidFileBaseName(value)) taken.insert(value.toCaseFolded());
     }
     for (const QString &value : values) {
         if (isValidFileBaseName(value)) {

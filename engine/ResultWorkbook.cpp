@@ -19,8 +19,7 @@ struct ResultTarget {
 };
 
 // Past the row limit the pass value names a CSV file, in both modes.
-ResultTarget resultTarget(const JobContext &job, const PassState &pass, bool asCsv)
-{
+ResultTarget resultTarget(const JobContext &job, const PassState &pass, bool asCsv) {
     const bool perValue = job.options.oneBookPerValue;
     const int valueIndex = perValue ? pass.passIndex : 0;
     const QString valueName = job.fileNames.value(valueIndex);
@@ -38,21 +37,15 @@ ResultTarget resultTarget(const JobContext &job, const PassState &pass, bool asC
 
 // True when the result sheet holds rows past the last row of a workbook sheet
 // (a header template's rows and the copies together), which only CSV can keep.
-bool pastSheetRows(const PassState &pass)
-{
-    if (!pass.resultSheet)
-        return false;
+bool pastSheetRows(const PassState &pass) {
+    if (!pass.resultSheet) return false;
     std::unique_ptr<automation::Range> used = pass.resultSheet->usedRange();
     return used && used->row() + used->rowCount() - 1 > automation::kMaxSheetRows;
 }
 
-QString workbookResultPath(const JobContext &job, const PassState &pass)
-{
-    return resultTarget(job, pass, false).path;
-}
+QString workbookResultPath(const JobContext &job, const PassState &pass) { return resultTarget(job, pass, false).path; }
 
-PassStart openTemplate(JobContext &job, PassState &pass)
-{
+PassStart openTemplate(JobContext &job, PassState &pass) {
     const QString path = job.options.headerWorkbookPath;
     if (!QFileInfo(path).isFile()) {
         job.result.fail(text::kHeaderMissing);
@@ -75,8 +68,7 @@ PassStart openTemplate(JobContext &job, PassState &pass)
     return PassStart::Ready;
 }
 
-PassStart addBlankWorkbook(JobContext &job, PassState &pass)
-{
+PassStart addBlankWorkbook(JobContext &job, PassState &pass) {
     job.workbooks->add();
     job.report(text::kWorkbookAdded);
     pass.workbook = job.application->activeWorkbook();
@@ -93,20 +85,16 @@ PassStart addBlankWorkbook(JobContext &job, PassState &pass)
 
 }  // namespace
 
-PassStart beginPass(JobContext &job, PassState &pass)
-{
+PassStart beginPass(JobContext &job, PassState &pass) {
     job.report(text::kWorkbookAdded);
     job.report(text::kWorkbookActive);
 
-    const PassStart opened =
-        job.options.useHeaderWorkbook ? openTemplate(job, pass) : addBlankWorkbook(job, pass);
-    if (opened != PassStart::Ready)
-        return opened;
+    const PassStart opened = job.options.useHeaderWorkbook ? openTemplate(job, pass) : addBlankWorkbook(job, pass);
+    if (opened != PassStart::Ready) return opened;
 
     pass.sheets = pass.workbook->sheets();
     pass.resultSheet = pass.sheets ? pass.sheets->item(kResultSheetIndex) : nullptr;
-    if (pass.resultSheet)
-        pass.scratchSheet = pass.sheets->add(*pass.resultSheet);
+    if (pass.resultSheet) pass.scratchSheet = pass.sheets->add(*pass.resultSheet);
     if (!pass.resultSheet || !pass.scratchSheet) {
         // A workbook without a usable first sheet cannot take results.
         if (job.options.useHeaderWorkbook) {
@@ -128,22 +116,19 @@ PassStart beginPass(JobContext &job, PassState &pass)
     return PassStart::Ready;
 }
 
-void endPass(JobContext &job, PassState &pass)
-{
+void endPass(JobContext &job, PassState &pass) {
     pass.scratchCell.reset();
-    if (pass.scratchSheet)
-        pass.scratchSheet->remove();
+    if (pass.scratchSheet) pass.scratchSheet->remove();
     pass.scratchSheet.reset();
 
     const long long elapsed = job.nowSeconds() - job.startSeconds;
-    const bool leaveOut =
-        job.options.oneBookPerValue && job.options.noFileWhenNoData && job.rowsInWorkbook == 0;
+    const bool leaveOut = job.options.oneBookPerValue && job.options.noFileWhenNoData && job.rowsInWorkbook == 0;
 
     if (!leaveOut) {
         const bool asCsv = job.rowsExtracted > rowLimit() || pastSheetRows(pass);
         const ResultTarget target = resultTarget(job, pass, asCsv);
-        const automation::SaveResult saved = asCsv ? pass.workbook->saveAs(target.path, automation::kFileFormatCsv)
-                                                   : pass.workbook->saveAs(target.path);
+        const automation::SaveResult saved =
+            asCsv ? pass.workbook->saveAs(target.path, automation::kFileFormatCsv) : pass.workbook->saveAs(target.path);
         job.report(text::summary(job.filesSearched, job.rowsExtracted, elapsed, asCsv));
         if (!saved.ok) {
             const QString failure = text::kSaveFailedPrefix + target.path;
@@ -153,8 +138,7 @@ void endPass(JobContext &job, PassState &pass)
         }
     }
     // Last, so that the status line, which keeps only the latest text, ends on it.
-    if (pass.filesNotSearched > 0)
-        job.report(text::filesNotSearched(pass.filesNotSearched));
+    if (pass.filesNotSearched > 0) job.report(text::filesNotSearched(pass.filesNotSearched));
 
     pass.resultSheet.reset();
     pass.sheets.reset();

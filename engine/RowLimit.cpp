@@ -8,15 +8,11 @@ namespace {
 std::atomic<int> limitOverride{0};
 }
 
-int rowLimit()
-{
+int rowLimit() {
     const int overridden = limitOverride.load();
     return overridden > 0 ? overridden : kDefaultRowLimit;
 }
 
-void setRowLimitForTesting(int limit)
-{
-    limitOverride.store(limit > 0 ? limit : 0);
-}
+void setRowLimitForTesting(int limit) { limitOverride.store(limit > 0 ? limit : 0); }
 
 }  // namespace engine

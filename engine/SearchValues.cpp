@@ -4,14 +4,12 @@
 
 namespace engine {
 
-QStringList searchValuesFrom(const QString &findText)
-{
+QStringList searchValuesFrom(const QString &findText) {
     const QStringList lines = findText.split(QLatin1Char('\n'), Qt::KeepEmptyParts, Qt::CaseSensitive);
     QStringList values;
     QSet<QString> seen;
     for (const QString &line : lines) {
-        if (line.isEmpty() || seen.contains(line))
-            continue;
+        if (line.isEmpty() || seen.contains(line)) continue;
         seen.insert(line);
         values.append(line);
     }

@@ -13,8 +13,7 @@ constexpr int kDestinationColumn = 1;
 using CellPosition = std::pair<int, int>;  // row, column
 
 // The row below the result sheet's content; an empty sheet counts as holding row 1.
-int destinationRow(const PassState &pass)
-{
+int destinationRow(const PassState &pass) {
     long long lastUsedRow = 1;
     if (auto used = pass.resultSheet->usedRange()) {
         // Counting from the used range's first row keeps template rows below a blank top row.
@@ -23,16 +22,13 @@ int destinationRow(const PassState &pass)
     return static_cast<int>(pass.headerRowFlag + lastUsedRow);
 }
 
-void copyFoundRow(JobContext &job, PassState &pass, automation::Worksheet &sourceSheet, const CellPosition &cell)
-{
+void copyFoundRow(JobContext &job, PassState &pass, automation::Worksheet &sourceSheet, const CellPosition &cell) {
     const bool perValue = job.options.oneBookPerValue;
     const bool cellOnly = !perValue && job.options.dataColumnOnly;
     ++job.rowsExtracted;
-    if (perValue)
-        ++job.rowsInWorkbook;
+    if (perValue) ++job.rowsInWorkbook;
 
-    std::unique_ptr<automation::Range> destination =
-        pass.resultSheet->cells(destinationRow(pass), kDestinationColumn);
+    std::unique_ptr<automation::Range> destination = pass.resultSheet->cells(destinationRow(pass), kDestinationColumn);
     std::unique_ptr<automation::Range> source;
     if (cellOnly) {
         // In one-column mode the found cell lies on the scratch sheet's column A.
@@ -41,8 +37,7 @@ void copyFoundRow(JobContext &job, PassState &pass, automation::Worksheet &sourc
     } else {
         source = sourceSheet.rows(cell.first);
     }
-    if (source && destination)
-        source->copy(*destination);
+    if (source && destination) source->copy(*destination);
     pass.headerRowFlag = 1;
 }
 
@@ -52,19 +47,15 @@ void copyFoundRow(JobContext &job, PassState &pass, automation::Worksheet &sourc
 // as if emptied, but nothing is emptied: every copy shows its row exactly as
 // the source holds it, however many of its cells were found before.
 void searchValue(JobContext &job, PassState &pass, const QString &value, automation::Worksheet &sourceSheet,
-                 automation::Range &searchRange, const automation::Range &startCell,
-                 QSet<CellPosition> &foundOnSheet)
-{
+                 automation::Range &searchRange, const automation::Range &startCell, QSet<CellPosition> &foundOnSheet) {
     // Whatever the backend does, a search cannot return more cells than the range holds.
     const long long maxHits = searchRange.count() + 1;
     std::unique_ptr<automation::Range> previous;
     CellPosition first{0, 0};
     for (long long hits = 0; hits < maxHits; ++hits) {
         std::unique_ptr<automation::Range> found =
-            searchRange.find(value, previous ? previous.get() : &startCell, automation::kLookInValues,
-                             job.matchMode);
-        if (!found)
-            return;
+            searchRange.find(value, previous ? previous.get() : &startCell, automation::kLookInValues, job.matchMode);
+        if (!found) return;
         const CellPosition cell{found->row(), found->column()};
         if (hits == 0)
             first = cell;
@@ -80,18 +71,15 @@ void searchValue(JobContext &job, PassState &pass, const QString &value, automat
 
 }  // namespace
 
-void searchSheet(JobContext &job, PassState &pass, automation::Worksheet &sourceSheet,
-                 automation::Range &searchRange, const automation::Range &startCell)
-{
-    if (!pass.resultSheet)
-        return;
+void searchSheet(JobContext &job, PassState &pass, automation::Worksheet &sourceSheet, automation::Range &searchRange,
+                 const automation::Range &startCell) {
+    if (!pass.resultSheet) return;
     QSet<CellPosition> foundOnSheet;
     const int first = job.options.oneBookPerValue ? pass.passIndex : 0;
     const int last = job.options.oneBookPerValue ? pass.passIndex + 1 : job.values.size();
     for (int i = first; i < last && i < job.values.size(); ++i) {
         const QString &value = job.values.at(i);
-        if (value.trimmed().isEmpty())
-            continue;
+        if (value.trimmed().isEmpty()) continue;
         searchValue(job, pass, value, sourceSheet, searchRange, startCell, foundOnSheet);
     }
 }

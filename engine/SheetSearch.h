@@ -9,7 +9,7 @@ namespace engine {
 // `searchRange` is the sheet's used range, or in one-column mode the scratch
 // sheet's used range; every search starts after `startCell`, the top-left
 // cell of the source sheet's used range.
-void searchSheet(JobContext &job, PassState &pass, automation::Worksheet &sourceSheet,
-                 automation::Range &searchRange, const automation::Range &startCell);
+void searchSheet(JobContext &job, PassState &pass, automation::Worksheet &sourceSheet, automation::Range &searchRange,
+                 const automation::Range &startCell);
 
 }  // namespace engine

@@ -11,47 +11,38 @@ namespace engine {
 namespace {
 
 // True when the sheet was searched.
-bool walkSheet(JobContext &job, PassState &pass, automation::Worksheet &sheet)
-{
+bool walkSheet(JobContext &job, PassState &pass, automation::Worksheet &sheet) {
     const OptionSet &options = job.options;
-    if (options.namedSheetOnly && sheet.name() != options.sheetName)
-        return false;
+    if (options.namedSheetOnly && sheet.name() != options.sheetName) return false;
 
     std::unique_ptr<automation::Range> used = sheet.usedRange();
-    if (!used)
-        return false;  // a chart sheet has no cells to search
+    if (!used) return false;  // a chart sheet has no cells to search
     const int firstRow = used->row();
     const int firstColumn = used->column();
     std::unique_ptr<automation::Range> startCell = sheet.cells(firstRow, firstColumn);
-    if (!startCell)
-        return false;
+    if (!startCell) return false;
 
     automation::Range *searchRange = used.get();
     std::unique_ptr<automation::Range> scratchUsed;
     if (options.oneColumnOnly) {
         std::unique_ptr<automation::Range> column = sheet.columns(options.columnNumber);
-        if (column && pass.scratchCell)
-            column->copy(*pass.scratchCell);
+        if (column && pass.scratchCell) column->copy(*pass.scratchCell);
         scratchUsed = pass.scratchSheet ? pass.scratchSheet->usedRange() : nullptr;
         searchRange = scratchUsed.get();
-        if (!searchRange)
-            return false;
+        if (!searchRange) return false;
     }
 
     const bool emptySheet = used->rowCount() == 1 && used->columnCount() == 1 && startCell->value().isEmpty();
-    if (!emptySheet)
-        searchSheet(job, pass, sheet, *searchRange, *startCell);
+    if (!emptySheet) searchSheet(job, pass, sheet, *searchRange, *startCell);
 
     searchRange->clear();
     return !emptySheet;
 }
 
 // Tells the user, right after the path, why a workbook could not be searched.
-void reportNotOpened(JobContext &job, PassState &pass, SourceFileReport &file)
-{
+void reportNotOpened(JobContext &job, PassState &pass, SourceFileReport &file) {
     FileOutcome why = fileOutcomeOf(job.workbooks->lastOpenFailure());
-    if (why == FileOutcome::Searched)
-        why = FileOutcome::Unreadable;  // null without a reason is still a failure
+    if (why == FileOutcome::Searched) why = FileOutcome::Unreadable;  // null without a reason is still a failure
     file.outcome = why;
     ++pass.filesNotSearched;
     job.report(text::notSearchedPrefix(why) + file.path);
@@ -59,14 +50,12 @@ void reportNotOpened(JobContext &job, PassState &pass, SourceFileReport &file)
 
 }  // namespace
 
-void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFiles)
-{
+void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFiles) {
     job.filesSearched = 0;
     QStringList workbookPaths;
     for (const QString &entry : sourceFiles) {
         const QString path = QDir::toNativeSeparators(entry);
-        if (isWorkbookPath(path))
-            workbookPaths.append(path);
+        if (isWorkbookPath(path)) workbookPaths.append(path);
     }
     // The backend may read the next workbooks while this thread searches the
     // current one, and keep them for the passes still to come.
@@ -96,8 +85,7 @@ void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFile
         const int count = sheets ? sheets->count() : 0;
         for (int number = 1; number <= count; ++number) {
             std::unique_ptr<automation::Worksheet> sheet = sheets->item(number);
-            if (sheet && walkSheet(job, pass, *sheet))
-                ++sheetsSearched;
+            if (sheet && walkSheet(job, pass, *sheet)) ++sheetsSearched;
         }
         workbook->close(false);
         // Every pass searches the same sheets; the rows add up over the passes.

@@ -158,9 +158,8 @@ bool delimitedText(const uint8_t *data, size_t size) {
 }
 
 bool htmlTable(const uint8_t *data, size_t size) {
-    return viaFile(".html", data, size, [](const std::string &path) {
-        return automation::readers::readHtmlTable(path, "Sheet1");
-    });
+    return viaFile(".html", data, size,
+                   [](const std::string &path) { return automation::readers::readHtmlTable(path, "Sheet1"); });
 }
 
 bool numberFormat(const uint8_t *data, size_t size) {
@@ -181,8 +180,9 @@ bool numberFormat(const uint8_t *data, size_t size) {
 }
 
 const Body kBodies[] = {
-    {"xlsx", &xlsxPackage},  {"worksheet", &worksheetScanner}, {"xls", &xlsWorkbook}, {"biff", &biffStream},
-    {"csv", &delimitedText}, {"html", &htmlTable},             {"numfmt", &numberFormat},
+    {"xlsx", &xlsxPackage},    {"worksheet", &worksheetScanner}, {"xls", &xlsWorkbook},
+    {"biff", &biffStream},     {"csv", &delimitedText},          {"html", &htmlTable},
+    {"numfmt", &numberFormat},
 };
 const size_t kBodyCount = sizeof kBodies / sizeof kBodies[0];
 

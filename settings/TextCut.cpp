@@ -9,13 +9,10 @@ namespace {
 
 // Offset of the first or last (non-overlapping) occurrence, or -1. An empty
 // marker matches nowhere: it would otherwise match everywhere and never advance.
-long findMarker(const char *text, const char *marker, bool useLast)
-{
-    if (text == nullptr || marker == nullptr || marker[0] == '\0')
-        return -1;
+long findMarker(const char *text, const char *marker, bool useLast) {
+    if (text == nullptr || marker == nullptr || marker[0] == '\0') return -1;
     const char *hit = std::strstr(text, marker);
-    if (hit == nullptr)
-        return -1;
+    if (hit == nullptr) return -1;
     if (useLast) {
         const size_t markerLength = std::strlen(marker);
         for (const char *next = std::strstr(hit + markerLength, marker); next != nullptr;
@@ -27,8 +24,7 @@ long findMarker(const char *text, const char *marker, bool useLast)
 
 // Copies length bytes from source into out and terminates it; refuses (empty
 // output, -1) when they do not fit. memmove because out may be the source text.
-int copyPiece(char *out, size_t outSize, const char *source, size_t length)
-{
+int copyPiece(char *out, size_t outSize, const char *source, size_t length) {
     if (length >= outSize) {
         out[0] = '\0';
         return -1;
@@ -38,18 +34,12 @@ int copyPiece(char *out, size_t outSize, const char *source, size_t length)
     return 1;
 }
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
-int textAfterMarker(char *out, const char *text, const char *marker, bool keepMarker, bool useLast,
-                    size_t outSize)
-{
-    if (out == nullptr || outSize == 0)
-        return -1;
+int textAfterMarker(char *out, const char *text, const char *marker, bool keepMarker, bool useLast, size_t outSize) {
+    if (out == nullptr || outSize == 0) return -1;
     const long position = findMarker(text, marker, useLast);
     if (position < 0) {
         out[0] = '\0';
@@ -59,11 +49,8 @@ int textAfterMarker(char *out, const char *text, const char *marker, bool keepMa
     return copyPiece(out, outSize, start, std::strlen(start));
 }
 
-int textBeforeMarker(char *out, const char *text, const char *marker, bool keepMarker, bool useLast,
-                     size_t outSize)
-{
-    if (out == nullptr || outSize == 0)
-        return -1;
+int textBeforeMarker(char *out, const char *text, const char *marker, bool keepMarker, bool useLast, size_t outSize) {
+    if (out == nullptr || outSize == 0) return -1;
     const long position = findMarker(text, marker, useLast);
     if (position < 0) {
         out[0] = '\0';
@@ -73,12 +60,9 @@ int textBeforeMarker(char *out, const char *text, const char *marker, bool keepM
     return copyPiece(out, outSize, text, length);
 }
 
-int textBetweenMarkers(char *out, const char *text, const char *startMarker, const char *endMarker,
-                       bool keepStart, bool keepEnd, bool startFromLast, bool endFromLast,
-                       size_t outSize)
-{
-    if (out == nullptr || outSize == 0)
-        return -1;
+int textBetweenMarkers(char *out, const char *text, const char *startMarker, const char *endMarker, bool keepStart,
+                       bool keepEnd, bool startFromLast, bool endFromLast, size_t outSize) {
+    if (out == nullptr || outSize == 0) return -1;
     const long startPosition = findMarker(text, startMarker, startFromLast);
     if (startPosition < 0) {
         out[0] = '\0';
@@ -90,32 +74,23 @@ int textBetweenMarkers(char *out, const char *text, const char *startMarker, con
     return textBeforeMarker(out, tail, endMarker, keepEnd, endFromLast, outSize);
 }
 
-int lastMarkerPosition(const char *text, const char *marker)
-{
+int lastMarkerPosition(const char *text, const char *marker) {
     const long position = findMarker(text, marker, true);
-    if (position > INT_MAX)
-        return -1;
+    if (position > INT_MAX) return -1;
     return static_cast<int>(position);
 }
 
-void trimLeftBlanks(char *text)
-{
-    if (text == nullptr)
-        return;
+void trimLeftBlanks(char *text) {
+    if (text == nullptr) return;
     size_t skip = 0;
-    while (isBlank(text[skip]))
-        ++skip;
-    if (skip > 0)
-        std::memmove(text, text + skip, std::strlen(text + skip) + 1);
+    while (isBlank(text[skip])) ++skip;
+    if (skip > 0) std::memmove(text, text + skip, std::strlen(text + skip) + 1);
 }
 
-void trimRightBlanks(char *text)
-{
-    if (text == nullptr)
-        return;
+void trimRightBlanks(char *text) {
+    if (text == nullptr) return;
     size_t length = std::strlen(text);
-    while (length > 0 && isBlank(text[length - 1]))
-        --length;
+    while (length > 0 && isBlank(text[length - 1])) --length;
     text[length] = '\0';
 }
 

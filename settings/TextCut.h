@@ -19,9 +19,8 @@ int textBeforeMarker(char *out, const char *text, const char *marker, bool keepM
                      size_t outSize = kPathBufferSize);
 
 // The text after startMarker, then of that the text before endMarker.
-int textBetweenMarkers(char *out, const char *text, const char *startMarker, const char *endMarker,
-                       bool keepStart, bool keepEnd, bool startFromLast, bool endFromLast,
-                       size_t outSize = kPathBufferSize);
+int textBetweenMarkers(char *out, const char *text, const char *startMarker, const char *endMarker, bool keepStart,
+                       bool keepEnd, bool startFromLast, bool endFromLast, size_t outSize = kPathBufferSize);
 
 // Byte offset of the last (non-overlapping, scanned from the left) occurrence, or -1.
 int lastMarkerPosition(const char *text, const char *marker);

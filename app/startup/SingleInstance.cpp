@@ -20,8 +20,7 @@ constexpr char kShowAck[] = "ok\n";
 constexpr qint64 kMaxRequestBytes = 64;
 constexpr int kLiveCheckMs = 200;
 
-QString userTag()
-{
+QString userTag() {
 #ifdef _WIN32
     const QString user = qEnvironmentVariable("USERNAME");
     return user.isEmpty() ? QStringLiteral("user") : user;
@@ -32,12 +31,10 @@ QString userTag()
 
 // Connecting is the only sure test of a live owner: a local server set up
 // with access options replaces any socket file of the same name, live or not.
-bool isAnswered(const QString &serverName)
-{
+bool isAnswered(const QString &serverName) {
     QLocalSocket probe;
     probe.connectToServer(serverName);
-    if (!probe.waitForConnected(kLiveCheckMs))
-        return false;
+    if (!probe.waitForConnected(kLiveCheckMs)) return false;
     probe.abort();
     return true;
 }
@@ -48,24 +45,18 @@ SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {}
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::defaultServerName()
-{
-    return QLatin1String(kServerPrefix) + userTag();
-}
+QString SingleInstance::defaultServerName() { return QLatin1String(kServerPrefix) + userTag(); }
 
-bool SingleInstance::askRunningCopyToShow(int timeoutMs, const QString &serverName)
-{
+bool SingleInstance::askRunningCopyToShow(int timeoutMs, const QString &serverName) {
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     socket.connectToServer(serverName);
     if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
-        if (socket.error() == QLocalSocket::ConnectionRefusedError)
-            QLocalServer::removeServer(serverName);
+        if (socket.error() == QLocalSocket::ConnectionRefusedError) QLocalServer::removeServer(serverName);
         return false;
     }
     socket.write(kShowRequest);
-    if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime())))
-        return false;
+    if (!socket.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) return false;
     QByteArray reply;
     while (!reply.contains('\n') && reply.size() < kMaxRequestBytes) {
         if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
@@ -76,12 +67,9 @@ bool SingleInstance::askRunningCopyToShow(int timeoutMs, const QString &serverNa
     return reply == kShowAck;
 }
 
-bool SingleInstance::listen(const QString &serverName)
-{
-    if (server_ != nullptr && server_->isListening())
-        return true;
-    if (isAnswered(serverName))
-        return false;
+bool SingleInstance::listen(const QString &serverName) {
+    if (server_ != nullptr && server_->isListening()) return true;
+    if (isAnswered(serverName)) return false;
     // Whatever is left under the name belongs to a copy that died.
     QLocalServer::removeServer(serverName);
     delete server_;
@@ -91,26 +79,19 @@ bool SingleInstance::listen(const QString &serverName)
     return server_->listen(serverName);
 }
 
-bool SingleInstance::isListening() const
-{
-    return server_ != nullptr && server_->isListening();
-}
+bool SingleInstance::isListening() const { return server_ != nullptr && server_->isListening(); }
 
-void SingleInstance::acceptConnections()
-{
+void SingleInstance::acceptConnections() {
     while (QLocalSocket *socket = server_->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { answer(socket); });
-        if (socket->bytesAvailable() > 0)
-            answer(socket);
+        if (socket->bytesAvailable() > 0) answer(socket);
     }
 }
 
-void SingleInstance::answer(QLocalSocket *socket)
-{
+void SingleInstance::answer(QLocalSocket *socket) {
     if (!socket->canReadLine()) {
-        if (socket->bytesAvailable() > kMaxRequestBytes)
-            socket->abort();
+        if (socket->bytesAvailable() > kMaxRequestBytes) socket->abort();
         return;
     }
     const QByteArray request = socket->readLine(kMaxRequestBytes);

@@ -50,8 +50,8 @@ int recordCommandLine(int argc, const char *const *argv);
 int fillSettingsFilePath();
 
 enum class InstanceOutcome {
-    GoOn,      // start-up continues (no other copy, or one was ended)
-    ExitNow,   // a running copy brought its window forward; end with code 0
+    GoOn,     // start-up continues (no other copy, or one was ended)
+    ExitNow,  // a running copy brought its window forward; end with code 0
 };
 
 // Step 4: when another copy named kProcessName runs, ask it to show its

@@ -10,9 +10,10 @@ struct ErrorName {
     const char *text;
 };
 constexpr ErrorName kErrorNames[] = {
-    {CellError::Null, "#NULL!"}, {CellError::Div0, "#DIV/0!"}, {CellError::Value, "#VALUE!"},
-    {CellError::Ref, "#REF!"},   {CellError::Name, "#NAME?"},  {CellError::Num, "#NUM!"},
-    {CellError::NA, "#N/A"},     {CellError::GettingData, "#GETTING_DATA"},
+    {CellError::Null, "#NULL!"},   {CellError::Div0, "#DIV/0!"},
+    {CellError::Value, "#VALUE!"}, {CellError::Ref, "#REF!"},
+    {CellError::Name, "#NAME?"},   {CellError::Num, "#NUM!"},
+    {CellError::NA, "#N/A"},       {CellError::GettingData, "#GETTING_DATA"},
 };
 }  // namespace
 

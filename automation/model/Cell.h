@@ -19,7 +19,7 @@ enum class CellError : uint8_t {
     GettingData = 0x2B,
 };
 
-const char *errorText(CellError error);               // "#N/A" etc.
+const char *errorText(CellError error);                // "#N/A" etc.
 bool errorFromText(const char *text, CellError *out);  // inverse; false when unknown
 
 // 24 bytes: a column, a style and a value. Text lives in the workbook's
@@ -37,19 +37,42 @@ struct Cell {
 
     Cell() : number(0) {}
     static Cell makeNumber(uint32_t col, double v, uint32_t style = 0) {
-        Cell c; c.column = col; c.style = style; c.type = CellType::Number; c.number = v; return c;
+        Cell c;
+        c.column = col;
+        c.style = style;
+        c.type = CellType::Number;
+        c.number = v;
+        return c;
     }
     static Cell makeString(uint32_t col, uint32_t id, uint32_t style = 0) {
-        Cell c; c.column = col; c.style = style; c.type = CellType::String; c.stringId = id; return c;
+        Cell c;
+        c.column = col;
+        c.style = style;
+        c.type = CellType::String;
+        c.stringId = id;
+        return c;
     }
     static Cell makeBoolean(uint32_t col, bool v, uint32_t style = 0) {
-        Cell c; c.column = col; c.style = style; c.type = CellType::Boolean; c.boolean = v; return c;
+        Cell c;
+        c.column = col;
+        c.style = style;
+        c.type = CellType::Boolean;
+        c.boolean = v;
+        return c;
     }
     static Cell makeError(uint32_t col, CellError e, uint32_t style = 0) {
-        Cell c; c.column = col; c.style = style; c.type = CellType::Error; c.error = e; return c;
+        Cell c;
+        c.column = col;
+        c.style = style;
+        c.type = CellType::Error;
+        c.error = e;
+        return c;
     }
     static Cell makeEmpty(uint32_t col, uint32_t style) {
-        Cell c; c.column = col; c.style = style; return c;
+        Cell c;
+        c.column = col;
+        c.style = style;
+        return c;
     }
 
     bool hasValue() const { return type != CellType::Empty; }

@@ -17,7 +17,8 @@ RowSpill::~RowSpill() {
     if (file_) std::fclose(file_);
 }
 
-template <typename T> void RowSpill::put(T value) {
+template <typename T>
+void RowSpill::put(T value) {
     char raw[sizeof(T)];
     std::memcpy(raw, &value, sizeof(T));
     buffer_.append(raw, sizeof(T));
@@ -43,14 +44,21 @@ void RowSpill::addCell(const Cell &cell, std::string_view text) {
     put(cell.style);
     put(static_cast<uint8_t>(cell.type));
     switch (cell.type) {
-    case CellType::Number: put(cell.number); break;
-    case CellType::String:
-        put(static_cast<uint32_t>(text.size()));
-        buffer_.append(text.data(), text.size());
-        break;
-    case CellType::Boolean: put<uint8_t>(cell.boolean ? 1 : 0); break;
-    case CellType::Error: put(static_cast<uint8_t>(cell.error)); break;
-    case CellType::Empty: break;
+        case CellType::Number:
+            put(cell.number);
+            break;
+        case CellType::String:
+            put(static_cast<uint32_t>(text.size()));
+            buffer_.append(text.data(), text.size());
+            break;
+        case CellType::Boolean:
+            put<uint8_t>(cell.boolean ? 1 : 0);
+            break;
+        case CellType::Error:
+            put(static_cast<uint8_t>(cell.error));
+            break;
+        case CellType::Empty:
+            break;
     }
     if (!cell.isUsed()) return;
     if (!hasBounds_) {
@@ -133,7 +141,8 @@ bool RowSpill::fill(size_t needed) {
     return true;
 }
 
-template <typename T> bool RowSpill::get(T *value) {
+template <typename T>
+bool RowSpill::get(T *value) {
     if (!fill(sizeof(T))) return false;
     std::memcpy(value, chunk_.data() + chunkPos_, sizeof(T));
     chunkPos_ += sizeof(T);
@@ -169,31 +178,34 @@ bool RowSpill::next(SpilledRow *out) {
         ok = get(&cell.column) && get(&cell.style) && get(&type);
         cell.type = static_cast<CellType>(type);
         switch (cell.type) {
-        case CellType::Number: ok = ok && get(&cell.number); break;
-        case CellType::String: {
-            uint32_t length = 0;
-            ok = ok && get(&length) && fill(length);
-            if (!ok) break;
-            cell.stringId = static_cast<uint32_t>(out->spans.size());
-            out->spans.emplace_back(static_cast<uint32_t>(out->bytes.size()), length);
-            out->bytes.append(chunk_, chunkPos_, length);
-            out->bytes.push_back('\0');
-            chunkPos_ += length;
-            break;
-        }
-        case CellType::Boolean: {
-            uint8_t v = 0;
-            ok = ok && get(&v);
-            cell.boolean = v != 0;
-            break;
-        }
-        case CellType::Error: {
-            uint8_t v = 0;
-            ok = ok && get(&v);
-            cell.error = static_cast<CellError>(v);
-            break;
-        }
-        case CellType::Empty: break;
+            case CellType::Number:
+                ok = ok && get(&cell.number);
+                break;
+            case CellType::String: {
+                uint32_t length = 0;
+                ok = ok && get(&length) && fill(length);
+                if (!ok) break;
+                cell.stringId = static_cast<uint32_t>(out->spans.size());
+                out->spans.emplace_back(static_cast<uint32_t>(out->bytes.size()), length);
+                out->bytes.append(chunk_, chunkPos_, length);
+                out->bytes.push_back('\0');
+                chunkPos_ += length;
+                break;
+            }
+            case CellType::Boolean: {
+                uint8_t v = 0;
+                ok = ok && get(&v);
+                cell.boolean = v != 0;
+                break;
+            }
+            case CellType::Error: {
+                uint8_t v = 0;
+                ok = ok && get(&v);
+                cell.error = static_cast<CellError>(v);
+                break;
+            }
+            case CellType::Empty:
+                break;
         }
         if (ok) row.cells.push_back(cell);
     }

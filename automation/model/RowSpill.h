@@ -69,14 +69,16 @@ public:
 private:
     void flushIfLarge();
     bool fill(size_t needed);
-    template <typename T> void put(T value);
-    template <typename T> bool get(T *value);
+    template <typename T>
+    void put(T value);
+    template <typename T>
+    bool get(T *value);
 
     std::FILE *file_ = nullptr;
-    bool fileFailed_ = false;   // no (more) file: the rest stays in buffer_
-    uint64_t fileBytes_ = 0;    // written to the file, all of it readable
-    std::string buffer_;        // not yet in the file
-    size_t rowStart_ = 0;       // offset in buffer_ of the open row's header
+    bool fileFailed_ = false;  // no (more) file: the rest stays in buffer_
+    uint64_t fileBytes_ = 0;   // written to the file, all of it readable
+    std::string buffer_;       // not yet in the file
+    size_t rowStart_ = 0;      // offset in buffer_ of the open row's header
     uint32_t cellCount_ = 0, mergeCount_ = 0;
 
     uint32_t firstRow_ = 0, lastRow_ = 0;
@@ -85,8 +87,8 @@ private:
     bool hasBounds_ = false;
 
     // reading
-    uint64_t readFile_ = 0;    // bytes of the file already read
-    size_t readBuffer_ = 0;    // bytes of buffer_ already read
+    uint64_t readFile_ = 0;  // bytes of the file already read
+    size_t readBuffer_ = 0;  // bytes of buffer_ already read
     std::string chunk_;
     size_t chunkPos_ = 0;
     std::string error_;

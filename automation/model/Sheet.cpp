@@ -142,8 +142,7 @@ void Sheet::clearArea(const CellArea &area) {
         }
     }
     // Drop rows left with nothing at all.
-    rows_.erase(std::remove_if(first, it, [](const Row &r) { return r.cells.empty() && !r.hasFormat(); }),
-                it);
+    rows_.erase(std::remove_if(first, it, [](const Row &r) { return r.cells.empty() && !r.hasFormat(); }), it);
     removeMergesIn(area);
     boundsStale_ = true;
     ++version_;
@@ -199,8 +198,7 @@ void Sheet::removeMergesIn(const CellArea &area) {
     merges.erase(std::remove_if(merges.begin(), merges.end(),
                                 [&](const CellArea &m) {
                                     return m.firstRow <= area.lastRow && m.lastRow >= area.firstRow &&
-                                           m.firstColumn <= area.lastColumn &&
-                                           m.lastColumn >= area.firstColumn;
+                                           m.firstColumn <= area.lastColumn && m.lastColumn >= area.firstColumn;
                                 }),
                  merges.end());
 }

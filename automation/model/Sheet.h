@@ -12,11 +12,11 @@
 namespace automation::model {
 
 struct Row {
-    uint32_t index = 0;        // 1-based
-    float height = -1.0f;      // points; < 0: default height
-    uint32_t style = 0;        // the row's own format, 0 when none
+    uint32_t index = 0;    // 1-based
+    float height = -1.0f;  // points; < 0: default height
+    uint32_t style = 0;    // the row's own format, 0 when none
     bool hidden = false;
-    std::vector<Cell> cells;   // ascending by column
+    std::vector<Cell> cells;  // ascending by column
 
     bool hasFormat() const { return height >= 0 || style != 0 || hidden; }
 };
@@ -42,8 +42,8 @@ struct CellArea {
 class Sheet {
 public:
     std::string name;
-    uint32_t uid = 0;                  // stable within its workbook; handles find the sheet by it
-    std::vector<ColumnInfo> columns;   // ascending, not overlapping
+    uint32_t uid = 0;                 // stable within its workbook; handles find the sheet by it
+    std::vector<ColumnInfo> columns;  // ascending, not overlapping
     std::vector<CellArea> merges;
     double defaultRowHeight = 15.0;    // points
     double defaultColumnWidth = 8.43;  // characters

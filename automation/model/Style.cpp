@@ -28,8 +28,8 @@ size_t hashStyle(const CellStyle &s) {
     mixLine(h, s.border.top);
     mixLine(h, s.border.bottom);
     mixLine(h, s.border.diagonal);
-    mix(h, (s.border.diagonalUp << 0) | (s.border.diagonalDown << 1) | (s.locked << 2) |
-               (s.hidden << 3) | (s.alignment.wrap << 4) | (s.alignment.shrinkToFit << 5));
+    mix(h, (s.border.diagonalUp << 0) | (s.border.diagonalDown << 1) | (s.locked << 2) | (s.hidden << 3) |
+               (s.alignment.wrap << 4) | (s.alignment.shrinkToFit << 5));
     mix(h, static_cast<unsigned>(s.alignment.horizontal));
     mix(h, static_cast<unsigned>(s.alignment.vertical));
     mix(h, s.alignment.indent);

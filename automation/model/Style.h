@@ -19,9 +19,7 @@ inline Color rgb(uint32_t rrggbb) { return 0xFF000000u | (rrggbb & 0xFFFFFFu); }
 
 enum class Underline : uint8_t { None, Single, Double, SingleAccounting, DoubleAccounting };
 enum class VerticalAlignment : uint8_t { Bottom, Top, Center, Justify, Distributed };
-enum class HorizontalAlignment : uint8_t {
-    General, Left, Center, Right, Fill, Justify, CenterContinuous, Distributed
-};
+enum class HorizontalAlignment : uint8_t { General, Left, Center, Right, Fill, Justify, CenterContinuous, Distributed };
 
 struct Font {
     std::string name = "Calibri";
@@ -33,9 +31,8 @@ struct Font {
     uint8_t script = 0;  // 0 normal, 1 superscript, 2 subscript
     Color color = kAutoColor;
     bool operator==(const Font &o) const {
-        return name == o.name && size == o.size && bold == o.bold && italic == o.italic &&
-               strike == o.strike && underline == o.underline && script == o.script &&
-               color == o.color;
+        return name == o.name && size == o.size && bold == o.bold && italic == o.italic && strike == o.strike &&
+               underline == o.underline && script == o.script && color == o.color;
     }
 };
 
@@ -63,8 +60,8 @@ struct Border {
     bool diagonalUp = false;
     bool diagonalDown = false;
     bool operator==(const Border &o) const {
-        return left == o.left && right == o.right && top == o.top && bottom == o.bottom &&
-               diagonal == o.diagonal && diagonalUp == o.diagonalUp && diagonalDown == o.diagonalDown;
+        return left == o.left && right == o.right && top == o.top && bottom == o.bottom && diagonal == o.diagonal &&
+               diagonalUp == o.diagonalUp && diagonalDown == o.diagonalDown;
     }
 };
 
@@ -76,8 +73,8 @@ struct Alignment {
     uint8_t indent = 0;
     int16_t rotation = 0;  // degrees as stored: 0-180, or 255 for vertical text
     bool operator==(const Alignment &o) const {
-        return horizontal == o.horizontal && vertical == o.vertical && wrap == o.wrap &&
-               shrinkToFit == o.shrinkToFit && indent == o.indent && rotation == o.rotation;
+        return horizontal == o.horizontal && vertical == o.vertical && wrap == o.wrap && shrinkToFit == o.shrinkToFit &&
+               indent == o.indent && rotation == o.rotation;
     }
 };
 
@@ -90,9 +87,8 @@ struct CellStyle {
     bool locked = true;
     bool hidden = false;
     bool operator==(const CellStyle &o) const {
-        return numberFormat == o.numberFormat && font == o.font && fill == o.fill &&
-               border == o.border && alignment == o.alignment && locked == o.locked &&
-               hidden == o.hidden;
+        return numberFormat == o.numberFormat && font == o.font && fill == o.fill && border == o.border &&
+               alignment == o.alignment && locked == o.locked && hidden == o.hidden;
     }
     bool operator!=(const CellStyle &o) const { return !(*this == o); }
 };
@@ -109,9 +105,7 @@ public:
     // Appends without looking for an equal entry (readers keep the file's own numbering).
     uint32_t append(const CellStyle &style);
 
-    const CellStyle &at(uint32_t index) const {
-        return index < styles_.size() ? styles_[index] : styles_[0];
-    }
+    const CellStyle &at(uint32_t index) const { return index < styles_.size() ? styles_[index] : styles_[0]; }
     size_t size() const { return styles_.size(); }
     const CellStyle &defaultStyle() const { return styles_[0]; }
     // Replaces the default format (a file may define its own, e.g. another font).

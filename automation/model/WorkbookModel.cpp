@@ -4,8 +4,7 @@
 
 namespace automation::model {
 
-WorkbookModel::WorkbookModel()
-    : strings_(std::make_shared<StringPool>()), styles_(std::make_shared<StyleTable>()) {}
+WorkbookModel::WorkbookModel() : strings_(std::make_shared<StringPool>()), styles_(std::make_shared<StyleTable>()) {}
 
 Sheet &WorkbookModel::mutableSheet(size_t index) {
     auto &p = sheets_[index];
@@ -51,9 +50,7 @@ void WorkbookModel::replaceSheet(size_t index, Sheet sheet) {
     if (index < sheets_.size()) sheets_[index] = std::make_shared<Sheet>(std::move(sheet));
 }
 
-void WorkbookModel::replaceStrings(StringPool strings) {
-    strings_ = std::make_shared<StringPool>(std::move(strings));
-}
+void WorkbookModel::replaceStrings(StringPool strings) { strings_ = std::make_shared<StringPool>(std::move(strings)); }
 
 StringPool &WorkbookModel::mutableStrings() {
     if (strings_.use_count() > 1) strings_ = std::make_shared<StringPool>(*strings_);

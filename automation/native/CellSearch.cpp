@@ -46,10 +46,10 @@ private:
         uint8_t &known = numberStyles_[style];
         if (known == kUnknown) {
             std::u16string alphabet;
-            known = (!state_.display.numberAlphabet(state_.model, style, &alphabet) ||
-                     pattern_.literalsWithin(alphabet))
-                        ? kPossible
-                        : kImpossible;
+            known =
+                (!state_.display.numberAlphabet(state_.model, style, &alphabet) || pattern_.literalsWithin(alphabet))
+                    ? kPossible
+                    : kImpossible;
         }
         return known == kPossible;
     }
@@ -154,8 +154,8 @@ bool findCell(WorkbookState &state, int sheetIndex, const FindQuery &query, Cell
     return true;
 }
 
-void noteCellEmptied(WorkbookState &state, uint32_t sheetUid, uint32_t row, uint32_t column,
-                     uint64_t versionBefore, uint64_t versionAfter) {
+void noteCellEmptied(WorkbookState &state, uint32_t sheetUid, uint32_t row, uint32_t column, uint64_t versionBefore,
+                     uint64_t versionAfter) {
     auto it = state.cursors.find(sheetUid);
     if (it == state.cursors.end()) return;
     SearchCursor &cursor = it->second;

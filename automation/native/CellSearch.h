@@ -12,9 +12,9 @@ namespace automation::native {
 
 struct FindQuery {
     QString what;
-    int lookAt = 0;             // kLookAtWhole or kLookAtPart
+    int lookAt = 0;  // kLookAtWhole or kLookAtPart
     model::CellArea range;
-    bool afterInside = false;   // false: search the whole range from its first cell
+    bool afterInside = false;  // false: search the whole range from its first cell
     uint32_t afterRow = 0, afterColumn = 0;
 };
 
@@ -29,7 +29,7 @@ bool findCell(WorkbookState &state, int sheetIndex, const FindQuery &query, Cell
 // To be called after the cell at (row, column) lost its value through
 // "SetValue" with an empty text: lets the cursor resume when it was the last
 // answer. `versionBefore` is the sheet's version before the emptying.
-void noteCellEmptied(WorkbookState &state, uint32_t sheetUid, uint32_t row, uint32_t column,
-                     uint64_t versionBefore, uint64_t versionAfter);
+void noteCellEmptied(WorkbookState &state, uint32_t sheetUid, uint32_t row, uint32_t column, uint64_t versionBefore,
+                     uint64_t versionAfter);
 
 }  // namespace automation::native

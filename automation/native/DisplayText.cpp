@@ -35,21 +35,26 @@ uint64_t bitsOf(double v) {
 }  // namespace
 
 bool isGeneralFormat(const std::string &formatCode) {
-    return formatCode.empty() || QString::fromStdString(formatCode).compare(QLatin1String("General"), Qt::CaseInsensitive) == 0;
+    return formatCode.empty() ||
+           QString::fromStdString(formatCode).compare(QLatin1String("General"), Qt::CaseInsensitive) == 0;
 }
 
 std::string displayText(const model::WorkbookModel &workbook, const model::Cell &cell) {
     const std::string &code = workbook.styles().at(cell.style).numberFormat;
     switch (cell.type) {
-    case model::CellType::Empty: return {};
-    case model::CellType::Number: return numfmt::formatNumber(cell.number, code, workbook.date1904);
-    case model::CellType::String: {
-        const std::string &text = workbook.text(cell);
-        if (isGeneralFormat(code) || code == kTextFormat) return text;
-        return numfmt::formatText(text, code);
-    }
-    case model::CellType::Boolean: return cell.boolean ? "TRUE" : "FALSE";
-    case model::CellType::Error: return model::errorText(cell.error);
+        case model::CellType::Empty:
+            return {};
+        case model::CellType::Number:
+            return numfmt::formatNumber(cell.number, code, workbook.date1904);
+        case model::CellType::String: {
+            const std::string &text = workbook.text(cell);
+            if (isGeneralFormat(code) || code == kTextFormat) return text;
+            return numfmt::formatText(text, code);
+        }
+        case model::CellType::Boolean:
+            return cell.boolean ? "TRUE" : "FALSE";
+        case model::CellType::Error:
+            return model::errorText(cell.error);
     }
     return {};
 }
@@ -62,7 +67,8 @@ void DisplayTextCache::attachShared(std::shared_ptr<const CachedWorkbook> shared
 }
 
 DisplayTextCache::StyleKind DisplayTextCache::kindOf(const model::WorkbookModel &workbook, uint32_t style) {
-    if (style >= styleKinds_.size()) styleKinds_.resize(std::max<size_t>(style + 1, workbook.styles().size()), StyleKind::Unknown);
+    if (style >= styleKinds_.size())
+        styleKinds_.resize(std::max<size_t>(style + 1, workbook.styles().size()), StyleKind::Unknown);
     StyleKind &kind = styleKinds_[style];
     if (kind == StyleKind::Unknown) {
         const std::string &code = workbook.styles().at(style).numberFormat;
@@ -71,8 +77,7 @@ DisplayTextCache::StyleKind DisplayTextCache::kindOf(const model::WorkbookModel 
     return kind;
 }
 
-bool DisplayTextCache::numberAlphabet(const model::WorkbookModel &workbook, uint32_t style,
-                                      std::u16string *alphabet) {
+bool DisplayTextCache::numberAlphabet(const model::WorkbookModel &workbook, uint32_t style, std::u16string *alphabet) {
     // What any number format shows besides its own literals: digits, signs,
     // separators, exponent, percent, the overflow hashes.
     static const std::u16string kNumberCharacters = u"0123456789.,-+e/: %#";
@@ -106,37 +111,39 @@ const std::u16string &DisplayTextCache::foldedString(const model::WorkbookModel 
 const std::u16string &DisplayTextCache::folded(const model::WorkbookModel &workbook, const model::Cell &cell) {
     static const std::u16string kTrue = u"true", kFalse = u"false", kNone;
     switch (cell.type) {
-    case model::CellType::Empty: return kNone;
-    case model::CellType::Boolean: return cell.boolean ? kTrue : kFalse;
-    case model::CellType::Error:
-        scratch_ = search::foldText(std::string_view(model::errorText(cell.error)));
-        return scratch_;
-    case model::CellType::String: {
-        const StyleKind kind = kindOf(workbook, cell.style);
-        if (kind != StyleKind::Other) return foldedString(workbook, cell.stringId);
-        const Key key{cell.stringId, cell.style};
-        auto it = formattedTexts_.find(key);
-        if (it != formattedTexts_.end()) return it->second;
-        if (formattedTexts_.size() >= kMaxMemoEntries) formattedTexts_.clear();
-        return formattedTexts_.emplace(key, search::foldText(displayText(workbook, cell))).first->second;
-    }
-    case model::CellType::Number: {
-        // The General format renders faster than a memo could look it up.
-        if (kindOf(workbook, cell.style) == StyleKind::General) {
-            if (!plainInteger(cell.number, &scratch_))
-                scratch_ = search::foldText(std::string_view(numfmt::formatGeneral(cell.number)));
+        case model::CellType::Empty:
+            return kNone;
+        case model::CellType::Boolean:
+            return cell.boolean ? kTrue : kFalse;
+        case model::CellType::Error:
+            scratch_ = search::foldText(std::string_view(model::errorText(cell.error)));
             return scratch_;
+        case model::CellType::String: {
+            const StyleKind kind = kindOf(workbook, cell.style);
+            if (kind != StyleKind::Other) return foldedString(workbook, cell.stringId);
+            const Key key{cell.stringId, cell.style};
+            auto it = formattedTexts_.find(key);
+            if (it != formattedTexts_.end()) return it->second;
+            if (formattedTexts_.size() >= kMaxMemoEntries) formattedTexts_.clear();
+            return formattedTexts_.emplace(key, search::foldText(displayText(workbook, cell))).first->second;
         }
-        const Key key{bitsOf(cell.number), cell.style};
-        if (numbers_.empty()) numbers_.resize(kNumberSlots);
-        NumberSlot &slot = numbers_[KeyHash()(key) & (kNumberSlots - 1)];
-        if (!slot.used || !(slot.key == key)) {
-            slot.key = key;
-            slot.used = true;
-            slot.folded = search::foldText(displayText(workbook, cell));
+        case model::CellType::Number: {
+            // The General format renders faster than a memo could look it up.
+            if (kindOf(workbook, cell.style) == StyleKind::General) {
+                if (!plainInteger(cell.number, &scratch_))
+                    scratch_ = search::foldText(std::string_view(numfmt::formatGeneral(cell.number)));
+                return scratch_;
+            }
+            const Key key{bitsOf(cell.number), cell.style};
+            if (numbers_.empty()) numbers_.resize(kNumberSlots);
+            NumberSlot &slot = numbers_[KeyHash()(key) & (kNumberSlots - 1)];
+            if (!slot.used || !(slot.key == key)) {
+                slot.key = key;
+                slot.used = true;
+                slot.folded = search::foldText(displayText(workbook, cell));
+            }
+            return slot.folded;
         }
-        return slot.folded;
-    }
     }
     return kNone;
 }

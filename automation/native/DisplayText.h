@@ -67,7 +67,7 @@ private:
         std::u16string folded;
     };
     std::vector<NumberSlot> numbers_;
-    std::unordered_map<Key, std::u16string, KeyHash> formattedTexts_; // (string id, style)
+    std::unordered_map<Key, std::u16string, KeyHash> formattedTexts_;  // (string id, style)
     std::u16string scratch_;
 };
 

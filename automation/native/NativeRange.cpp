@@ -117,8 +117,8 @@ bool NativeRange::fillCells(WorkbookState &state, int sheetIndex, const QString 
         for (uint32_t c = area_.firstColumn; c <= area_.lastColumn; ++c) {
             const model::Cell *old = sheet.findCell(r, c);
             const uint32_t style = old ? old->style : 0;
-            sheet.setCell(r, isNumber ? model::Cell::makeNumber(c, number, style)
-                                      : model::Cell::makeString(c, stringId, style));
+            sheet.setCell(
+                r, isNumber ? model::Cell::makeNumber(c, number, style) : model::Cell::makeString(c, stringId, style));
         }
     }
     return true;
@@ -138,10 +138,11 @@ QString NativeRange::value() const {
     int index = 0;
     auto state = resolve(&index);
     if (!state || !state->settle(sheetUid_) ||
-        !state->ensureHolds(sheetUid_, model::CellArea{area_.firstRow, area_.firstColumn, area_.firstRow,
-                                                                area_.firstColumn}))
+        !state->ensureHolds(sheetUid_,
+                            model::CellArea{area_.firstRow, area_.firstColumn, area_.firstRow, area_.firstColumn}))
         return QString();
-    const model::Cell *cell = state->model.sheet(static_cast<size_t>(index)).findCell(area_.firstRow, area_.firstColumn);
+    const model::Cell *cell =
+        state->model.sheet(static_cast<size_t>(index)).findCell(area_.firstRow, area_.firstColumn);
     return cell ? QString::fromStdString(displayText(state->model, *cell)) : QString();
 }
 

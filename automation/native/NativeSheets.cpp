@@ -34,8 +34,8 @@ std::unique_ptr<Worksheet> NativeSheets::add(const Worksheet &before) {
     if (!state || !anchor || anchor->workbook() != state || !state->ensureFull()) return nullptr;
     const int index = state->sheetIndex(anchor->uid());
     if (index < 0) return nullptr;
-    model::Sheet &sheet = state->model.insertSheet(static_cast<size_t>(index),
-                                                   unusedSheetName(state->model).toStdString());
+    model::Sheet &sheet =
+        state->model.insertSheet(static_cast<size_t>(index), unusedSheetName(state->model).toStdString());
     state->activeSheetUid = sheet.uid;
     return std::make_unique<NativeWorksheet>(workbook_, sheet.uid);
 }

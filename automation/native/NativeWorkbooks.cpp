@@ -11,8 +11,7 @@ namespace {
 constexpr char kFirstSheetName[] = "Sheet1";
 }  // namespace
 
-NativeWorkbooks::NativeWorkbooks(std::weak_ptr<ApplicationState> application)
-    : application_(std::move(application)) {}
+NativeWorkbooks::NativeWorkbooks(std::weak_ptr<ApplicationState> application) : application_(std::move(application)) {}
 
 bool NativeWorkbooks::add() {
     auto app = application_.lock();

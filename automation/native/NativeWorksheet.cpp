@@ -57,10 +57,9 @@ std::unique_ptr<Range> NativeWorksheet::usedRange() {
         model::CellArea spilled;
         if (state->spill && state->spillSheetUid == uid_ && state->spill->usedArea(&spilled)) {
             if (!used) area = spilled;
-            area = model::CellArea{std::min(area.firstRow, spilled.firstRow),
-                                   std::min(area.firstColumn, spilled.firstColumn),
-                                   std::max(area.lastRow, spilled.lastRow),
-                                   std::max(area.lastColumn, spilled.lastColumn)};
+            area = model::CellArea{
+                std::min(area.firstRow, spilled.firstRow), std::min(area.firstColumn, spilled.firstColumn),
+                std::max(area.lastRow, spilled.lastRow), std::max(area.lastColumn, spilled.lastColumn)};
             used = true;
         }
     }

@@ -14,7 +14,9 @@ constexpr uint32_t kUnmapped = UINT32_MAX;
 class IdRemapper {
 public:
     IdRemapper(WorkbookState &source, WorkbookState &dest)
-        : source_(source), dest_(dest), same_(&source == &dest),
+        : source_(source),
+          dest_(dest),
+          same_(&source == &dest),
           table_(same_ ? nullptr : &dest.remapFrom(source.serial)) {}
 
     model::Cell cell(model::Cell c) {
@@ -59,10 +61,9 @@ std::vector<model::CellArea> movedMerges(const model::Sheet &sheet, const model:
     std::vector<model::CellArea> out;
     for (const model::CellArea &m : sheet.merges) {
         if (!area.contains(m.firstRow, m.firstColumn) || !area.contains(m.lastRow, m.lastColumn)) continue;
-        out.push_back(model::CellArea{static_cast<uint32_t>(m.firstRow + dRow),
-                                      static_cast<uint32_t>(m.firstColumn + dColumn),
-                                      static_cast<uint32_t>(m.lastRow + dRow),
-                                      static_cast<uint32_t>(m.lastColumn + dColumn)});
+        out.push_back(
+            model::CellArea{static_cast<uint32_t>(m.firstRow + dRow), static_cast<uint32_t>(m.firstColumn + dColumn),
+                            static_cast<uint32_t>(m.lastRow + dRow), static_cast<uint32_t>(m.lastColumn + dColumn)});
     }
     return out;
 }
@@ -140,8 +141,10 @@ void appendRows(WorkbookState &source, const model::Sheet &from, const model::Ce
         const auto begin = [&] {
             if (begun) return;
             begun = true;
-            if (wholeRows) spill.beginRow(target, rit->height, remap.style(rit->style), rit->hidden);
-            else spill.beginRow(target, -1.0f, 0, false);
+            if (wholeRows)
+                spill.beginRow(target, rit->height, remap.style(rit->style), rit->hidden);
+            else
+                spill.beginRow(target, -1.0f, 0, false);
         };
         if (wholeRows && rit->hasFormat()) begin();
         for (const model::Cell &c : rit->cells) {
@@ -257,8 +260,7 @@ bool copyArea(WorkbookState &source, uint32_t sourceSheetUid, const model::CellA
             for (const model::Cell &c : existing->cells)
                 if (c.column >= destArea.firstColumn && c.column <= destArea.lastColumn && c.isUsed())
                     columns.push_back(c.column);
-            for (uint32_t column : columns)
-                to.setCell(static_cast<uint32_t>(r), model::Cell::makeEmpty(column, 0));
+            for (uint32_t column : columns) to.setCell(static_cast<uint32_t>(r), model::Cell::makeEmpty(column, 0));
         }
         for (const PendingRow &p : pending)
             for (const model::Cell &c : p.row.cells) to.setCell(p.row.index, c);

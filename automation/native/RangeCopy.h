@@ -12,7 +12,7 @@ namespace automation::native {
 // replaces whole destination rows (heights and row formats included) and must
 // land in column 1; a block of whole columns must land in row 1. False when
 // a sheet is missing or the block would not fit.
-bool copyArea(WorkbookState &source, uint32_t sourceSheetUid, const model::CellArea &area,
-              WorkbookState &dest, uint32_t destSheetUid, uint32_t destRow, uint32_t destColumn);
+bool copyArea(WorkbookState &source, uint32_t sourceSheetUid, const model::CellArea &area, WorkbookState &dest,
+              uint32_t destSheetUid, uint32_t destRow, uint32_t destColumn);
 
 }  // namespace automation::native

@@ -62,9 +62,9 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Item> plan_;
-    uint64_t generation_ = 0;  // counts plans, so a read finished for an old plan is dropped
-    size_t next_ = 0;     // the item the next take() expects
-    bool keep_ = false;   // whether reads go into the cache (the list is opened again)
+    uint64_t generation_ = 0;                     // counts plans, so a read finished for an old plan is dropped
+    size_t next_ = 0;                             // the item the next take() expects
+    bool keep_ = false;                           // whether reads go into the cache (the list is opened again)
     std::shared_ptr<const SearchPlan> searches_;  // what kept workbooks are reduced to
     bool stop_ = false;
     std::vector<std::thread> threads_;

@@ -92,41 +92,44 @@ public:
 
     bool canMatch(const model::WorkbookModel &workbook, const model::Cell &cell) override {
         switch (cell.type) {
-        case model::CellType::Empty: return false;
-        case model::CellType::String:
-            if (showsTextAsIs(workbook, cell.style)) {
-                if (cell.stringId < sharedCount_) {
-                    uint8_t &v = stringVerdicts_[cell.stringId];
-                    if (v == kUnknown) v = anyMatches(search::foldText(workbook.strings().at(cell.stringId))) ? kYes : kNo;
-                    return v == kYes;
+            case model::CellType::Empty:
+                return false;
+            case model::CellType::String:
+                if (showsTextAsIs(workbook, cell.style)) {
+                    if (cell.stringId < sharedCount_) {
+                        uint8_t &v = stringVerdicts_[cell.stringId];
+                        if (v == kUnknown)
+                            v = anyMatches(search::foldText(workbook.strings().at(cell.stringId))) ? kYes : kNo;
+                        return v == kYes;
+                    }
+                    // A text of the sheet itself: most are seen once, so nothing is kept.
+                    return anyMatches(search::foldText(workbook.strings().at(cell.stringId)));
                 }
-                // A text of the sheet itself: most are seen once, so nothing is kept.
-                return anyMatches(search::foldText(workbook.strings().at(cell.stringId)));
+                return anyMatches(display_.folded(workbook, cell));
+            case model::CellType::Number: {
+                // Formatted numbers repeat (dates above all) among others that
+                // do not (amounts): a verdict remembered per value and style
+                // spares rendering the repeated ones again.
+                const bool general = showsTextAsIs(workbook, cell.style);
+                NumberVerdict *slot = nullptr;
+                uint64_t bits = 0;
+                if (!general) {
+                    std::memcpy(&bits, &cell.number, sizeof bits);
+                    uint64_t h = (bits ^ (uint64_t(cell.style) << 40)) * 0x9E3779B97F4A7C15ULL;
+                    if (numberVerdicts_.empty()) numberVerdicts_.resize(kNumberVerdicts);
+                    slot = &numberVerdicts_[(h >> 40) & (kNumberVerdicts - 1)];
+                    if (slot->known && slot->bits == bits && slot->style == cell.style) return slot->matches;
+                }
+                bool matches = false;
+                for (size_t p = 0; p < plan_.patterns.size() && !matches; ++p) {
+                    if (!numberFilters_[p].possible(cell.style)) continue;
+                    matches = plan_.patterns[p].matches(display_.folded(workbook, cell));
+                }
+                if (slot) *slot = NumberVerdict{bits, cell.style, true, matches};
+                return matches;
             }
-            return anyMatches(display_.folded(workbook, cell));
-        case model::CellType::Number: {
-            // Formatted numbers repeat (dates above all) among others that
-            // do not (amounts): a verdict remembered per value and style
-            // spares rendering the repeated ones again.
-            const bool general = showsTextAsIs(workbook, cell.style);
-            NumberVerdict *slot = nullptr;
-            uint64_t bits = 0;
-            if (!general) {
-                std::memcpy(&bits, &cell.number, sizeof bits);
-                uint64_t h = (bits ^ (uint64_t(cell.style) << 40)) * 0x9E3779B97F4A7C15ULL;
-                if (numberVerdicts_.empty()) numberVerdicts_.resize(kNumberVerdicts);
-                slot = &numberVerdicts_[(h >> 40) & (kNumberVerdicts - 1)];
-                if (slot->known && slot->bits == bits && slot->style == cell.style) return slot->matches;
-            }
-            bool matches = false;
-            for (size_t p = 0; p < plan_.patterns.size() && !matches; ++p) {
-                if (!numberFilters_[p].possible(cell.style)) continue;
-                matches = plan_.patterns[p].matches(display_.folded(workbook, cell));
-            }
-            if (slot) *slot = NumberVerdict{bits, cell.style, true, matches};
-            return matches;
-        }
-        default: return anyMatches(display_.folded(workbook, cell));
+            default:
+                return anyMatches(display_.folded(workbook, cell));
         }
     }
 

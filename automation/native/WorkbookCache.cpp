@@ -57,8 +57,7 @@ bool ParsedWorkbookCache::stampOf(const QString &path, FileStamp *stamp) {
     return true;
 }
 
-std::shared_ptr<const CachedWorkbook> ParsedWorkbookCache::load(const QString &path,
-                                                                readers::ReadStatus *status) {
+std::shared_ptr<const CachedWorkbook> ParsedWorkbookCache::load(const QString &path, readers::ReadStatus *status) {
     FileStamp stamp;
     if (!stampOf(path, &stamp)) {
         if (status) *status = readers::ReadStatus::NotFound;
@@ -101,8 +100,7 @@ std::shared_ptr<const CachedWorkbook> ParsedWorkbookCache::lookup(const QString 
     return it->second->workbook;
 }
 
-std::shared_ptr<const CachedWorkbook> ParsedWorkbookCache::insert(const QString &path,
-                                                                  const FileStamp &stamp,
+std::shared_ptr<const CachedWorkbook> ParsedWorkbookCache::insert(const QString &path, const FileStamp &stamp,
                                                                   model::WorkbookModel model) {
     auto workbook = std::make_shared<const CachedWorkbook>(std::move(model));
     std::lock_guard<std::mutex> lock(mutex_);

@@ -95,8 +95,8 @@ int WorkbookState::activeSheetIndex() const {
 }
 
 RemapTable &WorkbookState::remapFrom(uint64_t sourceSerial) {
-    auto it = std::find_if(remaps.begin(), remaps.end(),
-                           [&](const RemapTable &t) { return t.sourceSerial == sourceSerial; });
+    auto it =
+        std::find_if(remaps.begin(), remaps.end(), [&](const RemapTable &t) { return t.sourceSerial == sourceSerial; });
     if (it == remaps.begin() && it != remaps.end()) return remaps.front();
     RemapTable table;
     if (it != remaps.end()) {

@@ -26,7 +26,9 @@ constexpr BuiltinCode kBuiltinCodes[] = {
     {10, "0.00%"},
     {11, "0.00E+00"},
     {12, "# ?/?"},
-    {13, "# ?" "?/??"},  // split: "??/" would read as a trigraph
+    {13,
+     "# ?"
+     "?/??"},  // split: "??/" would read as a trigraph
     {14, "yyyy/m/d"},
     {15, "d-mmm-yy"},
     {16, "d-mmm"},
@@ -72,11 +74,9 @@ constexpr BuiltinCode kBuiltinCodes[] = {
 
 }  // namespace
 
-std::string builtinFormatCode(int id)
-{
+std::string builtinFormatCode(int id) {
     for (const BuiltinCode &entry : kBuiltinCodes) {
-        if (entry.id == id)
-            return entry.code;
+        if (entry.id == id) return entry.code;
     }
     return {};
 }

@@ -17,42 +17,29 @@ constexpr const char *kFinancialUnits[4] = {"", "拾", "佰", "仟"};
 // Units of the four-digit groups from the right: ones, 万, 亿, 万亿.
 constexpr const char *kGroupUnits[4] = {"", "万", "亿", "万亿"};
 
-const char *digitName(char digit, int style)
-{
+const char *digitName(char digit, int style) {
     const int d = digit - '0';
-    if (style == kFinancialStyle)
-        return kFinancialDigits[d];
-    if (style == kFullWidthStyle)
-        return kFullWidthDigits[d];
+    if (style == kFinancialStyle) return kFinancialDigits[d];
+    if (style == kFullWidthStyle) return kFullWidthDigits[d];
     return kPlainDigits[d];
 }
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-std::string chineseDigits(std::string_view digits, int style)
-{
+std::string chineseDigits(std::string_view digits, int style) {
     std::string out;
-    for (char c : digits)
-        out += isDigit(c) ? digitName(c, style) : std::string(1, c);
+    for (char c : digits) out += isDigit(c) ? digitName(c, style) : std::string(1, c);
     return out;
 }
 
-std::string chineseInteger(std::string_view digits, int style)
-{
-    if (style == kFullWidthStyle)
-        return chineseDigits(digits, style);
-    while (digits.size() > 1 && digits.front() == '0')
-        digits.remove_prefix(1);
-    if (digits.empty() || digits == "0")
-        return digitName('0', style);
+std::string chineseInteger(std::string_view digits, int style) {
+    if (style == kFullWidthStyle) return chineseDigits(digits, style);
+    while (digits.size() > 1 && digits.front() == '0') digits.remove_prefix(1);
+    if (digits.empty() || digits == "0") return digitName('0', style);
     // Past 万亿 the units run out; such numbers are read digit by digit.
-    if (digits.size() > kGroupDigits * 4)
-        return chineseDigits(digits, style);
+    if (digits.size() > kGroupDigits * 4) return chineseDigits(digits, style);
     const char *const *units = style == kFinancialStyle ? kFinancialUnits : kPlainUnits;
     std::string out;
     bool pendingZero = false;
@@ -64,28 +51,24 @@ std::string chineseInteger(std::string_view digits, int style)
         if (digits[i] == '0') {
             pendingZero = true;
         } else {
-            if (pendingZero && !out.empty())
-                out += digitName('0', style);
+            if (pendingZero && !out.empty()) out += digitName('0', style);
             pendingZero = false;
             // Plain numerals read 10-19 at the start as 十, 十一... not 一十.
             const bool bareTen = style == kPlainStyle && out.empty() && digits[i] == '1' && unit == 1;
-            if (!bareTen)
-                out += digitName(digits[i], style);
+            if (!bareTen) out += digitName(digits[i], style);
             out += units[unit];
         }
         if (unit == 0) {
             // Close a group: its unit unless all four digits were zero.
             const size_t groupStart = i + 1 >= kGroupDigits ? i + 1 - kGroupDigits : 0;
             const std::string_view groupDigits = digits.substr(groupStart, i + 1 - groupStart);
-            if (group > 0 && groupDigits.find_first_not_of('0') != std::string_view::npos)
-                out += kGroupUnits[group];
+            if (group > 0 && groupDigits.find_first_not_of('0') != std::string_view::npos) out += kGroupUnits[group];
         }
     }
     return out;
 }
 
-std::string toChineseNumerals(std::string_view display, int style)
-{
+std::string toChineseNumerals(std::string_view display, int style) {
     std::string out;
     size_t i = 0;
     while (i < display.size()) {
@@ -97,11 +80,9 @@ std::string toChineseNumerals(std::string_view display, int style)
         size_t end = i;
         std::string run;
         // Thousands separators inside an integer are dropped: the units replace them.
-        while (end < display.size()
-               && (isDigit(display[end])
-                   || (display[end] == ',' && end + 1 < display.size() && isDigit(display[end + 1])))) {
-            if (display[end] != ',')
-                run.push_back(display[end]);
+        while (end < display.size() && (isDigit(display[end]) || (display[end] == ',' && end + 1 < display.size() &&
+                                                                  isDigit(display[end + 1])))) {
+            if (display[end] != ',') run.push_back(display[end]);
             ++end;
         }
         const bool afterPoint = i > 0 && display[i - 1] == '.';

@@ -23,10 +23,10 @@ constexpr const char *kUnshowableText = "########";
 
 enum class TokenKind : uint8_t {
     Literal,
-    Digit,             // placeholder '0', '#' or '?' in `symbol`
+    Digit,  // placeholder '0', '#' or '?' in `symbol`
     DecimalPoint,
-    ThousandsMarker,   // a comma between placeholders; shown through grouping
-    ScaleMarker,       // a trailing comma: divides by 1000, shows nothing
+    ThousandsMarker,  // a comma between placeholders; shown through grouping
+    ScaleMarker,      // a trailing comma: divides by 1000, shows nothing
     Percent,
     Exponent,          // `symbol` 'E' or 'e'; `width` 1 when the plus sign is shown
     Slash,             // fraction bar
@@ -54,11 +54,11 @@ enum class TokenKind : uint8_t {
     MinutePadded,
     Second,
     SecondPadded,
-    ElapsedHours,    // `width` digits at least
+    ElapsedHours,  // `width` digits at least
     ElapsedMinutes,
     ElapsedSeconds,
-    SubSecond,       // `width` digits
-    AmPm,            // `text` holds "AM/PM", "a/p", "上午/下午"...
+    SubSecond,  // `width` digits
+    AmPm,       // `text` holds "AM/PM", "a/p", "上午/下午"...
 };
 
 // Where a digit placeholder belongs.
@@ -69,7 +69,7 @@ struct Token {
     char symbol = 0;
     uint8_t width = 0;
     DigitGroup group = DigitGroup::None;
-    int place = 0;     // integer-like groups: from the right, 0 first; fraction: from the point, 1 first
+    int place = 0;  // integer-like groups: from the right, 0 first; fraction: from the point, 1 first
     long number = 0;
     std::string text;
 };
@@ -95,7 +95,7 @@ struct Section {
     bool hasExponent = false;
     bool hasFraction = false;
     bool hasGeneral = false;
-    int count[7] = {};   // placeholders per DigitGroup
+    int count[7] = {};  // placeholders per DigitGroup
 
     // Date layout.
     bool twelveHour = false;
@@ -111,9 +111,9 @@ struct Section {
 
 struct CompiledFormat {
     std::vector<Section> sections;
-    bool isGeneral = false;   // the whole code is General (or empty)
-    int textSection = -1;     // index of the section applied to text, -1 when none
-    int numberSections = 0;   // the sections before the text section
+    bool isGeneral = false;  // the whole code is General (or empty)
+    int textSection = -1;    // index of the section applied to text, -1 when none
+    int numberSections = 0;  // the sections before the text section
 };
 
 // Parses a code; never fails: unknown characters become literals.

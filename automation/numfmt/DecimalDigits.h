@@ -32,17 +32,14 @@ DecimalDigits roundToPlaces(const DecimalDigits &value, int fractionDigits);
 DecimalDigits roundToSignificant(const DecimalDigits &value, int significant);
 
 // Moves the decimal point: times 10^shift.
-inline DecimalDigits shiftPoint(DecimalDigits value, int shift)
-{
-    if (!value.isZero())
-        value.pointPos += shift;
+inline DecimalDigits shiftPoint(DecimalDigits value, int shift) {
+    if (!value.isZero()) value.pointPos += shift;
     return value;
 }
 
 // The integer digits (no leading zeros; empty for a value below one) and the
 // `fractionDigits` digits after the point, appended to the two strings.
-void splitDigits(const DecimalDigits &value, int fractionDigits, std::string &integerPart,
-                 std::string &fractionPart);
+void splitDigits(const DecimalDigits &value, int fractionDigits, std::string &integerPart, std::string &fractionPart);
 
 // The value as a double again (for date serials and comparisons).
 double toDouble(const DecimalDigits &value);

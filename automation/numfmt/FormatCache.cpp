@@ -23,45 +23,38 @@ struct ThreadCache {
     size_t next = 0;
 };
 
-std::mutex &sharedMutex()
-{
+std::mutex &sharedMutex() {
     static std::mutex mutex;
     return mutex;
 }
 
-std::unordered_map<std::string, std::shared_ptr<const CompiledFormat>> &sharedMap()
-{
+std::unordered_map<std::string, std::shared_ptr<const CompiledFormat>> &sharedMap() {
     static std::unordered_map<std::string, std::shared_ptr<const CompiledFormat>> map;
     return map;
 }
 
-std::shared_ptr<const CompiledFormat> sharedLookup(std::string_view code)
-{
+std::shared_ptr<const CompiledFormat> sharedLookup(std::string_view code) {
     std::string key(code);
     {
         std::lock_guard<std::mutex> lock(sharedMutex());
         auto found = sharedMap().find(key);
-        if (found != sharedMap().end())
-            return found->second;
+        if (found != sharedMap().end()) return found->second;
     }
     // Compiled outside the lock; a race only compiles the same code twice.
     auto compiled = std::make_shared<const CompiledFormat>(compileFormat(code));
     std::lock_guard<std::mutex> lock(sharedMutex());
     auto &map = sharedMap();
-    if (map.size() >= kSharedCacheLimit)
-        map.clear();
+    if (map.size() >= kSharedCacheLimit) map.clear();
     map.emplace(std::move(key), compiled);
     return compiled;
 }
 
 }  // namespace
 
-std::shared_ptr<const CompiledFormat> cachedFormat(std::string_view code)
-{
+std::shared_ptr<const CompiledFormat> cachedFormat(std::string_view code) {
     thread_local ThreadCache cache;
     for (const CachedEntry &entry : cache.slots) {
-        if (entry.compiled && entry.code == code)
-            return entry.compiled;
+        if (entry.compiled && entry.code == code) return entry.compiled;
     }
     std::shared_ptr<const CompiledFormat> compiled = sharedLookup(code);
     CachedEntry &slot = cache.slots[cache.next];

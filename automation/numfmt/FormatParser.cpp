@@ -8,8 +8,7 @@ namespace automation::numfmt {
 
 namespace {
 
-bool isPlainGeneral(std::string_view code)
-{
+bool isPlainGeneral(std::string_view code) {
     return code.empty() || (code.size() == kGeneralWord.size() && startsWithNoCase(code, 0, kGeneralWord));
 }
 
@@ -20,53 +19,46 @@ constexpr std::string_view kSystemLongTimeTags[] = {"[$-f400]", "[$-x-systime]"}
 constexpr std::string_view kSystemLongDate = "yyyy\"年\"m\"月\"d\"日\"";
 constexpr std::string_view kSystemLongTime = "h:mm:ss";
 
-bool containsNoCase(std::string_view text, std::string_view word)
-{
+bool containsNoCase(std::string_view text, std::string_view word) {
     for (size_t i = 0; i + word.size() <= text.size(); ++i) {
-        if (startsWithNoCase(text, i, word))
-            return true;
+        if (startsWithNoCase(text, i, word)) return true;
     }
     return false;
 }
 
-std::string_view systemFormatOr(std::string_view section)
-{
+std::string_view systemFormatOr(std::string_view section) {
     for (std::string_view tag : kSystemLongDateTags) {
-        if (containsNoCase(section, tag))
-            return kSystemLongDate;
+        if (containsNoCase(section, tag)) return kSystemLongDate;
     }
     for (std::string_view tag : kSystemLongTimeTags) {
-        if (containsNoCase(section, tag))
-            return kSystemLongTime;
+        if (containsNoCase(section, tag)) return kSystemLongTime;
     }
     return section;
 }
 
 }  // namespace
 
-bool Section::matches(double value) const
-{
+bool Section::matches(double value) const {
     switch (conditionOp) {
-    case ConditionOp::None:
-        return true;
-    case ConditionOp::Less:
-        return value < conditionValue;
-    case ConditionOp::LessEqual:
-        return value <= conditionValue;
-    case ConditionOp::Greater:
-        return value > conditionValue;
-    case ConditionOp::GreaterEqual:
-        return value >= conditionValue;
-    case ConditionOp::Equal:
-        return value == conditionValue;
-    case ConditionOp::NotEqual:
-        return value != conditionValue;
+        case ConditionOp::None:
+            return true;
+        case ConditionOp::Less:
+            return value < conditionValue;
+        case ConditionOp::LessEqual:
+            return value <= conditionValue;
+        case ConditionOp::Greater:
+            return value > conditionValue;
+        case ConditionOp::GreaterEqual:
+            return value >= conditionValue;
+        case ConditionOp::Equal:
+            return value == conditionValue;
+        case ConditionOp::NotEqual:
+            return value != conditionValue;
     }
     return true;
 }
 
-CompiledFormat compileFormat(std::string_view code)
-{
+CompiledFormat compileFormat(std::string_view code) {
     CompiledFormat compiled;
     if (isPlainGeneral(code)) {
         compiled.isGeneral = true;

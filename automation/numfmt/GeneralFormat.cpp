@@ -8,9 +8,7 @@ namespace automation::numfmt {
 
 namespace {
 
-
-void appendFixed(const DecimalDigits &rounded, std::string &out)
-{
+void appendFixed(const DecimalDigits &rounded, std::string &out) {
     std::string integerPart;
     std::string fractionPart;
     const int fractionDigits = rounded.count > rounded.pointPos ? rounded.count - rounded.pointPos : 0;
@@ -22,8 +20,7 @@ void appendFixed(const DecimalDigits &rounded, std::string &out)
     }
 }
 
-void appendExponent(const DecimalDigits &value, std::string &out)
-{
+void appendExponent(const DecimalDigits &value, std::string &out) {
     const int exponent = value.pointPos - 1;
     // A three-digit exponent costs one mantissa digit to stay within the width.
     const int significant = std::abs(exponent) >= 100 ? kGeneralExponentDigits - 1 : kGeneralExponentDigits;
@@ -37,15 +34,13 @@ void appendExponent(const DecimalDigits &value, std::string &out)
     out.push_back('E');
     out.push_back(shownExponent < 0 ? '-' : '+');
     const int magnitude = std::abs(shownExponent);
-    if (magnitude < 10)
-        out.push_back('0');
+    if (magnitude < 10) out.push_back('0');
     out += std::to_string(magnitude);
 }
 
 }  // namespace
 
-void appendGeneralMagnitude(const DecimalDigits &value, std::string &out)
-{
+void appendGeneralMagnitude(const DecimalDigits &value, std::string &out) {
     if (value.isZero()) {
         out.push_back('0');
         return;
@@ -69,14 +64,11 @@ void appendGeneralMagnitude(const DecimalDigits &value, std::string &out)
     appendExponent(value, out);
 }
 
-std::string formatGeneral(double value)
-{
-    if (!std::isfinite(value))
-        return kNumberErrorText;
+std::string formatGeneral(double value) {
+    if (!std::isfinite(value)) return kNumberErrorText;
     const DecimalDigits decimal = toDecimal(value);
     std::string out;
-    if (decimal.negative)
-        out.push_back('-');
+    if (decimal.negative) out.push_back('-');
     appendGeneralMagnitude(decimal, out);
     return out;
 }

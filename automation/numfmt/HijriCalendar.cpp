@@ -13,31 +13,33 @@ constexpr long long kEpochBefore1970 = 492149;
 
 // Leap years by their place in the cycle (30 written as 0); with these the
 // application's B2 dates agree (1317-08-29 for the day before 1900-01-01).
-bool isLeapYear(long long year)
-{
+bool isLeapYear(long long year) {
     switch (year % kYearsPerCycle) {
-    case 2: case 5: case 8: case 11: case 13: case 16: case 19: case 21: case 24: case 27: case 0:
-        return true;
-    default:
-        return false;
+        case 2:
+        case 5:
+        case 8:
+        case 11:
+        case 13:
+        case 16:
+        case 19:
+        case 21:
+        case 24:
+        case 27:
+        case 0:
+            return true;
+        default:
+            return false;
     }
 }
 
-int daysInYear(long long year)
-{
-    return isLeapYear(year) ? 355 : 354;
-}
+int daysInYear(long long year) { return isLeapYear(year) ? 355 : 354; }
 
 // Odd months have 30 days, even ones 29; the last month of a leap year 30.
-int daysInMonth(long long year, int month)
-{
-    return (month % 2 == 1 || (month == 12 && isLeapYear(year))) ? 30 : 29;
-}
+int daysInMonth(long long year, int month) { return (month % 2 == 1 || (month == 12 && isLeapYear(year))) ? 30 : 29; }
 
 }  // namespace
 
-HijriDate hijriFromDays(long long daysSince1970)
-{
+HijriDate hijriFromDays(long long daysSince1970) {
     long long day = daysSince1970 + kEpochBefore1970;
     long long cycle = day / kDaysPerCycle;
     day %= kDaysPerCycle;

@@ -20,26 +20,24 @@ struct Choice {
 };
 
 // A condition that only negative values meet already says "negative".
-bool conditionImpliesNegative(const Section &section)
-{
+bool conditionImpliesNegative(const Section &section) {
     switch (section.conditionOp) {
-    case ConditionOp::Less:
-        return section.conditionValue <= 0;
-    case ConditionOp::LessEqual:
-    case ConditionOp::Equal:
-        return section.conditionValue < 0;
-    default:
-        return false;
+        case ConditionOp::Less:
+            return section.conditionValue <= 0;
+        case ConditionOp::LessEqual:
+        case ConditionOp::Equal:
+            return section.conditionValue < 0;
+        default:
+            return false;
     }
 }
 
-Choice chooseSection(const CompiledFormat &format, double value)
-{
+Choice chooseSection(const CompiledFormat &format, double value) {
     const int count = format.numberSections;
     const auto &sections = format.sections;
     Choice choice;
-    const bool conditional = sections[0].conditionOp != ConditionOp::None
-                             || (count >= 2 && sections[1].conditionOp != ConditionOp::None);
+    const bool conditional =
+        sections[0].conditionOp != ConditionOp::None || (count >= 2 && sections[1].conditionOp != ConditionOp::None);
     if (!conditional) {
         if (count == 1 || (value >= 0 && count == 2) || value > 0) {
             choice.section = &sections[0];
@@ -67,8 +65,7 @@ Choice chooseSection(const CompiledFormat &format, double value)
         chosen = &sections[2];
     else if (count == 2 && sections[1].conditionOp == ConditionOp::None)
         chosen = &sections[1];
-    if (!chosen)
-        return choice;
+    if (!chosen) return choice;
     choice.section = chosen;
     // A second section without a condition is the negative numbers' own
     // section, as in a code without conditions: it drops the sign.
@@ -79,56 +76,47 @@ Choice chooseSection(const CompiledFormat &format, double value)
 
 }  // namespace
 
-std::string formatNumber(double value, std::string_view formatCode, bool date1904)
-{
+std::string formatNumber(double value, std::string_view formatCode, bool date1904) {
     // Most cells carry no format at all: skip the cache for them.
-    if (formatCode.empty() || formatCode == kGeneralCode)
-        return formatGeneral(value);
-    if (!std::isfinite(value))
-        return kNumberErrorText;
+    if (formatCode.empty() || formatCode == kGeneralCode) return formatGeneral(value);
+    if (!std::isfinite(value)) return kNumberErrorText;
     const std::shared_ptr<const CompiledFormat> format = cachedFormat(formatCode);
-    if (format->isGeneral || format->numberSections == 0)
-        return formatGeneral(value);
+    if (format->isGeneral || format->numberSections == 0) return formatGeneral(value);
     const Choice choice = chooseSection(*format, value);
-    if (!choice.section)
-        return kUnshowableText;
+    if (!choice.section) return kUnshowableText;
     const Section &section = *choice.section;
     const bool negative = value < 0;
     std::string out;
     switch (section.kind) {
-    case SectionKind::Number: {
-        DecimalDigits magnitude = toDecimal(value);
-        magnitude.negative = false;
-        renderNumberSection(section, magnitude, negative && !choice.useMagnitude, out);
-        break;
-    }
-    case SectionKind::Date:
-        if (!renderDateSection(section, choice.useMagnitude ? std::fabs(value) : value, date1904, out))
-            return kUnshowableText;
-        break;
-    case SectionKind::Text:
-        return formatGeneral(value);
+        case SectionKind::Number: {
+            DecimalDigits magnitude = toDecimal(value);
+            magnitude.negative = false;
+            renderNumberSection(section, magnitude, negative && !choice.useMagnitude, out);
+            break;
+        }
+        case SectionKind::Date:
+            if (!renderDateSection(section, choice.useMagnitude ? std::fabs(value) : value, date1904, out))
+                return kUnshowableText;
+            break;
+        case SectionKind::Text:
+            return formatGeneral(value);
     }
     if (section.chineseNumerals > 0 && section.kind == SectionKind::Number)
         return toChineseNumerals(out, section.chineseNumerals);
     return out;
 }
 
-std::string formatText(std::string_view text, std::string_view formatCode)
-{
+std::string formatText(std::string_view text, std::string_view formatCode) {
     const std::shared_ptr<const CompiledFormat> format = cachedFormat(formatCode);
-    if (format->isGeneral || format->textSection < 0)
-        return std::string(text);
+    if (format->isGeneral || format->textSection < 0) return std::string(text);
     std::string out;
     renderTextSection(format->sections[static_cast<size_t>(format->textSection)], text, out);
     return out;
 }
 
-bool isDateFormat(std::string_view formatCode)
-{
+bool isDateFormat(std::string_view formatCode) {
     const std::shared_ptr<const CompiledFormat> format = cachedFormat(formatCode);
-    if (format->isGeneral || format->numberSections == 0)
-        return false;
+    if (format->isGeneral || format->numberSections == 0) return false;
     const Section &first = format->sections[0];
     return first.kind == SectionKind::Date && first.hasDateOrTime;
 }

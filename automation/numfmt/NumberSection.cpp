@@ -25,33 +25,27 @@ struct DigitText {
     int exponentValue = 0;
     std::string whole;
     std::string numerator;
-    std::string denominator;  // already laid out for its placeholders
+    std::string denominator;     // already laid out for its placeholders
     bool blankFraction = false;  // whole number only: the fraction shows as spaces
     bool shownZero = false;      // every digit shown is zero
 };
 
 // Whether the section shows the number at all (a placeholder or General).
-bool showsDigits(const Section &section)
-{
-    if (section.hasGeneral)
-        return false;  // General shows the smallest magnitudes in exponent form, never as zero
+bool showsDigits(const Section &section) {
+    if (section.hasGeneral) return false;  // General shows the smallest magnitudes in exponent form, never as zero
     for (const Token &token : section.tokens) {
-        if (token.kind == TokenKind::Digit || token.kind == TokenKind::DecimalPoint)
-            return true;
+        if (token.kind == TokenKind::Digit || token.kind == TokenKind::DecimalPoint) return true;
     }
     return false;
 }
 
-void emitGroupedDigit(char digit, int place, bool thousands, std::string &out)
-{
+void emitGroupedDigit(char digit, int place, bool thousands, std::string &out) {
     out.push_back(digit);
-    if (thousands && place > 0 && place % 3 == 0)
-        out.push_back(',');
+    if (thousands && place > 0 && place % 3 == 0) out.push_back(',');
 }
 
 // A right-aligned placeholder; the leftmost one takes every extra digit.
-void emitAligned(const Token &token, int groupCount, const std::string &digits, bool thousands, std::string &out)
-{
+void emitAligned(const Token &token, int groupCount, const std::string &digits, bool thousands, std::string &out) {
     const int length = static_cast<int>(digits.size());
     const int place = token.place;
     if (place == groupCount - 1) {
@@ -67,8 +61,7 @@ void emitAligned(const Token &token, int groupCount, const std::string &digits, 
     }
 }
 
-void emitFractionDigit(const Token &token, const DigitText &digits, std::string &out)
-{
+void emitFractionDigit(const Token &token, const DigitText &digits, std::string &out) {
     const int index = token.place;
     if (index <= digits.lastSignificantFraction) {
         out.push_back(digits.fraction[static_cast<size_t>(index - 1)]);
@@ -79,18 +72,15 @@ void emitFractionDigit(const Token &token, const DigitText &digits, std::string 
     }
 }
 
-size_t displayWidth(const std::string &text)
-{
+size_t displayWidth(const std::string &text) {
     size_t width = 0;
     for (unsigned char c : text) {
-        if ((c & 0xC0) != 0x80)
-            ++width;
+        if ((c & 0xC0) != 0x80) ++width;
     }
     return width;
 }
 
-void emitTokens(const Section &section, const DecimalDigits &scaled, const DigitText &digits, std::string &out)
-{
+void emitTokens(const Section &section, const DecimalDigits &scaled, const DigitText &digits, std::string &out) {
     const int integerCount = section.groupCount(DigitGroup::Integer);
     bool blanking = false;
     int lastWholeIndex = -1;
@@ -101,10 +91,8 @@ void emitTokens(const Section &section, const DecimalDigits &scaled, const Digit
         const Token &token = section.tokens[k];
         if ((token.group == DigitGroup::Numerator || token.group == DigitGroup::Denominator) && token.symbol == '?')
             blankKeepsWidth = true;
-        if (section.tokens[k].group == DigitGroup::Whole)
-            lastWholeIndex = static_cast<int>(k);
-        if (section.tokens[k].group == DigitGroup::Denominator
-            || section.tokens[k].kind == TokenKind::FixedDenominator)
+        if (section.tokens[k].group == DigitGroup::Whole) lastWholeIndex = static_cast<int>(k);
+        if (section.tokens[k].group == DigitGroup::Denominator || section.tokens[k].kind == TokenKind::FixedDenominator)
             lastDenominatorIndex = static_cast<int>(k);
     }
     for (size_t k = 0; k < section.tokens.size(); ++k) {
@@ -114,8 +102,7 @@ void emitTokens(const Section &section, const DecimalDigits &scaled, const Digit
             blanking = index > lastWholeIndex && index <= lastDenominatorIndex;
         }
         if (blanking) {
-            if (!blankKeepsWidth)
-                continue;
+            if (!blankKeepsWidth) continue;
             if (token.kind == TokenKind::Literal)
                 out.append(displayWidth(token.text), ' ');
             else if (token.kind == TokenKind::FixedDenominator)
@@ -125,71 +112,69 @@ void emitTokens(const Section &section, const DecimalDigits &scaled, const Digit
             continue;
         }
         switch (token.kind) {
-        case TokenKind::Literal:
-            out += token.text;
-            break;
-        case TokenKind::Digit:
-            switch (token.group) {
-            case DigitGroup::Integer:
-                emitAligned(token, integerCount, digits.integer, section.thousands, out);
+            case TokenKind::Literal:
+                out += token.text;
                 break;
-            case DigitGroup::Fraction:
-                emitFractionDigit(token, digits, out);
+            case TokenKind::Digit:
+                switch (token.group) {
+                    case DigitGroup::Integer:
+                        emitAligned(token, integerCount, digits.integer, section.thousands, out);
+                        break;
+                    case DigitGroup::Fraction:
+                        emitFractionDigit(token, digits, out);
+                        break;
+                    case DigitGroup::ExponentDigits:
+                        emitAligned(token, section.groupCount(DigitGroup::ExponentDigits), digits.exponent, false, out);
+                        break;
+                    case DigitGroup::Whole:
+                        emitAligned(token, section.groupCount(DigitGroup::Whole), digits.whole, section.thousands, out);
+                        break;
+                    case DigitGroup::Numerator:
+                        emitAligned(token, section.groupCount(DigitGroup::Numerator), digits.numerator, false, out);
+                        break;
+                    case DigitGroup::Denominator:
+                        if (token.place == 1) out += digits.denominator;
+                        break;
+                    case DigitGroup::None:
+                        break;
+                }
                 break;
-            case DigitGroup::ExponentDigits:
-                emitAligned(token, section.groupCount(DigitGroup::ExponentDigits), digits.exponent, false, out);
+            case TokenKind::DecimalPoint:
+                if (integerCount == 0) {
+                    // No integer placeholders: the integer digits still lead the point.
+                    for (size_t d = 0; d < digits.integer.size(); ++d)
+                        emitGroupedDigit(digits.integer[d], static_cast<int>(digits.integer.size() - 1 - d),
+                                         section.thousands, out);
+                }
+                out.push_back('.');
                 break;
-            case DigitGroup::Whole:
-                emitAligned(token, section.groupCount(DigitGroup::Whole), digits.whole, section.thousands, out);
+            case TokenKind::Percent:
+                out.push_back('%');
                 break;
-            case DigitGroup::Numerator:
-                emitAligned(token, section.groupCount(DigitGroup::Numerator), digits.numerator, false, out);
+            case TokenKind::Exponent:
+                out.push_back(token.symbol);
+                if (digits.exponentValue < 0)
+                    out.push_back('-');
+                else if (token.width == 1)
+                    out.push_back('+');
                 break;
-            case DigitGroup::Denominator:
-                if (token.place == 1)
-                    out += digits.denominator;
+            case TokenKind::Slash:
+                out.push_back('/');
                 break;
-            case DigitGroup::None:
+            case TokenKind::FixedDenominator:
+                out += digits.denominator;
                 break;
-            }
-            break;
-        case TokenKind::DecimalPoint:
-            if (integerCount == 0) {
-                // No integer placeholders: the integer digits still lead the point.
-                for (size_t d = 0; d < digits.integer.size(); ++d)
-                    emitGroupedDigit(digits.integer[d], static_cast<int>(digits.integer.size() - 1 - d),
-                                     section.thousands, out);
-            }
-            out.push_back('.');
-            break;
-        case TokenKind::Percent:
-            out.push_back('%');
-            break;
-        case TokenKind::Exponent:
-            out.push_back(token.symbol);
-            if (digits.exponentValue < 0)
-                out.push_back('-');
-            else if (token.width == 1)
-                out.push_back('+');
-            break;
-        case TokenKind::Slash:
-            out.push_back('/');
-            break;
-        case TokenKind::FixedDenominator:
-            out += digits.denominator;
-            break;
-        case TokenKind::General:
-            appendGeneralMagnitude(scaled, out);
-            break;
-        default:
-            // Grouping and scaling commas show nothing; @ has no text here.
-            break;
+            case TokenKind::General:
+                appendGeneralMagnitude(scaled, out);
+                break;
+            default:
+                // Grouping and scaling commas show nothing; @ has no text here.
+                break;
         }
     }
 }
 
-void splitPlain(const Section &section, const DecimalDigits &scaled, DigitText &digits)
-{
+void splitPlain(const Section &section, const DecimalDigits &scaled, DigitText &digits) {
     const int fractionCount = section.groupCount(DigitGroup::Fraction);
     const DecimalDigits rounded = roundToPlaces(scaled, fractionCount);
     splitDigits(rounded, fractionCount, digits.integer, digits.fraction);
@@ -202,14 +187,12 @@ void splitPlain(const Section &section, const DecimalDigits &scaled, DigitText &
     digits.shownZero = rounded.isZero();
 }
 
-int floorDivide(int a, int b)
-{
+int floorDivide(int a, int b) {
     const int q = a / b;
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-void splitExponent(const Section &section, const DecimalDigits &scaled, DigitText &digits)
-{
+void splitExponent(const Section &section, const DecimalDigits &scaled, DigitText &digits) {
     const int integerCount = section.groupCount(DigitGroup::Integer);
     const int fractionCount = section.groupCount(DigitGroup::Fraction);
     // Several integer placeholders make the exponent a multiple of their
@@ -241,14 +224,12 @@ void splitExponent(const Section &section, const DecimalDigits &scaled, DigitTex
     digits.shownZero = mantissa.isZero();
     digits.exponentValue = exponent;
     digits.exponent = std::to_string(std::abs(exponent));
-    if (exponent == 0 && section.groupCount(DigitGroup::ExponentDigits) > 0)
-        digits.exponent = "0";
+    if (exponent == 0 && section.groupCount(DigitGroup::ExponentDigits) > 0) digits.exponent = "0";
 }
 
 // The fraction closest to x (not negative) with a denominator up to `largest`,
 // from the continued fraction of x and its last semiconvergent.
-void bestFraction(double x, long largest, double &numerator, long &denominator)
-{
+void bestFraction(double x, long largest, double &numerator, long &denominator) {
     double h0 = 0, h1 = 1;  // numerators of the two latest convergents
     long k0 = 1, k1 = 0;    // their denominators
     double rest = x;
@@ -271,24 +252,21 @@ void bestFraction(double x, long largest, double &numerator, long &denominator)
         h1 = h2;
         k1 = static_cast<long>(k2Exact);
         const double remainder = rest - term;
-        if (remainder < kExactFractionTolerance)
-            break;
+        if (remainder < kExactFractionTolerance) break;
         rest = 1.0 / remainder;
     }
     numerator = h1;
     denominator = k1;
 }
 
-std::string integerText(double value)
-{
+std::string integerText(double value) {
     std::string integer;
     std::string unused;
     splitDigits(roundToPlaces(toDecimal(value), 0), 0, integer, unused);
     return integer;
 }
 
-void splitFraction(const Section &section, const DecimalDigits &scaled, DigitText &digits)
-{
+void splitFraction(const Section &section, const DecimalDigits &scaled, DigitText &digits) {
     const double x = toDouble(scaled);
     const bool hasWhole = section.groupCount(DigitGroup::Whole) > 0;
     double whole = 0;
@@ -299,8 +277,7 @@ void splitFraction(const Section &section, const DecimalDigits &scaled, DigitTex
     }
     long fixedDenominator = 0;
     for (const Token &token : section.tokens) {
-        if (token.kind == TokenKind::FixedDenominator)
-            fixedDenominator = token.number;
+        if (token.kind == TokenKind::FixedDenominator) fixedDenominator = token.number;
     }
     double numerator = 0;
     long denominator = 1;
@@ -309,13 +286,10 @@ void splitFraction(const Section &section, const DecimalDigits &scaled, DigitTex
         numerator = std::round(part * static_cast<double>(denominator));
     } else if (part < kLargestFractionValue) {
         int places = section.groupCount(DigitGroup::Denominator);
-        if (places < 1)
-            places = 1;
-        if (places > kMaxDenominatorDigits)
-            places = kMaxDenominatorDigits;
+        if (places < 1) places = 1;
+        if (places > kMaxDenominatorDigits) places = kMaxDenominatorDigits;
         long largest = 1;
-        for (int i = 0; i < places; ++i)
-            largest *= 10;
+        for (int i = 0; i < places; ++i) largest *= 10;
         bestFraction(part, largest - 1, numerator, denominator);
     } else {
         numerator = std::round(part);
@@ -332,14 +306,12 @@ void splitFraction(const Section &section, const DecimalDigits &scaled, DigitTex
         digits.whole = integerText(whole);
         if (numerator == 0 && !numeratorZeroPad) {
             digits.blankFraction = true;
-            if (digits.whole.empty())
-                digits.whole = "0";
+            if (digits.whole.empty()) digits.whole = "0";
         }
     }
     digits.shownZero = numerator == 0 && whole == 0;
     digits.numerator = integerText(numerator);
-    if (digits.numerator.empty())
-        digits.numerator = "0";
+    if (digits.numerator.empty()) digits.numerator = "0";
     std::string denominatorText = std::to_string(denominator);
     // Denominators align left and pad with spaces, unless written with zeros.
     const int places = std::min(section.groupCount(DigitGroup::Denominator), kMaxDenominatorDigits);
@@ -361,8 +333,7 @@ void splitFraction(const Section &section, const DecimalDigits &scaled, DigitTex
 
 }  // namespace
 
-void renderNumberSection(const Section &section, const DecimalDigits &magnitude, bool showMinus, std::string &out)
-{
+void renderNumberSection(const Section &section, const DecimalDigits &magnitude, bool showMinus, std::string &out) {
     const DecimalDigits scaled = shiftPoint(magnitude, section.pointShift);
     DigitText digits;
     if (section.hasFraction)
@@ -372,8 +343,7 @@ void renderNumberSection(const Section &section, const DecimalDigits &magnitude,
     else
         splitPlain(section, scaled, digits);
     // A negative number that shows as zero shows no sign: -0.001 under 0.00 is 0.00.
-    if (showMinus && !(digits.shownZero && showsDigits(section)))
-        out.push_back('-');
+    if (showMinus && !(digits.shownZero && showsDigits(section))) out.push_back('-');
     emitTokens(section, scaled, digits, out);
 }
 

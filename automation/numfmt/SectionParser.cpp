@@ -18,11 +18,9 @@ class SectionParser {
 public:
     SectionParser(std::string_view text, Section &section) : text_(text), section_(section) {}
 
-    void parse()
-    {
+    void parse() {
         while (i_ < text_.size()) {
-            if (!parseCommon())
-                parseByKind();
+            if (!parseCommon()) parseByKind();
         }
         flushLiteral();
         if (section_.kind == SectionKind::Number)
@@ -39,10 +37,8 @@ private:
     // Kinds already pushed, so that each character is read in constant time.
     uint64_t seenKinds_ = 0;
 
-    void flushLiteral()
-    {
-        if (literal_.empty())
-            return;
+    void flushLiteral() {
+        if (literal_.empty()) return;
         Token token;
         token.kind = TokenKind::Literal;
         token.text = std::move(literal_);
@@ -50,8 +46,7 @@ private:
         section_.tokens.push_back(std::move(token));
     }
 
-    void push(TokenKind kind, char symbol = 0, int width = 0)
-    {
+    void push(TokenKind kind, char symbol = 0, int width = 0) {
         flushLiteral();
         Token token;
         token.kind = kind;
@@ -61,21 +56,16 @@ private:
         seenKinds_ |= uint64_t{1} << static_cast<unsigned>(kind);
     }
 
-    void takeLiteralChar()
-    {
+    void takeLiteralChar() {
         const std::string_view c = charAt(text_, i_);
         literal_.append(c.data(), c.size());
         i_ += c.size();
     }
 
-    bool hasToken(TokenKind kind) const
-    {
-        return (seenKinds_ >> static_cast<unsigned>(kind)) & 1u;
-    }
+    bool hasToken(TokenKind kind) const { return (seenKinds_ >> static_cast<unsigned>(kind)) & 1u; }
 
     // Quotes, escapes, spacing, fill and bracket tags: the same in every kind.
-    bool parseCommon()
-    {
+    bool parseCommon() {
         const char c = text_[i_];
         if (c == '"') {
             const size_t end = skipQuoted(text_, i_);
@@ -86,17 +76,14 @@ private:
         }
         if (c == '\\') {
             ++i_;
-            if (i_ < text_.size())
-                takeLiteralChar();
+            if (i_ < text_.size()) takeLiteralChar();
             return true;
         }
         if (c == '_' || c == '*') {
             // Spacing shows as one space; a fill has no width to fill here.
             ++i_;
-            if (i_ < text_.size())
-                i_ += charAt(text_, i_).size();
-            if (c == '_')
-                literal_.push_back(' ');
+            if (i_ < text_.size()) i_ += charAt(text_, i_).size();
+            if (c == '_') literal_.push_back(' ');
             return true;
         }
         if (c == '[') {
@@ -112,18 +99,15 @@ private:
         return false;
     }
 
-    void parseBracket(std::string_view content)
-    {
-        if (content.empty())
-            return;
+    void parseBracket(std::string_view content) {
+        if (content.empty()) return;
         const char first = content[0];
         if (first == '<' || first == '>' || first == '=') {
             parseCondition(content);
         } else if (first == '$') {
             const size_t dash = content.find('-', 1);
             literal_.append(content.substr(1, (dash == std::string_view::npos ? content.size() : dash) - 1));
-            if (dash != std::string_view::npos)
-                section_.locale = parseLocale(content.substr(dash + 1));
+            if (dash != std::string_view::npos) section_.locale = parseLocale(content.substr(dash + 1));
         } else if (isElapsedTag(content, 'h')) {
             push(TokenKind::ElapsedHours, 'h', static_cast<int>(content.size()));
         } else if (isElapsedTag(content, 'm')) {
@@ -132,24 +116,20 @@ private:
             push(TokenKind::ElapsedSeconds, 's', static_cast<int>(content.size()));
         } else if (startsWithNoCase(content, 0, "dbnum") && content.size() == 6) {
             const int kind = content[5] - '0';
-            if (kind >= 1 && kind <= 3)
-                section_.chineseNumerals = kind;
+            if (kind >= 1 && kind <= 3) section_.chineseNumerals = kind;
         }
         // Colours and other tags change nothing in the text.
     }
 
-    static unsigned parseLocale(std::string_view tag)
-    {
-        if (startsWithNoCase(tag, 0, "zh"))
-            return kChineseLocale;
+    static unsigned parseLocale(std::string_view tag) {
+        if (startsWithNoCase(tag, 0, "zh")) return kChineseLocale;
         unsigned long long id = 0;
         std::from_chars(tag.data(), tag.data() + tag.size(), id, 16);
         // Only the low word names the language; the rest selects calendars and digits.
         return static_cast<unsigned>(id & 0xFFFF);
     }
 
-    void parseCondition(std::string_view content)
-    {
+    void parseCondition(std::string_view content) {
         size_t k = 1;
         ConditionOp op = ConditionOp::Equal;
         if (content[0] == '<') {
@@ -169,45 +149,41 @@ private:
             }
         }
         // from_chars ignores the process locale (a comma decimal point would misread).
-        while (k < content.size() && (content[k] == ' ' || content[k] == '+'))
-            ++k;
+        while (k < content.size() && (content[k] == ' ' || content[k] == '+')) ++k;
         double value = 0.0;
         const auto parsed = std::from_chars(content.data() + k, content.data() + content.size(), value);
-        if (parsed.ec != std::errc())
-            return;
+        if (parsed.ec != std::errc()) return;
         section_.conditionOp = op;
         section_.conditionValue = value;
     }
 
-    void parseByKind()
-    {
+    void parseByKind() {
         switch (section_.kind) {
-        case SectionKind::Number:
-            parseNumberChar();
-            break;
-        case SectionKind::Date:
-            parseDateChar();
-            break;
-        case SectionKind::Text:
-            if (text_[i_] == '@') {
-                push(TokenKind::TextValue);
-                section_.holdsText = true;
-                ++i_;
-            } else {
-                takeLiteralChar();
-            }
-            break;
+            case SectionKind::Number:
+                parseNumberChar();
+                break;
+            case SectionKind::Date:
+                parseDateChar();
+                break;
+            case SectionKind::Text:
+                if (text_[i_] == '@') {
+                    push(TokenKind::TextValue);
+                    section_.holdsText = true;
+                    ++i_;
+                } else {
+                    takeLiteralChar();
+                }
+                break;
         }
     }
 
-    void parseNumberChar()
-    {
+    void parseNumberChar() {
         const char c = text_[i_];
         if (c == '0' || c == '#' || c == '?') {
             push(TokenKind::Digit, c);
             ++i_;
-        } else if (c == '.' && !hasToken(TokenKind::DecimalPoint) && !hasToken(TokenKind::Exponent)
-                   && !hasToken(TokenKind::Slash)) {
+        } else if (c == '.' && !hasToken(TokenKind::DecimalPoint) && !hasToken(TokenKind::Exponent) &&
+                   !hasToken(TokenKind::Slash)) {
             push(TokenKind::DecimalPoint, '.');
             ++i_;
         } else if (c == ',') {
@@ -222,19 +198,18 @@ private:
         } else if (c == '%') {
             push(TokenKind::Percent, '%');
             ++i_;
-        } else if ((c == 'E' || c == 'e') && i_ + 1 < text_.size() && (text_[i_ + 1] == '+' || text_[i_ + 1] == '-')
-                   && hasToken(TokenKind::Digit) && !hasToken(TokenKind::Exponent) && !hasToken(TokenKind::Slash)) {
+        } else if ((c == 'E' || c == 'e') && i_ + 1 < text_.size() && (text_[i_ + 1] == '+' || text_[i_ + 1] == '-') &&
+                   hasToken(TokenKind::Digit) && !hasToken(TokenKind::Exponent) && !hasToken(TokenKind::Slash)) {
             push(TokenKind::Exponent, c, text_[i_ + 1] == '+' ? 1 : 0);
             i_ += 2;
-        } else if (c == '/' && hasToken(TokenKind::Digit) && !hasToken(TokenKind::Slash)
-                   && !hasToken(TokenKind::Exponent)) {
+        } else if (c == '/' && hasToken(TokenKind::Digit) && !hasToken(TokenKind::Slash) &&
+                   !hasToken(TokenKind::Exponent)) {
             push(TokenKind::Slash, '/');
             ++i_;
             if (i_ < text_.size() && text_[i_] >= '1' && text_[i_] <= '9') {
                 long denominator = 0;
                 while (i_ < text_.size() && std::isdigit(static_cast<unsigned char>(text_[i_]))) {
-                    if (denominator < 100000000)
-                        denominator = denominator * 10 + (text_[i_] - '0');
+                    if (denominator < 100000000) denominator = denominator * 10 + (text_[i_] - '0');
                     ++i_;
                 }
                 push(TokenKind::FixedDenominator);
@@ -253,8 +228,7 @@ private:
         }
     }
 
-    void parseDateChar()
-    {
+    void parseDateChar() {
         const char c = text_[i_];
         const char l = lower(c);
         if (text_.substr(i_, kChineseAmPm.size()) == kChineseAmPm) {
@@ -271,86 +245,81 @@ private:
         }
         const size_t run = runLength(text_, i_, l);
         switch (l) {
-        case 'y':
-            push(run <= 2 ? TokenKind::YearShort : TokenKind::YearLong);
-            break;
-        case 'e':
-            push(TokenKind::YearLong);
-            break;
-        case 'b':
-            // B1 and B2 choose the Gregorian or the Hijri calendar.
-            if (run == 1 && i_ + 1 < text_.size() && (text_[i_ + 1] == '1' || text_[i_ + 1] == '2')) {
-                section_.hijri = text_[i_ + 1] == '2';
-                i_ += 2;
-                return;
-            }
-            push(run <= 2 ? TokenKind::BuddhistYearShort : TokenKind::BuddhistYearLong);
-            break;
-        case 'm':
-            // Five m's show the initial; six and more the full name again.
-            push(run == 1   ? TokenKind::Month
-                 : run == 2 ? TokenKind::MonthPadded
-                 : run == 3 ? TokenKind::MonthAbbr
-                 : run == 5 ? TokenKind::MonthLetter
-                            : TokenKind::MonthFull);
-            break;
-        case 'd':
-            push(run == 1   ? TokenKind::Day
-                 : run == 2 ? TokenKind::DayPadded
-                 : run == 3 ? TokenKind::WeekdayAbbr
-                            : TokenKind::WeekdayFull);
-            break;
-        case 'h':
-            push(run == 1 ? TokenKind::Hour : TokenKind::HourPadded);
-            break;
-        case 's':
-            push(run == 1 ? TokenKind::Second : TokenKind::SecondPadded);
-            break;
-        case 'a':
-            if (run >= 3) {
-                push(run == 3 ? TokenKind::WeekdayChineseShort : TokenKind::WeekdayChineseFull);
+            case 'y':
+                push(run <= 2 ? TokenKind::YearShort : TokenKind::YearLong);
                 break;
-            }
-            takeLiteralChar();
-            return;
-        case '.':
-            if (i_ + 1 < text_.size() && text_[i_ + 1] == '0' && hasTimeBefore()) {
-                const size_t zeros = runLength(text_, i_ + 1, '0');
-                push(TokenKind::SubSecond, '0', static_cast<int>(zeros < kMaxSubSecondDigits ? zeros : kMaxSubSecondDigits));
-                i_ += 1 + zeros;
+            case 'e':
+                push(TokenKind::YearLong);
+                break;
+            case 'b':
+                // B1 and B2 choose the Gregorian or the Hijri calendar.
+                if (run == 1 && i_ + 1 < text_.size() && (text_[i_ + 1] == '1' || text_[i_ + 1] == '2')) {
+                    section_.hijri = text_[i_ + 1] == '2';
+                    i_ += 2;
+                    return;
+                }
+                push(run <= 2 ? TokenKind::BuddhistYearShort : TokenKind::BuddhistYearLong);
+                break;
+            case 'm':
+                // Five m's show the initial; six and more the full name again.
+                push(run == 1   ? TokenKind::Month
+                     : run == 2 ? TokenKind::MonthPadded
+                     : run == 3 ? TokenKind::MonthAbbr
+                     : run == 5 ? TokenKind::MonthLetter
+                                : TokenKind::MonthFull);
+                break;
+            case 'd':
+                push(run == 1   ? TokenKind::Day
+                     : run == 2 ? TokenKind::DayPadded
+                     : run == 3 ? TokenKind::WeekdayAbbr
+                                : TokenKind::WeekdayFull);
+                break;
+            case 'h':
+                push(run == 1 ? TokenKind::Hour : TokenKind::HourPadded);
+                break;
+            case 's':
+                push(run == 1 ? TokenKind::Second : TokenKind::SecondPadded);
+                break;
+            case 'a':
+                if (run >= 3) {
+                    push(run == 3 ? TokenKind::WeekdayChineseShort : TokenKind::WeekdayChineseFull);
+                    break;
+                }
+                takeLiteralChar();
                 return;
-            }
-            takeLiteralChar();
-            return;
-        default:
-            takeLiteralChar();
-            return;
+            case '.':
+                if (i_ + 1 < text_.size() && text_[i_ + 1] == '0' && hasTimeBefore()) {
+                    const size_t zeros = runLength(text_, i_ + 1, '0');
+                    push(TokenKind::SubSecond, '0',
+                         static_cast<int>(zeros < kMaxSubSecondDigits ? zeros : kMaxSubSecondDigits));
+                    i_ += 1 + zeros;
+                    return;
+                }
+                takeLiteralChar();
+                return;
+            default:
+                takeLiteralChar();
+                return;
         }
         i_ += run;
     }
 
     // Fractions of a second may follow seconds, or hours alone (hh.000).
-    bool hasTimeBefore() const
-    {
-        return hasToken(TokenKind::Second) || hasToken(TokenKind::SecondPadded) || hasToken(TokenKind::ElapsedSeconds)
-               || hasToken(TokenKind::Hour) || hasToken(TokenKind::HourPadded) || hasToken(TokenKind::ElapsedHours)
-               || hasToken(TokenKind::ElapsedMinutes);
+    bool hasTimeBefore() const {
+        return hasToken(TokenKind::Second) || hasToken(TokenKind::SecondPadded) ||
+               hasToken(TokenKind::ElapsedSeconds) || hasToken(TokenKind::Hour) || hasToken(TokenKind::HourPadded) ||
+               hasToken(TokenKind::ElapsedHours) || hasToken(TokenKind::ElapsedMinutes);
     }
 
-    void pushAmPm(size_t length)
-    {
+    void pushAmPm(size_t length) {
         push(TokenKind::AmPm);
         section_.tokens.back().text = std::string(text_.substr(i_, length));
         i_ += length;
     }
-
 };
 
 }  // namespace
 
-void parseSection(std::string_view text, Section &section)
-{
-    SectionParser(text, section).parse();
-}
+void parseSection(std::string_view text, Section &section) { SectionParser(text, section).parse(); }
 
 }  // namespace automation::numfmt

@@ -12,8 +12,7 @@ namespace automation::numfmt {
 
 // Appends a number section's display of `magnitude` (not negative); the
 // minus sign first when `showMinus`.
-void renderNumberSection(const Section &section, const DecimalDigits &magnitude, bool showMinus,
-                         std::string &out);
+void renderNumberSection(const Section &section, const DecimalDigits &magnitude, bool showMinus, std::string &out);
 
 // Appends a date or time section's display of the serial `value`; false when
 // the value is no date (negative or past 9999-12-31).

@@ -2,8 +2,7 @@
 
 namespace automation::numfmt {
 
-void renderTextSection(const Section &section, std::string_view text, std::string &out)
-{
+void renderTextSection(const Section &section, std::string_view text, std::string &out) {
     for (const Token &token : section.tokens) {
         if (token.kind == TokenKind::Literal)
             out += token.text;

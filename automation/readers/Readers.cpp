@@ -10,11 +10,11 @@
 #include <QFileInfo>
 #include <QString>
 
+#include <sys/stat.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <sys/stat.h>
 
 namespace automation::readers {
 
@@ -80,7 +80,8 @@ bool isHtml(const std::string &lower) {
 }
 
 bool isSpreadsheetXml2003(const std::string &lower) {
-    return lower.rfind("<?xml", 0) == 0 && lower.find("urn:schemas-microsoft-com:office:spreadsheet") != std::string::npos;
+    return lower.rfind("<?xml", 0) == 0 &&
+           lower.find("urn:schemas-microsoft-com:office:spreadsheet") != std::string::npos;
 }
 
 // Named as the applications name a text file's sheet: the file name without
@@ -116,19 +117,23 @@ ReadResult sniffAndRead(const std::string &path, RowFilter *filter, std::vector<
     const std::string suffix = lowerSuffix(path);
     const Kind kind = classify(head);
     switch (kind) {
-    case Kind::Zip: return readXlsx(path, filter, outlines);
-    case Kind::Compound:
-        switch (xlsx::inspectCompoundFile(path)) {
-        case xlsx::CompoundKind::Encrypted:
-            return ReadResult::fail(ReadStatus::Encrypted, "password-protected workbook");
-        case xlsx::CompoundKind::Damaged: return ReadResult::fail(ReadStatus::Corrupt, "damaged compound file");
-        default: return readXls(path);
-        }
-    case Kind::Binary:
-        if (isPlainBiffStream(head)) return readPlainBiffStream(path, sheetNameForTextFile(path));
-        return ReadResult::fail(ReadStatus::NotAWorkbook, "unknown binary content");
-    case Kind::Utf16Text:
-    case Kind::Text: break;
+        case Kind::Zip:
+            return readXlsx(path, filter, outlines);
+        case Kind::Compound:
+            switch (xlsx::inspectCompoundFile(path)) {
+                case xlsx::CompoundKind::Encrypted:
+                    return ReadResult::fail(ReadStatus::Encrypted, "password-protected workbook");
+                case xlsx::CompoundKind::Damaged:
+                    return ReadResult::fail(ReadStatus::Corrupt, "damaged compound file");
+                default:
+                    return readXls(path);
+            }
+        case Kind::Binary:
+            if (isPlainBiffStream(head)) return readPlainBiffStream(path, sheetNameForTextFile(path));
+            return ReadResult::fail(ReadStatus::NotAWorkbook, "unknown binary content");
+        case Kind::Utf16Text:
+        case Kind::Text:
+            break;
     }
 
     const bool csv = suffix == "csv";

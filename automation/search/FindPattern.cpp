@@ -15,7 +15,8 @@ bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 }  // namespace
 
 struct FindPattern::PlainSearcher {
-    explicit PlainSearcher(std::u16string n) : needle(std::move(n)), searcher(needle.data(), needle.data() + needle.size()) {}
+    explicit PlainSearcher(std::u16string n)
+        : needle(std::move(n)), searcher(needle.data(), needle.data() + needle.size()) {}
     std::u16string needle;
     std::boyer_moore_horspool_searcher<const char16_t *> searcher;
 };
@@ -63,8 +64,7 @@ FindPattern::FindPattern(const QString &what, bool whole) : whole_(whole) {
     plain_ = !star;
     if (plain_) {
         for (const Token &t : tokens) literal_.push_back(t.ch);
-        if (!whole_ && literal_.size() >= kMinSearcherLength)
-            searcher_ = std::make_shared<PlainSearcher>(literal_);
+        if (!whole_ && literal_.size() >= kMinSearcherLength) searcher_ = std::make_shared<PlainSearcher>(literal_);
         return;
     }
 

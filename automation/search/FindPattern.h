@@ -36,10 +36,10 @@ private:
 
     bool empty_ = true;
     bool whole_ = true;
-    bool plain_ = true;               // no wildcard at all
-    std::u16string literal_;          // the plain pattern, folded
+    bool plain_ = true;       // no wildcard at all
+    std::u16string literal_;  // the plain pattern, folded
     std::shared_ptr<const PlainSearcher> searcher_;
-    std::vector<Segment> segments_;   // the glob between its * wildcards
+    std::vector<Segment> segments_;  // the glob between its * wildcards
     bool anchoredStart_ = true, anchoredEnd_ = true;
 };
 

@@ -19,8 +19,7 @@ std::u16string foldText(const QString &text) {
     QString widthFolded(text);
     for (QChar &ch : widthFolded) ch = QChar(foldWidth(ch.unicode()));
     const QString folded = widthFolded.toCaseFolded();
-    return std::u16string(reinterpret_cast<const char16_t *>(folded.utf16()),
-                          static_cast<size_t>(folded.size()));
+    return std::u16string(reinterpret_cast<const char16_t *>(folded.utf16()), static_cast<size_t>(folded.size()));
 }
 
 std::u16string foldText(std::string_view utf8) {

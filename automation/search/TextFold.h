@@ -9,9 +9,9 @@
 
 namespace automation::search {
 
-constexpr char16_t kFullWidthFirst = 0xFF01;  // full-width '!'
-constexpr char16_t kFullWidthLast = 0xFF5E;   // full-width '~'
-constexpr char16_t kFullWidthOffset = 0xFEE0; // full-width minus ASCII
+constexpr char16_t kFullWidthFirst = 0xFF01;   // full-width '!'
+constexpr char16_t kFullWidthLast = 0xFF5E;    // full-width '~'
+constexpr char16_t kFullWidthOffset = 0xFEE0;  // full-width minus ASCII
 constexpr char16_t kIdeographicSpace = 0x3000;
 
 // One UTF-16 unit with its width folded (no case folding).

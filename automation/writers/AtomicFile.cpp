@@ -1,12 +1,12 @@
 #include "automation/writers/AtomicFile.h"
 
+#include <sys/stat.h>
+#include <sys/types.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <random>
-#include <sys/stat.h>
-#include <sys/types.h>
 
 #ifdef _WIN32
 #include <io.h>
@@ -82,9 +82,9 @@ bool replaceFile(const std::string &from, const std::string &to) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
     const DWORD code = GetLastError();
     errno = (code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION) ? EACCES
-          : (code == ERROR_PATH_NOT_FOUND) ? ENOENT
-          : (code == ERROR_DISK_FULL) ? ENOSPC
-          : EIO;
+            : (code == ERROR_PATH_NOT_FOUND)                                 ? ENOENT
+            : (code == ERROR_DISK_FULL)                                      ? ENOSPC
+                                                                             : EIO;
     return false;
 #else
     return std::rename(from.c_str(), to.c_str()) == 0;
@@ -107,23 +107,35 @@ void syncFolder(const std::string &folder) {
 
 std::string describeFileError(int errorNumber) {
     switch (errorNumber) {
-    case ENOENT: return "the folder does not exist";
-    case ENOTDIR: return "a part of the folder path is not a folder";
-    case EACCES:
-    case EPERM: return "the folder is not writable (access denied)";
-    case EROFS: return "the folder is on a read-only disk";
-    case ENOSPC: return "the disk is full";
+        case ENOENT:
+            return "the folder does not exist";
+        case ENOTDIR:
+            return "a part of the folder path is not a folder";
+        case EACCES:
+        case EPERM:
+            return "the folder is not writable (access denied)";
+        case EROFS:
+            return "the folder is on a read-only disk";
+        case ENOSPC:
+            return "the disk is full";
 #ifdef EDQUOT
-    case EDQUOT: return "the disk quota is exhausted";
+        case EDQUOT:
+            return "the disk quota is exhausted";
 #endif
-    case ENAMETOOLONG: return "the file name is too long";
-    case EINVAL:
-    case EILSEQ: return "the file name is not valid";
-    case EISDIR: return "a folder of that name is in the way";
-    case EMFILE:
-    case ENFILE: return "too many files are open";
-    case EIO: return "the disk reported an input/output error";
-    default: return std::strerror(errorNumber);
+        case ENAMETOOLONG:
+            return "the file name is too long";
+        case EINVAL:
+        case EILSEQ:
+            return "the file name is not valid";
+        case EISDIR:
+            return "a folder of that name is in the way";
+        case EMFILE:
+        case ENFILE:
+            return "too many files are open";
+        case EIO:
+            return "the disk reported an input/output error";
+        default:
+            return std::strerror(errorNumber);
     }
 }
 
@@ -144,8 +156,7 @@ bool AtomicFile::open(std::string *error) {
     struct stat info {};
     if (::stat(folder.c_str(), &info) != 0)
         return fail(error, "cannot save \"" + target_ + "\": " + describeFileError(errno));
-    if (!isFolder(info))
-        return fail(error, "cannot save \"" + target_ + "\": \"" + folder + "\" is not a folder");
+    if (!isFolder(info)) return fail(error, "cannot save \"" + target_ + "\": \"" + folder + "\" is not a folder");
     if (::stat(target_.c_str(), &info) == 0 && isFolder(info))
         return fail(error, "cannot save \"" + target_ + "\": a folder of that name is in the way");
 

@@ -110,22 +110,29 @@ private:
 
     void appendCell(const Cell &cell, const model::SpilledRow *texts) {
         switch (cell.type) {
-        case CellType::Empty: return;
-        case CellType::Boolean: out_.append(cell.boolean ? kTrueText : kFalseText); return;
-        case CellType::Error: appendField(model::errorText(cell.error)); return;
-        case CellType::Number:
-            if (!std::isfinite(cell.number)) {
-                appendField(model::errorText(model::CellError::Num));
+            case CellType::Empty:
+                return;
+            case CellType::Boolean:
+                out_.append(cell.boolean ? kTrueText : kFalseText);
+                return;
+            case CellType::Error:
+                appendField(model::errorText(cell.error));
+                return;
+            case CellType::Number:
+                if (!std::isfinite(cell.number)) {
+                    appendField(model::errorText(model::CellError::Num));
+                    return;
+                }
+                appendField(numfmt::formatNumber(cell.number, numberFormat(cell.style), workbook_.date1904));
+                return;
+            case CellType::String: {
+                const std::string_view text = texts ? texts->text(cell) : std::string_view(workbook_.text(cell));
+                if (hasTextFormat(cell.style))
+                    appendField(numfmt::formatText(text, numberFormat(cell.style)));
+                else
+                    appendField(text);
                 return;
             }
-            appendField(numfmt::formatNumber(cell.number, numberFormat(cell.style), workbook_.date1904));
-            return;
-        case CellType::String: {
-            const std::string_view text = texts ? texts->text(cell) : std::string_view(workbook_.text(cell));
-            if (hasTextFormat(cell.style)) appendField(numfmt::formatText(text, numberFormat(cell.style)));
-            else appendField(text);
-            return;
-        }
         }
     }
 
@@ -166,11 +173,10 @@ private:
 
 }  // namespace
 
-WriteResult writeCsv(const WorkbookModel &workbook, size_t sheetIndex, const std::string &path,
-                     const SheetTail *tail) {
+WriteResult writeCsv(const WorkbookModel &workbook, size_t sheetIndex, const std::string &path, const SheetTail *tail) {
     if (sheetIndex >= workbook.sheetCount())
-        return WriteResult{false, "cannot save \"" + path + "\": the workbook has no sheet " +
-                                      std::to_string(sheetIndex + 1)};
+        return WriteResult{false,
+                           "cannot save \"" + path + "\": the workbook has no sheet " + std::to_string(sheetIndex + 1)};
     AtomicFile file(path);
     std::string error;
     if (!file.open(&error)) return WriteResult{false, error};

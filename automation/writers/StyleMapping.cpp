@@ -106,25 +106,38 @@ lxw_color_t toLxwColor(model::Color color) {
 
 uint8_t toLxwHorizontal(model::HorizontalAlignment alignment) {
     switch (alignment) {
-    case model::HorizontalAlignment::General: return LXW_ALIGN_NONE;
-    case model::HorizontalAlignment::Left: return LXW_ALIGN_LEFT;
-    case model::HorizontalAlignment::Center: return LXW_ALIGN_CENTER;
-    case model::HorizontalAlignment::Right: return LXW_ALIGN_RIGHT;
-    case model::HorizontalAlignment::Fill: return LXW_ALIGN_FILL;
-    case model::HorizontalAlignment::Justify: return LXW_ALIGN_JUSTIFY;
-    case model::HorizontalAlignment::CenterContinuous: return LXW_ALIGN_CENTER_ACROSS;
-    case model::HorizontalAlignment::Distributed: return LXW_ALIGN_DISTRIBUTED;
+        case model::HorizontalAlignment::General:
+            return LXW_ALIGN_NONE;
+        case model::HorizontalAlignment::Left:
+            return LXW_ALIGN_LEFT;
+        case model::HorizontalAlignment::Center:
+            return LXW_ALIGN_CENTER;
+        case model::HorizontalAlignment::Right:
+            return LXW_ALIGN_RIGHT;
+        case model::HorizontalAlignment::Fill:
+            return LXW_ALIGN_FILL;
+        case model::HorizontalAlignment::Justify:
+            return LXW_ALIGN_JUSTIFY;
+        case model::HorizontalAlignment::CenterContinuous:
+            return LXW_ALIGN_CENTER_ACROSS;
+        case model::HorizontalAlignment::Distributed:
+            return LXW_ALIGN_DISTRIBUTED;
     }
     return LXW_ALIGN_NONE;
 }
 
 uint8_t toLxwVertical(model::VerticalAlignment alignment) {
     switch (alignment) {
-    case model::VerticalAlignment::Bottom: return LXW_ALIGN_VERTICAL_BOTTOM;
-    case model::VerticalAlignment::Top: return LXW_ALIGN_VERTICAL_TOP;
-    case model::VerticalAlignment::Center: return LXW_ALIGN_VERTICAL_CENTER;
-    case model::VerticalAlignment::Justify: return LXW_ALIGN_VERTICAL_JUSTIFY;
-    case model::VerticalAlignment::Distributed: return LXW_ALIGN_VERTICAL_DISTRIBUTED;
+        case model::VerticalAlignment::Bottom:
+            return LXW_ALIGN_VERTICAL_BOTTOM;
+        case model::VerticalAlignment::Top:
+            return LXW_ALIGN_VERTICAL_TOP;
+        case model::VerticalAlignment::Center:
+            return LXW_ALIGN_VERTICAL_CENTER;
+        case model::VerticalAlignment::Justify:
+            return LXW_ALIGN_VERTICAL_JUSTIFY;
+        case model::VerticalAlignment::Distributed:
+            return LXW_ALIGN_VERTICAL_DISTRIBUTED;
     }
     return LXW_ALIGN_VERTICAL_BOTTOM;
 }

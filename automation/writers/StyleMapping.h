@@ -43,9 +43,9 @@ private:
 
     lxw_workbook *workbook_;
     const model::StyleTable &styles_;
-    std::vector<int32_t> slotOfStyle_;           // style index -> slot in formats_
-    std::vector<lxw_format *> formats_;          // one per distinct style
-    std::vector<uint32_t> styleOfSlot_;          // a style index holding the slot's style
+    std::vector<int32_t> slotOfStyle_;   // style index -> slot in formats_
+    std::vector<lxw_format *> formats_;  // one per distinct style
+    std::vector<uint32_t> styleOfSlot_;  // a style index holding the slot's style
     std::unordered_multimap<size_t, int32_t> slotsByHash_;
     lxw_format *plain_ = nullptr;
 };

@@ -16,8 +16,7 @@ size_t utf8PrefixWithinUtf16Units(std::string_view text, size_t maxUnits) {
     while (pos < text.size()) {
         const unsigned char lead = static_cast<unsigned char>(text[pos]);
         size_t next = pos + 1;
-        while (next < text.size() &&
-               (static_cast<unsigned char>(text[next]) & kContinuationMask) == kContinuationBits)
+        while (next < text.size() && (static_cast<unsigned char>(text[next]) & kContinuationMask) == kContinuationBits)
             ++next;
         const size_t width = (lead >= kFourByteLead) ? 2 : 1;
         if (units + width > maxUnits) break;

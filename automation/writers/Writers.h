@@ -23,8 +23,7 @@ struct SheetTail {
 
 // Every sheet of `workbook` as .xlsx: values, formats, column widths, row
 // heights, merged cells. A sheet past the format's size is a failed write.
-WriteResult writeXlsx(const model::WorkbookModel &workbook, const std::string &path,
-                      const SheetTail *tail = nullptr);
+WriteResult writeXlsx(const model::WorkbookModel &workbook, const std::string &path, const SheetTail *tail = nullptr);
 
 // One sheet as CSV: comma separated, CRLF line ends, UTF-8 with a byte-order
 // mark, values as displayed, every row of the sheet.

@@ -19,14 +19,27 @@ size_t sequenceLength(std::string_view s, size_t pos) {
     if (c < 0x80) return 1;
     size_t length;
     unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (c >= 0xC2 && c <= 0xDF) length = 2;
-    else if (c == 0xE0) { length = 3; low = 0xA0; }
-    else if (c == 0xED) { length = 3; high = 0x9F; }  // no UTF-16 surrogates
-    else if (c >= 0xE1 && c <= 0xEF) length = 3;
-    else if (c == 0xF0) { length = 4; low = 0x90; }
-    else if (c >= 0xF1 && c <= 0xF3) length = 4;
-    else if (c == 0xF4) { length = 4; high = 0x8F; }
-    else return 0;
+    if (c >= 0xC2 && c <= 0xDF)
+        length = 2;
+    else if (c == 0xE0) {
+        length = 3;
+        low = 0xA0;
+    } else if (c == 0xED) {
+        length = 3;
+        high = 0x9F;
+    }  // no UTF-16 surrogates
+    else if (c >= 0xE1 && c <= 0xEF)
+        length = 3;
+    else if (c == 0xF0) {
+        length = 4;
+        low = 0x90;
+    } else if (c >= 0xF1 && c <= 0xF3)
+        length = 4;
+    else if (c == 0xF4) {
+        length = 4;
+        high = 0x8F;
+    } else
+        return 0;
     if (pos + length > s.size()) return 0;
     const unsigned char second = static_cast<unsigned char>(s[pos + 1]);
     if (second < low || second > high) return 0;

@@ -2,8 +2,8 @@
 #include "automation/writers/AtomicFile.h"
 #include "automation/writers/SheetNames.h"
 #include "automation/writers/StyleMapping.h"
-#include "automation/writers/XlsxText.h"
 #include "automation/writers/Writers.h"
+#include "automation/writers/XlsxText.h"
 
 #include <xlsxwriter.h>
 
@@ -39,7 +39,8 @@ double libraryColumnWidth(double fileWidth) {
     const double narrowLimit = (kMaxDigitWidthPixels + kColumnPaddingPixels) / kMaxDigitWidthPixels;
     if (fileWidth <= 0) return 0;
     fileWidth = std::min(fileWidth, kMaxColumnWidth);
-    if (fileWidth < narrowLimit) return fileWidth * kMaxDigitWidthPixels / (kMaxDigitWidthPixels + kColumnPaddingPixels);
+    if (fileWidth < narrowLimit)
+        return fileWidth * kMaxDigitWidthPixels / (kMaxDigitWidthPixels + kColumnPaddingPixels);
     return (fileWidth * kMaxDigitWidthPixels - kColumnPaddingPixels) / kMaxDigitWidthPixels;
 }
 
@@ -63,8 +64,7 @@ bool checkLimits(const WorkbookModel &workbook, const SheetTail *tail, std::stri
         for (const model::Row &row : sheet.rows()) {
             if (!row.cells.empty() && row.cells.back().column > model::kMaxColumns) {
                 *reason = sheetLabel(sheet) + " reaches column " + std::to_string(row.cells.back().column) +
-                          ", more than the " + std::to_string(model::kMaxColumns) +
-                          " columns an .xlsx sheet holds";
+                          ", more than the " + std::to_string(model::kMaxColumns) + " columns an .xlsx sheet holds";
                 return false;
             }
             cells += row.cells.size();
@@ -94,9 +94,9 @@ std::vector<CellArea> acceptedMerges(const Sheet &sheet) {
     std::vector<CellArea> accepted;
     std::vector<size_t> active;  // accepted merges that may still reach the rows ahead
     for (const CellArea &a : merges) {
-        active.erase(std::remove_if(active.begin(), active.end(),
-                                    [&](size_t k) { return accepted[k].lastRow < a.firstRow; }),
-                     active.end());
+        active.erase(
+            std::remove_if(active.begin(), active.end(), [&](size_t k) { return accepted[k].lastRow < a.firstRow; }),
+            active.end());
         const bool overlaps = std::any_of(active.begin(), active.end(), [&](size_t k) {
             const CellArea &b = accepted[k];
             return a.firstColumn <= b.lastColumn && b.firstColumn <= a.lastColumn;
@@ -195,8 +195,7 @@ private:
             options.hidden = row.hidden ? LXW_TRUE : LXW_FALSE;
             const double height = row.height >= 0 ? std::min<double>(row.height, kMaxRowHeight) : defaultHeight_;
             lxw_format *format = row.style ? formats_.formatFor(row.style) : nullptr;
-            if ((err = worksheet_set_row_opt(ws_, row.index - 1, height, format, &options)) != LXW_NO_ERROR)
-                return err;
+            if ((err = worksheet_set_row_opt(ws_, row.index - 1, height, format, &options)) != LXW_NO_ERROR) return err;
         }
         rowFormatted_ = row.style && formats_.formatFor(row.style);
         for (const Cell &cell : row.cells)
@@ -222,15 +221,18 @@ private:
         if (!format && (rowFormatted_ || (cell.column < formattedColumns_.size() && formattedColumns_[cell.column])))
             format = formats_.plainFormat();
         switch (cell.type) {
-        case CellType::Number:
-            if (!std::isfinite(cell.number)) return writeError(row, col, model::CellError::Num, format);
-            return worksheet_write_number(ws_, row, col, cell.number, format);
-        case CellType::String:
-            return writeString(row, col, tailRow_ ? tailRow_->text(cell) : std::string_view(workbook_.text(cell)),
-                               format);
-        case CellType::Boolean: return worksheet_write_boolean(ws_, row, col, cell.boolean ? 1 : 0, format);
-        case CellType::Error: return writeError(row, col, cell.error, format);
-        case CellType::Empty: return format ? worksheet_write_blank(ws_, row, col, format) : LXW_NO_ERROR;
+            case CellType::Number:
+                if (!std::isfinite(cell.number)) return writeError(row, col, model::CellError::Num, format);
+                return worksheet_write_number(ws_, row, col, cell.number, format);
+            case CellType::String:
+                return writeString(row, col, tailRow_ ? tailRow_->text(cell) : std::string_view(workbook_.text(cell)),
+                                   format);
+            case CellType::Boolean:
+                return worksheet_write_boolean(ws_, row, col, cell.boolean ? 1 : 0, format);
+            case CellType::Error:
+                return writeError(row, col, cell.error, format);
+            case CellType::Empty:
+                return format ? worksheet_write_blank(ws_, row, col, format) : LXW_NO_ERROR;
         }
         return LXW_NO_ERROR;
     }
@@ -257,9 +259,7 @@ private:
     const model::SpilledRow *tailRow_ = nullptr;  // the spilled row being written, whose texts it holds
 };
 
-std::string libraryError(const std::string &what, lxw_error err) {
-    return what + ": " + lxw_strerror(err);
-}
+std::string libraryError(const std::string &what, lxw_error err) { return what + ": " + lxw_strerror(err); }
 
 }  // namespace
 
@@ -300,12 +300,13 @@ WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, co
             lxw_workbook_free(book);
             return failure("cannot save \"" + path + "\": " + sheetLabel(sheet) + " could not be added");
         }
-        if (i == firstVisible) worksheet_activate(ws);
-        else if (sheet.hidden) worksheet_hide(ws);
+        if (i == firstVisible)
+            worksheet_activate(ws);
+        else if (sheet.hidden)
+            worksheet_hide(ws);
         std::string tailError;
-        const lxw_error err =
-            SheetWriter(workbook, formats, ws).write(sheet, hasTail && tail->sheetIndex == i ? tail->rows : nullptr,
-                                                     &tailError);
+        const lxw_error err = SheetWriter(workbook, formats, ws)
+                                  .write(sheet, hasTail && tail->sheetIndex == i ? tail->rows : nullptr, &tailError);
         if (err != LXW_NO_ERROR) {
             lxw_workbook_free(book);
             if (!tailError.empty()) return failure("cannot save \"" + path + "\": " + tailError);

@@ -4,8 +4,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTimer>
 #include <QThread>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -15,13 +15,11 @@ namespace {
 
 class QtEnvironment : public ::testing::Environment {
 public:
-    void TearDown() override
-    {
+    void TearDown() override {
         delete app_;
         app_ = nullptr;
     }
-    QApplication *get()
-    {
+    QApplication *get() {
         if (!app_) {
             static int argc = 1;
             static char name[] = "test_app";
@@ -37,10 +35,8 @@ private:
     QApplication *app_ = nullptr;
 };
 
-QtEnvironment *environment()
-{
-    static QtEnvironment *env =
-        static_cast<QtEnvironment *>(::testing::AddGlobalTestEnvironment(new QtEnvironment));
+QtEnvironment *environment() {
+    static QtEnvironment *env = static_cast<QtEnvironment *>(::testing::AddGlobalTestEnvironment(new QtEnvironment));
     return env;
 }
 
@@ -49,13 +45,9 @@ const bool registered = (environment(), true);
 
 }  // namespace
 
-QApplication *application()
-{
-    return environment()->get();
-}
+QApplication *application() { return environment()->get(); }
 
-void setStartupState(const QString &settingsPath, const char *firstArg)
-{
+void setStartupState(const QString &settingsPath, const char *firstArg) {
     const QByteArray path = QFile::encodeName(settingsPath);
     qstrncpy(settingsFilePath, path.constData(), sizeof settingsFilePath);
     qstrncpy(::firstArg, firstArg, sizeof ::firstArg);
@@ -63,46 +55,34 @@ void setStartupState(const QString &settingsPath, const char *firstArg)
     settingsFileMayBeCreated = false;
 }
 
-SettingsFixture::SettingsFixture(const char *content)
-{
+SettingsFixture::SettingsFixture(const char *content) {
     if (content) {
         QFile file(path());
-        if (file.open(QIODevice::WriteOnly))
-            file.write(content);
+        if (file.open(QIODevice::WriteOnly)) file.write(content);
     }
     setStartupState(path());
 }
 
-QString SettingsFixture::path() const
-{
-    return dir_.filePath(QStringLiteral("RowSifter.rsf"));
-}
+QString SettingsFixture::path() const { return dir_.filePath(QStringLiteral("RowSifter.rsf")); }
 
-QByteArray SettingsFixture::bytes() const
-{
+QByteArray SettingsFixture::bytes() const {
     QFile file(path());
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly)) return QByteArray();
     return file.readAll();
 }
 
-QMap<QString, QString> SettingsFixture::keys() const
-{
+QMap<QString, QString> SettingsFixture::keys() const {
     QMap<QString, QString> map;
     for (const QByteArray &line : bytes().split('\n')) {
         QByteArray entry = line;
-        if (entry.endsWith('\r'))
-            entry.chop(1);
+        if (entry.endsWith('\r')) entry.chop(1);
         const int eq = entry.indexOf('=');
-        if (eq > 0)
-            map.insert(QString::fromLocal8Bit(entry.left(eq)), QString::fromLocal8Bit(entry.mid(eq + 1)));
+        if (eq > 0) map.insert(QString::fromLocal8Bit(entry.left(eq)), QString::fromLocal8Bit(entry.mid(eq + 1)));
     }
     return map;
 }
 
-bool whileAnsweringModal(const std::function<void()> &action,
-                         const std::function<void(QWidget *)> &answer)
-{
+bool whileAnsweringModal(const std::function<void()> &action, const std::function<void(QWidget *)> &answer) {
     bool seen = false;
     QTimer poll;
     poll.setInterval(20);
@@ -119,13 +99,11 @@ bool whileAnsweringModal(const std::function<void()> &action,
     return seen;
 }
 
-bool waitFor(const std::function<bool()> &done, int timeoutMs)
-{
+bool waitFor(const std::function<bool()> &done, int timeoutMs) {
     QElapsedTimer clock;
     clock.start();
     while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
+        if (clock.elapsed() > timeoutMs) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(5);
     }

@@ -35,8 +35,7 @@ private:
 
 // Runs `action`, answering the first modal widget that appears with `answer`
 // (called with the widget; it must close it). True when a modal widget appeared.
-bool whileAnsweringModal(const std::function<void()> &action,
-                         const std::function<void(QWidget *)> &answer);
+bool whileAnsweringModal(const std::function<void()> &action, const std::function<void(QWidget *)> &answer);
 
 // Spins the event loop until `done` holds or `timeoutMs` passes.
 bool waitFor(const std::function<bool()> &done, int timeoutMs);

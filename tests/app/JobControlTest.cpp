@@ -12,10 +12,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QPointer>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -27,8 +27,7 @@
 namespace {
 
 template <typename T>
-T *child(MainWindow &w, const char *name)
-{
+T *child(MainWindow &w, const char *name) {
     T *found = w.findChild<T *>(QString::fromLatin1(name));
     EXPECT_NE(found, nullptr) << name;
     return found;
@@ -43,46 +42,40 @@ struct MessageSeen {
 };
 
 // Presses the start button and answers a message box if one comes up.
-MessageSeen pressStart(MainWindow &window)
-{
+MessageSeen pressStart(MainWindow &window) {
     MessageSeen seen;
-    seen.shown = apptest::whileAnsweringModal(
-        [&] { child<QPushButton>(window, "pBtn_ExcelFilter")->click(); },
-        [&](QWidget *modal) {
-            if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-                seen.title = box->windowTitle();
-                seen.text = box->text();
-            }
-            modal->close();
-        });
+    seen.shown = apptest::whileAnsweringModal([&] { child<QPushButton>(window, "pBtn_ExcelFilter")->click(); },
+                                              [&](QWidget *modal) {
+                                                  if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                                                      seen.title = box->windowTitle();
+                                                      seen.text = box->text();
+                                                  }
+                                                  modal->close();
+                                              });
     return seen;
 }
 
 class StartButton : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         apptest::application();
         ASSERT_TRUE(source_.isValid());
         ASSERT_TRUE(save_.isValid());
         settings_ = std::make_unique<apptest::SettingsFixture>("");
         window_ = std::make_unique<MainWindow>();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         // A job left running would outlive the window's temporary folders.
         if (window_ && window_->isJobRunning())
             apptest::waitFor([&] { return !window_->isJobRunning(); }, kJobTimeoutMs);
     }
-    void setFolders(const QString &source, const QString &save)
-    {
+    void setFolders(const QString &source, const QString &save) {
         child<QLineEdit>(*window_, "lEdt_SourcePath")->setText(source);
         child<QLineEdit>(*window_, "lEdt_SavePath")->setText(save);
     }
-    bool waitForEnd()
-    {
-        return apptest::waitFor(
-            [&] { return child<QPushButton>(*window_, "pBtn_ExcelFilter")->isEnabled(); }, kJobTimeoutMs);
+    bool waitForEnd() {
+        return apptest::waitFor([&] { return child<QPushButton>(*window_, "pBtn_ExcelFilter")->isEnabled(); },
+                                kJobTimeoutMs);
     }
 
     QTemporaryDir source_;
@@ -91,8 +84,7 @@ protected:
     std::unique_ptr<MainWindow> window_;
 };
 
-TEST_F(StartButton, BadFoldersShowTheMessageAndLeaveTheButtonEnabled)
-{
+TEST_F(StartButton, BadFoldersShowTheMessageAndLeaveTheButtonEnabled) {
     QFile plainFile(source_.filePath(QStringLiteral("file.txt")));
     ASSERT_TRUE(plainFile.open(QIODevice::WriteOnly));
     plainFile.close();
@@ -126,8 +118,7 @@ TEST_F(StartButton, BadFoldersShowTheMessageAndLeaveTheButtonEnabled)
     }
 }
 
-TEST_F(StartButton, ControlsAreCopiedIntoTheOptionSet)
-{
+TEST_F(StartButton, ControlsAreCopiedIntoTheOptionSet) {
     engine::OptionSet &options = engine::optionSet();
     options = engine::OptionSet();
     // Typed by hand with forward slashes: accepted and passed on natively.
@@ -178,8 +169,7 @@ TEST_F(StartButton, ControlsAreCopiedIntoTheOptionSet)
     ASSERT_TRUE(waitForEnd());
 }
 
-TEST_F(StartButton, StatusLineShowsTheLatestText)
-{
+TEST_F(StartButton, StatusLineShowsTheLatestText) {
     auto *status = child<QLabel>(*window_, "lb_ShowDisposing");
     for (const char *text : {"excel OK!", "WorkBooks OK!", "/a/b.xlsx"}) {
         ASSERT_TRUE(QMetaObject::invokeMethod(window_.get(), "on_ShowDisposingFile",
@@ -189,29 +179,24 @@ TEST_F(StartButton, StatusLineShowsTheLatestText)
 }
 
 // Source workbooks written with libxlsxwriter.
-void writeWorkbook(const QString &path, const std::vector<std::vector<const char *>> &rows)
-{
+void writeWorkbook(const QString &path, const std::vector<std::vector<const char *>> &rows) {
     const QByteArray name = QFile::encodeName(path);
     lxw_workbook *book = workbook_new(name.constData());
     ASSERT_NE(book, nullptr);
     lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
     for (size_t r = 0; r < rows.size(); ++r)
         for (size_t c = 0; c < rows[r].size(); ++c)
-            worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), rows[r][c],
-                                   nullptr);
+            worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), rows[r][c], nullptr);
     ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
 }
 
 // Every non-empty row of the first sheet, cells joined by '|'.
-QStringList readRows(const QString &path)
-{
+QStringList readRows(const QString &path) {
     QStringList rows;
     auto application = automation::createApplication(QStringLiteral("Excel.Application"));
-    if (!application || !application->workbooks())
-        return rows;
+    if (!application || !application->workbooks()) return rows;
     auto book = application->workbooks()->open(path);
-    if (!book)
-        return rows;
+    if (!book) return rows;
     auto sheet = book->sheets() ? book->sheets()->item(1) : nullptr;
     auto used = sheet ? sheet->usedRange() : nullptr;
     if (used) {
@@ -222,8 +207,7 @@ QStringList readRows(const QString &path)
                 cells << (cell ? cell->value() : QString());
             }
             const QString row = cells.join(QLatin1Char('|'));
-            if (!QString(row).remove(QLatin1Char('|')).isEmpty())
-                rows << row;
+            if (!QString(row).remove(QLatin1Char('|')).isEmpty()) rows << row;
         }
     }
     book->close(false);
@@ -231,8 +215,7 @@ QStringList readRows(const QString &path)
     return rows;
 }
 
-TEST_F(StartButton, JobsRunEndToEndInFreshThreads)
-{
+TEST_F(StartButton, JobsRunEndToEndInFreshThreads) {
     writeWorkbook(source_.filePath(QStringLiteral("a.xlsx")),
                   {{"name", "fruit"}, {"ann", "apple"}, {"bob", "pear"}, {"cid", "apple"}});
     QDir(source_.path()).mkdir(QStringLiteral("sub"));
@@ -260,18 +243,17 @@ TEST_F(StartButton, JobsRunEndToEndInFreshThreads)
     ASSERT_TRUE(QFile::exists(result)) << result.toStdString();
     QStringList rows = readRows(result);
     rows.sort();
-    EXPECT_EQ(rows, (QStringList{QStringLiteral("ann|apple"), QStringLiteral("cid|apple"),
-                                 QStringLiteral("eve|apple")}));
+    EXPECT_EQ(rows,
+              (QStringList{QStringLiteral("ann|apple"), QStringLiteral("cid|apple"), QStringLiteral("eve|apple")}));
     EXPECT_TRUE(status->text().startsWith(QString::fromUtf8("查找2个Excel文件,提取3条数据,耗时")))
-                << status->text().toStdString();
+        << status->text().toStdString();
 
     // The idle pair of the first job stays until the next start, which ends
     // the old thread before its worker is deleted.
     EXPECT_TRUE(firstThread->isRunning());
     bool threadEndedBeforeWorkerWent = false;
-    QObject::connect(firstWorker.data(), &QObject::destroyed, [&] {
-        threadEndedBeforeWorkerWent = !firstThread.isNull() && firstThread->isFinished();
-    });
+    QObject::connect(firstWorker.data(), &QObject::destroyed,
+                     [&] { threadEndedBeforeWorkerWent = !firstThread.isNull() && firstThread->isFinished(); });
 
     child<QPlainTextEdit>(*window_, "pTEdt_FindText")->setPlainText(QStringLiteral("pear\nplum"));
     EXPECT_FALSE(pressStart(*window_).shown);
@@ -295,8 +277,7 @@ TEST_F(StartButton, JobsRunEndToEndInFreshThreads)
 
 namespace {
 
-TEST_F(StartButton, DestinationTypedWithoutSeparatorGetsTheResultInside)
-{
+TEST_F(StartButton, DestinationTypedWithoutSeparatorGetsTheResultInside) {
     writeWorkbook(source_.filePath(QStringLiteral("a.xlsx")), {{"ann", "apple"}, {"bob", "pear"}});
     // Typed by hand: neither folder ends with a separator.
     setFolders(source_.path(), save_.path());
@@ -317,8 +298,7 @@ public:
     void quit() override {}
 };
 
-TEST_F(StartButton, AnInterruptedJobIsShownAndGivesTheButtonBack)
-{
+TEST_F(StartButton, AnInterruptedJobIsShownAndGivesTheButtonBack) {
     automation::setApplicationFactory([](const QString &) { return std::make_unique<ThrowingApplication>(); });
     setFolders(source_.path(), save_.path());
     child<QPlainTextEdit>(*window_, "pTEdt_FindText")->setPlainText(QStringLiteral("apple"));

@@ -23,8 +23,7 @@
 namespace {
 
 template <typename T>
-T *child(MainWindow &w, const char *name)
-{
+T *child(MainWindow &w, const char *name) {
     T *found = w.findChild<T *>(QString::fromLatin1(name));
     EXPECT_NE(found, nullptr) << name;
     return found;
@@ -56,14 +55,20 @@ const LoadCase kLoadCases[] = {
      {true, 12, true, true, true, true, true},
      nullptr},
     {"all clear",
-     "xlWhole=n\r\nJustFindOneCol=n\r\nOneDateOneBook=n\r\ncBoxHExcelFile=n\r\nNoDataNoFile=n\r\n", {}, nullptr},
+     "xlWhole=n\r\nJustFindOneCol=n\r\nOneDateOneBook=n\r\ncBoxHExcelFile=n\r\nNoDataNoFile=n\r\n",
+     {},
+     nullptr},
     {"only the first byte counts", "xlWhole=yes\r\nJustFindOneCol=Y\r\n", {true}, nullptr},
-    {"column above the limit is clamped and rewritten", "FindOneColNum=300\r\nOther=1\r\n",
-     {false, 256}, "FindOneColNum=256\r\nOther=1\r\n"},
+    {"column above the limit is clamped and rewritten",
+     "FindOneColNum=300\r\nOther=1\r\n",
+     {false, 256},
+     "FindOneColNum=256\r\nOther=1\r\n"},
     {"column 0 reads as 1 and is not rewritten", "FindOneColNum=0\r\n", {false, 1}, nullptr},
     {"column text that is no number reads as 1", "FindOneColNum=abc\r\n", {false, 1}, nullptr},
     {"no-file box checked but disabled without per-value books",
-     "NoDataNoFile=y\r\nOneDateOneBook=n\r\n", {false, 1, false, false, false, true, false}, nullptr},
+     "NoDataNoFile=y\r\nOneDateOneBook=n\r\n",
+     {false, 1, false, false, false, true, false},
+     nullptr},
 };
 
 class OptionsLoading : public ::testing::TestWithParam<LoadCase> {
@@ -71,8 +76,7 @@ protected:
     void SetUp() override { apptest::application(); }
 };
 
-TEST_P(OptionsLoading, ControlsTakeTheStoredStates)
-{
+TEST_P(OptionsLoading, ControlsTakeTheStoredStates) {
     const LoadCase &c = GetParam();
     apptest::SettingsFixture settings(c.content);
     MainWindow window;
@@ -106,11 +110,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, OptionsLoading, ::testing::ValuesIn(kLoadCases),
                              return std::to_string(caseInfo.index);
                          });
 
-TEST(OptionsLoadingPaths, StoredPathsFillTheFieldsInTheLocalCodePage)
-{
+TEST(OptionsLoadingPaths, StoredPathsFillTheFieldsInTheLocalCodePage) {
     apptest::application();
     const QString source = QString::fromUtf8("/数据/源/");
-    QByteArray content = "SourcePath=" + source.toLocal8Bit() + "\r\nSavePath=/out/\r\n"
+    QByteArray content = "SourcePath=" + source.toLocal8Bit() +
+                         "\r\nSavePath=/out/\r\n"
                          "HeaderExcelFile=/tpl/head.xlsx\r\n";
     apptest::SettingsFixture settings(content.constData());
     MainWindow window;
@@ -142,11 +146,8 @@ protected:
     void SetUp() override { apptest::application(); }
 };
 
-TEST_F(OptionWrites, EachControlWritesExactlyItsKey)
-{
-    auto click = [](const char *name) {
-        return [name](MainWindow &w) { child<QAbstractButton>(w, name)->click(); };
-    };
+TEST_F(OptionWrites, EachControlWritesExactlyItsKey) {
+    auto click = [](const char *name) { return [name](MainWindow &w) { child<QAbstractButton>(w, name)->click(); }; };
     const WriteCase cases[] = {
         {"partial radio", kBaseline, click("rBtn_xlPath"), "xlWhole", "n"},
         {"whole radio", kFlipped, click("rBtn_xlWhole"), "xlWhole", "y"},
@@ -157,8 +158,8 @@ TEST_F(OptionWrites, EachControlWritesExactlyItsKey)
         {"header box on", kBaseline, click("cBox_HeaderExcelFile"), "cBoxHExcelFile", "y"},
         {"header box off", kFlipped, click("cBox_HeaderExcelFile"), "cBoxHExcelFile", "n"},
         {"no data no file on", kBaseline, click("cBox_NoDataNoFile"), "NoDataNoFile", "y"},
-        {"spin step", kFlipped,
-         [](MainWindow &w) { child<QSpinBox>(w, "sBox_JustFindOneCol")->stepUp(); }, "FindOneColNum", "8"},
+        {"spin step", kFlipped, [](MainWindow &w) { child<QSpinBox>(w, "sBox_JustFindOneCol")->stepUp(); },
+         "FindOneColNum", "8"},
         {"named sheet box", kBaseline, click("cBox_AppointedSheet"), nullptr, nullptr},
         {"data columns box", kBaseline, click("cBox_JustDataCols"), nullptr, nullptr},
         {"paths typed by hand", kFlipped,
@@ -189,8 +190,7 @@ TEST_F(OptionWrites, EachControlWritesExactlyItsKey)
     }
 }
 
-TEST_F(OptionWrites, SpinBoxWritesOncePerStep)
-{
+TEST_F(OptionWrites, SpinBoxWritesOncePerStep) {
     apptest::SettingsFixture settings("FindOneColNum=1\r\nJustFindOneCol=y\r\n");
     MainWindow window;
     auto *spin = child<QSpinBox>(window, "sBox_JustFindOneCol");
@@ -199,15 +199,14 @@ TEST_F(OptionWrites, SpinBoxWritesOncePerStep)
     for (int step = 2; step <= 4; ++step) {
         QTest::keyClick(spin, Qt::Key_Up);
         EXPECT_EQ(changes.count(), step - 1);
-        EXPECT_EQ(settings.bytes(), QByteArray("FindOneColNum=") + QByteArray::number(step) +
-                                        "\r\nJustFindOneCol=y\r\n");
+        EXPECT_EQ(settings.bytes(),
+                  QByteArray("FindOneColNum=") + QByteArray::number(step) + "\r\nJustFindOneCol=y\r\n");
     }
     QTest::keyClick(spin, Qt::Key_Down);
     EXPECT_EQ(settings.keys().value(QStringLiteral("FindOneColNum")), QStringLiteral("3"));
 }
 
-TEST_F(OptionWrites, ChangesWithoutASettingsFileStayInTheWindow)
-{
+TEST_F(OptionWrites, ChangesWithoutASettingsFileStayInTheWindow) {
     apptest::SettingsFixture settings(nullptr);
     MainWindow window;
     child<QRadioButton>(window, "rBtn_xlWhole")->click();
@@ -217,8 +216,7 @@ TEST_F(OptionWrites, ChangesWithoutASettingsFileStayInTheWindow)
     EXPECT_FALSE(QFile::exists(settings.path()));
 }
 
-TEST(OptionDependencies, OneColumnTakesOverFromDataColumns)
-{
+TEST(OptionDependencies, OneColumnTakesOverFromDataColumns) {
     apptest::application();
     apptest::SettingsFixture settings("");
     MainWindow window;
@@ -239,8 +237,7 @@ TEST(OptionDependencies, OneColumnTakesOverFromDataColumns)
     EXPECT_FALSE(dataCols->isChecked());
 }
 
-TEST(OptionDependencies, BoxesEnableTheirDependents)
-{
+TEST(OptionDependencies, BoxesEnableTheirDependents) {
     apptest::application();
     apptest::SettingsFixture settings("");
     MainWindow window;
@@ -265,8 +262,7 @@ TEST(OptionDependencies, BoxesEnableTheirDependents)
     }
 }
 
-TEST(OptionDependencies, UncheckingPerValueLeavesNoFileCheckedButDisabled)
-{
+TEST(OptionDependencies, UncheckingPerValueLeavesNoFileCheckedButDisabled) {
     apptest::application();
     apptest::SettingsFixture settings("");
     MainWindow window;
@@ -283,8 +279,7 @@ TEST(OptionDependencies, UncheckingPerValueLeavesNoFileCheckedButDisabled)
 // The dialogs: captions, start folders, and what a choice or a cancel does.
 class PathDialogs : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         apptest::application();
         settings_ = std::make_unique<apptest::SettingsFixture>("SourcePath=old\r\nSavePath=old\r\n");
         window_ = std::make_unique<MainWindow>();
@@ -295,8 +290,7 @@ protected:
     QTemporaryDir chosen_;
 };
 
-TEST_F(PathDialogs, ChosenFolderGetsASeparatorAndIsStored)
-{
+TEST_F(PathDialogs, ChosenFolderGetsASeparatorAndIsStored) {
     const struct {
         const char *button;
         const char *edit;
@@ -327,8 +321,7 @@ TEST_F(PathDialogs, ChosenFolderGetsASeparatorAndIsStored)
                 options = dialog->options();
                 // Typed into the name field: independent of the model's loading.
                 auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-                if (name)
-                    name->setText(folder);
+                if (name) name->setText(folder);
                 static_cast<QDialog *>(dialog)->accept();
             });
         ASSERT_TRUE(seen);
@@ -342,20 +335,17 @@ TEST_F(PathDialogs, ChosenFolderGetsASeparatorAndIsStored)
     }
 }
 
-TEST_F(PathDialogs, CancelledFolderDialogChangesNothing)
-{
+TEST_F(PathDialogs, CancelledFolderDialogChangesNothing) {
     const QByteArray before = settings_->bytes();
     child<QLineEdit>(*window_, "lEdt_SourcePath")->setText(QStringLiteral("typed"));
-    const bool seen = apptest::whileAnsweringModal(
-        [&] { child<QPushButton>(*window_, "pBtn_SourcePath")->click(); },
-        [](QWidget *modal) { modal->close(); });
+    const bool seen = apptest::whileAnsweringModal([&] { child<QPushButton>(*window_, "pBtn_SourcePath")->click(); },
+                                                   [](QWidget *modal) { modal->close(); });
     ASSERT_TRUE(seen);
     EXPECT_EQ(child<QLineEdit>(*window_, "lEdt_SourcePath")->text(), QStringLiteral("typed"));
     EXPECT_EQ(settings_->bytes(), before);
 }
 
-TEST_F(PathDialogs, HeaderWorkbookIsStoredAsChosen)
-{
+TEST_F(PathDialogs, HeaderWorkbookIsStoredAsChosen) {
     child<QCheckBox>(*window_, "cBox_HeaderExcelFile")->click();
     const QString folder = QDir(chosen_.path()).canonicalPath();
     const QString workbook = folder + QStringLiteral("/head.xlsx");
@@ -366,22 +356,21 @@ TEST_F(PathDialogs, HeaderWorkbookIsStoredAsChosen)
     QString title;
     QStringList filters;
     bool hasParent = true;
-    const bool seen = apptest::whileAnsweringModal(
-        [&] { child<QPushButton>(*window_, "pBtn_HeaderExcelFile")->click(); },
-        [&](QWidget *modal) {
-            auto *dialog = qobject_cast<QFileDialog *>(modal);
-            if (!dialog) {
-                modal->close();
-                return;
-            }
-            title = dialog->windowTitle();
-            filters = dialog->nameFilters();
-            hasParent = dialog->parentWidget() != nullptr;
-            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-            if (name)
-                name->setText(workbook);
-            static_cast<QDialog *>(dialog)->accept();
-        });
+    const bool seen =
+        apptest::whileAnsweringModal([&] { child<QPushButton>(*window_, "pBtn_HeaderExcelFile")->click(); },
+                                     [&](QWidget *modal) {
+                                         auto *dialog = qobject_cast<QFileDialog *>(modal);
+                                         if (!dialog) {
+                                             modal->close();
+                                             return;
+                                         }
+                                         title = dialog->windowTitle();
+                                         filters = dialog->nameFilters();
+                                         hasParent = dialog->parentWidget() != nullptr;
+                                         auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                                         if (name) name->setText(workbook);
+                                         static_cast<QDialog *>(dialog)->accept();
+                                     });
     ASSERT_TRUE(seen);
     EXPECT_EQ(title, QString::fromUtf8("选择Excel文件"));
     EXPECT_FALSE(hasParent);

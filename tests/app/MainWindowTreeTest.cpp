@@ -10,9 +10,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QMenuBar>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -41,7 +41,8 @@ const WidgetRow kWidgets[] = {
     {"centralWidget", "QWidget", nullptr, true, Check::None},
     {"tabWidget", "QTabWidget", nullptr, true, Check::None},
     {"wgt_AddToTab1", "QWidget", nullptr, true, Check::None},
-    {"groupBox_2", "QGroupBox", "将需查找提取的各类数据一行行填写在编辑框(如只提取一类数据,则只填一行)", true, Check::None},
+    {"groupBox_2", "QGroupBox", "将需查找提取的各类数据一行行填写在编辑框(如只提取一类数据,则只填一行)", true,
+     Check::None},
     {"widget_4", "QWidget", nullptr, true, Check::None},
     {"pTEdt_FindText", "QPlainTextEdit", "", true, Check::None},
     {"widget_3", "QWidget", nullptr, true, Check::None},
@@ -58,7 +59,8 @@ const WidgetRow kWidgets[] = {
     {"cBox_JustDataCols", "QCheckBox", "只提取数据列(非整行)", true, Check::Unchecked},
     {"cBox_OneDateOneBook", "QCheckBox", "一类数据保存到一个excel文件", true, Check::Unchecked},
     {"cBox_NoDataNoFile", "QCheckBox", "无数据时不创建excel文件", false, Check::Unchecked},
-    {"groupBox_3", "QGroupBox", "提取数据使用指定表头(可配合[一类数据保存到一个文件]选项,用于工资表制作)", true, Check::None},
+    {"groupBox_3", "QGroupBox", "提取数据使用指定表头(可配合[一类数据保存到一个文件]选项,用于工资表制作)", true,
+     Check::None},
     {"cBox_HeaderExcelFile", "QCheckBox", "指定表头", true, Check::Unchecked},
     {"pBtn_HeaderExcelFile", "QPushButton", "选择已设置好表头的Excel文件：", false, Check::None},
     {"lEdt_HeaderExcelFile", "QLineEdit", "", false, Check::None},
@@ -69,37 +71,29 @@ const WidgetRow kWidgets[] = {
     {"lEdt_SavePath", "QLineEdit", "", true, Check::None},
     {"pBtn_ExcelFilter", "QPushButton", "提取", true, Check::None},
     {"label", "QLabel", nullptr, true, Check::None},
-    {"lb_ShowDisposing", "QLabel", "【操作前请关闭所有excel文件,支持微软Office2010及以上或WPS专业版】", true, Check::None},
+    {"lb_ShowDisposing", "QLabel", "【操作前请关闭所有excel文件,支持微软Office2010及以上或WPS专业版】", true,
+     Check::None},
 };
 
-QString textOf(QWidget *w)
-{
-    if (auto *b = qobject_cast<QAbstractButton *>(w))
-        return b->text();
-    if (auto *e = qobject_cast<QLineEdit *>(w))
-        return e->text();
-    if (auto *p = qobject_cast<QPlainTextEdit *>(w))
-        return p->toPlainText();
-    if (auto *l = qobject_cast<QLabel *>(w))
-        return l->text();
-    if (auto *g = qobject_cast<QGroupBox *>(w))
-        return g->title();
-    if (auto *s = qobject_cast<QSpinBox *>(w))
-        return s->text();
+QString textOf(QWidget *w) {
+    if (auto *b = qobject_cast<QAbstractButton *>(w)) return b->text();
+    if (auto *e = qobject_cast<QLineEdit *>(w)) return e->text();
+    if (auto *p = qobject_cast<QPlainTextEdit *>(w)) return p->toPlainText();
+    if (auto *l = qobject_cast<QLabel *>(w)) return l->text();
+    if (auto *g = qobject_cast<QGroupBox *>(w)) return g->title();
+    if (auto *s = qobject_cast<QSpinBox *>(w)) return s->text();
     return QString();
 }
 
 class MainWindowTree : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         apptest::application();
         settings_ = std::make_unique<apptest::SettingsFixture>("");
         window_ = std::make_unique<MainWindow>();
     }
     template <typename T>
-    T *child(const char *name)
-    {
+    T *child(const char *name) {
         return window_->findChild<T *>(QString::fromLatin1(name));
     }
 
@@ -107,8 +101,7 @@ protected:
     std::unique_ptr<MainWindow> window_;
 };
 
-TEST_F(MainWindowTree, EveryNamedWidgetHasItsTypeTextAndState)
-{
+TEST_F(MainWindowTree, EveryNamedWidgetHasItsTypeTextAndState) {
     for (const WidgetRow &row : kWidgets) {
         SCOPED_TRACE(row.name);
         QWidget *w = child<QWidget>(row.name);
@@ -127,8 +120,7 @@ TEST_F(MainWindowTree, EveryNamedWidgetHasItsTypeTextAndState)
     }
 }
 
-TEST_F(MainWindowTree, WindowTitleIconSizeAndNoBars)
-{
+TEST_F(MainWindowTree, WindowTitleIconSizeAndNoBars) {
     EXPECT_EQ(window_->objectName(), QStringLiteral("MainWindow"));
     EXPECT_EQ(window_->windowTitle(), QString::fromUtf8("筛行宝3.0"));
     EXPECT_FALSE(window_->windowIcon().isNull());
@@ -140,8 +132,7 @@ TEST_F(MainWindowTree, WindowTitleIconSizeAndNoBars)
     EXPECT_EQ(window_->findChild<QStatusBar *>(), nullptr);
 }
 
-TEST_F(MainWindowTree, OneTabPageThatIsCurrent)
-{
+TEST_F(MainWindowTree, OneTabPageThatIsCurrent) {
     auto *tabs = child<QTabWidget>("tabWidget");
     ASSERT_NE(tabs, nullptr);
     ASSERT_EQ(tabs->count(), 1);
@@ -149,8 +140,7 @@ TEST_F(MainWindowTree, OneTabPageThatIsCurrent)
     EXPECT_EQ(tabs->tabText(0), QString::fromUtf8("软件设置"));
 }
 
-TEST_F(MainWindowTree, LimitsStyleSheetsAndNotice)
-{
+TEST_F(MainWindowTree, LimitsStyleSheetsAndNotice) {
     auto *spin = child<QSpinBox>("sBox_JustFindOneCol");
     EXPECT_EQ(spin->minimum(), 1);
     EXPECT_EQ(spin->maximum(), 256);
@@ -178,8 +168,7 @@ TEST_F(MainWindowTree, LimitsStyleSheetsAndNotice)
     EXPECT_FALSE(child<QRadioButton>("rBtn_xlPath")->isChecked());
 }
 
-TEST_F(MainWindowTree, ValuesAndOptionsSplitOneToTwo)
-{
+TEST_F(MainWindowTree, ValuesAndOptionsSplitOneToTwo) {
     auto *box = child<QGroupBox>("groupBox_2");
     auto *columns = qobject_cast<QHBoxLayout *>(box->layout());
     ASSERT_NE(columns, nullptr);
@@ -199,8 +188,7 @@ TEST_F(MainWindowTree, ValuesAndOptionsSplitOneToTwo)
     EXPECT_GT(box->height(), child<QWidget>("lb_ShowDisposing")->height());
 }
 
-TEST_F(MainWindowTree, AutorunStartLeavesTheWindowForStartUpToShow)
-{
+TEST_F(MainWindowTree, AutorunStartLeavesTheWindowForStartUpToShow) {
     apptest::SettingsFixture quiet("");
     apptest::setStartupState(quiet.path(), "-autorun");
     MainWindow hidden;
@@ -216,8 +204,7 @@ struct PlacementRow {
     QPoint origin;
 };
 
-TEST(WindowPlacement, CentredAcrossAndAThirdDown)
-{
+TEST(WindowPlacement, CentredAcrossAndAThirdDown) {
     const PlacementRow rows[] = {
         {{1920, 1080}, {940, 580}, {490, 166}},
         {{1366, 768}, {940, 580}, {213, 62}},
@@ -231,8 +218,7 @@ TEST(WindowPlacement, CentredAcrossAndAThirdDown)
     }
 }
 
-TEST_F(MainWindowTree, PlacedFromThePrimaryScreenAtTheFormHeight)
-{
+TEST_F(MainWindowTree, PlacedFromThePrimaryScreenAtTheFormHeight) {
     const QSize screen = QGuiApplication::primaryScreen()->size();
     EXPECT_EQ(window_->pos(), windowOrigin(screen, QSize(940, 580)));
 }

@@ -24,8 +24,7 @@ const QByteArray kClamped("FindOneColNum=256\r\n");
 
 class InstalledStart : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (GetProcessCountByName(startup::kProcessName) > 0)
             GTEST_SKIP() << "another copy of the program runs on this machine";
         ASSERT_TRUE(root_.isValid());
@@ -36,28 +35,24 @@ protected:
         ASSERT_TRUE(QFile::copy(QStringLiteral(ROWSIFTER_EXE), exe));
         QFile::setPermissions(exe, QFile::permissions(exe) | QFile::ExeOwner);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (program_.state() != QProcess::NotRunning) {
             program_.kill();
             program_.waitForFinished(5000);
         }
     }
     QString path(const char *relative) const { return root_.filePath(QString::fromLatin1(relative)); }
-    static void write(const QString &file, const QByteArray &bytes)
-    {
+    static void write(const QString &file, const QByteArray &bytes) {
         QFile out(file);
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(bytes);
     }
-    static QByteArray read(const QString &file)
-    {
+    static QByteArray read(const QString &file) {
         QFile in(file);
         return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("(none)");
     }
     // Starts it by its bare name from a working folder in the user's home.
-    void startByName()
-    {
+    void startByName() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("PATH"), path("bin") + QStringLiteral(":/usr/bin:/bin"));
@@ -69,13 +64,10 @@ protected:
         ASSERT_TRUE(program_.waitForStarted(kStartMs));
     }
     // true once file holds bytes; false when the program ended or never wrote them.
-    bool waitForContent(const QString &file, const QByteArray &bytes)
-    {
+    bool waitForContent(const QString &file, const QByteArray &bytes) {
         for (int waited = 0; waited < kStartMs; waited += kPollMs) {
-            if (read(file) == bytes)
-                return true;
-            if (program_.state() == QProcess::NotRunning)
-                return false;
+            if (read(file) == bytes) return true;
+            if (program_.state() == QProcess::NotRunning) return false;
             QThread::msleep(kPollMs);
         }
         return false;
@@ -85,8 +77,7 @@ protected:
     QProcess program_;
 };
 
-TEST_F(InstalledStart, ReadsTheConfigFolderNotTheWorkingFolder)
-{
+TEST_F(InstalledStart, ReadsTheConfigFolderNotTheWorkingFolder) {
     write(path("config/RowSifter/RowSifter.rsf"), kStored);
     write(path("home/work/RowSifter.rsf"), kStored);
     startByName();
@@ -96,8 +87,7 @@ TEST_F(InstalledStart, ReadsTheConfigFolderNotTheWorkingFolder)
     EXPECT_FALSE(QFile::exists(path("bin/RowSifter.rsf")));
 }
 
-TEST_F(InstalledStart, PortableFileBesideTheProgramIsReadInstead)
-{
+TEST_F(InstalledStart, PortableFileBesideTheProgramIsReadInstead) {
     write(path("config/RowSifter/RowSifter.rsf"), kStored);
     write(path("bin/RowSifter.rsf"), kStored);
     startByName();

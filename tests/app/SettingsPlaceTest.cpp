@@ -21,8 +21,7 @@ namespace {
 
 class SettingsPlace : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         apptest::application();
         ASSERT_TRUE(root_.isValid());
         ASSERT_TRUE(QDir(root_.path()).mkpath(QStringLiteral("bin")));
@@ -31,25 +30,21 @@ protected:
     void TearDown() override { apptest::setStartupState(QString()); }
 
     // Start-up as main() runs it, for a copy in bin/ and a user whose home is home/.
-    void startUp()
-    {
+    void startUp() {
         const QByteArray exe = QFile::encodeName(root_.filePath(QStringLiteral("bin/RowSifter")));
         const char *argv[] = {exe.constData()};
         startup::recordCommandLine(1, argv);
         ASSERT_EQ(startup::fillSettingsFilePath(), 0);
         const QByteArray home = QFile::encodeName(root_.filePath(QStringLiteral("home")));
-        ASSERT_EQ(startup::chooseSettingsFile(startup::userSettingsPathFrom(nullptr, home.constData()).c_str(), ""),
-                  0);
+        ASSERT_EQ(startup::chooseSettingsFile(startup::userSettingsPathFrom(nullptr, home.constData()).c_str(), ""), 0);
     }
     template <typename T>
-    static T *child(MainWindow &w, const char *name)
-    {
+    static T *child(MainWindow &w, const char *name) {
         return w.findChild<T *>(QString::fromLatin1(name));
     }
     QString userFile() const { return configHome_ + QStringLiteral("/RowSifter/RowSifter.rsf"); }
     QString portableFile() const { return root_.filePath(QStringLiteral("bin/RowSifter.rsf")); }
-    static QByteArray bytesOf(const QString &path)
-    {
+    static QByteArray bytesOf(const QString &path) {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
@@ -58,8 +53,7 @@ protected:
     QString configHome_;
 };
 
-TEST_F(SettingsPlace, InstalledCopyKeepsOptionsInTheConfigFolder)
-{
+TEST_F(SettingsPlace, InstalledCopyKeepsOptionsInTheConfigFolder) {
     startUp();
     EXPECT_EQ(QFile::decodeName(settingsFilePath), userFile());
     {
@@ -82,8 +76,7 @@ TEST_F(SettingsPlace, InstalledCopyKeepsOptionsInTheConfigFolder)
     EXPECT_EQ(bytesOf(userFile()), QByteArray("xlWhole=y\r\nOneDateOneBook=n\r\n"));
 }
 
-TEST_F(SettingsPlace, PortableCopyKeepsUsingItsOwnFile)
-{
+TEST_F(SettingsPlace, PortableCopyKeepsUsingItsOwnFile) {
     {
         QFile portable(portableFile());
         ASSERT_TRUE(portable.open(QIODevice::WriteOnly));
@@ -102,8 +95,7 @@ TEST_F(SettingsPlace, PortableCopyKeepsUsingItsOwnFile)
     EXPECT_TRUE(child<QCheckBox>(restarted, "cBox_OneDateOneBook")->isChecked());
 }
 
-TEST_F(SettingsPlace, PortableFileRemovedFallsBackToTheConfigFolder)
-{
+TEST_F(SettingsPlace, PortableFileRemovedFallsBackToTheConfigFolder) {
     {
         QFile portable(portableFile());
         ASSERT_TRUE(portable.open(QIODevice::WriteOnly));
@@ -120,8 +112,7 @@ TEST_F(SettingsPlace, PortableFileRemovedFallsBackToTheConfigFolder)
     EXPECT_FALSE(QFileInfo::exists(portableFile()));
 }
 
-TEST_F(SettingsPlace, UnusableConfigFolderKeepsChangesInTheWindow)
-{
+TEST_F(SettingsPlace, UnusableConfigFolderKeepsChangesInTheWindow) {
     // A file where the configuration folder belongs.
     ASSERT_TRUE(QDir(root_.path()).mkpath(QStringLiteral("home")));
     {

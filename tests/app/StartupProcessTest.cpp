@@ -22,8 +22,7 @@ constexpr int kSettleMs = 1500;
 
 class StartupProcesses : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         if (GetProcessCountByName(startup::kProcessName) > 0)
             GTEST_SKIP() << "another copy of the program runs on this machine";
         ASSERT_TRUE(folder_.isValid());
@@ -34,8 +33,7 @@ protected:
         ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
         settings.write("xlWhole=y\r\n");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         for (QProcess *p : {&first_, &second_}) {
             if (p->state() != QProcess::NotRunning) {
                 p->kill();
@@ -43,8 +41,7 @@ protected:
             }
         }
     }
-    void prepare(QProcess &p)
-    {
+    void prepare(QProcess &p) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         p.setProcessEnvironment(env);
@@ -60,13 +57,11 @@ protected:
 
 // The package installs the built file under its own name; the start-up check
 // looks for copies by that name, so the two must not drift apart.
-TEST(StartupNames, BuiltProgramCarriesTheNameTheCheckLooksFor)
-{
+TEST(StartupNames, BuiltProgramCarriesTheNameTheCheckLooksFor) {
     EXPECT_EQ(QFileInfo(QStringLiteral(ROWSIFTER_EXE)).fileName(), QString::fromLatin1(startup::kProcessName));
 }
 
-TEST_F(StartupProcesses, SecondStartHandsOverToTheRunningCopy)
-{
+TEST_F(StartupProcesses, SecondStartHandsOverToTheRunningCopy) {
     prepare(first_);
     first_.start();
     ASSERT_TRUE(first_.waitForStarted(kStartMs));
@@ -86,8 +81,7 @@ TEST_F(StartupProcesses, SecondStartHandsOverToTheRunningCopy)
     EXPECT_EQ(GetProcessCountByName(startup::kProcessName), 1);
 }
 
-TEST_F(StartupProcesses, CopyUnderAnotherNameDoesNotTakePart)
-{
+TEST_F(StartupProcesses, CopyUnderAnotherNameDoesNotTakePart) {
     const QString other = folder_.filePath(QStringLiteral("OtherName"));
     ASSERT_TRUE(QFile::copy(exe_, other));
     prepare(first_);

@@ -16,8 +16,7 @@
 
 namespace {
 
-TEST(SystemTray, MenuTipAndIcon)
-{
+TEST(SystemTray, MenuTipAndIcon) {
     apptest::application();
     QObject owner;
     auto *tray = new SystemTray(&owner);
@@ -34,8 +33,7 @@ TEST(SystemTray, MenuTipAndIcon)
     EXPECT_TRUE(tray->isVisible());
 }
 
-TEST(SystemTray, IconHoldsEverySize)
-{
+TEST(SystemTray, IconHoldsEverySize) {
     apptest::application();
     QObject owner;
     auto *tray = new SystemTray(&owner);
@@ -44,8 +42,7 @@ TEST(SystemTray, IconHoldsEverySize)
         EXPECT_TRUE(sizes.contains(size)) << size.width();
 }
 
-TEST(SystemTray, ShowEntryAsksForTheWindow)
-{
+TEST(SystemTray, ShowEntryAsksForTheWindow) {
     apptest::application();
     QObject owner;
     auto *tray = new SystemTray(&owner);
@@ -54,8 +51,7 @@ TEST(SystemTray, ShowEntryAsksForTheWindow)
     EXPECT_EQ(shows.count(), 1);
 }
 
-TEST(SystemTray, QuitEntryEndsTheEventLoopAtOnce)
-{
+TEST(SystemTray, QuitEntryEndsTheEventLoopAtOnce) {
     QApplication *app = apptest::application();
     QObject owner;
     auto *tray = new SystemTray(&owner);
@@ -70,8 +66,7 @@ TEST(SystemTray, QuitEntryEndsTheEventLoopAtOnce)
 
 class TrayAndWindow : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         apptest::application();
         settings_ = std::make_unique<apptest::SettingsFixture>("");
         window_ = std::make_unique<MainWindow>();
@@ -83,8 +78,7 @@ protected:
     SystemTray *tray_ = nullptr;
 };
 
-TEST_F(TrayAndWindow, ClickDoubleClickAndMenuBringTheWindowBack)
-{
+TEST_F(TrayAndWindow, ClickDoubleClickAndMenuBringTheWindowBack) {
     const struct {
         const char *name;
         std::function<void(SystemTray *)> bringBack;
@@ -109,8 +103,7 @@ TEST_F(TrayAndWindow, ClickDoubleClickAndMenuBringTheWindowBack)
     }
 }
 
-TEST_F(TrayAndWindow, OtherActivationsLeaveTheWindowAlone)
-{
+TEST_F(TrayAndWindow, OtherActivationsLeaveTheWindowAlone) {
     for (auto reason : {QSystemTrayIcon::Context, QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Unknown}) {
         SCOPED_TRACE(int(reason));
         window_->resize(1200, 700);
@@ -121,8 +114,7 @@ TEST_F(TrayAndWindow, OtherActivationsLeaveTheWindowAlone)
     }
 }
 
-TEST_F(TrayAndWindow, HiddenWindowComesBack)
-{
+TEST_F(TrayAndWindow, HiddenWindowComesBack) {
     window_->hide();
     emit tray_->activated(QSystemTrayIcon::Trigger);
     EXPECT_TRUE(window_->isVisible());

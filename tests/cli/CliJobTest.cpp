@@ -5,26 +5,23 @@
 #include "engine/JobText.h"
 #include "engine/RecordingAutomation.h"
 
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QThread>
-#include <gtest/gtest.h>
 
 namespace {
 
 class CliJobTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         static int argc = 1;
         static char name[] = "test_cli";
         static char *argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
+        if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(source.isValid());
         ASSERT_TRUE(dest.isValid());
         world = std::make_shared<fake::World>();
@@ -34,12 +31,10 @@ protected:
     }
     void TearDown() override { fake::restoreFactory(); }
 
-    int run(QStringList *texts, Qt::HANDLE *textThread = nullptr)
-    {
+    int run(QStringList *texts, Qt::HANDLE *textThread = nullptr) {
         return cli::runJobInWorkerThread(options, [&](const QString &text) {
             *texts << text;
-            if (textThread)
-                *textThread = QThread::currentThreadId();
+            if (textThread) *textThread = QThread::currentThreadId();
         });
     }
 
@@ -48,8 +43,7 @@ protected:
     engine::OptionSet options;
 };
 
-TEST_F(CliJobTest, CompleteJobEndsWithZeroAndTextsArriveInOrderOnTheCallingThread)
-{
+TEST_F(CliJobTest, CompleteJobEndsWithZeroAndTextsArriveInOrderOnTheCallingThread) {
     const QString path = QDir::toNativeSeparators(source.path() + "/a.xlsx");
     ASSERT_TRUE(touchFile(path));
     fake::Book book;
@@ -68,8 +62,7 @@ TEST_F(CliJobTest, CompleteJobEndsWithZeroAndTextsArriveInOrderOnTheCallingThrea
     EXPECT_TRUE(world->saved.contains(QDir::toNativeSeparators(dest.path() + "/fig.xlsx")));
 }
 
-TEST_F(CliJobTest, ErrorEndsGiveOne)
-{
+TEST_F(CliJobTest, ErrorEndsGiveOne) {
     options.findText = "fig";
     world->noWorkbooks = true;
     QStringList texts;
@@ -90,15 +83,15 @@ TEST_F(CliJobTest, ErrorEndsGiveOne)
     EXPECT_TRUE(texts.last().startsWith(engine::text::kSaveFailedPrefix));
 }
 
-TEST_F(CliJobTest, AnInterruptedJobGivesOneAndTheResultSaysWhy)
-{
+TEST_F(CliJobTest, AnInterruptedJobGivesOneAndTheResultSaysWhy) {
     const QString path = QDir::toNativeSeparators(source.path() + "/a.xlsx");
     ASSERT_TRUE(touchFile(path));
     world->throwingOpens.insert(path);
     options.findText = "fig";
     QStringList texts;
     engine::JobResult result;
-    EXPECT_EQ(cli::runJobInWorkerThread(options, [&](const QString &text) { texts << text; }, &result),
+    EXPECT_EQ(cli::runJobInWorkerThread(
+                  options, [&](const QString &text) { texts << text; }, &result),
               cli::kJobFailed);
     EXPECT_TRUE(texts.last().startsWith(engine::text::kInterruptedPrefix));
     EXPECT_EQ(result.errorReason, texts.last());

@@ -1,10 +1,10 @@
 // The command line as the window would fill the option set, and the refusals.
 #include "cli/CliOptions.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -12,21 +12,18 @@ using Outcome = cli::ParsedCommandLine::Outcome;
 
 class CliOptionsTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         ASSERT_TRUE(QDir(dir.path()).mkpath("src"));
         ASSERT_TRUE(QDir(dir.path()).mkpath("out"));
         src = dir.path() + "/src";
         out = dir.path() + "/out";
     }
-    cli::ParsedCommandLine parse(QStringList args) const
-    {
+    cli::ParsedCommandLine parse(QStringList args) const {
         args.prepend("rowsifter-cli");
         return cli::parseCommandLine(args);
     }
-    QString writeFile(const QString &name, const QByteArray &bytes) const
-    {
+    QString writeFile(const QString &name, const QByteArray &bytes) const {
         const QString path = dir.path() + "/" + name;
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::WriteOnly));
@@ -38,8 +35,7 @@ protected:
     QString src, out;
 };
 
-TEST_F(CliOptionsTest, FlagsFillTheOptionSet)
-{
+TEST_F(CliOptionsTest, FlagsFillTheOptionSet) {
     const QString header = writeFile("head.xlsx", "x");
     const auto parsed = parse({"--source", src, "--dest", out, "--find", "apple", "--find", "pear", "--whole",
                                "--sheet", "Sheet1", "--per-value", "--no-empty-files", "--template", header});
@@ -59,33 +55,29 @@ TEST_F(CliOptionsTest, FlagsFillTheOptionSet)
     EXPECT_FALSE(o.dataColumnOnly);
 }
 
-TEST_F(CliOptionsTest, DestinationKeepsAnExistingTrailingSeparator)
-{
+TEST_F(CliOptionsTest, DestinationKeepsAnExistingTrailingSeparator) {
     const auto parsed = parse({"--source", src, "--dest", out + "/", "--find", "x"});
     ASSERT_EQ(parsed.outcome, Outcome::Run);
     EXPECT_EQ(parsed.options.savePath, QDir::toNativeSeparators(out + "/"));
 }
 
-TEST_F(CliOptionsTest, ValuesAreJoinedAndTrimmedAsAWhole)
-{
+TEST_F(CliOptionsTest, ValuesAreJoinedAndTrimmedAsAWhole) {
     const QString file = writeFile("values.txt", "\xEF\xBB\xBF  plum\r\n\r\nfig \r\n\n");
-    const auto parsed = parse({"--source", src, "--dest", out, "--find", " apple \n\npear", "--find-file", file,
-                               "--column", "3"});
+    const auto parsed =
+        parse({"--source", src, "--dest", out, "--find", " apple \n\npear", "--find-file", file, "--column", "3"});
     ASSERT_EQ(parsed.outcome, Outcome::Run) << parsed.message.toStdString();
     EXPECT_EQ(parsed.options.findText, "apple \n\npear\n  plum\n\nfig");
     EXPECT_TRUE(parsed.options.oneColumnOnly);
     EXPECT_EQ(parsed.options.columnNumber, 3);
 }
 
-TEST_F(CliOptionsTest, CellOnlyAloneIsAccepted)
-{
+TEST_F(CliOptionsTest, CellOnlyAloneIsAccepted) {
     const auto parsed = parse({"--source", src, "--dest", out, "--find", "x", "--cell-only"});
     ASSERT_EQ(parsed.outcome, Outcome::Run);
     EXPECT_TRUE(parsed.options.dataColumnOnly);
 }
 
-TEST_F(CliOptionsTest, BadArgumentsAreRefusedWithAReason)
-{
+TEST_F(CliOptionsTest, BadArgumentsAreRefusedWithAReason) {
     const QString missing = dir.path() + "/none";
     const QString aFile = writeFile("plain.txt", "x");
     const std::vector<QStringList> cases = {
@@ -113,8 +105,7 @@ TEST_F(CliOptionsTest, BadArgumentsAreRefusedWithAReason)
     }
 }
 
-TEST_F(CliOptionsTest, HelpListsEveryFlag)
-{
+TEST_F(CliOptionsTest, HelpListsEveryFlag) {
     const auto parsed = parse({"--help"});
     ASSERT_EQ(parsed.outcome, Outcome::Help);
     for (const char *flag : {"--source", "--dest", "--find", "--find-file", "--whole", "--column", "--sheet",

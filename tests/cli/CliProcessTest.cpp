@@ -1,12 +1,12 @@
 // The rowsifter-cli executable as a user runs it: help, refusals, a real job.
 #include "engine/WorkbookFiles.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -15,45 +15,39 @@ struct Finished {
     QString out, err;
 };
 
-Finished runCli(const QStringList &arguments)
-{
+Finished runCli(const QStringList &arguments) {
     QProcess process;
     process.start(QStringLiteral(ROWSIFTER_CLI_PATH), arguments);
     Finished f;
-    if (!process.waitForFinished(60000))
-        return f;
+    if (!process.waitForFinished(60000)) return f;
     f.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     f.out = QString::fromUtf8(process.readAllStandardOutput());
     f.err = QString::fromUtf8(process.readAllStandardError());
     return f;
 }
 
-TEST(CliProcess, HelpExitsZero)
-{
+TEST(CliProcess, HelpExitsZero) {
     const Finished f = runCli({"--help"});
     EXPECT_EQ(f.exitCode, 0);
     EXPECT_TRUE(f.out.contains("--find-file"));
 }
 
 // The version comes from project() in CMake; help2man reads this first line.
-TEST(CliProcess, VersionIsTheProjectVersionOnOneLine)
-{
+TEST(CliProcess, VersionIsTheProjectVersionOnOneLine) {
     const Finished f = runCli({"--version"});
     EXPECT_EQ(f.exitCode, 0);
     EXPECT_EQ(f.out, QStringLiteral("rowsifter-cli " ROWSIFTER_PROJECT_VERSION "\n"));
     EXPECT_TRUE(f.err.isEmpty()) << f.err.toStdString();
 }
 
-TEST(CliProcess, BadArgumentsExitTwoWithTheReason)
-{
+TEST(CliProcess, BadArgumentsExitTwoWithTheReason) {
     const Finished f = runCli({"--source", "/no/such/folder", "--dest", "/tmp", "--find", "x"});
     EXPECT_EQ(f.exitCode, 2);
     EXPECT_TRUE(f.err.contains("/no/such/folder")) << f.err.toStdString();
     EXPECT_EQ(runCli({"--bogus"}).exitCode, 2);
 }
 
-TEST(CliProcess, JobPrintsEveryStatusTextAndReportsErrorsInItsExitCode)
-{
+TEST(CliProcess, JobPrintsEveryStatusTextAndReportsErrorsInItsExitCode) {
     QTemporaryDir source, dest;
     ASSERT_TRUE(source.isValid() && dest.isValid());
     ASSERT_TRUE(files::writeXlsx(source.path() + "/a.xlsx", {{"Sheet1", {{"id", "name"}, {"7", "苹果 apple"}}}}));
@@ -74,8 +68,7 @@ TEST(CliProcess, JobPrintsEveryStatusTextAndReportsErrorsInItsExitCode)
     EXPECT_TRUE(f.err.trimmed().endsWith("包含表头的excel文件不存在,请选择,或取消[指定表头]选项!"));
 }
 
-TEST(CliProcess, ReportListsEveryWorkbookAndStrictTellsOfSkippedOnes)
-{
+TEST(CliProcess, ReportListsEveryWorkbookAndStrictTellsOfSkippedOnes) {
     QTemporaryDir source, dest;
     ASSERT_TRUE(source.isValid() && dest.isValid());
     ASSERT_TRUE(files::writeXlsx(source.path() + "/good.xlsx", {{"Sheet1", {{"7", "苹果"}, {"8", "苹果, red"}}}}));

@@ -7,13 +7,13 @@
 #include "engine/SearchValues.h"
 #include "engine/SourceListing.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMetaMethod>
 #include <QSet>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,46 +22,55 @@ struct ValuesCase {
     QStringList expected;
 };
 
-TEST(SearchValues, SplitDropEmptyAndLaterDuplicates)
-{
+TEST(SearchValues, SplitDropEmptyAndLaterDuplicates) {
     const ValuesCase cases[] = {
-        {"a\n\n\nb", {"a", "b"}},
-        {"a\na\nA", {"a", "A"}},
-        {" a\na", {" a", "a"}},
-        {"abc \nabc", {"abc ", "abc"}},
-        {"   \nx", {"   ", "x"}},
-        {"", {}},
-        {"b\na\nb\na", {"b", "a"}},
-        {"甲\n乙\n甲", {"甲", "乙"}},
+        {"a\n\n\nb", {"a", "b"}},       {"a\na\nA", {"a", "A"}},      {" a\na", {" a", "a"}},
+        {"abc \nabc", {"abc ", "abc"}}, {"   \nx", {"   ", "x"}},     {"", {}},
+        {"b\na\nb\na", {"b", "a"}},     {"甲\n乙\n甲", {"甲", "乙"}},
     };
     for (const ValuesCase &c : cases)
         EXPECT_EQ(engine::searchValuesFrom(QString::fromUtf8(c.text)), c.expected) << c.text;
 }
 
-TEST(WorkbookPath, AcceptsTheFourExtensionsWithoutOwnerLockMarker)
-{
+TEST(WorkbookPath, AcceptsTheFourExtensionsWithoutOwnerLockMarker) {
     const std::pair<const char *, bool> cases[] = {
-        {"/d/BOOK.XLSX", true},   {"/d/book.xls", true},     {"/d/book.csv", true},
-        {"/d/book.XlSm", true},   {"/d/book.xlsb", false},   {"/d/book.txt", false},
-        {"/d/~$book.xlsx", false}, {"/d/a~$b/book.xlsx", false}, {"/d/book.xlsx.bak", false},
-        {"/d/book", false},
+        {"/d/BOOK.XLSX", true},      {"/d/book.xls", true},  {"/d/book.csv", true},     {"/d/book.XlSm", true},
+        {"/d/book.xlsb", false},     {"/d/book.txt", false}, {"/d/~$book.xlsx", false}, {"/d/a~$b/book.xlsx", false},
+        {"/d/book.xlsx.bak", false}, {"/d/book", false},
     };
     for (const auto &[path, accepted] : cases)
         EXPECT_EQ(engine::isWorkbookPath(QString::fromUtf8(path)), accepted) << path;
 }
 
-TEST(ResultNaming, ValidNamesStayAndOthersBecomeSafeNamesInsideTheDestination)
-{
+TEST(ResultNaming, ValidNamesStayAndOthersBecomeSafeNamesInsideTheDestination) {
     const std::pair<const char *, const char *> cases[] = {
         // valid names are kept exactly
-        {"apple", "apple"}, {" 100 kg", " 100 kg"}, {"苹果", "苹果"}, {"a.b", "a.b"}, {"CONSOLE", "CONSOLE"},
+        {"apple", "apple"},
+        {" 100 kg", " 100 kg"},
+        {"苹果", "苹果"},
+        {"a.b", "a.b"},
+        {"CONSOLE", "CONSOLE"},
         // refused characters become "_"
-        {"1/2 CHEST", "1_2 CHEST"}, {"http://example.org", "http___example.org"}, {"Resize by 2:", "Resize by 2_"},
-        {"\"quoted\"", "_quoted_"}, {"a\\b", "a_b"}, {"<x>|*?", "_x____"}, {"tab\there", "tab_here"},
+        {"1/2 CHEST", "1_2 CHEST"},
+        {"http://example.org", "http___example.org"},
+        {"Resize by 2:", "Resize by 2_"},
+        {"\"quoted\"", "_quoted_"},
+        {"a\\b", "a_b"},
+        {"<x>|*?", "_x____"},
+        {"tab\there", "tab_here"},
         // trailing dots and spaces go; nothing left gives "_"
-        {"abc ", "abc"}, {"abc. .", "abc"}, {"..", "_"}, {".", "_"}, {"", "_"}, {"   ", "_"},
+        {"abc ", "abc"},
+        {"abc. .", "abc"},
+        {"..", "_"},
+        {".", "_"},
+        {"", "_"},
+        {"   ", "_"},
         // device names get "_" after the name, with or without an extension
-        {"CON", "CON_"}, {"nul", "nul_"}, {"com1", "com1_"}, {"LPT9.txt", "LPT9_.txt"}, {"AUX ", "AUX_"},
+        {"CON", "CON_"},
+        {"nul", "nul_"},
+        {"com1", "com1_"},
+        {"LPT9.txt", "LPT9_.txt"},
+        {"AUX ", "AUX_"},
     };
     for (const auto &[value, expected] : cases) {
         const QString name = engine::safeFileBaseName(QString::fromUtf8(value));
@@ -72,8 +81,7 @@ TEST(ResultNaming, ValidNamesStayAndOthersBecomeSafeNamesInsideTheDestination)
     }
 }
 
-TEST(ResultNaming, LongNamesAreCutAtWholeCharactersToFitTheFileSystem)
-{
+TEST(ResultNaming, LongNamesAreCutAtWholeCharactersToFitTheFileSystem) {
     const QString chinese = QString::fromUtf8("长").repeated(200);  // 600 bytes of UTF-8
     const QString cut = engine::safeFileBaseName(chinese);
     const int bytes = (cut + engine::kWorkbookSuffix).toUtf8().size();
@@ -88,8 +96,7 @@ TEST(ResultNaming, LongNamesAreCutAtWholeCharactersToFitTheFileSystem)
     EXPECT_LE((cutEmoji + engine::kWorkbookSuffix).toUtf8().size(), engine::kMaxFileNameBytes);
 }
 
-TEST(ResultNaming, ValuesThatShareASafeNameGetDistinctFiles)
-{
+TEST(ResultNaming, ValuesThatShareASafeNameGetDistinctFiles) {
     const QStringList values{"a/b", "a:b", "a_b", "A*B", "x"};
     const QStringList names = engine::resultBaseNames(values);
     EXPECT_EQ(names, (QStringList{"a_b_1", "a_b_2", "a_b", "A_B_3", "x"}));
@@ -102,8 +109,7 @@ TEST(ResultNaming, ValuesThatShareASafeNameGetDistinctFiles)
         EXPECT_LE((name + engine::kWorkbookSuffix).toUtf8().size(), engine::kMaxFileNameBytes);
 }
 
-TEST(ResultNaming, FolderTypedWithoutSeparatorTakesTheNameInside)
-{
+TEST(ResultNaming, FolderTypedWithoutSeparatorTakesTheNameInside) {
     EXPECT_EQ(engine::resultFilePath("/out/", "abc", engine::kWorkbookSuffix),
               QDir::toNativeSeparators("/out/abc.xlsx"));
     EXPECT_EQ(engine::resultFilePath("/out", "abc", engine::kCsvSuffix), QDir::toNativeSeparators("/out/abc.csv"));
@@ -115,19 +121,22 @@ TEST(ResultNaming, FolderTypedWithoutSeparatorTakesTheNameInside)
     EXPECT_EQ(engine::passNameValue({"abc"}, 0, false), "abc");
 }
 
-TEST(JobText, SummaryReadsAsTheWindowShowsIt)
-{
+TEST(JobText, SummaryReadsAsTheWindowShowsIt) {
     EXPECT_EQ(engine::text::summary(12, 30, 4, false), QString::fromUtf8("查找12个Excel文件,提取30条数据,耗时4秒。"));
-    EXPECT_EQ(engine::text::summary(1, 1048570, 0, true),
-              QString::fromUtf8("查找1个Excel文件,提取1048570条数据,耗时0秒。因行数超出excel限制,文件需保存为csv格式!"));
+    EXPECT_EQ(
+        engine::text::summary(1, 1048570, 0, true),
+        QString::fromUtf8("查找1个Excel文件,提取1048570条数据,耗时0秒。因行数超出excel限制,文件需保存为csv格式!"));
     EXPECT_EQ(engine::text::filesNotSearched(3), QString::fromUtf8("另有3个文件无法读取,未被查找。"));
-    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Encrypted), QString::fromUtf8("无法读取(文件已加密):"));
-    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Damaged), QString::fromUtf8("无法读取(文件已损坏):"));
+    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Encrypted),
+              QString::fromUtf8("无法读取(文件已加密):"));
+    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Damaged),
+              QString::fromUtf8("无法读取(文件已损坏):"));
     EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::NotAWorkbook),
               QString::fromUtf8("无法读取(不是表格文件):"));
     EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Unsupported),
               QString::fromUtf8("无法读取(不支持的格式):"));
-    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Unreadable), QString::fromUtf8("无法读取(无法打开):"));
+    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Unreadable),
+              QString::fromUtf8("无法读取(无法打开):"));
 }
 
 class SourceListingTest : public ::testing::Test {
@@ -136,17 +145,15 @@ protected:
     QString path(const QString &relative) const { return dir.path() + "/" + relative; }
 };
 
-TEST_F(SourceListingTest, FilesComeBeforeSubfolderBlocksAndHiddenFoldersStayOut)
-{
+TEST_F(SourceListingTest, FilesComeBeforeSubfolderBlocksAndHiddenFoldersStayOut) {
     ASSERT_TRUE(dir.isValid());
-    for (const char *name : {"r1.xlsx", ".hidden.xlsx", "r2.txt", "s1/a.xlsx", "s1/b.csv", "s1/deep/c.xls",
-                             "s2/d.xlsx", "s2/e.xlsm", ".hiddendir/x.xlsx"})
+    for (const char *name : {"r1.xlsx", ".hidden.xlsx", "r2.txt", "s1/a.xlsx", "s1/b.csv", "s1/deep/c.xls", "s2/d.xlsx",
+                             "s2/e.xlsm", ".hiddendir/x.xlsx"})
         ASSERT_TRUE(touchFile(path(name)));
 
     const QStringList listed = engine::listSourceFiles(dir.path());
     QStringList relative;
-    for (const QString &p : listed)
-        relative << QDir(dir.path()).relativeFilePath(p);
+    for (const QString &p : listed) relative << QDir(dir.path()).relativeFilePath(p);
     ASSERT_EQ(relative.size(), 8) << relative.join(",").toStdString();
 
     // The root's own three files first, in any order among themselves.
@@ -164,22 +171,19 @@ TEST_F(SourceListingTest, FilesComeBeforeSubfolderBlocksAndHiddenFoldersStayOut)
     EXPECT_TRUE((s1Start == 3 && s2Start == 6) || (s2Start == 3 && s1Start == 5)) << relative.join(",").toStdString();
 }
 
-TEST_F(SourceListingTest, LinksToFilesAreLeftOutAndLinkLoopsEnd)
-{
+TEST_F(SourceListingTest, LinksToFilesAreLeftOutAndLinkLoopsEnd) {
     ASSERT_TRUE(touchFile(path("a.xlsx")));
     ASSERT_TRUE(touchFile(path("sub/b.xlsx")));
     ASSERT_TRUE(QFile::link(path("a.xlsx"), path("link.xlsx")));
     ASSERT_TRUE(QFile::link(dir.path(), path("sub/back")));
 
     QStringList relative;
-    for (const QString &p : engine::listSourceFiles(dir.path()))
-        relative << QDir(dir.path()).relativeFilePath(p);
+    for (const QString &p : engine::listSourceFiles(dir.path())) relative << QDir(dir.path()).relativeFilePath(p);
     relative.sort();
     EXPECT_EQ(relative, (QStringList{"a.xlsx", "sub/b.xlsx"}));
 }
 
-TEST_F(SourceListingTest, MissingFolderGivesNothing)
-{
+TEST_F(SourceListingTest, MissingFolderGivesNothing) {
     EXPECT_TRUE(engine::listSourceFiles(path("nothing-here")).isEmpty());
     EXPECT_TRUE(engine::listSourceFiles(QString()).isEmpty());
 }
@@ -189,8 +193,7 @@ TEST_F(SourceListingTest, MissingFolderGivesNothing)
 namespace {
 
 // The window connects by these signatures, in this meta-object order.
-TEST(MergeObjectMeta, SignalsThenSlotInOrder)
-{
+TEST(MergeObjectMeta, SignalsThenSlotInOrder) {
     const QMetaObject &meta = MergeObject::staticMetaObject;
     const int first = meta.methodOffset();
     ASSERT_EQ(meta.methodCount() - first, 3);

@@ -6,24 +6,20 @@
 #include "engine/RecordingAutomation.h"
 #include "engine/RowLimit.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
 const QRegularExpression kAnySeconds(QStringLiteral("耗时\\d+秒"));
 
-QString normalised(QString summary)
-{
-    return summary.replace(kAnySeconds, QStringLiteral("耗时S秒"));
-}
+QString normalised(QString summary) { return summary.replace(kAnySeconds, QStringLiteral("耗时S秒")); }
 
 class JobFlowTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(source.isValid());
         ASSERT_TRUE(dest.isValid());
         world = std::make_shared<fake::World>();
@@ -31,15 +27,13 @@ protected:
         options.sourcePath = QDir::toNativeSeparators(source.path());
         options.savePath = QDir::toNativeSeparators(dest.path() + "/");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         fake::restoreFactory();
         engine::setRowLimitForTesting(0);
     }
 
     // A source workbook on disk (so the listing finds it) whose content the double serves.
-    QString addSource(const QString &relative, std::vector<std::shared_ptr<fake::Sheet>> sheets)
-    {
+    QString addSource(const QString &relative, std::vector<std::shared_ptr<fake::Sheet>> sheets) {
         const QString path = QDir::toNativeSeparators(source.path() + "/" + relative);
         EXPECT_TRUE(touchFile(path));
         fake::Book book;
@@ -48,12 +42,10 @@ protected:
         return path;
     }
     QString resultPath(const QString &name) const { return QDir::toNativeSeparators(dest.path() + "/" + name); }
-    const fake::Sheet &savedResultSheet(const QString &name) const
-    {
+    const fake::Sheet &savedResultSheet(const QString &name) const {
         static fake::Sheet none;
         auto it = world->saved.find(resultPath(name));
-        if (it == world->saved.end() || it->book.sheets.empty())
-            return none;
+        if (it == world->saved.end() || it->book.sheets.empty()) return none;
         return *it->book.sheets.front();
     }
 
@@ -62,8 +54,7 @@ protected:
     engine::OptionSet options;
 };
 
-TEST_F(JobFlowTest, MissingApplicationReportsAndEndsOnce)
-{
+TEST_F(JobFlowTest, MissingApplicationReportsAndEndsOnce) {
     world->noWorkbooks = true;
     options.findText = "x";
     const JobRun run = runJob(options);
@@ -71,30 +62,29 @@ TEST_F(JobFlowTest, MissingApplicationReportsAndEndsOnce)
                                       engine::text::kNoApplication}));
     EXPECT_EQ(run.endSignals, 1);
     EXPECT_TRUE(run.endedLast);
-    EXPECT_EQ(world->calls, (QStringList{"create:Excel.Application", "setVisible:false", "alerts:off",
-                                         "workbooks", "quit", "deleted"}));
+    EXPECT_EQ(world->calls, (QStringList{"create:Excel.Application", "setVisible:false", "alerts:off", "workbooks",
+                                         "quit", "deleted"}));
 }
 
-TEST_F(JobFlowTest, PerValueOpensEveryWorkbookOncePerValueAndNamesFilesByValue)
-{
+TEST_F(JobFlowTest, PerValueOpensEveryWorkbookOncePerValueAndNamesFilesByValue) {
     QStringList paths;
     for (int i = 0; i < 5; ++i)
-        paths << addSource(QString("book%1.xlsx").arg(i),
-                           {fake::makeSheet("Sheet1", {{"id", "fruit"}, {QString::number(i), i < 2 ? "apple" : "pear"}})});
+        paths << addSource(
+            QString("book%1.xlsx").arg(i),
+            {fake::makeSheet("Sheet1", {{"id", "fruit"}, {QString::number(i), i < 2 ? "apple" : "pear"}})});
     options.findText = "apple\npear\nplum";
     options.oneBookPerValue = true;
 
     const JobRun run = runJob(options);
     EXPECT_EQ(run.endSignals, 1);
     EXPECT_TRUE(run.endedLast);
-    for (const QString &path : paths)
-        EXPECT_EQ(world->countCalls("open:" + path), 3) << path.toStdString();
+    for (const QString &path : paths) EXPECT_EQ(world->countCalls("open:" + path), 3) << path.toStdString();
 
     QStringList summaries;
-    for (const QString &s : summariesOf(run))
-        summaries << normalised(s);
-    EXPECT_EQ(summaries, (QStringList{"查找5个Excel文件,提取2条数据,耗时S秒。", "查找5个Excel文件,提取5条数据,耗时S秒。",
-                                      "查找5个Excel文件,提取5条数据,耗时S秒。"}));
+    for (const QString &s : summariesOf(run)) summaries << normalised(s);
+    EXPECT_EQ(summaries,
+              (QStringList{"查找5个Excel文件,提取2条数据,耗时S秒。", "查找5个Excel文件,提取5条数据,耗时S秒。",
+                           "查找5个Excel文件,提取5条数据,耗时S秒。"}));
     for (const char *name : {"apple.xlsx", "pear.xlsx", "plum.xlsx"})
         EXPECT_TRUE(world->saved.contains(resultPath(name))) << name;
     EXPECT_EQ(fake::rowsOf(savedResultSheet("apple.xlsx")).size(), 2u);
@@ -103,34 +93,31 @@ TEST_F(JobFlowTest, PerValueOpensEveryWorkbookOncePerValueAndNamesFilesByValue)
     EXPECT_EQ(world->saved[resultPath("apple.xlsx")].book.sheets.size(), 1u);
 }
 
-TEST_F(JobFlowTest, PassBeginsWithItsTextsAndVisitsFilesInListedOrder)
-{
+TEST_F(JobFlowTest, PassBeginsWithItsTextsAndVisitsFilesInListedOrder) {
     const QString book = addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"abc"}})});
     addSource("notes.txt", {});
     options.findText = "abc";
     const JobRun run = runJob(options);
     ASSERT_EQ(run.texts.size(), 8) << run.texts.join("|").toStdString();
-    EXPECT_EQ(run.texts.mid(0, 7),
-              (QStringList{"excel OK!", "WorkBooks OK!", "AddWorkBook OK!", "ActiveWorkBook OK!", "AddWorkBook OK!",
-                           "ActiveWorkBook OK!", book}));
+    EXPECT_EQ(run.texts.mid(0, 7), (QStringList{"excel OK!", "WorkBooks OK!", "AddWorkBook OK!", "ActiveWorkBook OK!",
+                                                "AddWorkBook OK!", "ActiveWorkBook OK!", book}));
     EXPECT_EQ(normalised(run.texts[7]), "查找1个Excel文件,提取1条数据,耗时S秒。");
     EXPECT_TRUE(world->saved.contains(resultPath("abc.xlsx")));
 
     // The calls of the one found cell, and the end of the pass, in order.
-    const QStringList expectedTail{"find:abc", "copy", "find:abc", "clear", "close", "deleteSheet",
-                                   "saveAs:" + resultPath("abc.xlsx"), "close", "quit", "deleted"};
+    const QStringList expectedTail{
+        "find:abc", "copy", "find:abc", "clear", "close", "deleteSheet", "saveAs:" + resultPath("abc.xlsx"),
+        "close",    "quit", "deleted"};
     const int at = world->calls.indexOf("open:" + book);
     ASSERT_GE(at, 0);
     QStringList tail;
     for (const QString &call : world->calls.mid(at + 1)) {
-        if (call != "active")
-            tail << call;
+        if (call != "active") tail << call;
     }
     EXPECT_EQ(tail, expectedTail);
 }
 
-TEST_F(JobFlowTest, OneColumnModeSearchesOnlyThatColumnThroughTheScratchSheet)
-{
+TEST_F(JobFlowTest, OneColumnModeSearchesOnlyThatColumnThroughTheScratchSheet) {
     addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"a", "b", "c"}, {"fig", "1", "2"}, {"3", "4", "fig"}})});
     options.findText = "fig";
     options.oneColumnOnly = true;
@@ -144,8 +131,7 @@ TEST_F(JobFlowTest, OneColumnModeSearchesOnlyThatColumnThroughTheScratchSheet)
     EXPECT_LT(afterOpen.lastIndexOf("find:fig"), afterOpen.indexOf("clear"));
 }
 
-TEST_F(JobFlowTest, EmptySheetsAndChartSheetsAreNotSearched)
-{
+TEST_F(JobFlowTest, EmptySheetsAndChartSheetsAreNotSearched) {
     auto chart = fake::makeSheet("Chart1", {});
     chart->chart = true;
     addSource("a.xlsx", {fake::makeSheet("Empty", {}), chart, fake::makeSheet("One", {{"fig"}})});
@@ -156,8 +142,7 @@ TEST_F(JobFlowTest, EmptySheetsAndChartSheetsAreNotSearched)
     EXPECT_EQ(run.endSignals, 1);
 }
 
-TEST_F(JobFlowTest, SearchGoesRoundOnceAndNeverEmptiesTheSource)
-{
+TEST_F(JobFlowTest, SearchGoesRoundOnceAndNeverEmptiesTheSource) {
     addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"h"}, {"fig"}, {"fig figs"}})});
     options.findText = "fig\nfigs";
     const JobRun run = runJob(options);
@@ -171,14 +156,12 @@ TEST_F(JobFlowTest, SearchGoesRoundOnceAndNeverEmptiesTheSource)
     EXPECT_EQ(run.endSignals, 1);
 }
 
-TEST_F(JobFlowTest, HeaderTemplateErrorsEndTheJobInOrder)
-{
+TEST_F(JobFlowTest, HeaderTemplateErrorsEndTheJobInOrder) {
     addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"fig"}})});
     const QString unopenable = QDir::toNativeSeparators(dest.path() + "/plain.xlsx");
     const QString wrongType = QDir::toNativeSeparators(dest.path() + "/header.txt");
     const QString lockDir = QDir::toNativeSeparators(dest.path() + "/a~$b/header.xlsx");
-    for (const QString &p : {unopenable, wrongType, lockDir})
-        ASSERT_TRUE(touchFile(p));
+    for (const QString &p : {unopenable, wrongType, lockDir}) ASSERT_TRUE(touchFile(p));
     const struct {
         QString path, message;
     } cases[] = {
@@ -194,8 +177,7 @@ TEST_F(JobFlowTest, HeaderTemplateErrorsEndTheJobInOrder)
         options.headerWorkbookPath = c.path;
         const JobRun run = runJob(options);
         QStringList expected{"excel OK!", "WorkBooks OK!", "AddWorkBook OK!", "ActiveWorkBook OK!"};
-        if (c.message == engine::text::kHeaderUnopenable)
-            expected << engine::text::kGettingHeader;
+        if (c.message == engine::text::kHeaderUnopenable) expected << engine::text::kGettingHeader;
         expected << c.message;
         EXPECT_EQ(run.texts, expected) << c.path.toStdString();
         EXPECT_EQ(run.endSignals, 1);
@@ -205,8 +187,7 @@ TEST_F(JobFlowTest, HeaderTemplateErrorsEndTheJobInOrder)
     }
 }
 
-TEST_F(JobFlowTest, FailedSaveIsReportedAfterTheSummaryAndValuesUnfitForNamesStillSave)
-{
+TEST_F(JobFlowTest, FailedSaveIsReportedAfterTheSummaryAndValuesUnfitForNamesStillSave) {
     addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"fig"}, {"a/b"}, {".."}})});
     world->failingSaves.insert(resultPath("fig.xlsx"));
     options.findText = "fig\na/b\n..";
@@ -222,8 +203,7 @@ TEST_F(JobFlowTest, FailedSaveIsReportedAfterTheSummaryAndValuesUnfitForNamesSti
     EXPECT_EQ(run.endSignals, 1);
 }
 
-TEST_F(JobFlowTest, EmptyValueListRunsNoPassPerValueAndOneEmptyPassOtherwise)
-{
+TEST_F(JobFlowTest, EmptyValueListRunsNoPassPerValueAndOneEmptyPassOtherwise) {
     addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"fig"}})});
     options.findText = "";
     options.oneBookPerValue = true;
@@ -237,8 +217,7 @@ TEST_F(JobFlowTest, EmptyValueListRunsNoPassPerValueAndOneEmptyPassOtherwise)
     EXPECT_EQ(world->countCallsStartingWith("find:"), 0);
 }
 
-TEST_F(JobFlowTest, AnExceptionInsideTheJobEndsItWithTheInterruptTextAndTheEndSignal)
-{
+TEST_F(JobFlowTest, AnExceptionInsideTheJobEndsItWithTheInterruptTextAndTheEndSignal) {
     const QString book = addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"fig"}})});
     world->throwingOpens.insert(book);
     options.findText = "fig";
@@ -259,8 +238,7 @@ TEST_F(JobFlowTest, AnExceptionInsideTheJobEndsItWithTheInterruptTextAndTheEndSi
     EXPECT_EQ(world->calls.last(), "deleted");
 }
 
-TEST_F(JobFlowTest, TheWorkerKeepsTheOptionsItWasMadeWith)
-{
+TEST_F(JobFlowTest, TheWorkerKeepsTheOptionsItWasMadeWith) {
     addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"fig"}, {"pear"}})});
     options.findText = "fig";
     engine::optionSet() = options;

@@ -6,8 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-JobRun runJob(const engine::OptionSet &options)
-{
+JobRun runJob(const engine::OptionSet &options) {
     engine::optionSet() = options;
     JobRun run;
     MergeObject worker(QStringLiteral("tem"));
@@ -23,19 +22,16 @@ JobRun runJob(const engine::OptionSet &options)
     return run;
 }
 
-bool touchFile(const QString &path)
-{
+bool touchFile(const QString &path) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
     return file.open(QIODevice::WriteOnly);
 }
 
-QStringList summariesOf(const JobRun &run)
-{
+QStringList summariesOf(const JobRun &run) {
     QStringList out;
     for (const QString &text : run.texts) {
-        if (text.startsWith(QStringLiteral("查找")))
-            out << text;
+        if (text.startsWith(QStringLiteral("查找"))) out << text;
     }
     return out;
 }

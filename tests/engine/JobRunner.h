@@ -23,7 +23,4 @@ bool touchFile(const QString &path);
 QStringList summariesOf(const JobRun &run);
 
 // Readable failure messages for texts.
-inline void PrintTo(const QString &text, std::ostream *os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }

@@ -6,13 +6,13 @@
 #include "engine/RowLimit.h"
 #include "engine/WorkbookFiles.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -21,43 +21,37 @@ using Rows = std::vector<QStringList>;
 const QRegularExpression kSummary(QStringLiteral("^查找(\\d+)个Excel文件,提取(\\d+)条数据,耗时\\d+秒。(.*)$"));
 
 // "files/rows" of every summary, and whether it carried the CSV sentence.
-QStringList summaryCounts(const JobRun &run)
-{
+QStringList summaryCounts(const JobRun &run) {
     QStringList out;
     for (const QString &text : run.texts) {
         const auto m = kSummary.match(text);
-        if (m.hasMatch())
-            out << m.captured(1) + "/" + m.captured(2) + (m.captured(3).isEmpty() ? "" : " csv");
+        if (m.hasMatch()) out << m.captured(1) + "/" + m.captured(2) + (m.captured(3).isEmpty() ? "" : " csv");
     }
     return out;
 }
 
 class RealJobTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         automation::setApplicationFactory(nullptr);
         ASSERT_TRUE(source.isValid());
         ASSERT_TRUE(dest.isValid());
         options.sourcePath = QDir::toNativeSeparators(source.path());
         options.savePath = QDir::toNativeSeparators(dest.path() + "/");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         engine::setRowLimitForTesting(0);
         automation::setApplicationFactory(nullptr);
     }
 
     QString src(const QString &relative) const { return QDir::toNativeSeparators(source.path() + "/" + relative); }
     QString out(const QString &name) const { return QDir::toNativeSeparators(dest.path() + "/" + name); }
-    QStringList resultFiles() const
-    {
+    QStringList resultFiles() const {
         QStringList names = QDir(dest.path()).entryList(QDir::Files);
         names.sort();
         return names;
     }
-    Rows resultRows(const QString &name) const
-    {
+    Rows resultRows(const QString &name) const {
         const files::ReadBack back = files::readXlsxResult(out(name));
         EXPECT_TRUE(back.ok) << name.toStdString();
         return back.rows;
@@ -67,8 +61,7 @@ protected:
     engine::OptionSet options;
 };
 
-TEST_F(RealJobTest, PerValueWorkbooksAreNamedByValueAndHoldTheirRows)
-{
+TEST_F(RealJobTest, PerValueWorkbooksAreNamedByValueAndHoldTheirRows) {
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"id", "fruit"}, {"1", "apple"}, {"2", "pear"}}, 1}}));
     ASSERT_TRUE(files::writeXlsx(src("b.xlsm"), {{"Sheet1", {{"3", "plum"}, {"4", "apple"}}}}));
     ASSERT_TRUE(files::writeCsv(src("c.csv"), {{"5", "pear"}, {"6", "kiwi"}}));
@@ -90,8 +83,7 @@ TEST_F(RealJobTest, PerValueWorkbooksAreNamedByValueAndHoldTheirRows)
     EXPECT_EQ(files::readXlsxResult(out("plum.xlsx")).sheetNames.size(), 1);
 }
 
-TEST_F(RealJobTest, SingleWorkbookNamesAndDestinationWithoutSeparator)
-{
+TEST_F(RealJobTest, SingleWorkbookNamesAndDestinationWithoutSeparator) {
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"abc", "1"}, {"xyz", "2"}}}}));
     options.findText = "abc";
     runJob(options);
@@ -111,8 +103,7 @@ TEST_F(RealJobTest, SingleWorkbookNamesAndDestinationWithoutSeparator)
     EXPECT_TRUE(run.texts.filter(QRegularExpression("^保存失败:")).isEmpty());
 }
 
-TEST_F(RealJobTest, NoFileWhenNoDataLeavesOutEmptyPerValueResultsOnly)
-{
+TEST_F(RealJobTest, NoFileWhenNoDataLeavesOutEmptyPerValueResultsOnly) {
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"apple"}}}}));
     options.findText = "apple\nplum";
     options.oneBookPerValue = true;
@@ -128,12 +119,15 @@ TEST_F(RealJobTest, NoFileWhenNoDataLeavesOutEmptyPerValueResultsOnly)
     EXPECT_TRUE(resultRows("plum.xlsx").empty());
 }
 
-TEST_F(RealJobTest, TemplateRowsComeFirstAndTheTemplateIsNotWritten)
-{
+TEST_F(RealJobTest, TemplateRowsComeFirstAndTheTemplateIsNotWritten) {
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"fig", "7"}}}}));
     const QString header = QDir::toNativeSeparators(dest.path() + "/tpl/Header.XLSX");
     ASSERT_TRUE(files::writeXlsx(header, {{"Sheet1", {{"Report"}, {"Name", "Count"}}, 2}}));
-    const QByteArray before = [&] { QFile f(header); f.open(QIODevice::ReadOnly); return f.readAll(); }();
+    const QByteArray before = [&] {
+        QFile f(header);
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
     options.findText = "fig";
     options.useHeaderWorkbook = true;
     options.headerWorkbookPath = header;
@@ -149,8 +143,7 @@ TEST_F(RealJobTest, TemplateRowsComeFirstAndTheTemplateIsNotWritten)
     EXPECT_EQ(after.readAll(), before);
 }
 
-TEST_F(RealJobTest, WholeAndPartMatching)
-{
+TEST_F(RealJobTest, WholeAndPartMatching) {
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"k"}, {"100"}, {"1000"}, {"100 kg"}, {"200"}}}}));
     options.findText = "100";
     options.wholeCellMatch = true;
@@ -162,8 +155,7 @@ TEST_F(RealJobTest, WholeAndPartMatching)
     EXPECT_EQ(resultRows("100.xlsx"), (Rows{{"100"}, {"1000"}, {"100 kg"}}));
 }
 
-TEST_F(RealJobTest, SpacesOnlyValuesAreSkippedAndTrailingSpacesKept)
-{
+TEST_F(RealJobTest, SpacesOnlyValuesAreSkippedAndTrailingSpacesKept) {
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"k"}, {"fig"}, {"fig "}, {"   "}}}}));
     options.findText = "   \nfig ";
     options.wholeCellMatch = true;
@@ -172,8 +164,7 @@ TEST_F(RealJobTest, SpacesOnlyValuesAreSkippedAndTrailingSpacesKept)
     EXPECT_EQ(resultRows("RowBasket.xlsx"), (Rows{{"fig "}}));
 }
 
-TEST_F(RealJobTest, RowFoundTwiceIsCopiedWholeBothTimes)
-{
+TEST_F(RealJobTest, RowFoundTwiceIsCopiedWholeBothTimes) {
     const Rows sheet{{"h", "h", "h", "h"}, {"1", "red apple", "上海", "apple pie"}};
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", sheet}}));
     const Rows twice{sheet[1], sheet[1]};
@@ -201,17 +192,16 @@ TEST_F(RealJobTest, RowFoundTwiceIsCopiedWholeBothTimes)
     EXPECT_EQ(summaryCounts(run), QStringList{"1/2"});
 }
 
-TEST_F(RealJobTest, CellOnlyCopiesTheFoundCellsIntoColumnA)
-{
-    ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"k", "v"}, {"1", "kiwi one"}, {"2", "x"}, {"3", "kiwi two"}}}}));
+TEST_F(RealJobTest, CellOnlyCopiesTheFoundCellsIntoColumnA) {
+    ASSERT_TRUE(
+        files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"k", "v"}, {"1", "kiwi one"}, {"2", "x"}, {"3", "kiwi two"}}}}));
     options.findText = "kiwi";
     options.dataColumnOnly = true;
     runJob(options);
     EXPECT_EQ(resultRows("kiwi.xlsx"), (Rows{{"kiwi one"}, {"kiwi two"}}));
 }
 
-TEST_F(RealJobTest, NamedSheetIsCaseSensitive)
-{
+TEST_F(RealJobTest, NamedSheetIsCaseSensitive) {
     // Sheet names are unique regardless of case within a workbook, so the cases live apart.
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"sheet1", {{"fig", "lower"}}}, {"Other", {{"fig", "other"}}}}));
     ASSERT_TRUE(files::writeXlsx(src("b.xlsx"), {{"Sheet1", {{"fig", "upper"}}}}));
@@ -223,9 +213,9 @@ TEST_F(RealJobTest, NamedSheetIsCaseSensitive)
     EXPECT_EQ(resultRows("fig.xlsx"), (Rows{{"fig", "upper"}}));
 }
 
-TEST_F(RealJobTest, OneColumnModeSearchesOnlyThatColumnAndCopiesWholeRows)
-{
-    ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"a", "b", "c"}, {"fig", "1", "2"}, {"3", "4", "fig"}, {"5", "fig", "fig"}}}}));
+TEST_F(RealJobTest, OneColumnModeSearchesOnlyThatColumnAndCopiesWholeRows) {
+    ASSERT_TRUE(files::writeXlsx(
+        src("a.xlsx"), {{"Sheet1", {{"a", "b", "c"}, {"fig", "1", "2"}, {"3", "4", "fig"}, {"5", "fig", "fig"}}}}));
     options.findText = "fig";
     options.oneColumnOnly = true;
     options.columnNumber = 3;
@@ -237,8 +227,7 @@ TEST_F(RealJobTest, OneColumnModeSearchesOnlyThatColumnAndCopiesWholeRows)
     EXPECT_EQ(files::readXlsxResult(out("fig.xlsx")).sheetNames.size(), 1);
 }
 
-TEST_F(RealJobTest, SourceOrderAndWhichFilesAreOpened)
-{
+TEST_F(RealJobTest, SourceOrderAndWhichFilesAreOpened) {
     const Rows one{{"fig"}};
     for (const char *name : {"top.xlsx", ".hidden.xlsx", "sub1/s1.csv", "sub1/deep/d.xlsx", "sub2/s2.xlsm",
                              ".hiddendir/h.xlsx", "~$lock.xlsx", "a~$b/in.xlsx", "notes.xlsb"}) {
@@ -270,8 +259,7 @@ TEST_F(RealJobTest, SourceOrderAndWhichFilesAreOpened)
     EXPECT_EQ(run.texts.last(), QString::fromUtf8("另有1个文件无法读取,未被查找。"));
 }
 
-TEST_F(RealJobTest, MissingApplicationEndsAfterItsMessage)
-{
+TEST_F(RealJobTest, MissingApplicationEndsAfterItsMessage) {
     automation::setApplicationFactory(
         [](const QString &) { return automation::createApplication(QStringLiteral("Other.Application")); });
     options.findText = "fig";
@@ -281,8 +269,7 @@ TEST_F(RealJobTest, MissingApplicationEndsAfterItsMessage)
     EXPECT_TRUE(run.endedLast);
 }
 
-TEST_F(RealJobTest, TemplateErrorsEndTheJob)
-{
+TEST_F(RealJobTest, TemplateErrorsEndTheJob) {
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"fig"}}}}));
     const QString text = QDir::toNativeSeparators(dest.path() + "/tpl/header.txt");
     const QString fake = QDir::toNativeSeparators(dest.path() + "/tpl/header.xlsx");
@@ -305,12 +292,10 @@ TEST_F(RealJobTest, TemplateErrorsEndTheJob)
     }
 }
 
-TEST_F(RealJobTest, PastTheRowLimitEveryRowGoesToTheCsv)
-{
+TEST_F(RealJobTest, PastTheRowLimitEveryRowGoesToTheCsv) {
     engine::setRowLimitForTesting(3);
     Rows rows{{"k", "n"}};
-    for (int i = 1; i <= 5; ++i)
-        rows.push_back({"fig", QString::number(i)});
+    for (int i = 1; i <= 5; ++i) rows.push_back({"fig", QString::number(i)});
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", rows}}));
     ASSERT_TRUE(files::writeXlsx(src("b.xlsx"), {{"Sheet1", {{"pear", "9"}}}}));
     options.findText = "fig\npear";
@@ -325,8 +310,7 @@ TEST_F(RealJobTest, PastTheRowLimitEveryRowGoesToTheCsv)
     EXPECT_EQ(fig.rows, expected);
 }
 
-TEST_F(RealJobTest, ValueThatIsNoFileNameSavesInsideTheDestinationUnderASafeName)
-{
+TEST_F(RealJobTest, ValueThatIsNoFileNameSavesInsideTheDestinationUnderASafeName) {
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"../escape"}, {"fig"}}}}));
     options.findText = "../escape\nfig";
     options.oneBookPerValue = true;
@@ -339,9 +323,9 @@ TEST_F(RealJobTest, ValueThatIsNoFileNameSavesInsideTheDestinationUnderASafeName
     EXPECT_EQ(run.endSignals, 1);
 }
 
-TEST_F(RealJobTest, ValuesThatAreNoFileNamesLoseNoRowInEitherMode)
-{
-    ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"k", "n"}, {"1/2 CHEST", "1"}, {"a:b", "2"}, {"a_b", "3"}}}}));
+TEST_F(RealJobTest, ValuesThatAreNoFileNamesLoseNoRowInEitherMode) {
+    ASSERT_TRUE(
+        files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"k", "n"}, {"1/2 CHEST", "1"}, {"a:b", "2"}, {"a_b", "3"}}}}));
     options.findText = "1/2 CHEST";
     runJob(options);
     EXPECT_EQ(resultRows("1_2 CHEST.xlsx"), (Rows{{"1/2 CHEST", "1"}}));

@@ -21,61 +21,47 @@ public:
     long long rowCount() const override { return r2_ - r1_ + 1; }
     long long columnCount() const override { return c2_ - c1_ + 1; }
 
-    std::unique_ptr<automation::Range> find(const QString &what, const Range *after, int lookIn,
-                                            int lookAt)
-    {
+    std::unique_ptr<automation::Range> find(const QString &what, const Range *after, int lookIn, int lookAt) {
         world_->calls << QStringLiteral("find:") + what;
-        if (lookIn != automation::kLookInValues)
-            return nullptr;
+        if (lookIn != automation::kLookInValues) return nullptr;
         std::vector<CellKey> hits;
         for (const auto &[key, text] : sheet_->cells) {
-            if (!inside(key) || text.isEmpty())
-                continue;
-            const bool match = lookAt == automation::kLookAtWhole
-                                   ? text.compare(what, Qt::CaseInsensitive) == 0
-                                   : text.contains(what, Qt::CaseInsensitive);
-            if (match)
-                hits.push_back(key);
+            if (!inside(key) || text.isEmpty()) continue;
+            const bool match = lookAt == automation::kLookAtWhole ? text.compare(what, Qt::CaseInsensitive) == 0
+                                                                  : text.contains(what, Qt::CaseInsensitive);
+            if (match) hits.push_back(key);
         }
-        if (hits.empty())
-            return nullptr;
+        if (hits.empty()) return nullptr;
         const CellKey start = after ? CellKey{after->row(), after->column()} : CellKey{r1_, c1_};
         auto next = std::find_if(hits.begin(), hits.end(), [&](const CellKey &k) { return k > start; });
         const CellKey hit = next != hits.end() ? *next : hits.front();
         return std::make_unique<Range>(world_, sheet_, hit.first, hit.second, hit.first, hit.second);
     }
     std::unique_ptr<automation::Range> find(const QString &what, const automation::Range *after, int lookIn,
-                                            int lookAt) override
-    {
+                                            int lookAt) override {
         return find(what, dynamic_cast<const Range *>(after), lookIn, lookAt);
     }
 
-    bool copy(const automation::Range &destination) override
-    {
+    bool copy(const automation::Range &destination) override {
         world_->calls << QStringLiteral("copy");
         const auto *dest = dynamic_cast<const Range *>(&destination);
-        if (!dest)
-            return false;
+        if (!dest) return false;
         std::vector<std::pair<CellKey, QString>> moved;
         for (const auto &[key, text] : sheet_->cells) {
-            if (inside(key))
-                moved.push_back({{dest->r1_ + key.first - r1_, dest->c1_ + key.second - c1_}, text});
+            if (inside(key)) moved.push_back({{dest->r1_ + key.first - r1_, dest->c1_ + key.second - c1_}, text});
         }
         if (c2_ == kMaxColumn) {  // a whole row replaces the whole destination row
             for (auto it = dest->sheet_->cells.begin(); it != dest->sheet_->cells.end();) {
                 it = it->first.first == dest->r1_ ? dest->sheet_->cells.erase(it) : std::next(it);
             }
         }
-        for (const auto &[key, text] : moved)
-            dest->sheet_->cells[key] = text;
+        for (const auto &[key, text] : moved) dest->sheet_->cells[key] = text;
         return true;
     }
 
-    bool setValue(const QString &value) override
-    {
+    bool setValue(const QString &value) override {
         world_->calls << QStringLiteral("setValue");
-        if (sheet_->lockedCells)
-            return false;
+        if (sheet_->lockedCells) return false;
         for (int r = r1_; r <= r2_; ++r) {
             for (int c = c1_; c <= c2_; ++c) {
                 if (value.isEmpty())
@@ -87,14 +73,12 @@ public:
         return true;
     }
 
-    QString value() const override
-    {
+    QString value() const override {
         auto it = sheet_->cells.find({r1_, c1_});
         return it == sheet_->cells.end() ? QString() : it->second;
     }
 
-    bool clear() override
-    {
+    bool clear() override {
         world_->calls << QStringLiteral("clear");
         for (auto it = sheet_->cells.begin(); it != sheet_->cells.end();)
             it = inside(it->first) ? sheet_->cells.erase(it) : std::next(it);
@@ -102,8 +86,7 @@ public:
     }
 
 private:
-    bool inside(const CellKey &k) const
-    {
+    bool inside(const CellKey &k) const {
         return k.first >= r1_ && k.first <= r2_ && k.second >= c1_ && k.second <= c2_;
     }
 
@@ -118,12 +101,9 @@ public:
         : world_(std::move(world)), book_(std::move(book)), sheet_(std::move(sheet)) {}
 
     QString name() const override { return sheet_->name; }
-    std::unique_ptr<automation::Range> usedRange() override
-    {
-        if (sheet_->chart)
-            return nullptr;
-        if (sheet_->cells.empty())
-            return range(1, 1, 1, 1);
+    std::unique_ptr<automation::Range> usedRange() override {
+        if (sheet_->chart) return nullptr;
+        if (sheet_->cells.empty()) return range(1, 1, 1, 1);
         int r1 = kMaxRow, c1 = kMaxColumn, r2 = 1, c2 = 1;
         for (const auto &entry : sheet_->cells) {
             r1 = std::min(r1, entry.first.first);
@@ -133,19 +113,13 @@ public:
         }
         return range(r1, c1, r2, c2);
     }
-    std::unique_ptr<automation::Range> cells(int row, int column) override
-    {
-        return range(row, column, row, column);
-    }
+    std::unique_ptr<automation::Range> cells(int row, int column) override { return range(row, column, row, column); }
     std::unique_ptr<automation::Range> rows(int row) override { return range(row, 1, row, kMaxColumn); }
-    std::unique_ptr<automation::Range> columns(int column) override
-    {
-        if (column < 1)
-            return nullptr;
+    std::unique_ptr<automation::Range> columns(int column) override {
+        if (column < 1) return nullptr;
         return range(1, column, kMaxRow, column);
     }
-    bool remove() override
-    {
+    bool remove() override {
         world_->calls << QStringLiteral("deleteSheet");
         auto &list = book_->sheets;
         list.erase(std::remove(list.begin(), list.end(), sheet_), list.end());
@@ -153,8 +127,7 @@ public:
     }
 
 private:
-    std::unique_ptr<automation::Range> range(int r1, int c1, int r2, int c2)
-    {
+    std::unique_ptr<automation::Range> range(int r1, int c1, int r2, int c2) {
         return std::make_unique<Range>(world_, sheet_, r1, c1, r2, c2);
     }
     std::shared_ptr<World> world_;
@@ -168,14 +141,11 @@ public:
         : world_(std::move(world)), book_(std::move(book)) {}
 
     int count() const override { return static_cast<int>(book_->sheets.size()); }
-    std::unique_ptr<automation::Worksheet> item(int index) override
-    {
-        if (index < 1 || index > count())
-            return nullptr;
+    std::unique_ptr<automation::Worksheet> item(int index) override {
+        if (index < 1 || index > count()) return nullptr;
         return std::make_unique<Worksheet>(world_, book_, book_->sheets[index - 1]);
     }
-    std::unique_ptr<automation::Worksheet> add(const automation::Worksheet &before) override
-    {
+    std::unique_ptr<automation::Worksheet> add(const automation::Worksheet &before) override {
         world_->calls << QStringLiteral("addSheet");
         auto &list = book_->sheets;
         auto at = std::find_if(list.begin(), list.end(),
@@ -198,18 +168,15 @@ public:
 
     std::unique_ptr<automation::Sheets> sheets() override { return std::make_unique<Sheets>(world_, book_); }
     automation::SaveResult saveAs(const QString &path) override { return save(path, false); }
-    automation::SaveResult saveAs(const QString &path, int fileFormat) override
-    {
+    automation::SaveResult saveAs(const QString &path, int fileFormat) override {
         return save(path, fileFormat == automation::kFileFormatCsv);
     }
-    void close(bool saveChanges) override
-    {
+    void close(bool saveChanges) override {
         world_->calls << (saveChanges ? QStringLiteral("close:save") : QStringLiteral("close"));
     }
 
 private:
-    automation::SaveResult save(const QString &path, bool csv)
-    {
+    automation::SaveResult save(const QString &path, bool csv) {
         world_->calls << (csv ? QStringLiteral("saveAsCsv:") : QStringLiteral("saveAs:")) + path;
         automation::SaveResult result;
         if (world_->failingSaves.contains(path)) {
@@ -228,18 +195,15 @@ class Workbooks : public automation::Workbooks {
 public:
     explicit Workbooks(std::shared_ptr<World> world) : world_(std::move(world)) {}
 
-    bool add() override
-    {
+    bool add() override {
         world_->calls << QStringLiteral("add");
         world_->active = std::make_shared<Book>();
         world_->active->sheets.push_back(makeSheet(QStringLiteral("Sheet1"), {}));
         return true;
     }
-    std::unique_ptr<automation::Workbook> open(const QString &path) override
-    {
+    std::unique_ptr<automation::Workbook> open(const QString &path) override {
         world_->calls << QStringLiteral("open:") + path;
-        if (world_->throwingOpens.contains(path))
-            throw std::runtime_error("the double was told to fail here");
+        if (world_->throwingOpens.contains(path)) throw std::runtime_error("the double was told to fail here");
         auto it = world_->files.find(path);
         if (it == world_->files.end()) {
             lastFailure_ = world_->openFailures.value(path, automation::OpenFailure::Unreadable);
@@ -260,20 +224,16 @@ public:
     explicit Application(std::shared_ptr<World> world) : world_(std::move(world)), workbooks_(world_) {}
 
     void setVisible(const QString &visible) override { world_->calls << QStringLiteral("setVisible:") + visible; }
-    void setDisplayAlerts(bool on) override
-    {
+    void setDisplayAlerts(bool on) override {
         world_->calls << (on ? QStringLiteral("alerts:on") : QStringLiteral("alerts:off"));
     }
-    automation::Workbooks *workbooks() override
-    {
+    automation::Workbooks *workbooks() override {
         world_->calls << QStringLiteral("workbooks");
         return world_->noWorkbooks ? nullptr : &workbooks_;
     }
-    std::unique_ptr<automation::Workbook> activeWorkbook() override
-    {
+    std::unique_ptr<automation::Workbook> activeWorkbook() override {
         world_->calls << QStringLiteral("active");
-        if (!world_->active)
-            return nullptr;
+        if (!world_->active) return nullptr;
         return std::make_unique<Workbook>(world_, world_->active);
     }
     void quit() override { world_->calls << QStringLiteral("quit"); }
@@ -286,50 +246,39 @@ private:
 
 }  // namespace
 
-Book Book::deepCopy() const
-{
+Book Book::deepCopy() const {
     Book copy;
-    for (const auto &sheet : sheets)
-        copy.sheets.push_back(std::make_shared<Sheet>(*sheet));
+    for (const auto &sheet : sheets) copy.sheets.push_back(std::make_shared<Sheet>(*sheet));
     return copy;
 }
 
-std::shared_ptr<Sheet> makeSheet(const QString &name, const std::vector<QStringList> &rows)
-{
+std::shared_ptr<Sheet> makeSheet(const QString &name, const std::vector<QStringList> &rows) {
     auto sheet = std::make_shared<Sheet>();
     sheet->name = name;
     for (size_t r = 0; r < rows.size(); ++r) {
         for (int c = 0; c < rows[r].size(); ++c) {
-            if (!rows[r][c].isEmpty())
-                sheet->cells[{static_cast<int>(r) + 1, c + 1}] = rows[r][c];
+            if (!rows[r][c].isEmpty()) sheet->cells[{static_cast<int>(r) + 1, c + 1}] = rows[r][c];
         }
     }
     return sheet;
 }
 
-int World::countCallsStartingWith(const QString &prefix) const
-{
+int World::countCallsStartingWith(const QString &prefix) const {
     int n = 0;
-    for (const QString &call : calls)
-        n += call.startsWith(prefix) ? 1 : 0;
+    for (const QString &call : calls) n += call.startsWith(prefix) ? 1 : 0;
     return n;
 }
 
-void installFactory(const std::shared_ptr<World> &world)
-{
+void installFactory(const std::shared_ptr<World> &world) {
     automation::setApplicationFactory([world](const QString &className) -> std::unique_ptr<automation::Application> {
         world->calls << QStringLiteral("create:") + className;
         return std::make_unique<Application>(world);
     });
 }
 
-void restoreFactory()
-{
-    automation::setApplicationFactory(nullptr);
-}
+void restoreFactory() { automation::setApplicationFactory(nullptr); }
 
-std::vector<QStringList> rowsOf(const Sheet &sheet)
-{
+std::vector<QStringList> rowsOf(const Sheet &sheet) {
     int lastRow = 0, lastColumn = 0;
     for (const auto &entry : sheet.cells) {
         lastRow = std::max(lastRow, entry.first.first);
@@ -337,11 +286,9 @@ std::vector<QStringList> rowsOf(const Sheet &sheet)
     }
     std::vector<QStringList> rows(lastRow, QStringList());
     for (auto &row : rows) {
-        for (int c = 0; c < lastColumn; ++c)
-            row << QString();
+        for (int c = 0; c < lastColumn; ++c) row << QString();
     }
-    for (const auto &[key, text] : sheet.cells)
-        rows[key.first - 1][key.second - 1] = text;
+    for (const auto &[key, text] : sheet.cells) rows[key.first - 1][key.second - 1] = text;
     return rows;
 }
 

@@ -5,10 +5,10 @@
 #include "engine/JobRunner.h"
 #include "engine/RowLimit.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -16,19 +16,15 @@ namespace {
 
 constexpr int kRowsPerSource = static_cast<int>(automation::model::kMaxRows) / 2 + 12;
 
-bool writeRows(const QString &path, const QByteArray &line, int count)
-{
+bool writeRows(const QString &path, const QByteArray &line, int count) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    if (!file.open(QIODevice::WriteOnly)) return false;
     QByteArray block;
-    for (int i = 0; i < count; ++i)
-        block += line;
+    for (int i = 0; i < count; ++i) block += line;
     return file.write(block) == block.size();
 }
 
-TEST(RowLimitJob, PastTheGridEveryExtractedRowIsACsvRecord)
-{
+TEST(RowLimitJob, PastTheGridEveryExtractedRowIsACsvRecord) {
     automation::setApplicationFactory(nullptr);
     engine::setRowLimitForTesting(0);
     QTemporaryDir source, dest;
@@ -46,9 +42,9 @@ TEST(RowLimitJob, PastTheGridEveryExtractedRowIsACsvRecord)
     const int total = 2 * kRowsPerSource;
     ASSERT_GT(total, static_cast<int>(automation::model::kMaxRows));
     const QString summary = QStringLiteral("查找2个Excel文件,提取%1条数据").arg(total);
-    EXPECT_TRUE(std::any_of(run.texts.begin(), run.texts.end(),
-                            [&](const QString &t) { return t.startsWith(summary) && t.contains("csv"); }))
-        << run.texts.join('\n').right(300).toStdString();
+    EXPECT_TRUE(std::any_of(run.texts.begin(), run.texts.end(), [&](const QString &t) {
+        return t.startsWith(summary) && t.contains("csv");
+    })) << run.texts.join('\n').right(300).toStdString();
     QFile csv(dest.path() + "/fig.csv");
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QByteArray text = csv.readAll();

@@ -3,19 +3,19 @@
 // costs only its own file.
 #include "automation/Automation.h"
 #include "automation/native/SourceRead.h"
-#include "automation/readers/Readers.h"
 #include "automation/readers/ReaderTestFiles.h"
+#include "automation/readers/Readers.h"
 #include "engine/JobRunner.h"
 #include "engine/JobText.h"
 #include "engine/MergeObject.h"
 #include "engine/WorkbookFiles.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <algorithm>
-#include <gtest/gtest.h>
 #include <new>
 
 namespace {
@@ -24,8 +24,7 @@ using Rows = std::vector<QStringList>;
 
 class UnreadableFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         automation::setApplicationFactory(nullptr);
         ASSERT_TRUE(source.isValid());
         ASSERT_TRUE(dest.isValid());
@@ -39,8 +38,7 @@ protected:
     QString out(const QString &name) const { return QDir::toNativeSeparators(dest.path() + "/" + name); }
 
     // A good workbook, and one workbook of each kind that cannot be searched.
-    void writeMixedFolder()
-    {
+    void writeMixedFolder() {
         ASSERT_TRUE(files::writeXlsx(src("good.xlsx"), {{"Sheet1", {{"fig", "1"}}}}));
         ASSERT_TRUE(readertest::writeCompoundFile(
             src("locked.xlsx").toStdString(),
@@ -48,16 +46,17 @@ protected:
              {"EncryptedPackage", std::string(5000, '\x5a')}}));
         ASSERT_TRUE(QFile::copy(QString::fromStdString(readertest::fixture("xls/encrypted.xls")), src("locked.xls")));
         std::string noise(4096, '\0');
-        for (size_t i = 0; i < noise.size(); ++i)
-            noise[i] = static_cast<char>((i * 2654435761u) >> 13);
+        for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>((i * 2654435761u) >> 13);
         ASSERT_TRUE(readertest::writeBytes(src("noise.xlsx").toStdString(), noise));
         // A shared-string cell with no index is one empty cell, not a damaged workbook.
         readertest::HandPackage package;
-        package.sharedStrings = "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"1\" "
-                                "uniqueCount=\"1\"><si><t>fig</t></si></sst>";
-        package.sheets = {{"Sheet1", "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
-                                     "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v/></c><c r=\"B1\" t=\"s\"><v>0</v></c>"
-                                     "</row></sheetData></worksheet>"}};
+        package.sharedStrings =
+            "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"1\" "
+            "uniqueCount=\"1\"><si><t>fig</t></si></sst>";
+        package.sheets = {{"Sheet1",
+                           "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+                           "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v/></c><c r=\"B1\" t=\"s\"><v>0</v></c>"
+                           "</row></sheetData></worksheet>"}};
         ASSERT_TRUE(readertest::writeHandPackage(src("emptyindex.xlsx").toStdString(), package));
     }
 
@@ -65,8 +64,7 @@ protected:
     engine::OptionSet options;
 };
 
-TEST_F(UnreadableFilesTest, EveryFileNotSearchedIsNamedWithItsReasonAndCounted)
-{
+TEST_F(UnreadableFilesTest, EveryFileNotSearchedIsNamedWithItsReasonAndCounted) {
     writeMixedFolder();
     const JobRun run = runJob(options);
 
@@ -90,7 +88,8 @@ TEST_F(UnreadableFilesTest, EveryFileNotSearchedIsNamedWithItsReasonAndCounted)
     }
     const QStringList summaries = summariesOf(run);
     ASSERT_EQ(summaries.size(), 1);
-    EXPECT_TRUE(summaries[0].startsWith(QString::fromUtf8("查找2个Excel文件,提取2条数据,"))) << summaries[0].toStdString();
+    EXPECT_TRUE(summaries[0].startsWith(QString::fromUtf8("查找2个Excel文件,提取2条数据,")))
+        << summaries[0].toStdString();
     EXPECT_EQ(run.texts.last(), QString::fromUtf8("另有3个文件无法读取,未被查找。"));
     EXPECT_EQ(run.endSignals, 1);
     Rows rows = files::readXlsxResult(out("fig.xlsx")).rows;  // files come in the file system's order
@@ -98,8 +97,7 @@ TEST_F(UnreadableFilesTest, EveryFileNotSearchedIsNamedWithItsReasonAndCounted)
     EXPECT_EQ(rows, (Rows{{"", "fig"}, {"fig", "1"}}));
 }
 
-TEST_F(UnreadableFilesTest, TheJobResultListsEveryFileWithItsOutcome)
-{
+TEST_F(UnreadableFilesTest, TheJobResultListsEveryFileWithItsOutcome) {
     writeMixedFolder();
     options.oneBookPerValue = true;
     options.findText = "fig\nnothing";
@@ -120,8 +118,8 @@ TEST_F(UnreadableFilesTest, TheJobResultListsEveryFileWithItsOutcome)
             EXPECT_EQ(file.sheetsSearched, 1) << name.toStdString();
             EXPECT_EQ(file.rowsExtracted, 1) << name.toStdString();
         } else {
-            EXPECT_EQ(file.outcome, name == "noise.xlsx" ? engine::FileOutcome::NotAWorkbook
-                                                         : engine::FileOutcome::Encrypted)
+            EXPECT_EQ(file.outcome,
+                      name == "noise.xlsx" ? engine::FileOutcome::NotAWorkbook : engine::FileOutcome::Encrypted)
                 << name.toStdString();
             EXPECT_EQ(file.rowsExtracted, 0);
         }
@@ -129,15 +127,12 @@ TEST_F(UnreadableFilesTest, TheJobResultListsEveryFileWithItsOutcome)
 }
 
 // Runs out of memory for any file whose name holds "huge".
-automation::readers::ReadResult failingReader(const std::string &path)
-{
-    if (path.find("huge") != std::string::npos)
-        throw std::bad_alloc();
+automation::readers::ReadResult failingReader(const std::string &path) {
+    if (path.find("huge") != std::string::npos) throw std::bad_alloc();
     return automation::readers::readWorkbookFile(path);
 }
 
-TEST_F(UnreadableFilesTest, AReaderRunningOutOfMemoryCostsOnlyItsFile)
-{
+TEST_F(UnreadableFilesTest, AReaderRunningOutOfMemoryCostsOnlyItsFile) {
     for (const char *name : {"a.xlsx", "huge.xlsx", "c.xlsx", "d.xlsx"})
         ASSERT_TRUE(files::writeXlsx(src(name), {{"Sheet1", {{"fig", name}}}}));
     automation::native::setSourceReaderForTesting(&failingReader);

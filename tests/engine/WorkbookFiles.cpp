@@ -2,46 +2,45 @@
 
 #include "automation/readers/Readers.h"
 
+#include <xlsxwriter.h>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <xlsxwriter.h>
 
 namespace files {
 
 namespace {
 
-bool asNumber(const QString &text, double *value)
-{
-    if (text.isEmpty() || text.trimmed() != text)
-        return false;
+bool asNumber(const QString &text, double *value) {
+    if (text.isEmpty() || text.trimmed() != text) return false;
     bool ok = false;
     *value = text.toDouble(&ok);
     return ok;
 }
 
-QString cellText(const automation::model::WorkbookModel &book, const automation::model::Cell &cell)
-{
+QString cellText(const automation::model::WorkbookModel &book, const automation::model::Cell &cell) {
     using automation::model::CellType;
     switch (cell.type) {
-    case CellType::String: return QString::fromStdString(book.text(cell));
-    case CellType::Number: return QString::number(cell.number, 'g', 15);
-    case CellType::Boolean: return cell.boolean ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-    case CellType::Error: return QString::fromLatin1(automation::model::errorText(cell.error));
-    case CellType::Empty: break;
+        case CellType::String:
+            return QString::fromStdString(book.text(cell));
+        case CellType::Number:
+            return QString::number(cell.number, 'g', 15);
+        case CellType::Boolean:
+            return cell.boolean ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+        case CellType::Error:
+            return QString::fromLatin1(automation::model::errorText(cell.error));
+        case CellType::Empty:
+            break;
     }
     return QString();
 }
 
-ReadBack fromModel(const automation::model::WorkbookModel *book)
-{
+ReadBack fromModel(const automation::model::WorkbookModel *book) {
     ReadBack back;
-    if (!book || book->sheetCount() == 0)
-        return back;
+    if (!book || book->sheetCount() == 0) return back;
     back.ok = true;
-    for (size_t i = 0; i < book->sheetCount(); ++i)
-        back.sheetNames << QString::fromStdString(book->sheet(i).name);
+    for (size_t i = 0; i < book->sheetCount(); ++i) back.sheetNames << QString::fromStdString(book->sheet(i).name);
     const auto &sheet = book->sheet(0);
     uint32_t lastRow = 0, lastColumn = 0;
     for (const auto &row : sheet.rows()) {
@@ -55,13 +54,11 @@ ReadBack fromModel(const automation::model::WorkbookModel *book)
     back.rows.assign(lastRow, QStringList());
     back.bold.assign(lastRow, std::vector<bool>(lastColumn, false));
     for (auto &r : back.rows) {
-        for (uint32_t c = 0; c < lastColumn; ++c)
-            r << QString();
+        for (uint32_t c = 0; c < lastColumn; ++c) r << QString();
     }
     for (const auto &row : sheet.rows()) {
         for (const auto &cell : row.cells) {
-            if (row.index > lastRow || cell.column > lastColumn)
-                continue;
+            if (row.index > lastRow || cell.column > lastColumn) continue;
             back.rows[row.index - 1][cell.column - 1] = cellText(*book, cell);
             back.bold[row.index - 1][cell.column - 1] = book->styles().at(cell.style).font.bold;
         }
@@ -71,12 +68,10 @@ ReadBack fromModel(const automation::model::WorkbookModel *book)
 
 }  // namespace
 
-bool writeXlsx(const QString &path, const std::vector<SheetContent> &sheets)
-{
+bool writeXlsx(const QString &path, const std::vector<SheetContent> &sheets) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     lxw_workbook *book = workbook_new(QFile::encodeName(path).constData());
-    if (!book)
-        return false;
+    if (!book) return false;
     lxw_format *bold = workbook_add_format(book);
     format_set_bold(bold);
     for (const SheetContent &content : sheets) {
@@ -90,8 +85,7 @@ bool writeXlsx(const QString &path, const std::vector<SheetContent> &sheets)
             for (int c = 0; c < content.rows[r].size(); ++c) {
                 const QString &text = content.rows[r][c];
                 double number = 0;
-                if (text.isEmpty())
-                    continue;
+                if (text.isEmpty()) continue;
                 if (asNumber(text, &number))
                     worksheet_write_number(sheet, r, c, number, format);
                 else
@@ -102,25 +96,20 @@ bool writeXlsx(const QString &path, const std::vector<SheetContent> &sheets)
     return workbook_close(book) == LXW_NO_ERROR;
 }
 
-bool writeCsv(const QString &path, const std::vector<QStringList> &rows)
-{
+bool writeCsv(const QString &path, const std::vector<QStringList> &rows) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    for (const QStringList &row : rows)
-        file.write(row.join(',').toUtf8() + "\r\n");
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    for (const QStringList &row : rows) file.write(row.join(',').toUtf8() + "\r\n");
     return true;
 }
 
-ReadBack readXlsxResult(const QString &path)
-{
+ReadBack readXlsxResult(const QString &path) {
     const auto result = automation::readers::readXlsx(QFile::encodeName(path).toStdString());
     return fromModel(result.workbook.get());
 }
 
-ReadBack readCsvResult(const QString &path)
-{
+ReadBack readCsvResult(const QString &path) {
     const auto result = automation::readers::readDelimitedText(QFile::encodeName(path).toStdString(), ',', "Sheet1");
     return fromModel(result.workbook.get());
 }

@@ -19,25 +19,21 @@ namespace {
 
 class FileCreateTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "rsf_create_XXXXXX").string();
         ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
         folder = pattern;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         std::error_code ignored;
         fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(folder, ignored);
     }
-    static std::string content(const fs::path &path)
-    {
+    static std::string content(const fs::path &path) {
         std::ifstream in(path, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    static mode_t modeOf(const fs::path &path)
-    {
+    static mode_t modeOf(const fs::path &path) {
         struct stat info;
         return stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
     }
@@ -45,8 +41,7 @@ protected:
     fs::path folder;
 };
 
-TEST_F(FileCreateTest, MakesPrivateFoldersAndAnEmptyFileThatTakesOptions)
-{
+TEST_F(FileCreateTest, MakesPrivateFoldersAndAnEmptyFileThatTakesOptions) {
     const fs::path file = folder / "config" / "RowSifter" / "RowSifter.rsf";
     ASSERT_EQ(createFileWithFolders(file.c_str()), 0);
     EXPECT_TRUE(fs::is_regular_file(file));
@@ -58,8 +53,7 @@ TEST_F(FileCreateTest, MakesPrivateFoldersAndAnEmptyFileThatTakesOptions)
     EXPECT_EQ(content(file), "xlWhole=y\r\n");
 }
 
-TEST_F(FileCreateTest, ExistingFileAndFoldersAreLeftAsTheyAre)
-{
+TEST_F(FileCreateTest, ExistingFileAndFoldersAreLeftAsTheyAre) {
     fs::create_directories(folder / "shared");
     fs::permissions(folder / "shared", fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
     const fs::path file = folder / "shared" / "RowSifter.rsf";
@@ -73,8 +67,7 @@ TEST_F(FileCreateTest, ExistingFileAndFoldersAreLeftAsTheyAre)
     EXPECT_EQ(content(file), "xlWhole=y\r\nSourcePath=/data/\r\n");
 }
 
-TEST_F(FileCreateTest, RefusesWhatCannotBecomeTheFile)
-{
+TEST_F(FileCreateTest, RefusesWhatCannotBecomeTheFile) {
     fs::create_directories(folder / "RowSifter.rsf");
     std::ofstream(folder / "plain") << "x";
     EXPECT_EQ(createFileWithFolders((folder / "RowSifter.rsf").c_str()), -1) << "a folder in its place";
@@ -85,10 +78,8 @@ TEST_F(FileCreateTest, RefusesWhatCannotBecomeTheFile)
     EXPECT_EQ(createFileWithFolders(nullptr), -1);
 }
 
-TEST_F(FileCreateTest, FolderWithoutWriteRightIsRefused)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root may write anywhere";
+TEST_F(FileCreateTest, FolderWithoutWriteRightIsRefused) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may write anywhere";
     fs::create_directories(folder / "locked");
     fs::permissions(folder / "locked", fs::perms::owner_read | fs::perms::owner_exec);
     EXPECT_EQ(createFileWithFolders((folder / "locked" / "RowSifter" / "RowSifter.rsf").c_str()), -1);

@@ -20,45 +20,37 @@ namespace {
 
 class SettingsFileTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "rsf_settings_XXXXXX").string();
         ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
         folder = pattern;
         file = (folder / "RowSifter.rsf").string();
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         std::error_code ignored;
         fs::permissions(folder, fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(folder, ignored);
     }
 
-    void writeBytes(const std::string &bytes) const
-    {
+    void writeBytes(const std::string &bytes) const {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
-    std::string readBytes() const
-    {
+    std::string readBytes() const {
         std::ifstream in(file, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-    std::vector<std::string> folderEntries() const
-    {
+    std::vector<std::string> folderEntries() const {
         std::vector<std::string> names;
-        for (const auto &entry : fs::directory_iterator(folder))
-            names.push_back(entry.path().filename().string());
+        for (const auto &entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
         return names;
     }
     // What the window gets for key at the next start.
-    std::string valueAtNextStart(const char *key) const
-    {
+    std::string valueAtNextStart(const char *key) const {
         static char text[kSettingsTextSize];
         static char value[kValueBufferSize];
         std::memset(text, 0, sizeof text);
-        if (readFileText(text, file.c_str()) != 0)
-            return "<unreadable>";
+        if (readFileText(text, file.c_str()) != 0) return "<unreadable>";
         getKeyValue(value, text, key);
         return value;
     }
@@ -69,8 +61,7 @@ protected:
 
 // ---- reading the file -------------------------------------------------------
 
-TEST_F(SettingsFileTest, ReadKeepsEveryByteAndLineEnd)
-{
+TEST_F(SettingsFileTest, ReadKeepsEveryByteAndLineEnd) {
     const std::string content = "SavePath=D:\\\xb5\xbc\xb3\xf6\\\r\nxlWhole=y\nrest\r";
     writeBytes(content);
     char buffer[kSettingsTextSize];
@@ -78,8 +69,7 @@ TEST_F(SettingsFileTest, ReadKeepsEveryByteAndLineEnd)
     EXPECT_EQ(std::string(buffer), content);
 }
 
-TEST_F(SettingsFileTest, MissingFileLeavesBufferUntouched)
-{
+TEST_F(SettingsFileTest, MissingFileLeavesBufferUntouched) {
     char buffer[16] = "untouched";
     EXPECT_EQ(readFileText(buffer, file.c_str(), sizeof buffer), -1);
     EXPECT_STREQ(buffer, "untouched");
@@ -87,8 +77,7 @@ TEST_F(SettingsFileTest, MissingFileLeavesBufferUntouched)
     EXPECT_EQ(readFileText(buffer, nullptr, sizeof buffer), -1);
 }
 
-TEST_F(SettingsFileTest, FileThatDoesNotFitWithItsNulIsRefused)
-{
+TEST_F(SettingsFileTest, FileThatDoesNotFitWithItsNulIsRefused) {
     static char buffer[kSettingsTextSize];
     writeBytes(std::string(kSettingsTextSize - 1, 'a'));
     ASSERT_EQ(readFileText(buffer, file.c_str()), 0);
@@ -111,8 +100,7 @@ struct LookupCase {
 
 class Lookup : public ::testing::TestWithParam<LookupCase> {};
 
-TEST_P(Lookup, FindsTheValueTheFileRulesGive)
-{
+TEST_P(Lookup, FindsTheValueTheFileRulesGive) {
     const LookupCase &c = GetParam();
     char out[kValueBufferSize];
     std::strcpy(out, "junk");
@@ -122,27 +110,25 @@ TEST_P(Lookup, FindsTheValueTheFileRulesGive)
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, Lookup,
-    ::testing::Values(
-        LookupCase{"Plain", "SourcePath=C:\\in\\\r\nSavePath=C:\\out\\\r\n", "SavePath", "C:\\out\\"},
-        LookupCase{"FirstOfTwoWins", "xlWhole=y\r\nxlWhole=n\r\n", "xlWhole", "y"},
-        LookupCase{"FoundInsideAnotherKey", "XSavePath=inner\r\nSavePath=outer\r\n", "SavePath", "inner"},
-        LookupCase{"FoundInsideAValue", "SourcePath=a=b\r\na=c\r\n", "a", "b"},
-        LookupCase{"BlankBeforeEqualsHidesKey", "xlWhole =y\r\n", "xlWhole", ""},
-        LookupCase{"BlanksAroundValueDropped", "xlWhole= \t y \t\r\n", "xlWhole", "y"},
-        LookupCase{"KeyCaseMatters", "XLWHOLE=y\r\n", "xlWhole", ""},
-        LookupCase{"LastLineWithoutCrLf", "a=1\r\nxlWhole=y", "xlWhole", ""},
-        LookupCase{"LfOnlyRunsToNextCrLf", "a=1\nb=2\nc=3\r\n", "a", "1\nb=2\nc=3"},
-        LookupCase{"LfOnlyWithoutCrLf", "a=1\nb=2\n", "b", ""},
-        LookupCase{"LoneCrDoesNotEnd", "a=1\rb=2\r\n", "a", "1\rb=2"},
-        LookupCase{"EmptyValue", "a=\r\nb=2\r\n", "a", ""},
-        LookupCase{"Absent", "a=1\r\n", "b", ""},
-        LookupCase{"EmptyText", "", "a", ""},
-        LookupCase{"BlanksAroundWholeText", "  \tFindOneColNum=12\r\n \t", "FindOneColNum", "12"},
-        LookupCase{"CodePageBytesKept", "SavePath=D:\\\xb5\xbc\xb3\xf6\\\r\n", "SavePath", "D:\\\xb5\xbc\xb3\xf6\\"}),
+    ::testing::Values(LookupCase{"Plain", "SourcePath=C:\\in\\\r\nSavePath=C:\\out\\\r\n", "SavePath", "C:\\out\\"},
+                      LookupCase{"FirstOfTwoWins", "xlWhole=y\r\nxlWhole=n\r\n", "xlWhole", "y"},
+                      LookupCase{"FoundInsideAnotherKey", "XSavePath=inner\r\nSavePath=outer\r\n", "SavePath", "inner"},
+                      LookupCase{"FoundInsideAValue", "SourcePath=a=b\r\na=c\r\n", "a", "b"},
+                      LookupCase{"BlankBeforeEqualsHidesKey", "xlWhole =y\r\n", "xlWhole", ""},
+                      LookupCase{"BlanksAroundValueDropped", "xlWhole= \t y \t\r\n", "xlWhole", "y"},
+                      LookupCase{"KeyCaseMatters", "XLWHOLE=y\r\n", "xlWhole", ""},
+                      LookupCase{"LastLineWithoutCrLf", "a=1\r\nxlWhole=y", "xlWhole", ""},
+                      LookupCase{"LfOnlyRunsToNextCrLf", "a=1\nb=2\nc=3\r\n", "a", "1\nb=2\nc=3"},
+                      LookupCase{"LfOnlyWithoutCrLf", "a=1\nb=2\n", "b", ""},
+                      LookupCase{"LoneCrDoesNotEnd", "a=1\rb=2\r\n", "a", "1\rb=2"},
+                      LookupCase{"EmptyValue", "a=\r\nb=2\r\n", "a", ""}, LookupCase{"Absent", "a=1\r\n", "b", ""},
+                      LookupCase{"EmptyText", "", "a", ""},
+                      LookupCase{"BlanksAroundWholeText", "  \tFindOneColNum=12\r\n \t", "FindOneColNum", "12"},
+                      LookupCase{"CodePageBytesKept", "SavePath=D:\\\xb5\xbc\xb3\xf6\\\r\n", "SavePath",
+                                 "D:\\\xb5\xbc\xb3\xf6\\"}),
     [](const ::testing::TestParamInfo<LookupCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
-TEST(LookupLimits, ValueThatDoesNotFitReadsAsAbsent)
-{
+TEST(LookupLimits, ValueThatDoesNotFitReadsAsAbsent) {
     char out[kValueBufferSize];
     const std::string fits = "SavePath=" + std::string(kValueBufferSize - 1, 'v') + "\r\n";
     getKeyValue(out, fits.c_str(), "SavePath");
@@ -160,8 +146,7 @@ TEST(LookupLimits, ValueThatDoesNotFitReadsAsAbsent)
     EXPECT_STREQ(small, "");
 }
 
-TEST(LookupLimits, BadArgumentsGiveEmptyValue)
-{
+TEST(LookupLimits, BadArgumentsGiveEmptyValue) {
     char out[8] = "junk";
     getKeyValue(out, nullptr, "a");
     EXPECT_STREQ(out, "");
@@ -183,8 +168,7 @@ struct WriteCase {
 
 class Write : public SettingsFileTest, public ::testing::WithParamInterface<WriteCase> {};
 
-TEST_P(Write, RewritesOnlyTheFirstMatchingLine)
-{
+TEST_P(Write, RewritesOnlyTheFirstMatchingLine) {
     const WriteCase &c = GetParam();
     writeBytes(c.before);
     ASSERT_EQ(setKeyValue(file.c_str(), c.key, c.value), 0);
@@ -193,33 +177,31 @@ TEST_P(Write, RewritesOnlyTheFirstMatchingLine)
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, Write,
-    ::testing::Values(
-        WriteCase{"ReplaceInTheMiddle", "a=1\r\nxlWhole=n\r\nb=2\r\n", "xlWhole", "y", "a=1\r\nxlWhole=y\r\nb=2\r\n"},
-        WriteCase{"OnlyFirstDuplicate", "k=1\r\nk=2\r\n", "k", "3", "k=3\r\nk=2\r\n"},
-        WriteCase{"InsideAnotherLineKeepsItsPrefix", "XSavePath=old\r\nSavePath=keep\r\n", "SavePath", "new",
-                  "XSavePath=new\r\nSavePath=keep\r\n"},
-        WriteCase{"LastLineWithoutCrLfGetsOne", "a=1\r\nk=old", "k", "new", "a=1\r\nk=new\r\n"},
-        WriteCase{"AppendAfterCrLf", "a=1\r\n", "k", "v", "a=1\r\nk=v\r\n"},
-        WriteCase{"AppendAfterLf", "a=1\n", "k", "v", "a=1\nk=v\r\n"},
-        WriteCase{"AppendAfterOtherByte", "a=1", "k", "v", "a=1\r\nk=v\r\n"},
-        WriteCase{"AppendAfterCr", "a=1\r", "k", "v", "a=1\r\r\nk=v\r\n"},
-        WriteCase{"AppendToEmptyFile", "", "k", "v", "k=v\r\n"},
-        WriteCase{"ValueWrittenUntrimmed", "a=1\r\n", "a", " 2 ", "a= 2 \r\n"},
-        WriteCase{"EmptyValue", "a=1\r\nb=2\r\n", "a", "", "a=\r\nb=2\r\n"},
-        WriteCase{"LfOnlyLineSwallowedToCrLf", "k=1\nb=2\r\nc=3\r\n", "k", "9", "k=9\r\nc=3\r\n"},
-        WriteCase{"OtherBytesKeptExactly", "p=\xb5\xbc\r\n\tjunk \r\r\nk=1\r\n", "k", "\xd7\xd6",
-                  "p=\xb5\xbc\r\n\tjunk \r\r\nk=\xd7\xd6\r\n"}),
+    ::testing::Values(WriteCase{"ReplaceInTheMiddle", "a=1\r\nxlWhole=n\r\nb=2\r\n", "xlWhole", "y",
+                                "a=1\r\nxlWhole=y\r\nb=2\r\n"},
+                      WriteCase{"OnlyFirstDuplicate", "k=1\r\nk=2\r\n", "k", "3", "k=3\r\nk=2\r\n"},
+                      WriteCase{"InsideAnotherLineKeepsItsPrefix", "XSavePath=old\r\nSavePath=keep\r\n", "SavePath",
+                                "new", "XSavePath=new\r\nSavePath=keep\r\n"},
+                      WriteCase{"LastLineWithoutCrLfGetsOne", "a=1\r\nk=old", "k", "new", "a=1\r\nk=new\r\n"},
+                      WriteCase{"AppendAfterCrLf", "a=1\r\n", "k", "v", "a=1\r\nk=v\r\n"},
+                      WriteCase{"AppendAfterLf", "a=1\n", "k", "v", "a=1\nk=v\r\n"},
+                      WriteCase{"AppendAfterOtherByte", "a=1", "k", "v", "a=1\r\nk=v\r\n"},
+                      WriteCase{"AppendAfterCr", "a=1\r", "k", "v", "a=1\r\r\nk=v\r\n"},
+                      WriteCase{"AppendToEmptyFile", "", "k", "v", "k=v\r\n"},
+                      WriteCase{"ValueWrittenUntrimmed", "a=1\r\n", "a", " 2 ", "a= 2 \r\n"},
+                      WriteCase{"EmptyValue", "a=1\r\nb=2\r\n", "a", "", "a=\r\nb=2\r\n"},
+                      WriteCase{"LfOnlyLineSwallowedToCrLf", "k=1\nb=2\r\nc=3\r\n", "k", "9", "k=9\r\nc=3\r\n"},
+                      WriteCase{"OtherBytesKeptExactly", "p=\xb5\xbc\r\n\tjunk \r\r\nk=1\r\n", "k", "\xd7\xd6",
+                                "p=\xb5\xbc\r\n\tjunk \r\r\nk=\xd7\xd6\r\n"}),
     [](const ::testing::TestParamInfo<WriteCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
-TEST_F(SettingsFileTest, MissingFileIsNeverCreated)
-{
+TEST_F(SettingsFileTest, MissingFileIsNeverCreated) {
     EXPECT_EQ(setKeyValue(file.c_str(), "xlWhole", "y"), -1);
     EXPECT_FALSE(fs::exists(file));
     EXPECT_TRUE(folderEntries().empty());
 }
 
-TEST_F(SettingsFileTest, WrittenValuesReadBackAtNextStart)
-{
+TEST_F(SettingsFileTest, WrittenValuesReadBackAtNextStart) {
     writeBytes("");
     ASSERT_EQ(setKeyValue(file.c_str(), "SourcePath", "C:\\in\\"), 0);
     ASSERT_EQ(setKeyValue(file.c_str(), "SavePath", "C:\\out\\\\"), 0);
@@ -229,8 +211,7 @@ TEST_F(SettingsFileTest, WrittenValuesReadBackAtNextStart)
     EXPECT_EQ(readBytes(), "SourcePath=E:\\\xb5\xbc\\\r\nSavePath=C:\\out\\\\\r\n");
 }
 
-TEST_F(SettingsFileTest, UnsafeKeysAndValuesAreRefusedAndFileKept)
-{
+TEST_F(SettingsFileTest, UnsafeKeysAndValuesAreRefusedAndFileKept) {
     const std::string original = "a=1\r\nb=2\r\n";
     writeBytes(original);
     const std::string longest = std::string(kValueBufferSize - 1, 'v');
@@ -252,8 +233,7 @@ TEST_F(SettingsFileTest, UnsafeKeysAndValuesAreRefusedAndFileKept)
     EXPECT_EQ(valueAtNextStart("b"), "2");
 }
 
-TEST_F(SettingsFileTest, WriteThatWouldMakeFileUnreadableIsRefused)
-{
+TEST_F(SettingsFileTest, WriteThatWouldMakeFileUnreadableIsRefused) {
     // Grown past the read buffer, every other option would be lost at the next start.
     const std::string filler = "f=" + std::string(kSettingsTextSize - 600, 'x') + "\r\n";
     const std::string value(1000, 'v');
@@ -265,8 +245,7 @@ TEST_F(SettingsFileTest, WriteThatWouldMakeFileUnreadableIsRefused)
     EXPECT_EQ(valueAtNextStart("a"), "2");
 }
 
-TEST_F(SettingsFileTest, WriteLeavesNoTemporaryFileAndKeepsPermissions)
-{
+TEST_F(SettingsFileTest, WriteLeavesNoTemporaryFileAndKeepsPermissions) {
     writeBytes("a=1\r\n");
     ASSERT_EQ(chmod(file.c_str(), 0640), 0);
     ASSERT_EQ(setKeyValue(file.c_str(), "a", "2"), 0);
@@ -276,20 +255,16 @@ TEST_F(SettingsFileTest, WriteLeavesNoTemporaryFileAndKeepsPermissions)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
-TEST_F(SettingsFileTest, ReadOnlyFileIsLeftAsItWas)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind the superuser";
+TEST_F(SettingsFileTest, ReadOnlyFileIsLeftAsItWas) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
     writeBytes("a=1\r\n");
     ASSERT_EQ(chmod(file.c_str(), 0444), 0);
     EXPECT_EQ(setKeyValue(file.c_str(), "a", "2"), -1);
     EXPECT_EQ(readBytes(), "a=1\r\n");
 }
 
-TEST_F(SettingsFileTest, FolderWithoutWriteRightStillTakesTheWriteInPlace)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permissions do not bind the superuser";
+TEST_F(SettingsFileTest, FolderWithoutWriteRightStillTakesTheWriteInPlace) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
     writeBytes("a=1\r\nb=2\r\n");
     ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
     EXPECT_EQ(setKeyValue(file.c_str(), "a", "22"), 0);
@@ -298,12 +273,9 @@ TEST_F(SettingsFileTest, FolderWithoutWriteRightStillTakesTheWriteInPlace)
     EXPECT_EQ(readBytes(), "a=22\r\nb=\r\n");
 }
 
-TEST_F(SettingsFileTest, SymbolicLinkKeepsPointingAtTheRewrittenFile)
-{
+TEST_F(SettingsFileTest, SymbolicLinkKeepsPointingAtTheRewrittenFile) {
     const std::string real = (folder / "real.rsf").string();
-    {
-        std::ofstream(real, std::ios::binary) << "a=1\r\n";
-    }
+    { std::ofstream(real, std::ios::binary) << "a=1\r\n"; }
     fs::create_symlink(real, file);
     ASSERT_EQ(setKeyValue(file.c_str(), "a", "2"), 0);
     EXPECT_TRUE(fs::is_symlink(file));

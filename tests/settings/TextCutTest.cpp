@@ -25,8 +25,7 @@ struct CutCase {
 class AfterMarker : public ::testing::TestWithParam<CutCase> {};
 class BeforeMarker : public ::testing::TestWithParam<CutCase> {};
 
-TEST_P(AfterMarker, CutsAtTheChosenOccurrence)
-{
+TEST_P(AfterMarker, CutsAtTheChosenOccurrence) {
     const CutCase &c = GetParam();
     char out[64];
     std::strcpy(out, kJunk);
@@ -34,8 +33,7 @@ TEST_P(AfterMarker, CutsAtTheChosenOccurrence)
     EXPECT_STREQ(out, c.expected);
 }
 
-TEST_P(BeforeMarker, CutsAtTheChosenOccurrence)
-{
+TEST_P(BeforeMarker, CutsAtTheChosenOccurrence) {
     const CutCase &c = GetParam();
     char out[64];
     std::strcpy(out, kJunk);
@@ -43,10 +41,7 @@ TEST_P(BeforeMarker, CutsAtTheChosenOccurrence)
     EXPECT_STREQ(out, c.expected);
 }
 
-std::string caseName(const ::testing::TestParamInfo<CutCase> &info)
-{
-    return info.param.name;
-}
+std::string caseName(const ::testing::TestParamInfo<CutCase> &info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(
     Flags, AfterMarker,
@@ -60,17 +55,17 @@ INSTANTIATE_TEST_SUITE_P(
                       CutCase{"EmptyText", "", "\\", true, true, -1, ""}),
     caseName);
 
-INSTANTIATE_TEST_SUITE_P(
-    Flags, BeforeMarker,
-    ::testing::Values(CutCase{"First", kWinPath, "\\", false, false, 1, "C:"},
-                      CutCase{"FirstKept", kWinPath, "\\", true, false, 1, "C:\\"},
-                      CutCase{"Last", kWinPath, "\\", false, true, 1, "C:\\tools\\RowSifter"},
-                      CutCase{"LastKept", kWinPath, "\\", true, true, 1, "C:\\tools\\RowSifter\\"},
-                      CutCase{"MultiByteMarkerLastKept", "a\r\nb\r\nc", "\r\n", true, true, 1, "a\r\nb\r\n"},
-                      CutCase{"MarkerAtStart", "/usr", "/", false, false, 1, ""},
-                      CutCase{"Missing", "RowSifter.exe", "\\", true, true, -1, ""},
-                      CutCase{"EmptyMarker", kWinPath, "", true, true, -1, ""}),
-    caseName);
+INSTANTIATE_TEST_SUITE_P(Flags, BeforeMarker,
+                         ::testing::Values(CutCase{"First", kWinPath, "\\", false, false, 1, "C:"},
+                                           CutCase{"FirstKept", kWinPath, "\\", true, false, 1, "C:\\"},
+                                           CutCase{"Last", kWinPath, "\\", false, true, 1, "C:\\tools\\RowSifter"},
+                                           CutCase{"LastKept", kWinPath, "\\", true, true, 1, "C:\\tools\\RowSifter\\"},
+                                           CutCase{"MultiByteMarkerLastKept", "a\r\nb\r\nc", "\r\n", true, true, 1,
+                                                   "a\r\nb\r\n"},
+                                           CutCase{"MarkerAtStart", "/usr", "/", false, false, 1, ""},
+                                           CutCase{"Missing", "RowSifter.exe", "\\", true, true, -1, ""},
+                                           CutCase{"EmptyMarker", kWinPath, "", true, true, -1, ""}),
+                         caseName);
 
 struct BetweenCase {
     const char *name;
@@ -84,8 +79,7 @@ struct BetweenCase {
 
 class BetweenMarkers : public ::testing::TestWithParam<BetweenCase> {};
 
-TEST_P(BetweenMarkers, CombinesBothCuts)
-{
+TEST_P(BetweenMarkers, CombinesBothCuts) {
     const BetweenCase &c = GetParam();
     char out[64];
     std::strcpy(out, kJunk);
@@ -103,8 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BetweenCase{"KeepStart", kLines, "a=", "\r\n", true, false, false, false, 1, "a=1"},
                       BetweenCase{"KeepEnd", kLines, "a=", "\r\n", false, true, false, false, 1, "1\r\n"},
                       BetweenCase{"StartFromLast", kLines, "a=", "\r\n", false, false, true, false, 1, "3"},
-                      BetweenCase{"EndFromLast", kLines, "a=", "\r\n", false, false, false, true, 1,
-                                  "1\r\nb=2\r\na=3"},
+                      BetweenCase{"EndFromLast", kLines, "a=", "\r\n", false, false, false, true, 1, "1\r\nb=2\r\na=3"},
                       BetweenCase{"EndSearchedOnlyBehindStart", "x]a[y]z", "[", "]", false, false, false, false, 1,
                                   "y"},
                       BetweenCase{"NoEnd", "a=1", "a=", "\r\n", false, false, false, false, -1, ""},
@@ -112,8 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BetweenCase{"EndOnlyBeforeStart", "]a[", "[", "]", false, false, false, false, -1, ""}),
     [](const ::testing::TestParamInfo<BetweenCase> &caseInfo) { return std::string(caseInfo.param.name); });
 
-TEST(TextCut, ResultThatDoesNotFitIsRefusedNotCut)
-{
+TEST(TextCut, ResultThatDoesNotFitIsRefusedNotCut) {
     char out[8];
     std::strcpy(out, kJunk);
     EXPECT_EQ(textAfterMarker(out, "key=12345678", "=", false, false, sizeof out), -1);
@@ -127,8 +119,7 @@ TEST(TextCut, ResultThatDoesNotFitIsRefusedNotCut)
     EXPECT_STREQ(out, "123456\\");
 }
 
-TEST(TextCut, BetweenMayPassThroughATailLongerThanTheOutput)
-{
+TEST(TextCut, BetweenMayPassThroughATailLongerThanTheOutput) {
     std::string text = "[" + std::string(100, 'x') + "]";
     text.replace(3, 1, "|");
     char out[8];
@@ -136,15 +127,13 @@ TEST(TextCut, BetweenMayPassThroughATailLongerThanTheOutput)
     EXPECT_STREQ(out, "xx");
 }
 
-TEST(TextCut, OutputMayBeTheSourceBuffer)
-{
+TEST(TextCut, OutputMayBeTheSourceBuffer) {
     char buffer[32] = "C:\\dir\\RowSifter.exe";
     EXPECT_EQ(textAfterMarker(buffer, buffer, "\\", false, true, sizeof buffer), 1);
     EXPECT_STREQ(buffer, "RowSifter.exe");
 }
 
-TEST(TextCut, NullArgumentsAreRefused)
-{
+TEST(TextCut, NullArgumentsAreRefused) {
     char out[8] = "x";
     EXPECT_EQ(textAfterMarker(out, nullptr, "a", false, false, sizeof out), -1);
     EXPECT_EQ(textBeforeMarker(out, "abc", nullptr, false, false, sizeof out), -1);
@@ -159,13 +148,12 @@ struct PositionCase {
     int expected;
 };
 
-TEST(LastMarkerPosition, CountsOnlyNonOverlappingMatchesFromTheLeft)
-{
+TEST(LastMarkerPosition, CountsOnlyNonOverlappingMatchesFromTheLeft) {
     const PositionCase cases[] = {
-        {"aaa", "aa", 0},      // an overlapping scan would give 1
-        {"aaaaa", "aa", 2},    // matches at 0 and 2; the tail "a" is too short
-        {"abab", "ab", 2},     {"a\\b\\c", "\\", 3}, {"abc", "x", -1},
-        {"abc", "", -1},       {"", "a", -1},        {"x=1\r\ny=2\r\n", "\r\n", 8},
+        {"aaa", "aa", 0},    // an overlapping scan would give 1
+        {"aaaaa", "aa", 2},  // matches at 0 and 2; the tail "a" is too short
+        {"abab", "ab", 2},  {"a\\b\\c", "\\", 3}, {"abc", "x", -1},
+        {"abc", "", -1},    {"", "a", -1},        {"x=1\r\ny=2\r\n", "\r\n", 8},
     };
     for (const PositionCase &c : cases)
         EXPECT_EQ(lastMarkerPosition(c.text, c.marker), c.expected) << c.text << " / " << c.marker;
@@ -177,8 +165,7 @@ struct TrimCase {
     const char *right;
 };
 
-TEST(TrimBlanks, RemovesOnlySpacesAndTabs)
-{
+TEST(TrimBlanks, RemovesOnlySpacesAndTabs) {
     const TrimCase cases[] = {
         {" \t a b \t ", "a b \t ", " \t a b"},
         {"\r\nx\r\n", "\r\nx\r\n", "\r\nx\r\n"},  // line ends are not blanks

@@ -15,8 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(ProcessList, CountsThisTestProcessByItsOwnFileName)
-{
+TEST(ProcessList, CountsThisTestProcessByItsOwnFileName) {
     const std::string ownName = fs::read_symlink("/proc/self/exe").filename().string();
     EXPECT_GE(GetProcessCountByName(ownName.c_str()), 1);
     std::string otherCase = ownName;
@@ -26,8 +25,7 @@ TEST(ProcessList, CountsThisTestProcessByItsOwnFileName)
     EXPECT_EQ(GetProcessCountByName(("/proc/self/" + ownName).c_str()), 0) << "file name only, no folder";
 }
 
-TEST(ProcessList, NullOrUnknownNameFindsNothing)
-{
+TEST(ProcessList, NullOrUnknownNameFindsNothing) {
     EXPECT_EQ(GetProcessCountByName(nullptr), 0);
     EXPECT_EQ(KillFirstProcessByName(nullptr), 0);
     EXPECT_EQ(GetProcessCountByName(""), 0);
@@ -36,8 +34,7 @@ TEST(ProcessList, NullOrUnknownNameFindsNothing)
     EXPECT_EQ(KillFirstProcessByName(unknown.c_str()), 0);
 }
 
-TEST(ProcessList, SpawnedChildrenAreCountedAndTheFirstIsKilled)
-{
+TEST(ProcessList, SpawnedChildrenAreCountedAndTheFirstIsKilled) {
     // A copy of sleep under a name of our own, longer than the kernel's
     // 15-byte command name, so no process of anyone else can match.
     HelperProcesses helpers("rowsifter-sleep-helper-");
@@ -66,8 +63,7 @@ TEST(ProcessList, SpawnedChildrenAreCountedAndTheFirstIsKilled)
     EXPECT_EQ(KillFirstProcessByName(name), 0);
 }
 
-TEST(ProcessList, ExecutableRemovedFromDiskStillCounts)
-{
+TEST(ProcessList, ExecutableRemovedFromDiskStillCounts) {
     HelperProcesses helpers("rowsifter-removed-helper-");
     ASSERT_TRUE(helpers.ready());
     const pid_t child = helpers.start();

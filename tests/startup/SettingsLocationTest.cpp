@@ -17,8 +17,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-TEST(UserSettingsPath, FollowsTheConfigHomeRules)
-{
+TEST(UserSettingsPath, FollowsTheConfigHomeRules) {
     struct Case {
         const char *xdg;
         const char *home;
@@ -42,8 +41,7 @@ TEST(UserSettingsPath, FollowsTheConfigHomeRules)
     }
 }
 
-TEST(UserSettingsPath, ComesFromTheEnvironment)
-{
+TEST(UserSettingsPath, ComesFromTheEnvironment) {
     const char *savedXdg = std::getenv("XDG_CONFIG_HOME");
     const std::string keep = savedXdg ? savedXdg : "";
     setenv("XDG_CONFIG_HOME", "/from/env", 1);
@@ -51,12 +49,10 @@ TEST(UserSettingsPath, ComesFromTheEnvironment)
     unsetenv("XDG_CONFIG_HOME");
     // Without either variable the account's home folder stands in.
     EXPECT_NE(userSettingsPath().find("/.config/RowSifter/RowSifter.rsf"), std::string::npos);
-    if (savedXdg)
-        setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
+    if (savedXdg) setenv("XDG_CONFIG_HOME", keep.c_str(), 1);
 }
 
-TEST(RunningExecutableFolder, HoldsThisTestProgram)
-{
+TEST(RunningExecutableFolder, HoldsThisTestProgram) {
     const std::string folder = runningExecutableFolder();
     ASSERT_FALSE(folder.empty());
     EXPECT_EQ(folder.back(), '/');
@@ -65,8 +61,7 @@ TEST(RunningExecutableFolder, HoldsThisTestProgram)
 
 class ChooseSettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "rsf_place_XXXXXX").string();
         ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
         root = pattern;
@@ -79,19 +74,16 @@ protected:
         ASSERT_NE(getcwd(here, sizeof here), nullptr);
         savedCwd = here;
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         EXPECT_EQ(chdir(savedCwd.c_str()), 0);
         std::error_code ignored;
         fs::remove_all(root, ignored);
     }
     // Steps 1, 5 and 6 as start-up runs them.
-    int start(const std::string &arg0, const char *user, const char *runningFolder = "")
-    {
+    int start(const std::string &arg0, const char *user, const char *runningFolder = "") {
         const char *argv[] = {arg0.c_str()};
         recordCommandLine(1, argv);
-        if (fillSettingsFilePath() != 0)
-            return -2;
+        if (fillSettingsFilePath() != 0) return -2;
         return chooseSettingsFile(user, runningFolder);
     }
     static void touch(const std::string &path) { std::ofstream(path) << "xlWhole=y\r\n"; }
@@ -100,8 +92,7 @@ protected:
     std::string exe, userPath, portablePath, savedCwd;
 };
 
-TEST_F(ChooseSettingsFile, PortableFileBesideTheExecutableWins)
-{
+TEST_F(ChooseSettingsFile, PortableFileBesideTheExecutableWins) {
     touch(portablePath);
     fs::create_directories(fs::path(userPath).parent_path());
     touch(userPath);
@@ -110,8 +101,7 @@ TEST_F(ChooseSettingsFile, PortableFileBesideTheExecutableWins)
     EXPECT_FALSE(settingsFileMayBeCreated);
 }
 
-TEST_F(ChooseSettingsFile, WithoutAPortableFileTheConfigFolderIsUsedButNotYetMade)
-{
+TEST_F(ChooseSettingsFile, WithoutAPortableFileTheConfigFolderIsUsedButNotYetMade) {
     EXPECT_EQ(start(exe, userPath.c_str()), 0);
     EXPECT_EQ(std::string(settingsFilePath), userPath);
     EXPECT_TRUE(settingsFileMayBeCreated);
@@ -124,8 +114,7 @@ TEST_F(ChooseSettingsFile, WithoutAPortableFileTheConfigFolderIsUsedButNotYetMad
     EXPECT_EQ(std::string(settingsFilePath), userPath);
 }
 
-TEST_F(ChooseSettingsFile, BareNameLooksBesideTheRunningExecutableNotInTheCurrentFolder)
-{
+TEST_F(ChooseSettingsFile, BareNameLooksBesideTheRunningExecutableNotInTheCurrentFolder) {
     // Started through PATH: argument 0 is the bare name.
     ASSERT_EQ(chdir((root / "cwd").c_str()), 0);
     touch((root / "cwd" / kSettingsFileName).string());
@@ -144,8 +133,7 @@ TEST_F(ChooseSettingsFile, BareNameLooksBesideTheRunningExecutableNotInTheCurren
     EXPECT_EQ(std::string(settingsFilePath), kSettingsFileName);
 }
 
-TEST_F(ChooseSettingsFile, NoUsablePathLeavesNoneAndNothingToCreate)
-{
+TEST_F(ChooseSettingsFile, NoUsablePathLeavesNoneAndNothingToCreate) {
     EXPECT_EQ(start(exe, ""), -1);
     EXPECT_STREQ(settingsFilePath, "");
     EXPECT_FALSE(settingsFileMayBeCreated);

@@ -28,25 +28,23 @@ constexpr int kAnswerMs = 1000;
 // loop, as the GUI thread of the real program would.
 class RunningCopy {
 public:
-    RunningCopy()
-    {
+    RunningCopy() {
         instance_ = new SingleInstance;
         instance_->moveToThread(&thread_);
-        QObject::connect(instance_, &SingleInstance::showRequested, instance_, [this] { ++shows; },
-                         Qt::DirectConnection);
+        QObject::connect(
+            instance_, &SingleInstance::showRequested, instance_, [this] { ++shows; }, Qt::DirectConnection);
         thread_.start();
     }
-    ~RunningCopy()
-    {
-        QMetaObject::invokeMethod(instance_, [this] { delete instance_; }, Qt::BlockingQueuedConnection);
+    ~RunningCopy() {
+        QMetaObject::invokeMethod(
+            instance_, [this] { delete instance_; }, Qt::BlockingQueuedConnection);
         thread_.quit();
         thread_.wait();
     }
-    bool listen(const QString &name)
-    {
+    bool listen(const QString &name) {
         bool listening = false;
-        QMetaObject::invokeMethod(instance_, [&] { listening = instance_->listen(name); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            instance_, [&] { listening = instance_->listen(name); }, Qt::BlockingQueuedConnection);
         return listening;
     }
 
@@ -59,8 +57,7 @@ private:
 
 class SingleInstanceTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         if (QCoreApplication::instance() == nullptr) {
             static int argc = 1;
             static char arg0[] = "test_startup";
@@ -68,26 +65,22 @@ protected:
             static QCoreApplication app(argc, argv);
         }
     }
-    void SetUp() override
-    {
+    void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "rsf_si_XXXXXX").string();
         ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
         folder_ = pattern;
         // A full path keeps these servers apart from any real copy's name.
         serverName = QString::fromStdString(folder_ + "/server");
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         std::error_code ignored;
         fs::remove_all(folder_, ignored);
     }
 
     // What a copy that died leaves behind: a socket file nobody listens on.
-    bool leaveStaleSocket() const
-    {
+    bool leaveStaleSocket() const {
         const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        if (fd < 0)
-            return false;
+        if (fd < 0) return false;
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         const std::string path = serverName.toStdString();
@@ -101,13 +94,11 @@ protected:
     QString serverName;
 };
 
-TEST_F(SingleInstanceTest, NobodyListeningGetsNoAnswer)
-{
+TEST_F(SingleInstanceTest, NobodyListeningGetsNoAnswer) {
     EXPECT_FALSE(SingleInstance::askRunningCopyToShow(kAnswerMs, serverName));
 }
 
-TEST_F(SingleInstanceTest, RunningCopyShowsOncePerRequest)
-{
+TEST_F(SingleInstanceTest, RunningCopyShowsOncePerRequest) {
     RunningCopy running;
     ASSERT_TRUE(running.listen(serverName));
     EXPECT_TRUE(SingleInstance::askRunningCopyToShow(kAnswerMs, serverName));
@@ -116,8 +107,7 @@ TEST_F(SingleInstanceTest, RunningCopyShowsOncePerRequest)
     EXPECT_EQ(running.shows.load(), 2);
 }
 
-TEST_F(SingleInstanceTest, SecondListenerCannotTakeALiveName)
-{
+TEST_F(SingleInstanceTest, SecondListenerCannotTakeALiveName) {
     RunningCopy first;
     ASSERT_TRUE(first.listen(serverName));
     RunningCopy second;
@@ -127,8 +117,7 @@ TEST_F(SingleInstanceTest, SecondListenerCannotTakeALiveName)
     EXPECT_EQ(second.shows.load(), 0);
 }
 
-TEST_F(SingleInstanceTest, NameLeftByADeadCopyIsTakenOver)
-{
+TEST_F(SingleInstanceTest, NameLeftByADeadCopyIsTakenOver) {
     ASSERT_TRUE(leaveStaleSocket());
     RunningCopy running;
     ASSERT_TRUE(running.listen(serverName));
@@ -136,15 +125,13 @@ TEST_F(SingleInstanceTest, NameLeftByADeadCopyIsTakenOver)
     EXPECT_EQ(running.shows.load(), 1);
 }
 
-TEST_F(SingleInstanceTest, AskingADeadCopyClearsItsName)
-{
+TEST_F(SingleInstanceTest, AskingADeadCopyClearsItsName) {
     ASSERT_TRUE(leaveStaleSocket());
     EXPECT_FALSE(SingleInstance::askRunningCopyToShow(kAnswerMs, serverName));
     EXPECT_FALSE(fs::exists(serverName.toStdString()));
 }
 
-TEST_F(SingleInstanceTest, ForeignRequestsAreNotObeyed)
-{
+TEST_F(SingleInstanceTest, ForeignRequestsAreNotObeyed) {
     RunningCopy running;
     ASSERT_TRUE(running.listen(serverName));
     for (const char *request : {"hide\n", "showshow\n", "show"}) {
@@ -161,8 +148,7 @@ TEST_F(SingleInstanceTest, ForeignRequestsAreNotObeyed)
     EXPECT_EQ(running.shows.load(), 1);
 }
 
-TEST_F(SingleInstanceTest, DefaultNameBelongsToThisUser)
-{
+TEST_F(SingleInstanceTest, DefaultNameBelongsToThisUser) {
     const QString name = SingleInstance::defaultServerName();
     EXPECT_TRUE(name.startsWith(QLatin1String("RowSifter-")));
     EXPECT_TRUE(name.endsWith(QString::number(getuid())));
@@ -171,8 +157,7 @@ TEST_F(SingleInstanceTest, DefaultNameBelongsToThisUser)
 // The start-up rule, with helper processes in the place of other copies.
 class SettleTest : public SingleInstanceTest {};
 
-TEST_F(SettleTest, AloneStartUpGoesOnWithoutAsking)
-{
+TEST_F(SettleTest, AloneStartUpGoesOnWithoutAsking) {
     HelperProcesses copies("rowsifter-copy-");
     ASSERT_TRUE(copies.ready());
     const pid_t self = copies.start();
@@ -185,8 +170,7 @@ TEST_F(SettleTest, AloneStartUpGoesOnWithoutAsking)
     EXPECT_TRUE(copies.isRunning(self));
 }
 
-TEST_F(SettleTest, AnsweringCopyIsShownAndNothingIsEnded)
-{
+TEST_F(SettleTest, AnsweringCopyIsShownAndNothingIsEnded) {
     HelperProcesses copies("rowsifter-copy-");
     ASSERT_TRUE(copies.ready());
     const pid_t first = copies.start();
@@ -201,8 +185,7 @@ TEST_F(SettleTest, AnsweringCopyIsShownAndNothingIsEnded)
     EXPECT_TRUE(copies.isRunning(second));
 }
 
-TEST_F(SettleTest, SilentCopyMeansTheFirstInTheListIsEnded)
-{
+TEST_F(SettleTest, SilentCopyMeansTheFirstInTheListIsEnded) {
     HelperProcesses copies("rowsifter-copy-");
     ASSERT_TRUE(copies.ready());
     const pid_t first = copies.start();

@@ -25,11 +25,10 @@ std::string lowerAscii(std::string_view s) {
 
 // Labels browsers read as a wider set than they name.
 std::string canonicalEncoding(const std::string &label) {
-    if (label == "gb2312" || label == "gb_2312-80" || label == "x-gbk" || label == "csgb2312" ||
-        label == "chinese" || label == "cp936" || label == "gbk")
+    if (label == "gb2312" || label == "gb_2312-80" || label == "x-gbk" || label == "csgb2312" || label == "chinese" ||
+        label == "cp936" || label == "gbk")
         return "GB18030";  // decodes every GBK sequence and more
-    if (label == "iso-8859-1" || label == "latin1" || label == "us-ascii" || label == "ascii" ||
-        label == "l1")
+    if (label == "iso-8859-1" || label == "latin1" || label == "us-ascii" || label == "ascii" || label == "l1")
         return "windows-1252";
     if (label == "big5-hkscs" || label == "x-x-big5") return "Big5";
     // A document that could be scanned as ASCII is not UTF-16, whatever it says.
@@ -49,10 +48,14 @@ bool isValidUtf8(const unsigned char *s, size_t n) {
         }
         size_t extra;
         uint32_t cp;
-        if ((c & 0xE0) == 0xC0) extra = 1, cp = c & 0x1F;
-        else if ((c & 0xF0) == 0xE0) extra = 2, cp = c & 0x0F;
-        else if ((c & 0xF8) == 0xF0) extra = 3, cp = c & 0x07;
-        else return false;
+        if ((c & 0xE0) == 0xC0)
+            extra = 1, cp = c & 0x1F;
+        else if ((c & 0xF0) == 0xE0)
+            extra = 2, cp = c & 0x0F;
+        else if ((c & 0xF8) == 0xF0)
+            extra = 3, cp = c & 0x07;
+        else
+            return false;
         if (n - i <= extra) return false;
         for (size_t k = 1; k <= extra; ++k) {
             if ((s[i + k] & 0xC0) != 0x80) return false;
@@ -73,8 +76,7 @@ std::string charsetInTag(std::string_view tag) {
     while (i < tag.size() && std::isspace(static_cast<unsigned char>(tag[i]))) ++i;
     if (i >= tag.size() || tag[i] != '=') return {};
     ++i;
-    while (i < tag.size() && (std::isspace(static_cast<unsigned char>(tag[i])) || tag[i] == '"' || tag[i] == '\''))
-        ++i;
+    while (i < tag.size() && (std::isspace(static_cast<unsigned char>(tag[i])) || tag[i] == '"' || tag[i] == '\'')) ++i;
     size_t end = i;
     while (end < tag.size() && (std::isalnum(static_cast<unsigned char>(tag[end])) || tag[end] == '-' ||
                                 tag[end] == '_' || tag[end] == '.' || tag[end] == ':'))

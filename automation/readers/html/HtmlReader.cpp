@@ -76,7 +76,8 @@ ReadResult readHtmlTable(const std::string &path, const std::string &sheetName) 
             text = converted.data();
             length = converted.size();
         }
-        if (length > static_cast<size_t>(INT32_MAX)) return ReadResult::fail(ReadStatus::TooLarge, "the document is too large");
+        if (length > static_cast<size_t>(INT32_MAX))
+            return ReadResult::fail(ReadStatus::TooLarge, "the document is too large");
         // libxml2 sets up its globals once, before two threads parse at the same time.
         static std::once_flag parserReady;
         std::call_once(parserReady, [] { xmlInitParser(); });

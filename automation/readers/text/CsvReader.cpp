@@ -73,8 +73,8 @@ bool fieldAsNumber(std::string_view field, double *value) {
     return true;
 }
 
-ReadStatus parseDelimited(std::string_view text, char separator, model::Sheet *sheet,
-                          model::StringPool *strings, std::string *message) {
+ReadStatus parseDelimited(std::string_view text, char separator, model::Sheet *sheet, model::StringPool *strings,
+                          std::string *message) {
     const size_t n = text.size();
     size_t i = 0;
     uint32_t row = 1, column = 1;
@@ -136,7 +136,7 @@ ReadStatus parseDelimited(std::string_view text, char separator, model::Sheet *s
             ++i;
             ++column;
             if (i == n) break;  // a trailing separator ends the last record with an empty field
-        } else {  // a line end: CRLF, LF or CR
+        } else {                // a line end: CRLF, LF or CR
             if (text[i] == '\r' && i + 1 < n && text[i + 1] == '\n') ++i;
             ++i;
             ++row;

@@ -15,8 +15,8 @@ constexpr uint64_t kMaxTextFileBytes = 1ull << 30;
 
 // Parses UTF-8 text into `sheet`. Fields that are numbers exactly as the
 // application would display them become numbers; everything else stays text.
-ReadStatus parseDelimited(std::string_view text, char separator, model::Sheet *sheet,
-                          model::StringPool *strings, std::string *message);
+ReadStatus parseDelimited(std::string_view text, char separator, model::Sheet *sheet, model::StringPool *strings,
+                          std::string *message);
 
 // True (and *value set) when `field` is a number whose General display is `field` itself.
 bool fieldAsNumber(std::string_view field, double *value);

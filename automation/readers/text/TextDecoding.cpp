@@ -47,21 +47,30 @@ bool isValidUtf8(const char *data, size_t size) {
         }
         if (p >= end) break;
         const unsigned c = *p;
-        if (c < 0x80) { ++p; continue; }
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
         size_t len;
         uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) { len = 2; cp = c & 0x1F; }
-        else if (c >= 0xE0 && c <= 0xEF) { len = 3; cp = c & 0x0F; }
-        else if (c >= 0xF0 && c <= 0xF4) { len = 4; cp = c & 0x07; }
-        else return false;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else
+            return false;
         if (static_cast<size_t>(end - p) < len) return false;
         for (size_t i = 1; i < len; ++i) {
             if ((p[i] & 0xC0) != 0x80) return false;
             cp = (cp << 6) | (p[i] & 0x3F);
         }
         // Overlong forms, surrogates and code points past Unicode are not UTF-8.
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) || (cp >= 0xD800 && cp <= 0xDFFF))
             return false;
         p += len;
     }
@@ -80,18 +89,22 @@ bool decodeToUtf8(std::string &bytes, TextEncoding *used) {
         return true;
     }
     if (std::memchr(bytes.data(), 0, head)) return false;
-    if (std::memchr(bytes.data(), 0, bytes.size())) bytes.erase(std::remove(bytes.begin(), bytes.end(), '\0'), bytes.end());
+    if (std::memchr(bytes.data(), 0, bytes.size()))
+        bytes.erase(std::remove(bytes.begin(), bytes.end(), '\0'), bytes.end());
     switch (enc) {
-    case TextEncoding::Utf8Bom: bytes.erase(0, 3); break;
-    case TextEncoding::Gb18030: {
-        QTextCodec *codec = QTextCodec::codecForName("GB18030");
-        if (!codec) return false;
-        const QByteArray utf8 =
-            codec->toUnicode(bytes.data(), static_cast<int>(std::min<size_t>(bytes.size(), INT32_MAX))).toUtf8();
-        bytes.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
-        break;
-    }
-    default: break;
+        case TextEncoding::Utf8Bom:
+            bytes.erase(0, 3);
+            break;
+        case TextEncoding::Gb18030: {
+            QTextCodec *codec = QTextCodec::codecForName("GB18030");
+            if (!codec) return false;
+            const QByteArray utf8 =
+                codec->toUnicode(bytes.data(), static_cast<int>(std::min<size_t>(bytes.size(), INT32_MAX))).toUtf8();
+            bytes.assign(utf8.constData(), static_cast<size_t>(utf8.size()));
+            break;
+        }
+        default:
+            break;
     }
     return true;
 }

@@ -82,10 +82,14 @@ constexpr size_t kMinBytesPerRow = 10;
 
 int versionOfBof(uint16_t type) {
     switch (type) {
-    case rec::Bof2: return 2;
-    case rec::Bof3: return 3;
-    case rec::Bof4: return 4;
-    default: return 0;
+        case rec::Bof2:
+            return 2;
+        case rec::Bof3:
+            return 3;
+        case rec::Bof4:
+            return 4;
+        default:
+            return 0;
     }
 }
 
@@ -102,14 +106,22 @@ double decodeRk(uint32_t rk) {
 
 model::CellError errorOf(uint8_t code) {
     switch (code) {
-    case 0x00: return model::CellError::Null;
-    case 0x07: return model::CellError::Div0;
-    case 0x0F: return model::CellError::Value;
-    case 0x17: return model::CellError::Ref;
-    case 0x1D: return model::CellError::Name;
-    case 0x24: return model::CellError::Num;
-    case 0x2A: return model::CellError::NA;
-    default: return model::CellError::Value;
+        case 0x00:
+            return model::CellError::Null;
+        case 0x07:
+            return model::CellError::Div0;
+        case 0x0F:
+            return model::CellError::Value;
+        case 0x17:
+            return model::CellError::Ref;
+        case 0x1D:
+            return model::CellError::Name;
+        case 0x24:
+            return model::CellError::Num;
+        case 0x2A:
+            return model::CellError::NA;
+        default:
+            return model::CellError::Value;
     }
 }
 
@@ -175,8 +187,10 @@ void LegacyDecoder::sheetNameOf(const BiffRecord &r, std::string *out) const {
     // read too.
     out->clear();
     const uint8_t *d = r.data;
-    if (r.size >= 5 && 5u + d[4] == r.size) codepage_.appendUtf8(d + 5, d[4], out);
-    else if (r.size >= 1 && 1u + d[0] <= r.size) codepage_.appendUtf8(d + 1, d[0], out);
+    if (r.size >= 5 && 5u + d[4] == r.size)
+        codepage_.appendUtf8(d + 5, d[4], out);
+    else if (r.size >= 1 && 1u + d[0] <= r.size)
+        codepage_.appendUtf8(d + 1, d[0], out);
 }
 
 ReadResult LegacyDecoder::readWorkbook() {
@@ -189,23 +203,31 @@ ReadResult LegacyDecoder::readWorkbook() {
             return ReadResult::fail(ReadStatus::Corrupt, "the workbook globals are truncated");
         if (r.type == rec::Eof) break;
         switch (r.type) {
-        case rec::FilePass: return ReadResult::fail(ReadStatus::Encrypted, "the workbook is password-protected");
-        case rec::CodePage:
-            if (r.size >= 2) codepage_.select(readU16(r.data));
-            break;
-        case rec::DateMode:
-            if (r.size >= 2) book_->date1904 = readU16(r.data) == 1;
-            break;
-        case rec::Font3: globalStyles_->addLegacyFont(4, r.data, r.size); break;
-        case rec::Format4: globalStyles_->addLegacyFormat(4, r.data, r.size); break;
-        case rec::Xf4: globalStyles_->addLegacyXf(4, r.data, r.size); break;
-        case rec::SheetHeader: {
-            std::string name;
-            sheetNameOf(r, &name);
-            listedNames.push_back(std::move(name));
-            break;
-        }
-        default: break;
+            case rec::FilePass:
+                return ReadResult::fail(ReadStatus::Encrypted, "the workbook is password-protected");
+            case rec::CodePage:
+                if (r.size >= 2) codepage_.select(readU16(r.data));
+                break;
+            case rec::DateMode:
+                if (r.size >= 2) book_->date1904 = readU16(r.data) == 1;
+                break;
+            case rec::Font3:
+                globalStyles_->addLegacyFont(4, r.data, r.size);
+                break;
+            case rec::Format4:
+                globalStyles_->addLegacyFormat(4, r.data, r.size);
+                break;
+            case rec::Xf4:
+                globalStyles_->addLegacyXf(4, r.data, r.size);
+                break;
+            case rec::SheetHeader: {
+                std::string name;
+                sheetNameOf(r, &name);
+                listedNames.push_back(std::move(name));
+                break;
+            }
+            default:
+                break;
         }
     }
     // The sheets, one substream after another, each maybe after its header.
@@ -263,16 +285,18 @@ bool LegacyDecoder::skipSubstream() {
     BiffRecord r;
     while (depth > 0) {
         if (stream_.next(&r) != BiffRecordStream::Step::Record) return false;
-        if (versionOfBof(r.type)) ++depth;
-        else if (r.type == rec::Eof) --depth;
+        if (versionOfBof(r.type))
+            ++depth;
+        else if (r.type == rec::Eof)
+            --depth;
     }
     return true;
 }
 
 uint32_t LegacyDecoder::styleOfXf(uint16_t xf) {
     // A sheet of a BIFF4 workbook without formats of its own uses the workbook's.
-    BiffStyles *styles = !styles_->hasXfs() && globalStyles_ && globalStyles_->hasXfs() ? globalStyles_.get()
-                                                                                       : styles_.get();
+    BiffStyles *styles =
+        !styles_->hasXfs() && globalStyles_ && globalStyles_->hasXfs() ? globalStyles_.get() : styles_.get();
     styles->resolveNew(&book_->mutableStyles(), !defaultSet_);
     defaultSet_ = defaultSet_ || styles->hasXfs();
     return styles->styleOf(xf);
@@ -299,23 +323,28 @@ uint32_t LegacyDecoder::text(const uint8_t *bytes, size_t count) {
     return book_->mutableStrings().intern(text_);
 }
 
-void LegacyDecoder::formula(model::Sheet *sheet, uint16_t row, uint16_t column, const uint8_t *value,
-                            uint32_t style) {
+void LegacyDecoder::formula(model::Sheet *sheet, uint16_t row, uint16_t column, const uint8_t *value, uint32_t style) {
     if (readU16(value + 6) != kResultIsSpecial) {
         cell(sheet, row, column, model::Cell::makeNumber(0, readF64(value), style));
         return;
     }
     switch (value[0]) {
-    case 0:  // text, in the STRING record that follows
-        cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
-        pendingString_ = true;
-        pendingRow_ = row;
-        pendingColumn_ = column;
-        pendingStyle_ = style;
-        break;
-    case 1: cell(sheet, row, column, model::Cell::makeBoolean(0, value[2] != 0, style)); break;
-    case 2: cell(sheet, row, column, model::Cell::makeError(0, errorOf(value[2]), style)); break;
-    default: cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style)); break;
+        case 0:  // text, in the STRING record that follows
+            cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
+            pendingString_ = true;
+            pendingRow_ = row;
+            pendingColumn_ = column;
+            pendingStyle_ = style;
+            break;
+        case 1:
+            cell(sheet, row, column, model::Cell::makeBoolean(0, value[2] != 0, style));
+            break;
+        case 2:
+            cell(sheet, row, column, model::Cell::makeError(0, errorOf(value[2]), style));
+            break;
+        default:
+            cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
+            break;
     }
 }
 
@@ -346,160 +375,184 @@ LegacyDecoder::SheetEnd LegacyDecoder::readSheet(int version, model::Sheet *shee
         const uint8_t *d = r.data;
         const bool biff2 = version == 2;
         switch (r.type) {
-        case rec::FilePass:
-            message_ = "the worksheet is password-protected";
-            return SheetEnd::Encrypted;
-        case rec::CodePage:
-            if (r.size >= 2) codepage_.select(readU16(d));
-            break;
-        case rec::DateMode:
-            if (r.size >= 2) book_->date1904 = readU16(d) == 1;
-            break;
-        case rec::Font2:
-            if (biff2) styles_->addLegacyFont(2, d, r.size);
-            break;
-        case rec::FontColor2:
-            if (r.size >= 2) styles_->setLastFontColor(readU16(d));
-            break;
-        case rec::Font3: styles_->addLegacyFont(version, d, r.size); break;
-        case rec::Format2: styles_->addLegacyFormat(std::min(version, 3), d, r.size); break;
-        case rec::Format4: styles_->addLegacyFormat(4, d, r.size); break;
-        case rec::Xf2:
-            if (biff2) {
-                styles_->addLegacyXf(2, d, r.size);
-                sawXfRecord_ = true;
-            }
-            break;
-        case rec::Xf3: styles_->addLegacyXf(3, d, r.size); break;
-        case rec::Xf4: styles_->addLegacyXf(4, d, r.size); break;
-        case rec::Ixfe2:
-            if (r.size >= 2) ixfe_ = readU16(d);
-            break;
+            case rec::FilePass:
+                message_ = "the worksheet is password-protected";
+                return SheetEnd::Encrypted;
+            case rec::CodePage:
+                if (r.size >= 2) codepage_.select(readU16(d));
+                break;
+            case rec::DateMode:
+                if (r.size >= 2) book_->date1904 = readU16(d) == 1;
+                break;
+            case rec::Font2:
+                if (biff2) styles_->addLegacyFont(2, d, r.size);
+                break;
+            case rec::FontColor2:
+                if (r.size >= 2) styles_->setLastFontColor(readU16(d));
+                break;
+            case rec::Font3:
+                styles_->addLegacyFont(version, d, r.size);
+                break;
+            case rec::Format2:
+                styles_->addLegacyFormat(std::min(version, 3), d, r.size);
+                break;
+            case rec::Format4:
+                styles_->addLegacyFormat(4, d, r.size);
+                break;
+            case rec::Xf2:
+                if (biff2) {
+                    styles_->addLegacyXf(2, d, r.size);
+                    sawXfRecord_ = true;
+                }
+                break;
+            case rec::Xf3:
+                styles_->addLegacyXf(3, d, r.size);
+                break;
+            case rec::Xf4:
+                styles_->addLegacyXf(4, d, r.size);
+                break;
+            case rec::Ixfe2:
+                if (r.size >= 2) ixfe_ = readU16(d);
+                break;
 
-        // BIFF2 cells: row, column, attributes, value.
-        case rec::Blank2:
-        case rec::Integer2:
-        case rec::Number2:
-        case rec::Label2:
-        case rec::BoolErr2:
-        case rec::Formula2: {
-            pendingString_ = false;  // a STRING record belongs only to the formula just before it
-            if (!biff2 || r.size < kBiff2Header) break;
-            const uint16_t row = readU16(d), column = readU16(d + 2);
-            const uint32_t style = styleOfAttributes(d + 4);
-            const uint8_t *v = d + kBiff2Header;
-            const size_t n = r.size - kBiff2Header;
-            if (r.type == rec::Blank2) cell(sheet, row, column, model::Cell::makeEmpty(0, style));
-            else if (r.type == rec::Integer2 && n >= 2) cell(sheet, row, column, model::Cell::makeNumber(0, readU16(v), style));
-            else if (r.type == rec::Number2 && n >= 8) cell(sheet, row, column, model::Cell::makeNumber(0, readF64(v), style));
-            else if (r.type == rec::Label2 && n >= 1)
-                cell(sheet, row, column, model::Cell::makeString(0, text(v + 1, std::min<size_t>(v[0], n - 1)), style));
-            else if (r.type == rec::BoolErr2 && n >= 2)
-                cell(sheet, row, column,
-                     v[1] ? model::Cell::makeError(0, errorOf(v[0]), style) : model::Cell::makeBoolean(0, v[0] != 0, style));
-            else if (r.type == rec::Formula2 && n >= 8) formula(sheet, row, column, v, style);
-            break;
-        }
-        case rec::String2:
-        case rec::String: {
-            if (!pendingString_) break;
-            pendingString_ = false;
-            // BIFF2 counts its characters in one byte, later versions in two;
-            // a record that fits only the other reading is taken as it fits.
-            const bool twoByteLength = r.type == rec::String;
-            size_t at, count;
-            if (twoByteLength && r.size >= 2 && 2u + readU16(d) <= r.size) {
-                at = 2;
-                count = readU16(d);
-            } else if (r.size >= 1 && 1u + d[0] <= r.size) {
-                at = 1;
-                count = d[0];
-            } else {  // cut short: what is there
-                at = std::min<size_t>(r.size, twoByteLength ? 2 : 1);
-                count = r.size - at;
+            // BIFF2 cells: row, column, attributes, value.
+            case rec::Blank2:
+            case rec::Integer2:
+            case rec::Number2:
+            case rec::Label2:
+            case rec::BoolErr2:
+            case rec::Formula2: {
+                pendingString_ = false;  // a STRING record belongs only to the formula just before it
+                if (!biff2 || r.size < kBiff2Header) break;
+                const uint16_t row = readU16(d), column = readU16(d + 2);
+                const uint32_t style = styleOfAttributes(d + 4);
+                const uint8_t *v = d + kBiff2Header;
+                const size_t n = r.size - kBiff2Header;
+                if (r.type == rec::Blank2)
+                    cell(sheet, row, column, model::Cell::makeEmpty(0, style));
+                else if (r.type == rec::Integer2 && n >= 2)
+                    cell(sheet, row, column, model::Cell::makeNumber(0, readU16(v), style));
+                else if (r.type == rec::Number2 && n >= 8)
+                    cell(sheet, row, column, model::Cell::makeNumber(0, readF64(v), style));
+                else if (r.type == rec::Label2 && n >= 1)
+                    cell(sheet, row, column,
+                         model::Cell::makeString(0, text(v + 1, std::min<size_t>(v[0], n - 1)), style));
+                else if (r.type == rec::BoolErr2 && n >= 2)
+                    cell(sheet, row, column,
+                         v[1] ? model::Cell::makeError(0, errorOf(v[0]), style)
+                              : model::Cell::makeBoolean(0, v[0] != 0, style));
+                else if (r.type == rec::Formula2 && n >= 8)
+                    formula(sheet, row, column, v, style);
+                break;
             }
-            cell(sheet, pendingRow_, pendingColumn_, model::Cell::makeString(0, text(d + at, count), pendingStyle_));
-            break;
-        }
+            case rec::String2:
+            case rec::String: {
+                if (!pendingString_) break;
+                pendingString_ = false;
+                // BIFF2 counts its characters in one byte, later versions in two;
+                // a record that fits only the other reading is taken as it fits.
+                const bool twoByteLength = r.type == rec::String;
+                size_t at, count;
+                if (twoByteLength && r.size >= 2 && 2u + readU16(d) <= r.size) {
+                    at = 2;
+                    count = readU16(d);
+                } else if (r.size >= 1 && 1u + d[0] <= r.size) {
+                    at = 1;
+                    count = d[0];
+                } else {  // cut short: what is there
+                    at = std::min<size_t>(r.size, twoByteLength ? 2 : 1);
+                    count = r.size - at;
+                }
+                cell(sheet, pendingRow_, pendingColumn_,
+                     model::Cell::makeString(0, text(d + at, count), pendingStyle_));
+                break;
+            }
 
-        // BIFF3 and BIFF4 cells: row, column, XF index, value.
-        case rec::Blank:
-        case rec::Number:
-        case rec::Label:
-        case rec::BoolErr:
-        case rec::Rk:
-        case rec::Formula3:
-        case rec::Formula4: {
-            pendingString_ = false;
-            if (r.size < kHeader) break;
-            const uint16_t row = readU16(d), column = readU16(d + 2);
-            const uint32_t style = styleOfXf(readU16(d + 4));
-            const uint8_t *v = d + kHeader;
-            const size_t n = r.size - kHeader;
-            if (r.type == rec::Blank) cell(sheet, row, column, model::Cell::makeEmpty(0, style));
-            else if (r.type == rec::Number && n >= 8) cell(sheet, row, column, model::Cell::makeNumber(0, readF64(v), style));
-            else if (r.type == rec::Rk && n >= 4) cell(sheet, row, column, model::Cell::makeNumber(0, decodeRk(readU32(v)), style));
-            else if (r.type == rec::Label && n >= 2)
-                cell(sheet, row, column, model::Cell::makeString(0, text(v + 2, std::min<size_t>(readU16(v), n - 2)), style));
-            else if (r.type == rec::BoolErr && n >= 2)
-                cell(sheet, row, column,
-                     v[1] ? model::Cell::makeError(0, errorOf(v[0]), style) : model::Cell::makeBoolean(0, v[0] != 0, style));
-            else if ((r.type == rec::Formula3 || r.type == rec::Formula4) && n >= 8) formula(sheet, row, column, v, style);
-            break;
-        }
+            // BIFF3 and BIFF4 cells: row, column, XF index, value.
+            case rec::Blank:
+            case rec::Number:
+            case rec::Label:
+            case rec::BoolErr:
+            case rec::Rk:
+            case rec::Formula3:
+            case rec::Formula4: {
+                pendingString_ = false;
+                if (r.size < kHeader) break;
+                const uint16_t row = readU16(d), column = readU16(d + 2);
+                const uint32_t style = styleOfXf(readU16(d + 4));
+                const uint8_t *v = d + kHeader;
+                const size_t n = r.size - kHeader;
+                if (r.type == rec::Blank)
+                    cell(sheet, row, column, model::Cell::makeEmpty(0, style));
+                else if (r.type == rec::Number && n >= 8)
+                    cell(sheet, row, column, model::Cell::makeNumber(0, readF64(v), style));
+                else if (r.type == rec::Rk && n >= 4)
+                    cell(sheet, row, column, model::Cell::makeNumber(0, decodeRk(readU32(v)), style));
+                else if (r.type == rec::Label && n >= 2)
+                    cell(sheet, row, column,
+                         model::Cell::makeString(0, text(v + 2, std::min<size_t>(readU16(v), n - 2)), style));
+                else if (r.type == rec::BoolErr && n >= 2)
+                    cell(sheet, row, column,
+                         v[1] ? model::Cell::makeError(0, errorOf(v[0]), style)
+                              : model::Cell::makeBoolean(0, v[0] != 0, style));
+                else if ((r.type == rec::Formula3 || r.type == rec::Formula4) && n >= 8)
+                    formula(sheet, row, column, v, style);
+                break;
+            }
 
-        case rec::Row2:
-            if (biff2 && r.size >= 8) {
-                const uint16_t height = readU16(d + 6);
-                if (!(height & kDefaultHeightFlag))
-                    sheet->rowForWrite(readU16(d) + 1u).height = static_cast<float>(height / kTwipsPerPoint);
-            }
-            break;
-        case rec::Row:
-            if (r.size >= 16) {
-                const uint32_t flags = readU32(d + 12);
-                const bool customHeight = (flags & kRowCustomHeight) != 0;
-                const bool hidden = (flags & kRowHidden) != 0;
-                const uint32_t style = (flags & kRowFormatted) ? styleOfXf((flags >> 16) & 0x0FFF) : 0;
-                if (!customHeight && !hidden && style == 0) break;
-                model::Row &row = sheet->rowForWrite(readU16(d) + 1u);
-                if (customHeight) row.height = static_cast<float>((readU16(d + 6) & 0x7FFF) / kTwipsPerPoint);
-                row.hidden = hidden;
-                row.style = style;
-            }
-            break;
-        case rec::Dimensions2:
-        case rec::Dimensions:
-            if (r.size >= 4 && readU16(d + 2) > readU16(d))
-                sheet->reserveRows(std::min<size_t>(readU16(d + 2) - readU16(d), size_ / kMinBytesPerRow));
-            break;
-        case rec::ColWidth2:
-            if (biff2 && r.size >= 4 && d[0] <= d[1]) {
-                model::ColumnInfo c;
-                c.first = d[0] + 1u;
-                c.last = d[1] + 1u;
-                c.width = readU16(d + 2) / kColumnWidthUnits;
-                columns.push_back(c);
-            }
-            break;
-        case rec::ColInfo:
-            if (r.size >= 10 && readU16(d) <= readU16(d + 2) && readU16(d) < model::kMaxColumns) {
-                model::ColumnInfo c;
-                c.first = readU16(d) + 1u;
-                c.last = std::min<uint32_t>(readU16(d + 2) + 1u, model::kMaxColumns);
-                c.width = readU16(d + 4) / kColumnWidthUnits;
-                c.style = styleOfXf(readU16(d + 6));
-                c.hidden = (readU16(d + 8) & kColumnHidden) != 0;
-                columns.push_back(c);
-            }
-            break;
-        case rec::DefColWidth:
-            if (r.size >= 2) sheet->defaultColumnWidth = readU16(d) + kColumnPadding;
-            break;
-        case rec::DefaultRowHeight:
-            if (r.size >= 4 && readU16(d + 2) > 0) sheet->defaultRowHeight = readU16(d + 2) / kTwipsPerPoint;
-            break;
-        default: break;
+            case rec::Row2:
+                if (biff2 && r.size >= 8) {
+                    const uint16_t height = readU16(d + 6);
+                    if (!(height & kDefaultHeightFlag))
+                        sheet->rowForWrite(readU16(d) + 1u).height = static_cast<float>(height / kTwipsPerPoint);
+                }
+                break;
+            case rec::Row:
+                if (r.size >= 16) {
+                    const uint32_t flags = readU32(d + 12);
+                    const bool customHeight = (flags & kRowCustomHeight) != 0;
+                    const bool hidden = (flags & kRowHidden) != 0;
+                    const uint32_t style = (flags & kRowFormatted) ? styleOfXf((flags >> 16) & 0x0FFF) : 0;
+                    if (!customHeight && !hidden && style == 0) break;
+                    model::Row &row = sheet->rowForWrite(readU16(d) + 1u);
+                    if (customHeight) row.height = static_cast<float>((readU16(d + 6) & 0x7FFF) / kTwipsPerPoint);
+                    row.hidden = hidden;
+                    row.style = style;
+                }
+                break;
+            case rec::Dimensions2:
+            case rec::Dimensions:
+                if (r.size >= 4 && readU16(d + 2) > readU16(d))
+                    sheet->reserveRows(std::min<size_t>(readU16(d + 2) - readU16(d), size_ / kMinBytesPerRow));
+                break;
+            case rec::ColWidth2:
+                if (biff2 && r.size >= 4 && d[0] <= d[1]) {
+                    model::ColumnInfo c;
+                    c.first = d[0] + 1u;
+                    c.last = d[1] + 1u;
+                    c.width = readU16(d + 2) / kColumnWidthUnits;
+                    columns.push_back(c);
+                }
+                break;
+            case rec::ColInfo:
+                if (r.size >= 10 && readU16(d) <= readU16(d + 2) && readU16(d) < model::kMaxColumns) {
+                    model::ColumnInfo c;
+                    c.first = readU16(d) + 1u;
+                    c.last = std::min<uint32_t>(readU16(d + 2) + 1u, model::kMaxColumns);
+                    c.width = readU16(d + 4) / kColumnWidthUnits;
+                    c.style = styleOfXf(readU16(d + 6));
+                    c.hidden = (readU16(d + 8) & kColumnHidden) != 0;
+                    columns.push_back(c);
+                }
+                break;
+            case rec::DefColWidth:
+                if (r.size >= 2) sheet->defaultColumnWidth = readU16(d) + kColumnPadding;
+                break;
+            case rec::DefaultRowHeight:
+                if (r.size >= 4 && readU16(d + 2) > 0) sheet->defaultRowHeight = readU16(d + 2) / kTwipsPerPoint;
+                break;
+            default:
+                break;
         }
     }
     std::stable_sort(columns.begin(), columns.end(),

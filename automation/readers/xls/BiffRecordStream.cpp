@@ -48,8 +48,7 @@ bool BiffRecordStream::seek(size_t offset) {
 void ContinuedReader::start(const BiffRecord &first, BiffRecordStream *stream) {
     startSingle(first);
     BiffRecord more;
-    while (stream->peekType() == kRecordContinue &&
-           stream->next(&more) == BiffRecordStream::Step::Record)
+    while (stream->peekType() == kRecordContinue && stream->next(&more) == BiffRecordStream::Step::Record)
         pieces_.push_back({more.data, more.size});
 }
 
@@ -181,8 +180,7 @@ void appendUtf16AsUtf8(const char16_t *units, size_t count, std::string *out) {
     out->reserve(out->size() + count);
     for (size_t i = 0; i < count; ++i) {
         uint32_t cp = units[i];
-        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 &&
-            units[i + 1] <= 0xDFFF) {
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (units[i + 1] - 0xDC00);
             ++i;
         } else if (cp >= 0xD800 && cp <= 0xDFFF) {

@@ -20,21 +20,31 @@ constexpr double kTwipsPerPoint = 20.0;
 
 model::Underline underlineOf(uint8_t code) {
     switch (code) {
-    case 0x01: return model::Underline::Single;
-    case 0x02: return model::Underline::Double;
-    case 0x21: return model::Underline::SingleAccounting;
-    case 0x22: return model::Underline::DoubleAccounting;
-    default: return model::Underline::None;
+        case 0x01:
+            return model::Underline::Single;
+        case 0x02:
+            return model::Underline::Double;
+        case 0x21:
+            return model::Underline::SingleAccounting;
+        case 0x22:
+            return model::Underline::DoubleAccounting;
+        default:
+            return model::Underline::None;
     }
 }
 
 model::VerticalAlignment verticalOf(unsigned code) {
     switch (code) {
-    case 0: return model::VerticalAlignment::Top;
-    case 1: return model::VerticalAlignment::Center;
-    case 3: return model::VerticalAlignment::Justify;
-    case 4: return model::VerticalAlignment::Distributed;
-    default: return model::VerticalAlignment::Bottom;
+        case 0:
+            return model::VerticalAlignment::Top;
+        case 1:
+            return model::VerticalAlignment::Center;
+        case 3:
+            return model::VerticalAlignment::Justify;
+        case 4:
+            return model::VerticalAlignment::Distributed;
+        default:
+            return model::VerticalAlignment::Bottom;
     }
 }
 
@@ -318,8 +328,8 @@ uint16_t BiffStyles::biff2CellXf(const uint8_t *a) {
     }
     const auto it = xfOfAttributes_.find(key);
     if (it != xfOfAttributes_.end()) return it->second;
-    const uint8_t record[4] = {static_cast<uint8_t>(a[1] >> 6), 0,
-                               static_cast<uint8_t>((a[1] & 0x3F) | (a[0] & 0xC0)), a[2]};
+    const uint8_t record[4] = {static_cast<uint8_t>(a[1] >> 6), 0, static_cast<uint8_t>((a[1] & 0x3F) | (a[0] & 0xC0)),
+                               a[2]};
     addLegacyXf(2, record, sizeof record);
     const auto index = static_cast<uint16_t>(xfs_.size() - 1);
     xfOfAttributes_.emplace(key, index);

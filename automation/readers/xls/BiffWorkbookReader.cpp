@@ -83,15 +83,24 @@ double decodeRk(uint32_t rk) {
 
 model::CellError errorOf(uint8_t code) {
     switch (code) {
-    case 0x00: return model::CellError::Null;
-    case 0x07: return model::CellError::Div0;
-    case 0x0F: return model::CellError::Value;
-    case 0x17: return model::CellError::Ref;
-    case 0x1D: return model::CellError::Name;
-    case 0x24: return model::CellError::Num;
-    case 0x2A: return model::CellError::NA;
-    case 0x2B: return model::CellError::GettingData;
-    default: return model::CellError::Value;
+        case 0x00:
+            return model::CellError::Null;
+        case 0x07:
+            return model::CellError::Div0;
+        case 0x0F:
+            return model::CellError::Value;
+        case 0x17:
+            return model::CellError::Ref;
+        case 0x1D:
+            return model::CellError::Name;
+        case 0x24:
+            return model::CellError::Num;
+        case 0x2A:
+            return model::CellError::NA;
+        case 0x2B:
+            return model::CellError::GettingData;
+        default:
+            return model::CellError::Value;
     }
 }
 
@@ -134,7 +143,7 @@ private:
     std::vector<SheetEntry> sheets_;
     size_t otherSheets_ = 0;
     ReadStatus failure_ = ReadStatus::Ok;  // damage met on the way
-    bool sheetBegun_ = false;  // the sheet being read had its BOF where expected
+    bool sheetBegun_ = false;              // the sheet being read had its BOF where expected
     uint32_t sstBase_ = 0, sstCount_ = 0;
     ContinuedReader reader_;
     std::string text_;  // reused for every decoded text
@@ -205,31 +214,42 @@ ReadStatus Decoder::readGlobals() {
             return ReadStatus::Corrupt;
         }
         switch (r.type) {
-        case rec::Eof:
-            styles_->resolve(&book_->mutableStyles());
-            return ReadStatus::Ok;
-        case rec::FilePass:
-            message_ = "the workbook is password-protected";
-            return ReadStatus::Encrypted;
-        case rec::CodePage:
-            if (r.size >= 2 && !biff8_) codepage_.select(readU16(r.data));
-            break;
-        case rec::DateMode:
-            if (r.size >= 2) book_->date1904 = readU16(r.data) == 1;
-            break;
-        case rec::Font: styles_->addFont(r.data, r.size); break;
-        case rec::Format: styles_->addFormat(r.data, r.size); break;
-        case rec::Xf: styles_->addXf(r.data, r.size); break;
-        case rec::Palette: styles_->setPalette(r.data, r.size); break;
-        case rec::BoundSheet: addBoundSheet(r); break;
-        case rec::Sst:
-            // Damage costs the strings after it: their cells read empty.
-            if (!readSst(r)) {
-                failure_ = ReadStatus::Corrupt;
-                message_ = "the shared string table is damaged";
-            }
-            break;
-        default: break;
+            case rec::Eof:
+                styles_->resolve(&book_->mutableStyles());
+                return ReadStatus::Ok;
+            case rec::FilePass:
+                message_ = "the workbook is password-protected";
+                return ReadStatus::Encrypted;
+            case rec::CodePage:
+                if (r.size >= 2 && !biff8_) codepage_.select(readU16(r.data));
+                break;
+            case rec::DateMode:
+                if (r.size >= 2) book_->date1904 = readU16(r.data) == 1;
+                break;
+            case rec::Font:
+                styles_->addFont(r.data, r.size);
+                break;
+            case rec::Format:
+                styles_->addFormat(r.data, r.size);
+                break;
+            case rec::Xf:
+                styles_->addXf(r.data, r.size);
+                break;
+            case rec::Palette:
+                styles_->setPalette(r.data, r.size);
+                break;
+            case rec::BoundSheet:
+                addBoundSheet(r);
+                break;
+            case rec::Sst:
+                // Damage costs the strings after it: their cells read empty.
+                if (!readSst(r)) {
+                    failure_ = ReadStatus::Corrupt;
+                    message_ = "the shared string table is damaged";
+                }
+                break;
+            default:
+                break;
         }
     }
 }
@@ -289,8 +309,8 @@ bool Decoder::readSst(const BiffRecord &r) {
 ReadStatus Decoder::readSheet(const SheetEntry &entry, model::Sheet *sheet, size_t limit) {
     BiffRecord r;
     sheetBegun_ = false;
-    if (!stream_.seek(entry.offset) || stream_.next(&r) != BiffRecordStream::Step::Record ||
-        r.type != rec::Bof || r.size < 4 || readU16(r.data + 2) != kBofWorksheet) {
+    if (!stream_.seek(entry.offset) || stream_.next(&r) != BiffRecordStream::Step::Record || r.type != rec::Bof ||
+        r.size < 4 || readU16(r.data + 2) != kBofWorksheet) {
         message_ = "a worksheet's position in the stream is wrong";
         return ReadStatus::Corrupt;
     }
@@ -317,53 +337,64 @@ ReadStatus Decoder::readSheet(const SheetEntry &entry, model::Sheet *sheet, size
         }
         if (nested > 0) continue;
         switch (r.type) {
-        case rec::Number:
-        case rec::Rk:
-        case rec::MulRk:
-        case rec::LabelSst:
-        case rec::Label:
-        case rec::RString:
-        case rec::BoolErr:
-        case rec::Blank:
-        case rec::MulBlank: decodeCell(r, sheet); break;
-        case rec::Formula: decodeFormula(r, sheet); break;
-        case rec::String: decodeString(r, sheet); break;
-        case rec::Row: decodeRow(r, sheet); break;
-        case rec::MergedCells: decodeMerges(r, sheet); break;
-        case rec::Dimensions:
-            if (biff8_ && r.size >= 8) {
-                const uint32_t first = readU32(r.data), last = readU32(r.data + 4);
-                if (last > first)
-                    sheet->reserveRows(std::min<size_t>({last - first, model::kMaxRows, size_ / kMinBytesPerRow}));
-            }
-            break;
-        case rec::ColInfo:
-            if (r.size >= kColInfoBytes) {
-                const uint32_t first = readU16(r.data), last = readU16(r.data + 2);
-                if (first > last || first >= model::kMaxColumns) break;
-                model::ColumnInfo c;
-                c.first = first + 1;
-                c.last = std::min<uint32_t>(last + 1, model::kMaxColumns);
-                c.width = readU16(r.data + 4) / kColumnWidthUnits;
-                c.style = styles_->styleOf(readU16(r.data + 6));
-                c.hidden = (readU16(r.data + 8) & kColumnHidden) != 0;
-                columns_.push_back(c);
-            }
-            break;
-        case rec::DefColWidth:
-            if (r.size >= 2 && standardWidth < 0) sheet->defaultColumnWidth = readU16(r.data) + kColumnPadding;
-            break;
-        case rec::StandardWidth:
-            if (r.size >= 2) {
-                standardWidth = readU16(r.data) / kColumnWidthUnits;
-                sheet->defaultColumnWidth = standardWidth;
-            }
-            break;
-        case rec::DefaultRowHeight:
-            if (r.size >= 4 && readU16(r.data + 2) > 0)
-                sheet->defaultRowHeight = readU16(r.data + 2) / kTwipsPerPoint;
-            break;
-        default: break;
+            case rec::Number:
+            case rec::Rk:
+            case rec::MulRk:
+            case rec::LabelSst:
+            case rec::Label:
+            case rec::RString:
+            case rec::BoolErr:
+            case rec::Blank:
+            case rec::MulBlank:
+                decodeCell(r, sheet);
+                break;
+            case rec::Formula:
+                decodeFormula(r, sheet);
+                break;
+            case rec::String:
+                decodeString(r, sheet);
+                break;
+            case rec::Row:
+                decodeRow(r, sheet);
+                break;
+            case rec::MergedCells:
+                decodeMerges(r, sheet);
+                break;
+            case rec::Dimensions:
+                if (biff8_ && r.size >= 8) {
+                    const uint32_t first = readU32(r.data), last = readU32(r.data + 4);
+                    if (last > first)
+                        sheet->reserveRows(std::min<size_t>({last - first, model::kMaxRows, size_ / kMinBytesPerRow}));
+                }
+                break;
+            case rec::ColInfo:
+                if (r.size >= kColInfoBytes) {
+                    const uint32_t first = readU16(r.data), last = readU16(r.data + 2);
+                    if (first > last || first >= model::kMaxColumns) break;
+                    model::ColumnInfo c;
+                    c.first = first + 1;
+                    c.last = std::min<uint32_t>(last + 1, model::kMaxColumns);
+                    c.width = readU16(r.data + 4) / kColumnWidthUnits;
+                    c.style = styles_->styleOf(readU16(r.data + 6));
+                    c.hidden = (readU16(r.data + 8) & kColumnHidden) != 0;
+                    columns_.push_back(c);
+                }
+                break;
+            case rec::DefColWidth:
+                if (r.size >= 2 && standardWidth < 0) sheet->defaultColumnWidth = readU16(r.data) + kColumnPadding;
+                break;
+            case rec::StandardWidth:
+                if (r.size >= 2) {
+                    standardWidth = readU16(r.data) / kColumnWidthUnits;
+                    sheet->defaultColumnWidth = standardWidth;
+                }
+                break;
+            case rec::DefaultRowHeight:
+                if (r.size >= 4 && readU16(r.data + 2) > 0)
+                    sheet->defaultRowHeight = readU16(r.data + 2) / kTwipsPerPoint;
+                break;
+            default:
+                break;
         }
     }
 
@@ -406,47 +437,53 @@ void Decoder::decodeCell(const BiffRecord &r, model::Sheet *sheet) {
     const uint16_t row = readU16(d), column = readU16(d + 2);
     const uint32_t style = styles_->styleOf(readU16(d + 4));
     switch (r.type) {
-    case rec::Number:
-        if (r.size >= kCellHeaderBytes + 8) cell(sheet, row, column, model::Cell::makeNumber(0, readF64(d + 6), style));
-        break;
-    case rec::Rk:
-        if (r.size >= kCellHeaderBytes + 4) cell(sheet, row, column, model::Cell::makeNumber(0, decodeRk(readU32(d + 6)), style));
-        break;
-    case rec::MulRk: {
-        const size_t count = r.size >= 6 ? (r.size - 6) / kRkBytes : 0;
-        for (size_t i = 0; i < count && column + i < model::kMaxColumns; ++i) {
-            const uint8_t *p = d + 4 + i * kRkBytes;
-            cell(sheet, row, static_cast<uint16_t>(column + i),
-                 model::Cell::makeNumber(0, decodeRk(readU32(p + 2)), styles_->styleOf(readU16(p))));
+        case rec::Number:
+            if (r.size >= kCellHeaderBytes + 8)
+                cell(sheet, row, column, model::Cell::makeNumber(0, readF64(d + 6), style));
+            break;
+        case rec::Rk:
+            if (r.size >= kCellHeaderBytes + 4)
+                cell(sheet, row, column, model::Cell::makeNumber(0, decodeRk(readU32(d + 6)), style));
+            break;
+        case rec::MulRk: {
+            const size_t count = r.size >= 6 ? (r.size - 6) / kRkBytes : 0;
+            for (size_t i = 0; i < count && column + i < model::kMaxColumns; ++i) {
+                const uint8_t *p = d + 4 + i * kRkBytes;
+                cell(sheet, row, static_cast<uint16_t>(column + i),
+                     model::Cell::makeNumber(0, decodeRk(readU32(p + 2)), styles_->styleOf(readU16(p))));
+            }
+            break;
         }
-        break;
-    }
-    case rec::MulBlank: {
-        const size_t count = r.size >= 6 ? (r.size - 6) / 2 : 0;
-        for (size_t i = 0; i < count && column + i < model::kMaxColumns; ++i)
-            cell(sheet, row, static_cast<uint16_t>(column + i),
-                 model::Cell::makeEmpty(0, styles_->styleOf(readU16(d + 4 + 2 * i))));
-        break;
-    }
-    case rec::LabelSst:
-        if (r.size >= kCellHeaderBytes + 4) {
-            const uint32_t index = readU32(d + 6);
-            const uint32_t id = index < sstCount_ ? sstBase_ + index : book_->mutableStrings().intern("");
-            cell(sheet, row, column, model::Cell::makeString(0, id, style));
+        case rec::MulBlank: {
+            const size_t count = r.size >= 6 ? (r.size - 6) / 2 : 0;
+            for (size_t i = 0; i < count && column + i < model::kMaxColumns; ++i)
+                cell(sheet, row, static_cast<uint16_t>(column + i),
+                     model::Cell::makeEmpty(0, styles_->styleOf(readU16(d + 4 + 2 * i))));
+            break;
         }
-        break;
-    case rec::Label:
-    case rec::RString:
-        cell(sheet, row, column, model::Cell::makeString(0, inlineText(d + 6, r.size - 6), style));
-        break;
-    case rec::BoolErr:
-        if (r.size >= kCellHeaderBytes + 2) {
-            cell(sheet, row, column,
-                 d[7] ? model::Cell::makeError(0, errorOf(d[6]), style) : model::Cell::makeBoolean(0, d[6] != 0, style));
-        }
-        break;
-    case rec::Blank: cell(sheet, row, column, model::Cell::makeEmpty(0, style)); break;
-    default: break;
+        case rec::LabelSst:
+            if (r.size >= kCellHeaderBytes + 4) {
+                const uint32_t index = readU32(d + 6);
+                const uint32_t id = index < sstCount_ ? sstBase_ + index : book_->mutableStrings().intern("");
+                cell(sheet, row, column, model::Cell::makeString(0, id, style));
+            }
+            break;
+        case rec::Label:
+        case rec::RString:
+            cell(sheet, row, column, model::Cell::makeString(0, inlineText(d + 6, r.size - 6), style));
+            break;
+        case rec::BoolErr:
+            if (r.size >= kCellHeaderBytes + 2) {
+                cell(sheet, row, column,
+                     d[7] ? model::Cell::makeError(0, errorOf(d[6]), style)
+                          : model::Cell::makeBoolean(0, d[6] != 0, style));
+            }
+            break;
+        case rec::Blank:
+            cell(sheet, row, column, model::Cell::makeEmpty(0, style));
+            break;
+        default:
+            break;
     }
 }
 
@@ -462,17 +499,25 @@ void Decoder::decodeFormula(const BiffRecord &r, model::Sheet *sheet) {
         return;
     }
     switch (value[0]) {
-    case 0:  // text, in the STRING record that follows
-        cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
-        pendingString_ = true;
-        pendingRow_ = row;
-        pendingColumn_ = column;
-        pendingStyle_ = style;
-        break;
-    case 1: cell(sheet, row, column, model::Cell::makeBoolean(0, value[2] != 0, style)); break;
-    case 2: cell(sheet, row, column, model::Cell::makeError(0, errorOf(value[2]), style)); break;
-    case 3: cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style)); break;
-    default: cell(sheet, row, column, model::Cell::makeEmpty(0, style)); break;
+        case 0:  // text, in the STRING record that follows
+            cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
+            pendingString_ = true;
+            pendingRow_ = row;
+            pendingColumn_ = column;
+            pendingStyle_ = style;
+            break;
+        case 1:
+            cell(sheet, row, column, model::Cell::makeBoolean(0, value[2] != 0, style));
+            break;
+        case 2:
+            cell(sheet, row, column, model::Cell::makeError(0, errorOf(value[2]), style));
+            break;
+        case 3:
+            cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
+            break;
+        default:
+            cell(sheet, row, column, model::Cell::makeEmpty(0, style));
+            break;
     }
 }
 

@@ -28,16 +28,14 @@ GsfInput *findChild(GsfInfile *infile, const char *name) {
     const int n = gsf_infile_num_children(infile);
     for (int i = 0; i < n; ++i) {
         const char *childName = gsf_infile_name_by_index(infile, i);
-        if (childName && g_ascii_strcasecmp(childName, name) == 0)
-            return gsf_infile_child_by_index(infile, i);
+        if (childName && g_ascii_strcasecmp(childName, name) == 0) return gsf_infile_child_by_index(infile, i);
     }
     return nullptr;
 }
 
 }  // namespace
 
-ReadStatus loadWorkbookStream(const std::string &path, std::vector<uint8_t> *bytes,
-                              std::string *message) {
+ReadStatus loadWorkbookStream(const std::string &path, std::vector<uint8_t> *bytes, std::string *message) {
     bytes->clear();
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {

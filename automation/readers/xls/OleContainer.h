@@ -20,7 +20,6 @@ constexpr uint64_t kMaxWorkbookStreamBytes = 512ull * 1024 * 1024;
 // NotFound, Unreadable, NotAWorkbook (no compound file), Unsupported (a
 // compound file of another kind, without a workbook stream),
 // Encrypted (an encrypted package), TooLarge, Corrupt.
-ReadStatus loadWorkbookStream(const std::string &path, std::vector<uint8_t> *bytes,
-                              std::string *message);
+ReadStatus loadWorkbookStream(const std::string &path, std::vector<uint8_t> *bytes, std::string *message);
 
 }  // namespace automation::readers::xls

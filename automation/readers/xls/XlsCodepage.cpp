@@ -12,28 +12,50 @@ namespace {
 
 const char *codecName(uint16_t codepage) {
     switch (codepage) {
-    case 367: return "US-ASCII";
-    case 437: return "IBM437";
-    case 850: return "IBM850";
-    case 866: return "IBM866";
-    case 874: return "windows-874";
-    case 932: return "Shift_JIS";
-    case 936: return "GBK";
-    case 949: return "windows-949";
-    case 950: return "Big5";
-    case 1250: return "windows-1250";
-    case 1251: return "windows-1251";
-    case 1252: return "windows-1252";
-    case 1253: return "windows-1253";
-    case 1254: return "windows-1254";
-    case 1255: return "windows-1255";
-    case 1256: return "windows-1256";
-    case 1257: return "windows-1257";
-    case 1258: return "windows-1258";
-    case 10000: return "macintosh";
-    case 32768: return "macintosh";
-    case 32769: return "windows-1252";
-    default: return nullptr;
+        case 367:
+            return "US-ASCII";
+        case 437:
+            return "IBM437";
+        case 850:
+            return "IBM850";
+        case 866:
+            return "IBM866";
+        case 874:
+            return "windows-874";
+        case 932:
+            return "Shift_JIS";
+        case 936:
+            return "GBK";
+        case 949:
+            return "windows-949";
+        case 950:
+            return "Big5";
+        case 1250:
+            return "windows-1250";
+        case 1251:
+            return "windows-1251";
+        case 1252:
+            return "windows-1252";
+        case 1253:
+            return "windows-1253";
+        case 1254:
+            return "windows-1254";
+        case 1255:
+            return "windows-1255";
+        case 1256:
+            return "windows-1256";
+        case 1257:
+            return "windows-1257";
+        case 1258:
+            return "windows-1258";
+        case 10000:
+            return "macintosh";
+        case 32768:
+            return "macintosh";
+        case 32769:
+            return "windows-1252";
+        default:
+            return nullptr;
     }
 }
 
@@ -57,8 +79,7 @@ void XlsCodepage::appendUtf8(const uint8_t *bytes, size_t count, std::string *ou
         appendLatin1AsUtf8(bytes, count, out);
         return;
     }
-    const QByteArray utf8 =
-        codec_->toUnicode(reinterpret_cast<const char *>(bytes), static_cast<int>(count)).toUtf8();
+    const QByteArray utf8 = codec_->toUnicode(reinterpret_cast<const char *>(bytes), static_cast<int>(count)).toUtf8();
     out->append(utf8.constData(), static_cast<size_t>(utf8.size()));
 }
 

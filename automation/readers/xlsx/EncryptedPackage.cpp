@@ -25,8 +25,10 @@ CompoundKind inspectCompoundFile(const std::string &path) {
         const char *name = gsf_infile_name_by_index(infile, i);
         if (!name) continue;
         const std::string s(name);
-        if (s == "EncryptionInfo") info = true;
-        else if (s == "EncryptedPackage") package = true;
+        if (s == "EncryptionInfo")
+            info = true;
+        else if (s == "EncryptedPackage")
+            package = true;
     }
     // Either stream alone still means the content is locked away.
     return info || package ? CompoundKind::Encrypted : CompoundKind::Plain;

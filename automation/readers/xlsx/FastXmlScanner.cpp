@@ -18,8 +18,8 @@ inline bool startsWith(const char *p, const char *end, const char *prefix) {
 constexpr uint32_t kMaxCodePoint = 0x10FFFF;
 
 inline bool isXmlChar(uint32_t c) {
-    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
-           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= kMaxCodePoint);
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= kMaxCodePoint);
 }
 
 // Well-formed UTF-8 made only of characters XML allows. ASCII runs are
@@ -103,10 +103,14 @@ const char *decodeReference(const char *p, const char *end, char **out) {
         for (; q < end && *q != ';'; ++q) {
             const char c = *q;
             uint32_t digit;
-            if (c >= '0' && c <= '9') digit = static_cast<uint32_t>(c - '0');
-            else if (hex && c >= 'a' && c <= 'f') digit = static_cast<uint32_t>(c - 'a' + 10);
-            else if (hex && c >= 'A' && c <= 'F') digit = static_cast<uint32_t>(c - 'A' + 10);
-            else return nullptr;
+            if (c >= '0' && c <= '9')
+                digit = static_cast<uint32_t>(c - '0');
+            else if (hex && c >= 'a' && c <= 'f')
+                digit = static_cast<uint32_t>(c - 'a' + 10);
+            else if (hex && c >= 'A' && c <= 'F')
+                digit = static_cast<uint32_t>(c - 'A' + 10);
+            else
+                return nullptr;
             cp = cp * (hex ? 16 : 10) + digit;
             if (cp > kMaxCodePoint) return nullptr;
         }
@@ -167,11 +171,11 @@ char *decodeInPlace(char *begin, char *end, bool attribute) {
 // valid UTF-8 by then and these parts use ASCII names.
 constexpr uint8_t kNameStartByte = 1;
 constexpr uint8_t kNameByte = 2;
-constexpr unsigned char kLatin1Lead = 0xC2;      // U+0080..U+00BF: no letters
+constexpr unsigned char kLatin1Lead = 0xC2;        // U+0080..U+00BF: no letters
 constexpr unsigned char kLatin1LetterLead = 0xC3;  // U+00C0..U+00FF: letters but two signs
-constexpr unsigned char kMiddleDot = 0xB7;       // U+00B7, second byte
-constexpr unsigned char kMultiplication = 0x97;  // U+00D7, second byte
-constexpr unsigned char kDivision = 0xB7;        // U+00F7, second byte
+constexpr unsigned char kMiddleDot = 0xB7;         // U+00B7, second byte
+constexpr unsigned char kMultiplication = 0x97;    // U+00D7, second byte
+constexpr unsigned char kDivision = 0xB7;          // U+00F7, second byte
 
 struct NameTable {
     uint8_t bits[128] = {};
@@ -222,8 +226,8 @@ inline bool isReservedTarget(const char *name, size_t length) {
 
 // Letters, digits, '.', '_' and '-': what a value in the XML declaration may hold.
 inline bool isDeclarationValueChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-           c == '_' || c == '-';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '_' ||
+           c == '-';
 }
 
 // The XML declaration that opens `p` ("<?xml" and white space already seen):
@@ -269,7 +273,6 @@ const char *skipXmlDeclaration(const char *p, const char *end) {
         }
     }
 }
-
 
 class Scanner {
 public:
@@ -372,7 +375,8 @@ ScanResult Scanner::startTag() {
         if (!valueEnd) return corrupt("unclosed attribute value");
         if (std::memchr(value, '<', static_cast<size_t>(valueEnd - value))) return corrupt("'<' in attribute value");
         p_ = valueEnd + 1;
-        if (p_ < end_ && !isSpace(*p_) && *p_ != '/' && *p_ != '>') return corrupt("attributes must be separated by white space");
+        if (p_ < end_ && !isSpace(*p_) && *p_ != '/' && *p_ != '>')
+            return corrupt("attributes must be separated by white space");
         char *decodedEnd = decodeInPlace(value, valueEnd, true);
         if (!decodedEnd) return corrupt("undefined entity or bad character reference");
         *decodedEnd = '\0';
@@ -488,8 +492,8 @@ ScanResult Scanner::run(bool first) {
         static_cast<unsigned char>(p_[1]) == 0xBB && static_cast<unsigned char>(p_[2]) == 0xBF)
         p_ += 3;
     // Only the well-formed prefix is scanned: the document may end before the damage.
-    char *const validEnd = reinterpret_cast<char *>(const_cast<unsigned char *>(validXmlUtf8End(
-        reinterpret_cast<const unsigned char *>(p_), reinterpret_cast<const unsigned char *>(end_))));
+    char *const validEnd = reinterpret_cast<char *>(const_cast<unsigned char *>(
+        validXmlUtf8End(reinterpret_cast<const unsigned char *>(p_), reinterpret_cast<const unsigned char *>(end_))));
     const bool damaged = validEnd != end_;
     end_ = validEnd;
     *end_ = '\0';
@@ -521,9 +525,12 @@ ScanResult Scanner::run(bool first) {
         } else if (*p_ == '?') {
             r = processingInstruction();
         } else if (*p_ == '!') {
-            if (startsWith(p_, end_, "!--")) r = comment();
-            else if (startsWith(p_, end_, "![CDATA[")) r = cdataSection();
-            else return corrupt("markup declaration in a package part");
+            if (startsWith(p_, end_, "!--"))
+                r = comment();
+            else if (startsWith(p_, end_, "![CDATA["))
+                r = cdataSection();
+            else
+                return corrupt("markup declaration in a package part");
         } else {
             r = startTag();
         }

@@ -82,9 +82,13 @@ void cutToUtf16Units(std::string &text, size_t maxUnits) {
     for (size_t i = 0; i < text.size();) {
         const auto lead = static_cast<unsigned char>(text[i]);
         size_t len = 1, need = 1;
-        if (lead >= 0xF0) { len = 4; need = 2; }
-        else if (lead >= 0xE0) len = 3;
-        else if (lead >= 0xC0) len = 2;
+        if (lead >= 0xF0) {
+            len = 4;
+            need = 2;
+        } else if (lead >= 0xE0)
+            len = 3;
+        else if (lead >= 0xC0)
+            len = 2;
         if (units + need > maxUnits) {
             text.resize(i);
             return;

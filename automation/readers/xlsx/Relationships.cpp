@@ -67,8 +67,8 @@ std::string resolveTarget(const std::string &sourcePart, const std::string &targ
     return out;
 }
 
-ReadStatus readRelationships(const ZipArchive &zip, const std::string &sourcePart,
-                             std::vector<Relationship> *out, std::string *message) {
+ReadStatus readRelationships(const ZipArchive &zip, const std::string &sourcePart, std::vector<Relationship> *out,
+                             std::string *message) {
     RelsHandler handler(sourcePart, out);
     const ReadStatus s = parsePart(zip, relationshipsPartOf(sourcePart), handler, message, true);
     // Damage costs the list, not the workbook: the caller falls back.
@@ -78,8 +78,7 @@ ReadStatus readRelationships(const ZipArchive &zip, const std::string &sourcePar
 
 bool isRelationshipType(const std::string &type, const char *kind) {
     const size_t n = std::strlen(kind);
-    return type.size() > n && type[type.size() - n - 1] == '/' &&
-           type.compare(type.size() - n, n, kind) == 0;
+    return type.size() > n && type[type.size() - n - 1] == '/' && type.compare(type.size() - n, n, kind) == 0;
 }
 
 const Relationship *findRelationshipById(const std::vector<Relationship> &rels, const std::string &id) {

@@ -21,8 +21,8 @@ std::string relationshipsPartOf(const std::string &sourcePart);
 std::string resolveTarget(const std::string &sourcePart, const std::string &target);
 
 // Reads the relationships of `sourcePart`; a missing .rels part gives none.
-ReadStatus readRelationships(const ZipArchive &zip, const std::string &sourcePart,
-                             std::vector<Relationship> *out, std::string *message);
+ReadStatus readRelationships(const ZipArchive &zip, const std::string &sourcePart, std::vector<Relationship> *out,
+                             std::string *message);
 
 // True when the type URI ends in "/" + `kind` (transitional and strict URIs alike).
 bool isRelationshipType(const std::string &type, const char *kind);

@@ -35,31 +35,48 @@ uint8_t lookup(const char *text, const NamedValue *table, size_t n, uint8_t fall
 }
 
 constexpr NamedValue kPatterns[] = {
-    {"none", 0}, {"solid", 1}, {"mediumGray", 2}, {"darkGray", 3}, {"lightGray", 4},
-    {"darkHorizontal", 5}, {"darkVertical", 6}, {"darkDown", 7}, {"darkUp", 8}, {"darkGrid", 9},
-    {"darkTrellis", 10}, {"lightHorizontal", 11}, {"lightVertical", 12}, {"lightDown", 13},
-    {"lightUp", 14}, {"lightGrid", 15}, {"lightTrellis", 16}, {"gray125", 17}, {"gray0625", 18},
+    {"none", 0},           {"solid", 1},          {"mediumGray", 2},   {"darkGray", 3},
+    {"lightGray", 4},      {"darkHorizontal", 5}, {"darkVertical", 6}, {"darkDown", 7},
+    {"darkUp", 8},         {"darkGrid", 9},       {"darkTrellis", 10}, {"lightHorizontal", 11},
+    {"lightVertical", 12}, {"lightDown", 13},     {"lightUp", 14},     {"lightGrid", 15},
+    {"lightTrellis", 16},  {"gray125", 17},       {"gray0625", 18},
 };
 constexpr NamedValue kBorderStyles[] = {
-    {"none", 0}, {"thin", 1}, {"medium", 2}, {"dashed", 3}, {"dotted", 4}, {"thick", 5},
-    {"double", 6}, {"hair", 7}, {"mediumDashed", 8}, {"dashDot", 9}, {"mediumDashDot", 10},
-    {"dashDotDot", 11}, {"mediumDashDotDot", 12}, {"slantDashDot", 13},
+    {"none", 0},
+    {"thin", 1},
+    {"medium", 2},
+    {"dashed", 3},
+    {"dotted", 4},
+    {"thick", 5},
+    {"double", 6},
+    {"hair", 7},
+    {"mediumDashed", 8},
+    {"dashDot", 9},
+    {"mediumDashDot", 10},
+    {"dashDotDot", 11},
+    {"mediumDashDotDot", 12},
+    {"slantDashDot", 13},
 };
 constexpr NamedValue kUnderlines[] = {
-    {"none", uint8_t(Underline::None)}, {"single", uint8_t(Underline::Single)},
-    {"double", uint8_t(Underline::Double)}, {"singleAccounting", uint8_t(Underline::SingleAccounting)},
+    {"none", uint8_t(Underline::None)},
+    {"single", uint8_t(Underline::Single)},
+    {"double", uint8_t(Underline::Double)},
+    {"singleAccounting", uint8_t(Underline::SingleAccounting)},
     {"doubleAccounting", uint8_t(Underline::DoubleAccounting)},
 };
 constexpr NamedValue kHorizontal[] = {
-    {"general", uint8_t(HorizontalAlignment::General)}, {"left", uint8_t(HorizontalAlignment::Left)},
-    {"center", uint8_t(HorizontalAlignment::Center)}, {"right", uint8_t(HorizontalAlignment::Right)},
-    {"fill", uint8_t(HorizontalAlignment::Fill)}, {"justify", uint8_t(HorizontalAlignment::Justify)},
+    {"general", uint8_t(HorizontalAlignment::General)},
+    {"left", uint8_t(HorizontalAlignment::Left)},
+    {"center", uint8_t(HorizontalAlignment::Center)},
+    {"right", uint8_t(HorizontalAlignment::Right)},
+    {"fill", uint8_t(HorizontalAlignment::Fill)},
+    {"justify", uint8_t(HorizontalAlignment::Justify)},
     {"centerContinuous", uint8_t(HorizontalAlignment::CenterContinuous)},
     {"distributed", uint8_t(HorizontalAlignment::Distributed)},
 };
 constexpr NamedValue kVertical[] = {
-    {"bottom", uint8_t(VerticalAlignment::Bottom)}, {"top", uint8_t(VerticalAlignment::Top)},
-    {"center", uint8_t(VerticalAlignment::Center)}, {"justify", uint8_t(VerticalAlignment::Justify)},
+    {"bottom", uint8_t(VerticalAlignment::Bottom)},           {"top", uint8_t(VerticalAlignment::Top)},
+    {"center", uint8_t(VerticalAlignment::Center)},           {"justify", uint8_t(VerticalAlignment::Justify)},
     {"distributed", uint8_t(VerticalAlignment::Distributed)},
 };
 
@@ -102,12 +119,18 @@ public:
     std::vector<Color> palette;
 
     void startElement(const char *local, const char **atts) override {
-        if (is(local, "numFmts")) section_ = Section::NumFmts;
-        else if (is(local, "fonts")) section_ = Section::Fonts;
-        else if (is(local, "fills")) section_ = Section::Fills;
-        else if (is(local, "borders")) section_ = Section::Borders;
-        else if (is(local, "cellXfs")) section_ = Section::CellXfs;
-        else if (is(local, "indexedColors")) section_ = Section::Palette;
+        if (is(local, "numFmts"))
+            section_ = Section::NumFmts;
+        else if (is(local, "fonts"))
+            section_ = Section::Fonts;
+        else if (is(local, "fills"))
+            section_ = Section::Fills;
+        else if (is(local, "borders"))
+            section_ = Section::Borders;
+        else if (is(local, "cellXfs"))
+            section_ = Section::CellXfs;
+        else if (is(local, "indexedColors"))
+            section_ = Section::Palette;
         else if (is(local, "cellStyleXfs") || is(local, "dxfs") || is(local, "cellStyles") ||
                  is(local, "tableStyles") || is(local, "mruColors") || is(local, "extLst"))
             section_ = Section::Other;
@@ -117,15 +140,13 @@ public:
 
     void endElement(const char *local) override {
         if (is(local, "numFmts") || is(local, "fonts") || is(local, "fills") || is(local, "borders") ||
-            is(local, "cellXfs") || is(local, "indexedColors") || is(local, "cellStyleXfs") ||
-            is(local, "dxfs") || is(local, "cellStyles") || is(local, "tableStyles") ||
-            is(local, "mruColors") || is(local, "extLst"))
+            is(local, "cellXfs") || is(local, "indexedColors") || is(local, "cellStyleXfs") || is(local, "dxfs") ||
+            is(local, "cellStyles") || is(local, "tableStyles") || is(local, "mruColors") || is(local, "extLst"))
             section_ = Section::None;
         else if (is(local, "stop"))
             inStop_ = false;
-        else if (line_ && (is(local, "left") || is(local, "start") || is(local, "right") ||
-                           is(local, "end") || is(local, "top") || is(local, "bottom") ||
-                           is(local, "diagonal")))
+        else if (line_ && (is(local, "left") || is(local, "start") || is(local, "right") || is(local, "end") ||
+                           is(local, "top") || is(local, "bottom") || is(local, "diagonal")))
             line_ = nullptr;
     }
 
@@ -138,25 +159,34 @@ private:
 
     void inSection(const char *local, const char **atts) {
         switch (section_) {
-        case Section::NumFmts:
-            if (is(local, "numFmt")) {
-                const char *code = findAttribute(atts, "formatCode");
-                const uint32_t id = attributeUInt(findAttribute(atts, "numFmtId"), UINT32_MAX);
-                if (code && id != UINT32_MAX && roomFor(numFmts.size())) numFmts[id] = code;
-            }
-            break;
-        case Section::Fonts: fontElement(local, atts); break;
-        case Section::Fills: fillElement(local, atts); break;
-        case Section::Borders: borderElement(local, atts); break;
-        case Section::CellXfs: xfElement(local, atts); break;
-        case Section::Palette:
-            if (is(local, "rgbColor")) {
-                Color c;
-                if (!parseRgb(findAttribute(atts, "rgb"), &c)) c = kAutoColor;
-                if (roomFor(palette.size())) palette.push_back(c);
-            }
-            break;
-        default: break;
+            case Section::NumFmts:
+                if (is(local, "numFmt")) {
+                    const char *code = findAttribute(atts, "formatCode");
+                    const uint32_t id = attributeUInt(findAttribute(atts, "numFmtId"), UINT32_MAX);
+                    if (code && id != UINT32_MAX && roomFor(numFmts.size())) numFmts[id] = code;
+                }
+                break;
+            case Section::Fonts:
+                fontElement(local, atts);
+                break;
+            case Section::Fills:
+                fillElement(local, atts);
+                break;
+            case Section::Borders:
+                borderElement(local, atts);
+                break;
+            case Section::CellXfs:
+                xfElement(local, atts);
+                break;
+            case Section::Palette:
+                if (is(local, "rgbColor")) {
+                    Color c;
+                    if (!parseRgb(findAttribute(atts, "rgb"), &c)) c = kAutoColor;
+                    if (roomFor(palette.size())) palette.push_back(c);
+                }
+                break;
+            default:
+                break;
         }
     }
 
@@ -168,16 +198,22 @@ private:
         if (fonts.empty()) return;
         RawFont &f = fonts.back();
         const char *val = findAttribute(atts, "val");
-        if (is(local, "name")) { if (val) f.font.name = val; }
-        else if (is(local, "sz")) f.font.size = attributeDouble(val, f.font.size);
-        else if (is(local, "b")) f.font.bold = attributeBool(val, true);
-        else if (is(local, "i")) f.font.italic = attributeBool(val, true);
-        else if (is(local, "strike")) f.font.strike = attributeBool(val, true);
+        if (is(local, "name")) {
+            if (val) f.font.name = val;
+        } else if (is(local, "sz"))
+            f.font.size = attributeDouble(val, f.font.size);
+        else if (is(local, "b"))
+            f.font.bold = attributeBool(val, true);
+        else if (is(local, "i"))
+            f.font.italic = attributeBool(val, true);
+        else if (is(local, "strike"))
+            f.font.strike = attributeBool(val, true);
         else if (is(local, "u"))
             f.font.underline = static_cast<Underline>(lookup(val ? val : "single", kUnderlines, 0));
         else if (is(local, "vertAlign"))
             f.font.script = val && is(val, "superscript") ? 1 : val && is(val, "subscript") ? 2 : 0;
-        else if (is(local, "color")) f.color = readColorSpec(atts);
+        else if (is(local, "color"))
+            f.color = readColorSpec(atts);
     }
 
     void fillElement(const char *local, const char **atts) {
@@ -216,11 +252,16 @@ private:
         if (borders.empty()) return;
         RawBorder &b = borders.back();
         RawLine *line = nullptr;
-        if (is(local, "left") || is(local, "start")) line = &b.left;
-        else if (is(local, "right") || is(local, "end")) line = &b.right;
-        else if (is(local, "top")) line = &b.top;
-        else if (is(local, "bottom")) line = &b.bottom;
-        else if (is(local, "diagonal")) line = &b.diagonal;
+        if (is(local, "left") || is(local, "start"))
+            line = &b.left;
+        else if (is(local, "right") || is(local, "end"))
+            line = &b.right;
+        else if (is(local, "top"))
+            line = &b.top;
+        else if (is(local, "bottom"))
+            line = &b.bottom;
+        else if (is(local, "diagonal"))
+            line = &b.diagonal;
         if (line) {
             line->style = lookup(findAttribute(atts, "style"), kBorderStyles, 0);
             line_ = line;
@@ -248,7 +289,8 @@ private:
             a.vertical = static_cast<VerticalAlignment>(lookup(findAttribute(atts, "vertical"), kVertical, 0));
             a.wrap = attributeBool(findAttribute(atts, "wrapText"), false);
             a.shrinkToFit = attributeBool(findAttribute(atts, "shrinkToFit"), false);
-            a.indent = static_cast<uint8_t>(std::min<uint32_t>(attributeUInt(findAttribute(atts, "indent"), 0), kMaxIndent));
+            a.indent =
+                static_cast<uint8_t>(std::min<uint32_t>(attributeUInt(findAttribute(atts, "indent"), 0), kMaxIndent));
             const uint32_t rot = attributeUInt(findAttribute(atts, "textRotation"), 0);
             a.rotation = static_cast<int16_t>(rot <= 180 || rot == static_cast<uint32_t>(kMaxRotation) ? rot : 0);
         } else if (is(local, "protection")) {
@@ -279,8 +321,8 @@ std::string numberFormatCode(uint32_t id, const std::unordered_map<uint32_t, std
 
 }  // namespace
 
-ReadStatus readStyles(const ZipArchive &zip, const std::string &part, ColorContext colors,
-                      StyleTable *table, uint32_t *xfCount, std::string *message) {
+ReadStatus readStyles(const ZipArchive &zip, const std::string &part, ColorContext colors, StyleTable *table,
+                      uint32_t *xfCount, std::string *message) {
     *xfCount = 0;
     StylesHandler h;
     const ReadStatus status = parsePart(zip, part, h, message, true);
@@ -321,8 +363,10 @@ ReadStatus readStyles(const ZipArchive &zip, const std::string &part, ColorConte
         s.alignment = x.alignment;
         s.locked = x.locked;
         s.hidden = x.hidden;
-        if (i == 0) table->setDefaultStyle(s);
-        else table->append(s);
+        if (i == 0)
+            table->setDefaultStyle(s);
+        else
+            table->append(s);
     }
     if (h.xfs.empty() && !h.fonts.empty()) {
         CellStyle s;

@@ -10,7 +10,7 @@ namespace automation::readers::xlsx {
 
 // `colors` holds the theme already read; the part's own palette (if any)
 // replaces the default one. Returns the number of cell formats in *xfCount.
-ReadStatus readStyles(const ZipArchive &zip, const std::string &part, ColorContext colors,
-                      model::StyleTable *table, uint32_t *xfCount, std::string *message);
+ReadStatus readStyles(const ZipArchive &zip, const std::string &part, ColorContext colors, model::StyleTable *table,
+                      uint32_t *xfCount, std::string *message);
 
 }  // namespace automation::readers::xlsx

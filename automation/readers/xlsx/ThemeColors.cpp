@@ -28,8 +28,8 @@ struct SchemeSlot {
     size_t slot;
 };
 constexpr SchemeSlot kSchemeSlots[] = {
-    {"lt1", 0}, {"dk1", 1}, {"lt2", 2}, {"dk2", 3}, {"accent1", 4}, {"accent2", 5},
-    {"accent3", 6}, {"accent4", 7}, {"accent5", 8}, {"accent6", 9}, {"hlink", 10}, {"folHlink", 11},
+    {"lt1", 0},     {"dk1", 1},     {"lt2", 2},     {"dk2", 3},     {"accent1", 4}, {"accent2", 5},
+    {"accent3", 6}, {"accent4", 7}, {"accent5", 8}, {"accent6", 9}, {"hlink", 10},  {"folHlink", 11},
 };
 
 class ThemeHandler : public XmlHandler {
@@ -80,9 +80,7 @@ double hueToRgb(double p, double q, double t) {
     return p;
 }
 
-uint32_t toByte(double v) {
-    return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0));
-}
+uint32_t toByte(double v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255.0)); }
 
 }  // namespace
 
@@ -121,9 +119,12 @@ Color applyTint(Color color, double tint) {
     if (mx != mn) {
         const double d = mx - mn;
         s = l > 0.5 ? d / (2 - mx - mn) : d / (mx + mn);
-        if (mx == r) h = (g - b) / d + (g < b ? 6 : 0);
-        else if (mx == g) h = (b - r) / d + 2;
-        else h = (r - g) / d + 4;
+        if (mx == r)
+            h = (g - b) / d + (g < b ? 6 : 0);
+        else if (mx == g)
+            h = (b - r) / d + 2;
+        else
+            h = (r - g) / d + 4;
         h /= 6;
     }
     l = tint < 0 ? l * (1 + tint) : l * (1 - tint) + tint;
@@ -160,17 +161,20 @@ ColorSpec readColorSpec(const char **atts) {
 Color resolveColor(const ColorSpec &colour, const ColorContext &context) {
     Color c = model::kAutoColor;
     switch (colour.kind) {
-    case ColorSpec::Kind::Auto: return model::kAutoColor;
-    case ColorSpec::Kind::Rgb: c = colour.value; break;
-    case ColorSpec::Kind::Theme:
-        if (colour.value >= kThemeColorCount) return model::kAutoColor;
-        c = context.theme[colour.value];
-        break;
-    case ColorSpec::Kind::Indexed:
-        // 64 and 65 are the system's window colours: automatic.
-        if (colour.value >= context.palette.size()) return model::kAutoColor;
-        c = context.palette[colour.value];
-        break;
+        case ColorSpec::Kind::Auto:
+            return model::kAutoColor;
+        case ColorSpec::Kind::Rgb:
+            c = colour.value;
+            break;
+        case ColorSpec::Kind::Theme:
+            if (colour.value >= kThemeColorCount) return model::kAutoColor;
+            c = context.theme[colour.value];
+            break;
+        case ColorSpec::Kind::Indexed:
+            // 64 and 65 are the system's window colours: automatic.
+            if (colour.value >= context.palette.size()) return model::kAutoColor;
+            c = context.palette[colour.value];
+            break;
     }
     return applyTint(c, colour.tint);
 }

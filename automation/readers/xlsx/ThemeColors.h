@@ -26,8 +26,7 @@ struct ColorContext {
 
 // Reads the colour scheme of the theme part into `context`; slots the part
 // does not give keep their defaults.
-ReadStatus readThemeColors(const ZipArchive &zip, const std::string &part, ColorContext *context,
-                           std::string *message);
+ReadStatus readThemeColors(const ZipArchive &zip, const std::string &part, ColorContext *context, std::string *message);
 
 // Lightens (tint > 0) or darkens (tint < 0) a colour as the application does.
 model::Color applyTint(model::Color color, double tint);

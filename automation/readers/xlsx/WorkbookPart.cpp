@@ -35,8 +35,7 @@ private:
 
 }  // namespace
 
-ReadStatus readWorkbookPart(const ZipArchive &zip, const std::string &part, WorkbookInfo *out,
-                            std::string *message) {
+ReadStatus readWorkbookPart(const ZipArchive &zip, const std::string &part, WorkbookInfo *out, std::string *message) {
     WorkbookHandler handler(out);
     return parsePart(zip, part, handler, message);
 }

@@ -19,7 +19,6 @@ struct WorkbookInfo {
     std::vector<SheetEntry> sheets;  // as listed, charts and all
 };
 
-ReadStatus readWorkbookPart(const ZipArchive &zip, const std::string &part, WorkbookInfo *out,
-                            std::string *message);
+ReadStatus readWorkbookPart(const ZipArchive &zip, const std::string &part, WorkbookInfo *out, std::string *message);
 
 }  // namespace automation::readers::xlsx

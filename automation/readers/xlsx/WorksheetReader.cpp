@@ -18,7 +18,7 @@ using namespace model;
 
 // See SharedStrings: raw bytes kept per text before cutting.
 constexpr size_t kMaxRawTextBytes = 8 * kMaxTextLength;
-constexpr double kMaxRowHeight = 409.5;  // points
+constexpr double kMaxRowHeight = 409.5;       // points
 constexpr size_t kMaxErrorFormulaBytes = 32;  // "=#GETTING_DATA" and spaces fit
 constexpr double kMaxColumnWidth = 255.0;
 
@@ -27,12 +27,18 @@ enum class ValueKind : uint8_t { Number, Shared, FormulaString, Inline, Boolean,
 ValueKind kindOf(const char *t) {
     if (!t) return ValueKind::Number;
     switch (t[0]) {
-    case 's': return t[1] == 0 ? ValueKind::Shared : ValueKind::FormulaString;  // "s" / "str"
-    case 'i': return ValueKind::Inline;
-    case 'b': return ValueKind::Boolean;
-    case 'e': return ValueKind::Error;
-    case 'd': return ValueKind::IsoDate;
-    default: return ValueKind::Number;
+        case 's':
+            return t[1] == 0 ? ValueKind::Shared : ValueKind::FormulaString;  // "s" / "str"
+        case 'i':
+            return ValueKind::Inline;
+        case 'b':
+            return ValueKind::Boolean;
+        case 'e':
+            return ValueKind::Error;
+        case 'd':
+            return ValueKind::IsoDate;
+        default:
+            return ValueKind::Number;
     }
 }
 
@@ -66,8 +72,13 @@ bool readDigits(const char *&p, int n, unsigned *out) {
 class RowKeeper {
 public:
     RowKeeper(const WorksheetContext &ctx, Sheet *sheet, SheetOutline *outline, bool reclaimStrings)
-        : filter_(*ctx.filter), workbook_(*ctx.workbook), strings_(ctx.strings), sheet_(sheet),
-          outline_(outline), keptColumn_(ctx.filter->keptColumn()), reclaimStrings_(reclaimStrings) {}
+        : filter_(*ctx.filter),
+          workbook_(*ctx.workbook),
+          strings_(ctx.strings),
+          sheet_(sheet),
+          outline_(outline),
+          keptColumn_(ctx.filter->keptColumn()),
+          reclaimStrings_(reclaimStrings) {}
 
     // A row element: its format goes with the row if the row is kept.
     bool startRow(uint32_t index, float height, uint32_t style, bool hidden) {
@@ -177,77 +188,85 @@ public:
 
     void startElement(const char *local, const char **atts) override {
         switch (local[0]) {
-        case 'c':
-            if (local[1] == 0) { if (inSheetData_) startCell(atts); }
-            else if (is(local, "col")) column(atts);
-            break;
-        case 'v':
-            if (local[1] == 0 && inCell_) {
-                value_.clear();
-                hasValue_ = true;
-                captureText(true);
-            }
-            break;
-        case 'i':
-            if (is(local, "is") && inCell_) {
-                inInline_ = true;
-                value_.clear();
-                hasValue_ = true;
-            }
-            break;
-        case 't':
-            if (local[1] == 0 && inInline_ && phoneticDepth_ == 0) captureText(true);
-            break;
-        case 'r':
-            if (is(local, "row")) { if (inSheetData_) startRow(atts); }
-            else if (is(local, "rPh")) ++phoneticDepth_;
-            break;
-        case 's':
-            if (is(local, "sheetData")) inSheetData_ = true;
-            else if (is(local, "sheetFormatPr")) formatDefaults(atts);
-            break;
-        case 'm':
-            if (is(local, "mergeCell")) merge(atts);
-            break;
-        case 'f':
-            // Kept only to tell an error written as a formula (=#N/A) from a text.
-            if (local[1] == 0 && inCell_ && kind_ == ValueKind::FormulaString) {
-                formula_.clear();
-                inFormula_ = true;
-                captureText(true);
-            }
-            break;
-        default: break;
+            case 'c':
+                if (local[1] == 0) {
+                    if (inSheetData_) startCell(atts);
+                } else if (is(local, "col"))
+                    column(atts);
+                break;
+            case 'v':
+                if (local[1] == 0 && inCell_) {
+                    value_.clear();
+                    hasValue_ = true;
+                    captureText(true);
+                }
+                break;
+            case 'i':
+                if (is(local, "is") && inCell_) {
+                    inInline_ = true;
+                    value_.clear();
+                    hasValue_ = true;
+                }
+                break;
+            case 't':
+                if (local[1] == 0 && inInline_ && phoneticDepth_ == 0) captureText(true);
+                break;
+            case 'r':
+                if (is(local, "row")) {
+                    if (inSheetData_) startRow(atts);
+                } else if (is(local, "rPh"))
+                    ++phoneticDepth_;
+                break;
+            case 's':
+                if (is(local, "sheetData"))
+                    inSheetData_ = true;
+                else if (is(local, "sheetFormatPr"))
+                    formatDefaults(atts);
+                break;
+            case 'm':
+                if (is(local, "mergeCell")) merge(atts);
+                break;
+            case 'f':
+                // Kept only to tell an error written as a formula (=#N/A) from a text.
+                if (local[1] == 0 && inCell_ && kind_ == ValueKind::FormulaString) {
+                    formula_.clear();
+                    inFormula_ = true;
+                    captureText(true);
+                }
+                break;
+            default:
+                break;
         }
     }
 
     void endElement(const char *local) override {
         switch (local[0]) {
-        case 'c':
-            if (local[1] == 0 && inCell_) endCell();
-            break;
-        case 'v':
-            if (local[1] == 0) captureText(false);
-            break;
-        case 't':
-            if (local[1] == 0) captureText(false);
-            break;
-        case 'i':
-            if (is(local, "is")) inInline_ = false;
-            break;
-        case 'r':
-            if (is(local, "rPh") && phoneticDepth_ > 0) --phoneticDepth_;
-            break;
-        case 's':
-            if (is(local, "sheetData")) inSheetData_ = false;
-            break;
-        case 'f':
-            if (local[1] == 0 && inFormula_) {
-                inFormula_ = false;
-                captureText(false);
-            }
-            break;
-        default: break;
+            case 'c':
+                if (local[1] == 0 && inCell_) endCell();
+                break;
+            case 'v':
+                if (local[1] == 0) captureText(false);
+                break;
+            case 't':
+                if (local[1] == 0) captureText(false);
+                break;
+            case 'i':
+                if (is(local, "is")) inInline_ = false;
+                break;
+            case 'r':
+                if (is(local, "rPh") && phoneticDepth_ > 0) --phoneticDepth_;
+                break;
+            case 's':
+                if (is(local, "sheetData")) inSheetData_ = false;
+                break;
+            case 'f':
+                if (local[1] == 0 && inFormula_) {
+                    inFormula_ = false;
+                    captureText(false);
+                }
+                break;
+            default:
+                break;
         }
     }
 
@@ -292,11 +311,16 @@ private:
         const char *r = nullptr, *ht = nullptr, *s = nullptr, *customFormat = nullptr, *hidden = nullptr;
         for (const char **a = atts; *a; a += 2) {
             const char *n = *a;
-            if (is(n, "r")) r = a[1];
-            else if (is(n, "ht")) ht = a[1];
-            else if (is(n, "s")) s = a[1];
-            else if (is(n, "customFormat")) customFormat = a[1];
-            else if (is(n, "hidden")) hidden = a[1];
+            if (is(n, "r"))
+                r = a[1];
+            else if (is(n, "ht"))
+                ht = a[1];
+            else if (is(n, "s"))
+                s = a[1];
+            else if (is(n, "customFormat"))
+                customFormat = a[1];
+            else if (is(n, "hidden"))
+                hidden = a[1];
         }
         // A row the sheet cannot hold is skipped with its cells; a number that
         // is no row number (0, "x") is read as the next row, as the
@@ -335,9 +359,12 @@ private:
         for (const char **a = atts; *a; a += 2) {
             const char *n = *a;
             if (n[0] == 0 || n[1] != 0) continue;
-            if (n[0] == 'r') r = a[1];
-            else if (n[0] == 's') s = a[1];
-            else if (n[0] == 't') t = a[1];
+            if (n[0] == 'r')
+                r = a[1];
+            else if (n[0] == 's')
+                s = a[1];
+            else if (n[0] == 't')
+                t = a[1];
         }
         skipCell_ = false;
         if (row_ == 0 && !rowSkipped_) {  // a cell outside any row element
@@ -408,40 +435,47 @@ private:
         Cell cell = Cell::makeEmpty(cellColumn_, cellStyle_);
         if (hasValue_) {
             switch (kind_) {
-            case ValueKind::Number: numberCell(cell); break;
-            case ValueKind::Shared: {
-                // An empty or dangling index costs only this cell's text.
-                const uint32_t index = attributeUInt(trimmed(), UINT32_MAX);
-                if (index < ctx_.sharedStringCount) cell = Cell::makeString(cellColumn_, index, cellStyle_);
-                break;
-            }
-            case ValueKind::FormulaString: {
-                CellError e;
-                cell = isErrorFormula() && errorFromText(trimmed(), &e) ? Cell::makeError(cellColumn_, e, cellStyle_)
-                                                                       : textCell();
-                break;
-            }
-            case ValueKind::Inline: cell = textCell(); break;
-            case ValueKind::Boolean:
-                cell = Cell::makeBoolean(cellColumn_, attributeBool(trimmed(), false), cellStyle_);
-                break;
-            case ValueKind::Error: {
-                CellError e;
-                cell = errorFromText(trimmed(), &e) ? Cell::makeError(cellColumn_, e, cellStyle_) : textCell();
-                break;
-            }
-            case ValueKind::IsoDate: {
-                double serial;
-                cell = isoDateToSerial(trimmed(), ctx_.date1904, &serial)
-                           ? Cell::makeNumber(cellColumn_, serial, cellStyle_)
-                           : textCell();
-                break;
-            }
+                case ValueKind::Number:
+                    numberCell(cell);
+                    break;
+                case ValueKind::Shared: {
+                    // An empty or dangling index costs only this cell's text.
+                    const uint32_t index = attributeUInt(trimmed(), UINT32_MAX);
+                    if (index < ctx_.sharedStringCount) cell = Cell::makeString(cellColumn_, index, cellStyle_);
+                    break;
+                }
+                case ValueKind::FormulaString: {
+                    CellError e;
+                    cell = isErrorFormula() && errorFromText(trimmed(), &e)
+                               ? Cell::makeError(cellColumn_, e, cellStyle_)
+                               : textCell();
+                    break;
+                }
+                case ValueKind::Inline:
+                    cell = textCell();
+                    break;
+                case ValueKind::Boolean:
+                    cell = Cell::makeBoolean(cellColumn_, attributeBool(trimmed(), false), cellStyle_);
+                    break;
+                case ValueKind::Error: {
+                    CellError e;
+                    cell = errorFromText(trimmed(), &e) ? Cell::makeError(cellColumn_, e, cellStyle_) : textCell();
+                    break;
+                }
+                case ValueKind::IsoDate: {
+                    double serial;
+                    cell = isoDateToSerial(trimmed(), ctx_.date1904, &serial)
+                               ? Cell::makeNumber(cellColumn_, serial, cellStyle_)
+                               : textCell();
+                    break;
+                }
             }
         }
         if (!cell.isUsed()) return;
-        if (!keeper_) sheet_->setCell(cellRow_, cell);
-        else if (!keeper_->add(cell)) irregular();
+        if (!keeper_)
+            sheet_->setCell(cellRow_, cell);
+        else if (!keeper_->add(cell))
+            irregular();
     }
 
     void numberCell(Cell &cell) {
@@ -457,7 +491,8 @@ private:
     // error: how an error cell is written by producers that have no other way.
     bool isErrorFormula() {
         std::string f = formula_;
-        while (!f.empty() && (f.back() == ' ' || f.back() == '\n' || f.back() == '\r' || f.back() == '\t')) f.pop_back();
+        while (!f.empty() && (f.back() == ' ' || f.back() == '\n' || f.back() == '\r' || f.back() == '\t'))
+            f.pop_back();
         size_t i = 0;
         while (i < f.size() && (f[i] == ' ' || f[i] == '=')) ++i;
         return !f.empty() && f.compare(i, std::string::npos, trimmed()) == 0;
@@ -469,11 +504,12 @@ private:
     }
 
     const char *trimmed() {
-        while (!value_.empty() && (value_.back() == ' ' || value_.back() == '\n' || value_.back() == '\r' ||
-                                   value_.back() == '\t'))
+        while (!value_.empty() &&
+               (value_.back() == ' ' || value_.back() == '\n' || value_.back() == '\r' || value_.back() == '\t'))
             value_.pop_back();
         size_t i = 0;
-        while (i < value_.size() && (value_[i] == ' ' || value_[i] == '\n' || value_[i] == '\r' || value_[i] == '\t')) ++i;
+        while (i < value_.size() && (value_[i] == ' ' || value_[i] == '\n' || value_[i] == '\r' || value_[i] == '\t'))
+            ++i;
         if (i) value_.erase(0, i);
         return value_.c_str();
     }
@@ -564,8 +600,8 @@ bool isoDateToSerial(const char *text, bool date1904, double *serial) {
     return true;
 }
 
-ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context,
-                         Sheet *sheet, std::string *message, SheetOutline *outline) {
+ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context, Sheet *sheet,
+                         std::string *message, SheetOutline *outline) {
     if (!context.filter || !outline) {
         WorksheetHandler handler(context, sheet);
         const ReadStatus status = parsePart(zip, part, handler, message);

@@ -11,11 +11,11 @@
 namespace automation::readers::xlsx {
 
 struct WorksheetContext {
-    model::StringPool *strings = nullptr;  // shared strings first; inline texts are appended
-    uint32_t sharedStringCount = 0;        // indexes at or past this are corrupt
-    uint32_t styleCount = 0;               // cell formats in the file; others fall back to 0
-    bool date1904 = false;                 // for ISO date cells
-    RowFilter *filter = nullptr;           // when set, only the rows it reaches are kept
+    model::StringPool *strings = nullptr;            // shared strings first; inline texts are appended
+    uint32_t sharedStringCount = 0;                  // indexes at or past this are corrupt
+    uint32_t styleCount = 0;                         // cell formats in the file; others fall back to 0
+    bool date1904 = false;                           // for ISO date cells
+    RowFilter *filter = nullptr;                     // when set, only the rows it reaches are kept
     const model::WorkbookModel *workbook = nullptr;  // whose strings and styles the filter judges by
 };
 

@@ -21,9 +21,7 @@ using namespace xlsx;
 
 constexpr const char *kDefaultWorkbookPart = "xl/workbook.xml";
 
-ReadResult failed(ReadStatus status, std::string message) {
-    return ReadResult::fail(status, std::move(message));
-}
+ReadResult failed(ReadStatus status, std::string message) { return ReadResult::fail(status, std::move(message)); }
 
 ReadResult readPackage(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines) {
     std::string message;
@@ -109,8 +107,9 @@ ReadResult readPackage(const std::string &path, RowFilter *filter, std::vector<S
         const Relationship *r = findRelationshipById(rels, entry.relationshipId);
         Relationship guessed;
         if (!r && guessParts) {
-            guessed = Relationship{entry.relationshipId, "/worksheet",
-                                   resolveTarget(workbookPart, "worksheets/sheet" + std::to_string(listed + 1) + ".xml")};
+            guessed =
+                Relationship{entry.relationshipId, "/worksheet",
+                             resolveTarget(workbookPart, "worksheets/sheet" + std::to_string(listed + 1) + ".xml")};
             r = &guessed;
         }
         if (r && !isRelationshipType(r->type, "worksheet")) continue;  // chart, dialog and macro sheets

@@ -74,8 +74,7 @@ uint32_t attributeUInt(const char *value, uint32_t fallback) {
 
 bool attributeBool(const char *value, bool fallback) {
     if (!value) return fallback;
-    return std::strcmp(value, "1") == 0 || std::strcmp(value, "true") == 0 ||
-           std::strcmp(value, "on") == 0;
+    return std::strcmp(value, "1") == 0 || std::strcmp(value, "true") == 0 || std::strcmp(value, "on") == 0;
 }
 
 class XmlStream {
@@ -164,73 +163,74 @@ private:
 
     void step(char c, std::string *out) {
         switch (state_) {
-        case State::Prolog:
-            if (c == '<') {
-                pending_.assign(1, c);
-                state_ = State::Open;
-            } else {
-                out->push_back(c);
-            }
-            break;
-        case State::Open:
-            pending_.push_back(c);
-            if (kDoctype[pending_.size() - 1] == c) {
-                if (pending_.size() < kDoctypeLength) break;  // not yet told apart
-                state_ = State::Doctype;
-                sawDoctype_ = true;
-                quote_ = 0;
-                subset_ = inComment_ = false;
-            } else {
-                out->append(pending_);
-                if (pending_.size() == 2 && c == '?') {
-                    closing_ = "?>";
-                    state_ = State::Skip;
-                } else if (pending_ == "<!-") {
-                    closing_ = "-->";
-                    state_ = State::Skip;
+            case State::Prolog:
+                if (c == '<') {
+                    pending_.assign(1, c);
+                    state_ = State::Open;
                 } else {
-                    state_ = State::Done;  // the document element, or markup expat will judge
+                    out->push_back(c);
                 }
-            }
-            pending_.clear();
-            tail_.clear();
-            break;
-        case State::Skip:  // a comment or processing instruction in the prolog
-            out->push_back(c);
-            tail_.push_back(c);
-            if (tail_.size() > 3) tail_.erase(0, tail_.size() - 3);
-            if (tail_.size() >= closing_.size() &&
-                tail_.compare(tail_.size() - closing_.size(), closing_.size(), closing_) == 0) {
-                state_ = State::Prolog;
+                break;
+            case State::Open:
+                pending_.push_back(c);
+                if (kDoctype[pending_.size() - 1] == c) {
+                    if (pending_.size() < kDoctypeLength) break;  // not yet told apart
+                    state_ = State::Doctype;
+                    sawDoctype_ = true;
+                    quote_ = 0;
+                    subset_ = inComment_ = false;
+                } else {
+                    out->append(pending_);
+                    if (pending_.size() == 2 && c == '?') {
+                        closing_ = "?>";
+                        state_ = State::Skip;
+                    } else if (pending_ == "<!-") {
+                        closing_ = "-->";
+                        state_ = State::Skip;
+                    } else {
+                        state_ = State::Done;  // the document element, or markup expat will judge
+                    }
+                }
+                pending_.clear();
                 tail_.clear();
-            }
-            break;
-        case State::Doctype:
-            if (quote_) {
-                if (c == quote_) quote_ = 0;
-            } else if (inComment_) {
+                break;
+            case State::Skip:  // a comment or processing instruction in the prolog
+                out->push_back(c);
                 tail_.push_back(c);
-                if (tail_.size() > 3) tail_.erase(0, 1);
-                if (tail_ == "-->") inComment_ = false;
-            } else if (c == '"' || c == '\'') {
-                quote_ = c;
-            } else if (c == '[') {
-                subset_ = true;
-            } else if (c == ']') {
-                subset_ = false;
-            } else if (c == '>' && !subset_) {
-                out->append("<!DOCTYPE d SYSTEM \"\">");
-                state_ = State::Prolog;
-            } else if (subset_) {
-                tail_.push_back(c);
-                if (tail_.size() > 4) tail_.erase(0, 1);
-                if (tail_ == "<!--") {
-                    inComment_ = true;
+                if (tail_.size() > 3) tail_.erase(0, tail_.size() - 3);
+                if (tail_.size() >= closing_.size() &&
+                    tail_.compare(tail_.size() - closing_.size(), closing_.size(), closing_) == 0) {
+                    state_ = State::Prolog;
                     tail_.clear();
                 }
-            }
-            break;
-        case State::Done: break;
+                break;
+            case State::Doctype:
+                if (quote_) {
+                    if (c == quote_) quote_ = 0;
+                } else if (inComment_) {
+                    tail_.push_back(c);
+                    if (tail_.size() > 3) tail_.erase(0, 1);
+                    if (tail_ == "-->") inComment_ = false;
+                } else if (c == '"' || c == '\'') {
+                    quote_ = c;
+                } else if (c == '[') {
+                    subset_ = true;
+                } else if (c == ']') {
+                    subset_ = false;
+                } else if (c == '>' && !subset_) {
+                    out->append("<!DOCTYPE d SYSTEM \"\">");
+                    state_ = State::Prolog;
+                } else if (subset_) {
+                    tail_.push_back(c);
+                    if (tail_.size() > 4) tail_.erase(0, 1);
+                    if (tail_ == "<!--") {
+                        inComment_ = true;
+                        tail_.clear();
+                    }
+                }
+                break;
+            case State::Done:
+                break;
         }
     }
 
@@ -255,11 +255,12 @@ namespace {
 
 // The fast path: the whole part inflated at once and scanned in place. Answers
 // nothing (false) when the part is not for it, before the handler saw anything.
-bool parseWholePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
-                    std::string *message, ReadStatus *result) {
+bool parseWholePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler, std::string *message,
+                    ReadStatus *result) {
     thread_local PartBuffer data;
     size_t size = 0;
-    if (zip.readWholePart(part, &data, &size, gWholePartLimit.load(std::memory_order_relaxed)) != WholePart::Read || !fastScanSupports(data.data(), size))
+    if (zip.readWholePart(part, &data, &size, gWholePartLimit.load(std::memory_order_relaxed)) != WholePart::Read ||
+        !fastScanSupports(data.data(), size))
         return false;
     struct GiveBackLarge {
         PartBuffer &buffer;
@@ -296,8 +297,8 @@ constexpr size_t kMaxPrologBytes = 1u << 20;
 // The fast path for a part too large to inflate whole: scanned piece by piece
 // as it inflates. Answers nothing (false) when the part is not for it, before
 // the handler saw anything.
-bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
-                       std::string *message, ReadStatus *result) {
+bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandler &handler, std::string *message,
+                       ReadStatus *result) {
     std::string pending;  // inflated, not yet scanned; its terminating NUL is the spare byte feed() needs
     pending.reserve(2 * kPieceBytes);
     bool decided = false, refused = false;
@@ -364,16 +365,16 @@ bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandle
 
 }  // namespace
 
-ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
-                     std::string *message, bool optional) {
+ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler, std::string *message,
+                     bool optional) {
     if (!zip.hasPart(part)) {
         if (optional) return ReadStatus::Ok;
         if (message) *message = "missing part " + part;
         return ReadStatus::Corrupt;
     }
     ReadStatus fast = ReadStatus::Ok;
-    if (fastPathEnabled() && (parseWholePart(zip, part, handler, message, &fast) ||
-                              parsePartInPieces(zip, part, handler, message, &fast)))
+    if (fastPathEnabled() &&
+        (parseWholePart(zip, part, handler, message, &fast) || parsePartInPieces(zip, part, handler, message, &fast)))
         return fast;
     std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
     if (!parser) {

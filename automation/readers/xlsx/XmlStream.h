@@ -82,7 +82,7 @@ void setWholePartLimit(uint64_t bytes);
 
 // Parses `part` of `zip` into `handler`. A missing part is reported as
 // Corrupt unless `optional`, when it yields Ok without calling the handler.
-ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler,
-                     std::string *message, bool optional = false);
+ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler &handler, std::string *message,
+                     bool optional = false);
 
 }  // namespace automation::readers::xlsx

@@ -30,17 +30,24 @@ std::string withoutLeadingSlash(const std::string &name) {
 
 ReadStatus statusOfZipError(int code) {
     switch (code) {
-    case ZIP_ER_NOENT: return ReadStatus::NotFound;
-    case ZIP_ER_OPEN:
-    case ZIP_ER_READ:
-    case ZIP_ER_SEEK: return ReadStatus::Unreadable;
-    case ZIP_ER_NOZIP: return ReadStatus::NotAWorkbook;
-    case ZIP_ER_NOPASSWD:
-    case ZIP_ER_WRONGPASSWD:
-    case ZIP_ER_ENCRNOTSUPP: return ReadStatus::Encrypted;
-    case ZIP_ER_COMPNOTSUPP: return ReadStatus::Unsupported;
-    case ZIP_ER_MEMORY: return ReadStatus::TooLarge;
-    default: return ReadStatus::Corrupt;
+        case ZIP_ER_NOENT:
+            return ReadStatus::NotFound;
+        case ZIP_ER_OPEN:
+        case ZIP_ER_READ:
+        case ZIP_ER_SEEK:
+            return ReadStatus::Unreadable;
+        case ZIP_ER_NOZIP:
+            return ReadStatus::NotAWorkbook;
+        case ZIP_ER_NOPASSWD:
+        case ZIP_ER_WRONGPASSWD:
+        case ZIP_ER_ENCRNOTSUPP:
+            return ReadStatus::Encrypted;
+        case ZIP_ER_COMPNOTSUPP:
+            return ReadStatus::Unsupported;
+        case ZIP_ER_MEMORY:
+            return ReadStatus::TooLarge;
+        default:
+            return ReadStatus::Corrupt;
     }
 }
 
@@ -102,8 +109,7 @@ bool ZipArchive::hasPart(const std::string &name) const {
     return findIndex(name, &index);
 }
 
-ReadStatus ZipArchive::readPart(const std::string &name,
-                                const std::function<bool(const char *, size_t)> &sink,
+ReadStatus ZipArchive::readPart(const std::string &name, const std::function<bool(const char *, size_t)> &sink,
                                 std::string *message) const {
     uint64_t index = 0;
     if (!archive_ || !findIndex(name, &index)) {
@@ -181,8 +187,8 @@ WholePart ZipArchive::readWholePart(const std::string &name, PartBuffer *out, si
     if (!archive_ || !findIndex(name, &index)) return WholePart::UseStream;
     zip_stat_t st;
     zip_stat_init(&st);
-    const zip_uint64_t needed = ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD |
-                                ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
+    const zip_uint64_t needed =
+        ZIP_STAT_SIZE | ZIP_STAT_COMP_SIZE | ZIP_STAT_COMP_METHOD | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
     if (zip_stat_index(archive_, index, 0, &st) != 0 || (st.valid & needed) != needed) return WholePart::UseStream;
     if (st.encryption_method != ZIP_EM_NONE || st.size > std::min(limit, kMaxWholePartBytes))
         return WholePart::UseStream;

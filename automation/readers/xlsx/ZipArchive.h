@@ -63,8 +63,7 @@ public:
 
     // Feeds the inflated part to `sink` chunk by chunk; the sink returns false
     // to stop early (the result is then Ok: the sink keeps its own verdict).
-    ReadStatus readPart(const std::string &name,
-                        const std::function<bool(const char *data, size_t size)> &sink,
+    ReadStatus readPart(const std::string &name, const std::function<bool(const char *data, size_t size)> &sink,
                         std::string *message) const;
 
     // Inflates the whole part into `out`, leaving one spare byte behind its

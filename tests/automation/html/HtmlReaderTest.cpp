@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <unistd.h>
 
 using namespace automation;
 
@@ -53,13 +53,16 @@ TEST(HtmlTable, GbkReportFromAWebSystem) {
         uint32_t row, col;
         const char *expected;
     } cases[] = {
-        {1, 1, "编号"}, {1, 2, "姓名"}, {1, 4, "备注"}, {1, 5, "<none>"},
+        {1, 1, "编号"},      {1, 2, "姓名"},
+        {1, 4, "备注"},      {1, 5, "<none>"},
         {2, 1, "007"},  // leading zero: would not display back, stays text
-        {2, 2, "张三"}, {2, 3, "#12.5"}, {2, 4, "跨两行"}, {2, 5, "第一行\n第二行"},
-        {3, 1, "#-3"}, {3, 2, "李四"}, {3, 3, "1,234"},
-        {3, 4, "<none>"},  // covered by the row span above
-        {3, 5, "多个 空格"},
-        {4, 1, "1e3"}, {4, 2, "王五"}, {4, 3, "#42"}, {4, 4, "<none>"}, {4, 5, "<tag> & 符号"},
+        {2, 2, "张三"},      {2, 3, "#12.5"},
+        {2, 4, "跨两行"},    {2, 5, "第一行\n第二行"},
+        {3, 1, "#-3"},       {3, 2, "李四"},
+        {3, 3, "1,234"},     {3, 4, "<none>"},  // covered by the row span above
+        {3, 5, "多个 空格"}, {4, 1, "1e3"},
+        {4, 2, "王五"},      {4, 3, "#42"},
+        {4, 4, "<none>"},    {4, 5, "<tag> & 符号"},
         {5, 1, "<none>"},  // the second table is not read
     };
     for (const Case &c : cases) EXPECT_EQ(valueAt(wb, c.row, c.col), c.expected) << c.row << "," << c.col;
@@ -103,9 +106,20 @@ TEST(HtmlTable, NumbersOnlyWhenTheyDisplayBackAsWritten) {
         const char *text;
         const char *expected;
     } cases[] = {
-        {"12", "#12"}, {"-0.25", "#-0.25"}, {"3.10", "3.10"}, {"+5", "+5"}, {"1e5", "1e5"},
-        {"0012", "0012"}, {"12345678901234", "12345678901234"}, {"inf", "inf"}, {"nan", "nan"},
-        {"1 000", "1 000"}, {"50%", "50%"}, {"2024-01-15", "2024-01-15"}, {".5", ".5"}, {"0", "#0"},
+        {"12", "#12"},
+        {"-0.25", "#-0.25"},
+        {"3.10", "3.10"},
+        {"+5", "+5"},
+        {"1e5", "1e5"},
+        {"0012", "0012"},
+        {"12345678901234", "12345678901234"},
+        {"inf", "inf"},
+        {"nan", "nan"},
+        {"1 000", "1 000"},
+        {"50%", "50%"},
+        {"2024-01-15", "2024-01-15"},
+        {".5", ".5"},
+        {"0", "#0"},
     };
     std::string html = "<table>";
     for (const Case &c : cases) html += std::string("<tr><td>") + c.text + "</td></tr>";

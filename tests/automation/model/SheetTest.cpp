@@ -66,18 +66,17 @@ TEST_P(UsedAreaShrink, ClearingAValueShrinksOnlyWhenNoFormatStays) {
     EXPECT_EQ(areaOf(s), c.expected) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, UsedAreaShrink,
-    ::testing::Values(ShrinkCase{"top-left corner", 2, 2, {3, 3, 8, 5}},
-                      ShrinkCase{"right edge", 5, 5, {2, 2, 8, 4}},
-                      ShrinkCase{"inner cell", 3, 3, {2, 2, 8, 5}},
-                      ShrinkCase{"formatted bottom", 8, 4, {2, 2, 8, 5}}),
-    [](const auto &caseInfo) {
-        std::string n = caseInfo.param.name;
-        for (char &ch : n)
-            if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-        return n;
-    });
+INSTANTIATE_TEST_SUITE_P(Cases, UsedAreaShrink,
+                         ::testing::Values(ShrinkCase{"top-left corner", 2, 2, {3, 3, 8, 5}},
+                                           ShrinkCase{"right edge", 5, 5, {2, 2, 8, 4}},
+                                           ShrinkCase{"inner cell", 3, 3, {2, 2, 8, 5}},
+                                           ShrinkCase{"formatted bottom", 8, 4, {2, 2, 8, 5}}),
+                         [](const auto &caseInfo) {
+                             std::string n = caseInfo.param.name;
+                             for (char &ch : n)
+                                 if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                             return n;
+                         });
 
 TEST(Sheet, ClearAreaRemovesValuesFormatsAndMerges) {
     Sheet s;
@@ -107,7 +106,7 @@ TEST(Sheet, ClearingWholeRowsDropsTheirHeightAndFormat) {
     s.rowForWrite(5).height = 20;
     s.clearArea(cellBlock(3, 1, 3, kMaxColumns));
     EXPECT_EQ(s.findRow(3), nullptr);
-    ASSERT_NE(s.findRow(5), nullptr);  // another row keeps its height
+    ASSERT_NE(s.findRow(5), nullptr);    // another row keeps its height
     s.clearArea(cellBlock(5, 2, 5, 9));  // part of a row keeps the row's format
     ASSERT_NE(s.findRow(5), nullptr);
     EXPECT_EQ(s.findRow(5)->height, 20);
@@ -156,8 +155,8 @@ TEST(Sheet, ClearedCopyEqualsClearArea) {
     s.rowForWrite(2).height = 25;
     s.merges.push_back(cellBlock(1, 1, 1, 2));
     s.merges.push_back(cellBlock(6, 4, 6, 5));
-    const CellArea blocks[] = {cellBlock(2, 2, 4, 4), cellBlock(1, 1, kMaxRows, 3),
-                               cellBlock(2, 1, 3, kMaxColumns), cellBlock(1, 1, kMaxRows, kMaxColumns)};
+    const CellArea blocks[] = {cellBlock(2, 2, 4, 4), cellBlock(1, 1, kMaxRows, 3), cellBlock(2, 1, 3, kMaxColumns),
+                               cellBlock(1, 1, kMaxRows, kMaxColumns)};
     for (const CellArea &block : blocks) {
         Sheet inPlace = s;
         inPlace.clearArea(block);

@@ -14,8 +14,9 @@ TEST(DisplayTextCache, AgreesWithTheNumberFormats) {
     model::CellStyle fixed;
     fixed.numberFormat = "0.00";
     const uint32_t fixedId = wb.mutableStyles().intern(fixed);
-    std::vector<double> values = {0, -0.0, 1, -1, 7, 123456789, 9999999999.0, -9999999999.0, 1e10, -1e10,
-                                  99999999999.0, 123456789012.0, 0.5, -2.25, 1e-7, 3.1};
+    std::vector<double> values = {
+        0,   -0.0,  1,    -1, 7, 123456789, 9999999999.0, -9999999999.0, 1e10, -1e10, 99999999999.0, 123456789012.0,
+        0.5, -2.25, 1e-7, 3.1};
     std::mt19937_64 rng(5);
     for (int i = 0; i < 2000; ++i) {
         const double magnitude = std::pow(10.0, static_cast<int>(rng() % 24) - 8);

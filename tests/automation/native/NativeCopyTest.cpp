@@ -31,7 +31,8 @@ TEST_F(Copy, WholeRowCarriesValuesFormatsHeightAndMergesIntoAnotherWorkbook) {
     bold.fill.foreground = model::rgb(0xFFFF00);
     const uint32_t boldId = stateOf(*from)->model.mutableStyles().intern(bold);
     const uint32_t moneyId = styleWithFormat(*from, "#,##0.00");
-    modelSheet(*from).setCell(3, model::Cell::makeString(1, stateOf(*from)->model.mutableStrings().intern("名称"), boldId));
+    modelSheet(*from).setCell(
+        3, model::Cell::makeString(1, stateOf(*from)->model.mutableStrings().intern("名称"), boldId));
     putNumber(*from, 3, 2, 1234.5, moneyId);
     put(*from, 3, 3, "merged");
     modelSheet(*from).setCell(3, model::Cell::makeEmpty(4, boldId));

@@ -4,10 +4,10 @@
 #include "automation/native/NativeApplication.h"
 #include "automation/native/WorkbookCache.h"
 
+#include <xlsxwriter.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <xlsxwriter.h>
 
 #include <thread>
 

@@ -61,8 +61,7 @@ TEST_F(Find, StartOutsideTheRangeSearchesFromTheFirstCell) {
     for (const Range *after : {static_cast<const Range *>(outside.get()), static_cast<const Range *>(elsewhere.get()),
                                static_cast<const Range *>(nullptr)})
         EXPECT_EQ(address(findIn(range, "v", after).get()), "B2");
-    EXPECT_EQ(drain(range, "v", elsewhere.get(), kLookAtWhole),
-              (std::vector<std::string>{"B2", "C2", "B3", "C3"}));
+    EXPECT_EQ(drain(range, "v", elsewhere.get(), kLookAtWhole), (std::vector<std::string>{"B2", "C2", "B3", "C3"}));
 }
 
 TEST_F(Find, WholeAgainstPartOnNumbersAndTexts) {
@@ -95,7 +94,7 @@ TEST_F(Find, MatchesDatesAsShownAndLongIdsStoredAsText) {
     putNumber(*ws, 1, 1, 0);
     putNumber(*ws, 2, 1, 45296, styleWithFormat(*ws, "yyyy/m/d"));  // 2024-01-05
     putNumber(*ws, 3, 1, 45296, styleWithFormat(*ws, "General"));
-    put(*ws, 4, 1, "110101199003071234");  // an ID number: text, never a number
+    put(*ws, 4, 1, "110101199003071234");        // an ID number: text, never a number
     putNumber(*ws, 5, 1, 110101199003071234.0);  // the same digits as a number show rounded
     auto used = ws->usedRange();
     auto start = ws->cells(1, 1);
@@ -118,9 +117,9 @@ TEST_F(Find, FoldsCaseAndWidthAndHonoursWildcards) {
         const char *expected;
     };
     const Case cases[] = {
-        {"apple pie", kLookAtWhole, "A2"}, {"PIE", kLookAtPart, "A2"}, {"abc", kLookAtWhole, "A3"},
+        {"apple pie", kLookAtWhole, "A2"}, {"PIE", kLookAtPart, "A2"},   {"abc", kLookAtWhole, "A3"},
         {"a*b", kLookAtWhole, "A4"},       {"a~*b", kLookAtWhole, "A4"}, {"?pple*", kLookAtWhole, "A2"},
-        {"s?art", kLookAtWhole, "A1"},     {"", kLookAtPart, "-"},      {"pear", kLookAtPart, "-"},
+        {"s?art", kLookAtWhole, "A1"},     {"", kLookAtPart, "-"},       {"pear", kLookAtPart, "-"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(address(findIn(*used, c.what, start.get(), c.lookAt).get()), c.expected) << c.what;

@@ -48,8 +48,7 @@ TEST_F(Resume, AgreesWithAFreshSearchUnderRandomEdits) {
     int checks = 0, resumedRuns = 0;
     for (int round = 0; round < 300; ++round) {
         for (int r = 1; r <= 8; ++r)
-            for (int c = 1; c <= 7; ++c)
-                put(*ws, r, c, pick(3) == 0 ? QString() : QString(kValues[pick(9)]));
+            for (int c = 1; c <= 7; ++c) put(*ws, r, c, pick(3) == 0 ? QString() : QString(kValues[pick(9)]));
         const QString what = kQueries[pick(4)];
         const int lookAt = pick(2) ? kLookAtWhole : kLookAtPart;
         int afterRow = 1 + pick(8), afterColumn = 1 + pick(7);
@@ -63,11 +62,22 @@ TEST_F(Resume, AgreesWithAFreshSearchUnderRandomEdits) {
             if (!hit) break;
             // Mostly the engine's way; now and then something else in between.
             switch (pick(10)) {
-            case 0: put(*ws, 1 + pick(8), 1 + pick(7), kValues[pick(9)]); break;
-            case 1: ws->cells(1 + pick(8), 1 + pick(7))->setValue(QString()); break;
-            case 2: break;  // ask again without emptying
-            case 3: afterRow = 1 + pick(8), afterColumn = 1 + pick(7); hit->setValue(QString()); break;
-            default: hit->setValue(QString()); ++run; break;
+                case 0:
+                    put(*ws, 1 + pick(8), 1 + pick(7), kValues[pick(9)]);
+                    break;
+                case 1:
+                    ws->cells(1 + pick(8), 1 + pick(7))->setValue(QString());
+                    break;
+                case 2:
+                    break;  // ask again without emptying
+                case 3:
+                    afterRow = 1 + pick(8), afterColumn = 1 + pick(7);
+                    hit->setValue(QString());
+                    break;
+                default:
+                    hit->setValue(QString());
+                    ++run;
+                    break;
             }
         }
         resumedRuns += run > 2;

@@ -114,7 +114,7 @@ TEST_F(Sheets_, SetValueStoresNumbersAndTextsAndEmptyingKeepsFormat) {
     put(*ws, 1, 1, "2.5");
     EXPECT_EQ(at(*ws, 1, 1), "2.50");  // a number, shown through the cell's format
     put(*ws, 2, 1, "007");
-    EXPECT_EQ(at(*ws, 2, 1), "007");   // would not show back as typed: kept as text
+    EXPECT_EQ(at(*ws, 2, 1), "007");  // would not show back as typed: kept as text
     ws->cells(1, 1)->setValue(QString());
     const model::Cell *cell = modelSheet(*ws).findCell(1, 1);
     ASSERT_NE(cell, nullptr);

@@ -2,9 +2,9 @@
 // the whole workbook gives, for the announced searches and beyond them.
 #include "NativeTestSupport.h"
 
+#include <xlsxwriter.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <xlsxwriter.h>
 
 using namespace native_test;
 
@@ -63,7 +63,11 @@ QStringList runSearches(Application &app, const QString &path, const QStringList
                 ws->rows(hit->row())->copy(*target->cells(nextRow, 1));
                 QStringList row;
                 for (int c = 1; c <= 5; ++c) row << target->cells(nextRow, c)->value();
-                seen << QStringLiteral("%1 found %2,%3: %4").arg(v).arg(hit->row()).arg(hit->column()).arg(row.join('|'));
+                seen << QStringLiteral("%1 found %2,%3: %4")
+                            .arg(v)
+                            .arg(hit->row())
+                            .arg(hit->column())
+                            .arg(row.join('|'));
                 ++nextRow;
                 hit->setValue(QString());
             }
@@ -83,8 +87,8 @@ protected:
         path = dir.filePath(QStringLiteral("fruit.xlsx"));
         writeWorkbook(path);
     }
-    static void announce(Application &app, const QString &file, const QStringList &values, int lookAt,
-                         int passes, int column = 0) {
+    static void announce(Application &app, const QString &file, const QStringList &values, int lookAt, int passes,
+                         int column = 0) {
         OpenPlan plan;
         plan.paths = QStringList{file};
         plan.passes = passes;
@@ -211,11 +215,12 @@ void writeFormattedWorkbook(const QString &path, bool inlineStrings) {
 }  // namespace
 
 TEST_F(ReducedViews, CellsAreKeptByTheTextTheyShow) {
-    const QStringList values = {QStringLiteral("50%"),       QStringLiteral("2024-03-01"), QStringLiteral("1,234.50"),
-                                QStringLiteral("code x"),    QStringLiteral("TRUE"),       QStringLiteral("1101011234"),
+    const QStringList values = {QStringLiteral("50%"),    QStringLiteral("2024-03-01"), QStringLiteral("1,234.50"),
+                                QStringLiteral("code x"), QStringLiteral("TRUE"),       QStringLiteral("1101011234"),
                                 QStringLiteral("header")};
     for (bool inlineStrings : {false, true}) {
-        const QString file = dir.filePath(inlineStrings ? QStringLiteral("inline.xlsx") : QStringLiteral("shared.xlsx"));
+        const QString file =
+            dir.filePath(inlineStrings ? QStringLiteral("inline.xlsx") : QStringLiteral("shared.xlsx"));
         writeFormattedWorkbook(file, inlineStrings);
         for (int lookAt : {kLookAtPart, kLookAtWhole}) {
             SCOPED_TRACE(QStringLiteral("inline %1 look-at %2").arg(inlineStrings).arg(lookAt).toStdString());

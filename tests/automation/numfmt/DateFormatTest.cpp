@@ -16,8 +16,7 @@ constexpr double kFifthJanuary2024In1904 = kFifthJanuary2024 - 1462;
 
 class DateDisplay : public ::testing::TestWithParam<DisplayCase> {};
 
-TEST_P(DateDisplay, ShowsAsTheSpreadsheetDoes)
-{
+TEST_P(DateDisplay, ShowsAsTheSpreadsheetDoes) {
     const DisplayCase &c = GetParam();
     EXPECT_EQ(formatNumber(c.value, c.code, c.date1904), c.shown);
 }
@@ -51,15 +50,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     LeapYearQuirkAnd1904, DateDisplay,
-    ::testing::Values(
-        DisplayCase{60, "yyyy-mm-dd", "1900-02-29"}, DisplayCase{59, "yyyy-mm-dd", "1900-02-28"},
-        DisplayCase{61, "yyyy-mm-dd", "1900-03-01"}, DisplayCase{0, "yyyy-mm-dd", "1900-01-00"},
-        DisplayCase{1, "yyyy-mm-dd", "1900-01-01"}, DisplayCase{1, "dddd", "Sunday"},
-        DisplayCase{61, "dddd", "Thursday"}, DisplayCase{0.25, "yyyy/m/d h:mm", "1900/1/0 6:00"},
-        DisplayCase{0, "yyyy-mm-dd", "1904-01-01", true}, DisplayCase{0, "dddd", "Friday", true},
-        DisplayCase{kFifthJanuary2024In1904, "yyyy/m/d", "2024/1/5", true},
-        DisplayCase{kFifthJanuary2024In1904, "dddd", "Friday", true},
-        DisplayCase{59, "yyyy-mm-dd", "1904-02-29", true}));
+    ::testing::Values(DisplayCase{60, "yyyy-mm-dd", "1900-02-29"}, DisplayCase{59, "yyyy-mm-dd", "1900-02-28"},
+                      DisplayCase{61, "yyyy-mm-dd", "1900-03-01"}, DisplayCase{0, "yyyy-mm-dd", "1900-01-00"},
+                      DisplayCase{1, "yyyy-mm-dd", "1900-01-01"}, DisplayCase{1, "dddd", "Sunday"},
+                      DisplayCase{61, "dddd", "Thursday"}, DisplayCase{0.25, "yyyy/m/d h:mm", "1900/1/0 6:00"},
+                      DisplayCase{0, "yyyy-mm-dd", "1904-01-01", true}, DisplayCase{0, "dddd", "Friday", true},
+                      DisplayCase{kFifthJanuary2024In1904, "yyyy/m/d", "2024/1/5", true},
+                      DisplayCase{kFifthJanuary2024In1904, "dddd", "Friday", true},
+                      DisplayCase{59, "yyyy-mm-dd", "1904-02-29", true}));
 
 INSTANTIATE_TEST_SUITE_P(
     Times, DateDisplay,
@@ -67,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{0.75, "h:mm AM/PM", "6:00 PM"}, DisplayCase{0.25, "h:mm AM/PM", "6:00 AM"},
         DisplayCase{0, "h:mm AM/PM", "12:00 AM"}, DisplayCase{0.5, "h:mm AM/PM", "12:00 PM"},
         DisplayCase{0.75, "h:mm a/p", "6:00 p"}, DisplayCase{0.75, "h:mm am/pm", "6:00 PM"},
-        DisplayCase{0.25, "h:mm:ss Am/Pm", "6:00:00 AM"}, DisplayCase{13.0 / 24, "hh:mm AM/PM", "01:00 PM"}, DisplayCase{0.75, "hh:mm A/P", "06:00 P"},
+        DisplayCase{0.25, "h:mm:ss Am/Pm", "6:00:00 AM"}, DisplayCase{13.0 / 24, "hh:mm AM/PM", "01:00 PM"},
+        DisplayCase{0.75, "hh:mm A/P", "06:00 P"},
         DisplayCase{kFifthJanuary2024 + 0.75, "上午/下午h\"时\"mm\"分\"", "下午6时00分"},
         DisplayCase{0.375, "上午/下午h:mm", "上午9:00"},
         DisplayCase{kFifthJanuary2024 + 0.123456, "yyyy-mm-dd hh:mm:ss", "2024-01-05 02:57:47"},
@@ -99,15 +98,14 @@ INSTANTIATE_TEST_SUITE_P(
         DisplayCase{kFifthJanuary2024, "[$-804]mmmm", "一月"}, DisplayCase{kFifthJanuary2024, "[$-zh-CN]mmmm", "一月"},
         DisplayCase{kFifthJanuary2024, "[$-409]mmmm", "January"},
         DisplayCase{kFifthJanuary2024, "[$-en-US]mmmm", "January"},
-        DisplayCase{kFifthJanuary2024, "[$-zh-CN]dddd", "星期五"}, DisplayCase{kFifthJanuary2024, "[$-en-US]ddd", "Fri"},
-        DisplayCase{kFifthJanuary2024, "[$-409]dddd", "Friday"}, DisplayCase{kFifthJanuary2024, "[$-404]dddd", "星期五"},
+        DisplayCase{kFifthJanuary2024, "[$-zh-CN]dddd", "星期五"},
+        DisplayCase{kFifthJanuary2024, "[$-en-US]ddd", "Fri"}, DisplayCase{kFifthJanuary2024, "[$-409]dddd", "Friday"},
+        DisplayCase{kFifthJanuary2024, "[$-404]dddd", "星期五"},
         DisplayCase{kFifthJanuary2024 + 300, "[$-804]mmmmm", "十"},
-        DisplayCase{kFifthJanuary2024, "[$¥-804]mmmm", "¥一月"},
-        DisplayCase{0.75, "[$-804]h:mm AM/PM", "6:00 下午"}, DisplayCase{0.75, "[$-409]h:mm AM/PM", "6:00 PM"},
-        DisplayCase{0.25, "[$-zh-CN]AM/PM h:mm", "上午 6:00"}));
+        DisplayCase{kFifthJanuary2024, "[$¥-804]mmmm", "¥一月"}, DisplayCase{0.75, "[$-804]h:mm AM/PM", "6:00 下午"},
+        DisplayCase{0.75, "[$-409]h:mm AM/PM", "6:00 PM"}, DisplayCase{0.25, "[$-zh-CN]AM/PM h:mm", "上午 6:00"}));
 
-TEST(DateDisplay, ChineseBuiltinCodes)
-{
+TEST(DateDisplay, ChineseBuiltinCodes) {
     struct Row {
         int id;
         double value;

@@ -12,7 +12,6 @@ struct DisplayCase {
     bool date1904 = false;
 };
 
-inline std::ostream &operator<<(std::ostream &stream, const DisplayCase &c)
-{
+inline std::ostream &operator<<(std::ostream &stream, const DisplayCase &c) {
     return stream << "value " << c.value << " code [" << c.code << "] expecting [" << c.shown << "]";
 }

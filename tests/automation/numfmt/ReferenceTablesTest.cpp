@@ -103,20 +103,16 @@ const TextOverride kTextOverrides[] = {
     {"oddities.json", "_($* #,##0_);_($* (#,##0);_($* \"-\"_);_(@_)", "", "  ", "_( and _) each leave a space"},
 };
 
-const char *findOverride(const Case &c)
-{
-    if (c.logical)
-        return nullptr;
+const char *findOverride(const Case &c) {
+    if (c.logical) return nullptr;
     if (c.text) {
         for (const TextOverride &o : kTextOverrides) {
-            if (c.table == o.table && c.code == o.code && *c.text == o.text)
-                return o.shown;
+            if (c.table == o.table && c.code == o.code && *c.text == o.text) return o.shown;
         }
         return nullptr;
     }
     for (const Override &o : kOverrides) {
-        if (c.table == o.table && c.code == o.code && c.number == o.value)
-            return o.shown;
+        if (c.table == o.table && c.code == o.code && c.number == o.value) return o.shown;
     }
     return nullptr;
 }
@@ -124,26 +120,21 @@ const char *findOverride(const Case &c)
 // The application fills a cell with # when a date or time code meets a
 // number that is no date (negative, or past 9999-12-31); the other formatter
 // returns an empty text there.
-bool isUnshowableDate(const Case &c)
-{
-    if (c.text || c.logical || !c.expected.empty() || !isDateFormat(c.code))
-        return false;
+bool isUnshowableDate(const Case &c) {
+    if (c.text || c.logical || !c.expected.empty() || !isDateFormat(c.code)) return false;
     return c.number < 0 || c.number >= 2958466.0;
 }
 
-std::string render(const Case &c)
-{
+std::string render(const Case &c) {
     // Logical cells never reach the number formatter: the cell layer shows them.
     if (c.logical)
         return automation::native::displayText(automation::model::WorkbookModel(),
                                                automation::model::Cell::makeBoolean(1, *c.logical));
-    if (c.text)
-        return formatText(*c.text, c.code);
+    if (c.text) return formatText(*c.text, c.code);
     return formatNumber(c.number, c.code, c.date1904);
 }
 
-std::string describe(const Case &c)
-{
+std::string describe(const Case &c) {
     std::ostringstream out;
     out.precision(17);
     out << c.table << ": value ";
@@ -154,8 +145,7 @@ std::string describe(const Case &c)
     else
         out << c.number;
     out << " code [" << c.code << "]";
-    if (c.date1904)
-        out << " (1904)";
+    if (c.date1904) out << " (1904)";
     return out.str();
 }
 
@@ -166,8 +156,7 @@ struct Tally {
     std::string failures;
 };
 
-Tally runCases(const std::vector<Case> &cases)
-{
+Tally runCases(const std::vector<Case> &cases) {
     Tally tally;
     for (const Case &c : cases) {
         ++tally.total;
@@ -188,8 +177,7 @@ Tally runCases(const std::vector<Case> &cases)
     return tally;
 }
 
-void check(const char *table, const std::vector<Case> &cases)
-{
+void check(const char *table, const std::vector<Case> &cases) {
     ASSERT_FALSE(cases.empty()) << table << " read no cases";
     const Tally tally = runCases(cases);
     std::cout << table << ": " << tally.passed << " of " << tally.total << " cases agree (" << tally.overridden
@@ -197,22 +185,16 @@ void check(const char *table, const std::vector<Case> &cases)
     EXPECT_EQ(tally.passed, tally.total) << tally.failures;
 }
 
-QByteArray readFixture(const char *name)
-{
+QByteArray readFixture(const char *name) {
     QFile file(kReferenceDir + QLatin1Char('/') + QLatin1String(name));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
+    if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
 }
 
-QJsonArray readJsonArray(const char *name)
-{
-    return QJsonDocument::fromJson(readFixture(name)).array();
-}
+QJsonArray readJsonArray(const char *name) { return QJsonDocument::fromJson(readFixture(name)).array(); }
 
 // A JSON value as a case's value: a number, or a text.
-void setValue(Case &c, const QJsonValue &value)
-{
+void setValue(Case &c, const QJsonValue &value) {
     if (value.isString())
         c.text = value.toString().toStdString();
     else if (value.isBool())
@@ -223,36 +205,36 @@ void setValue(Case &c, const QJsonValue &value)
 
 // The format codes the other formatter's built-in ids stand for: the en-US
 // ones of the file format (this project's own built-ins are the zh-CN ones).
-std::string referenceBuiltinCode(int id)
-{
+std::string referenceBuiltinCode(int id) {
     switch (id) {
-    case 14:
-        return "m/d/yy";
-    case 22:
-        return "m/d/yy h:mm";
-    case 47:
-        return "mmss.0";
-    default:
-        return builtinFormatCode(id);
+        case 14:
+            return "m/d/yy";
+        case 22:
+            return "m/d/yy h:mm";
+        case 47:
+            return "mmss.0";
+        default:
+            return builtinFormatCode(id);
     }
 }
 
 // [value, id, text] rows, or [value, [[id, text]...]].
-std::vector<Case> readIdTable(const char *table)
-{
+std::vector<Case> readIdTable(const char *table) {
     std::vector<Case> cases;
     for (const QJsonValue &rowValue : readJsonArray(table)) {
         const QJsonArray row = rowValue.toArray();
         if (row.size() == 3) {
-            Case c{table, referenceBuiltinCode(row[1].toInt()), 0.0, std::nullopt, row[2].toString().toStdString(),
-                   false, std::nullopt};
+            Case c{table,        referenceBuiltinCode(row[1].toInt()), 0.0,
+                   std::nullopt, row[2].toString().toStdString(),      false,
+                   std::nullopt};
             setValue(c, row[0]);
             cases.push_back(c);
         } else if (row.size() == 2) {
             for (const QJsonValue &pairValue : row[1].toArray()) {
                 const QJsonArray pair = pairValue.toArray();
-                Case c{table, referenceBuiltinCode(pair[0].toInt()), 0.0, std::nullopt,
-                       pair[1].toString().toStdString(), false, std::nullopt};
+                Case c{table,        referenceBuiltinCode(pair[0].toInt()), 0.0,
+                       std::nullopt, pair[1].toString().toStdString(),      false,
+                       std::nullopt};
                 setValue(c, row[0]);
                 cases.push_back(c);
             }
@@ -263,20 +245,17 @@ std::vector<Case> readIdTable(const char *table)
 
 // [format, [value, text(, mark)]...]; a pair with a value only carries no
 // expectation.
-std::vector<Case> readFormatRows(const char *table)
-{
+std::vector<Case> readFormatRows(const char *table) {
     std::vector<Case> cases;
     for (const QJsonValue &rowValue : readJsonArray(table)) {
         const QJsonArray row = rowValue.toArray();
-        if (row.isEmpty())
-            continue;
+        if (row.isEmpty()) continue;
         // A number in place of a code is a built-in id.
-        const std::string code = row[0].isString() ? row[0].toString().toStdString()
-                                                   : builtinFormatCode(row[0].toInt());
+        const std::string code =
+            row[0].isString() ? row[0].toString().toStdString() : builtinFormatCode(row[0].toInt());
         for (int k = 1; k < row.size(); ++k) {
             const QJsonArray pair = row[k].toArray();
-            if (pair.size() < 2)
-                continue;
+            if (pair.size() < 2) continue;
             Case c{table, code, 0.0, std::nullopt, pair[1].toString().toStdString(), false, std::nullopt};
             setValue(c, pair[0]);
             cases.push_back(c);
@@ -286,14 +265,12 @@ std::vector<Case> readFormatRows(const char *table)
 }
 
 // [value, format, text] rows.
-std::vector<Case> readValueCodeText(const char *table)
-{
+std::vector<Case> readValueCodeText(const char *table) {
     std::vector<Case> cases;
     for (const QJsonValue &rowValue : readJsonArray(table)) {
         const QJsonArray row = rowValue.toArray();
-        if (row.size() < 3)
-            continue;
-        Case c{table, row[1].toString().toStdString(), 0.0, std::nullopt, row[2].toString().toStdString(), false,
+        if (row.size() < 3) continue;
+        Case c{table,       row[1].toString().toStdString(), 0.0, std::nullopt, row[2].toString().toStdString(), false,
                std::nullopt};
         setValue(c, row[0]);
         cases.push_back(c);
@@ -303,19 +280,16 @@ std::vector<Case> readValueCodeText(const char *table)
 
 // A value column, then one column per format; "|" flags a cell without
 // changing its text.
-std::vector<Case> readTsv(const char *table)
-{
+std::vector<Case> readTsv(const char *table) {
     std::vector<Case> cases;
     const QStringList lines = QString::fromUtf8(readFixture(table)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (lines.isEmpty())
-        return cases;
+    if (lines.isEmpty()) return cases;
     const QStringList header = lines[0].split(QLatin1Char('\t'));
     for (int l = 1; l < lines.size(); ++l) {
         const QStringList cells = lines[l].split(QLatin1Char('\t'));
         bool ok = false;
         const double value = cells[0].toDouble(&ok);
-        if (!ok)
-            continue;
+        if (!ok) continue;
         for (int k = 1; k < cells.size() && k < header.size(); ++k) {
             QString expected = cells[k].trimmed();
             expected.remove(QLatin1Char('|'));
@@ -327,15 +301,13 @@ std::vector<Case> readTsv(const char *table)
 }
 
 // ["new Date(y,m,d)", "yyyy-mm-dd hh:mm:ss", date1904]: months count from 0.
-std::vector<Case> readDates(const char *table)
-{
+std::vector<Case> readDates(const char *table) {
     static const QRegularExpression datePattern(QStringLiteral(R"(new Date\((\d+),(\d+),(\d+)\))"));
     std::vector<Case> cases;
     for (const QJsonValue &rowValue : readJsonArray(table)) {
         const QJsonArray row = rowValue.toArray();
         const QRegularExpressionMatch match = datePattern.match(row[0].toString());
-        if (!match.hasMatch())
-            continue;
+        if (!match.hasMatch()) continue;
         const QDate date(match.captured(1).toInt(), match.captured(2).toInt() + 1, match.captured(3).toInt());
         const bool date1904 = row[2].toBool();
         // The 1900 system counts a 29 February 1900 that never was.
@@ -352,10 +324,9 @@ std::vector<Case> readDates(const char *table)
     return cases;
 }
 
-bool isWellFormedUtf8(const std::string &text)
-{
-    return QString::fromUtf8(text.data(), static_cast<int>(text.size())).toUtf8()
-           == QByteArray(text.data(), static_cast<int>(text.size()));
+bool isWellFormedUtf8(const std::string &text) {
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size())).toUtf8() ==
+           QByteArray(text.data(), static_cast<int>(text.size()));
 }
 
 TEST(ReferenceTables, General) { check("general.json", readIdTable("general.json")); }
@@ -376,8 +347,7 @@ TEST(ReferenceTables, Dates) { check("date.json", readDates("date.json")); }
 
 // An override that meets no case, or agrees with the table anyway, would hide
 // nothing but mislead the reader.
-TEST(ReferenceTables, EveryOverrideReplacesARealCaseWithADifferentAnswer)
-{
+TEST(ReferenceTables, EveryOverrideReplacesARealCaseWithADifferentAnswer) {
     std::vector<Case> all;
     for (const std::vector<Case> &table :
          {readIdTable("implied.json"), readValueCodeText("fraction.json"), readFormatRows("oddities.json")})
@@ -404,8 +374,7 @@ TEST(ReferenceTables, EveryOverrideReplacesARealCaseWithADifferentAnswer)
     }
 }
 
-TEST(ReferenceTables, EveryValidCodeRendersEveryKindOfValue)
-{
+TEST(ReferenceTables, EveryValidCodeRendersEveryKindOfValue) {
     const QStringList codes = QString::fromUtf8(readFixture("valid.tsv")).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_GT(codes.size(), 400);
     int rendered = 0;

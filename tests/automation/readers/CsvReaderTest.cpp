@@ -72,23 +72,12 @@ TEST(CsvReader, NumbersOnlyWhenTheyDisplayBackUnchanged) {
         bool number;
         double value;
     } cases[] = {
-        {"123", true, 123},
-        {"3.5", true, 3.5},
-        {"-42", true, -42},
-        {"0.25", true, 0.25},
-        {"0", true, 0},
-        {"00123", false, 0},
-        {"1.50", false, 0},
-        {"1e5", false, 0},
-        {"12345678901234567890", false, 0},
-        {"+5", false, 0},
-        {" 5", false, 0},
-        {"5 ", false, 0},
-        {"1,000", false, 0},
-        {"inf", false, 0},
-        {"nan", false, 0},
-        {".5", false, 0},
-        {"12abc", false, 0},
+        {"123", true, 123},   {"3.5", true, 3.5},  {"-42", true, -42},
+        {"0.25", true, 0.25}, {"0", true, 0},      {"00123", false, 0},
+        {"1.50", false, 0},   {"1e5", false, 0},   {"12345678901234567890", false, 0},
+        {"+5", false, 0},     {" 5", false, 0},    {"5 ", false, 0},
+        {"1,000", false, 0},  {"inf", false, 0},   {"nan", false, 0},
+        {".5", false, 0},     {"12abc", false, 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.field);
@@ -146,7 +135,8 @@ TEST(CsvReader, EncodingsByByteOrderMarkValidityOrGb18030) {
 
 TEST(CsvReader, SheetNameTabsEmptyFileAndOverlongText) {
     readertest::TempFolder folder;
-    const std::string longName = folder.path("这是一个非常长的文件名称用来检查工作表名字会被截断到三十一个字符.data.csv");
+    const std::string longName =
+        folder.path("这是一个非常长的文件名称用来检查工作表名字会被截断到三十一个字符.data.csv");
     ASSERT_TRUE(readertest::writeBytes(longName, "x"));
     ReadResult named = readWorkbookFile(longName);
     ASSERT_EQ(named.status, ReadStatus::Ok);

@@ -67,8 +67,9 @@ TwoReads readBothWays(const std::string &path) {
 
 ::testing::AssertionResult sameOutcome(const TwoReads &r) {
     if (r.fast.status != r.expat.status)
-        return ::testing::AssertionFailure() << "fast path: " << readStatusText(r.fast.status) << " (" << r.fast.message
-                                             << "), expat: " << readStatusText(r.expat.status) << " (" << r.expat.message << ")";
+        return ::testing::AssertionFailure()
+               << "fast path: " << readStatusText(r.fast.status) << " (" << r.fast.message
+               << "), expat: " << readStatusText(r.expat.status) << " (" << r.expat.message << ")";
     if (r.fast.status != ReadStatus::Ok) return ::testing::AssertionSuccess();
     const std::string d = readertest::firstDifference(*r.fast.workbook, *r.expat.workbook);
     if (!d.empty()) return ::testing::AssertionFailure() << "models differ: " << d;
@@ -137,10 +138,13 @@ PartParse parseOnePart(const std::string &zipPath, bool fast, bool captureFromSt
     const PartParse expat = parseOnePart(path, false, captureFromStart);
     if (expatStatus) *expatStatus = expat.status;
     if ((fast.status == ReadStatus::Ok) != (expat.status == ReadStatus::Ok))
-        return ::testing::AssertionFailure() << "fast path: " << readStatusText(fast.status) << " (" << fast.message
-                                             << "), expat: " << readStatusText(expat.status) << " (" << expat.message << ")";
+        return ::testing::AssertionFailure()
+               << "fast path: " << readStatusText(fast.status) << " (" << fast.message
+               << "), expat: " << readStatusText(expat.status) << " (" << expat.message << ")";
     if (fast.status == ReadStatus::Ok && fast.events != expat.events)
-        return ::testing::AssertionFailure() << "events differ\nfast path:\n" << fast.events << "expat:\n" << expat.events;
+        return ::testing::AssertionFailure() << "events differ\nfast path:\n"
+                                             << fast.events << "expat:\n"
+                                             << expat.events;
     return ::testing::AssertionSuccess();
 }
 
@@ -178,8 +182,9 @@ ScanResult scanInPieces(const std::string &xml, size_t piece, XmlHandler &handle
                                                  << static_cast<int>(expected) << " (" << message << ")";
         const std::string events = log.finish();
         if (expected == ScanResult::Ok && events != expectedEvents)
-            return ::testing::AssertionFailure() << "pieces of " << piece << ": events differ\n" << events
-                                                 << "whole:\n" << expectedEvents;
+            return ::testing::AssertionFailure() << "pieces of " << piece << ": events differ\n"
+                                                 << events << "whole:\n"
+                                                 << expectedEvents;
     }
     return ::testing::AssertionSuccess();
 }
@@ -221,19 +226,29 @@ bool writeFormattedWorkbook(const std::string &path, uint32_t seed, bool constan
     format_set_num_format(date, "yyyy\"年\"m\"月\"d\"日\" hh:mm");
     lxw_format *formats[] = {nullptr, bold, filled, date};
 
-    static const char *const kTexts[] = {"plain", "a<b & c>d", "\"quoted\" 'single'", "line1\nline2", "tab\there",
-                                         "  padded  ", "中文 文本", "emoji \xF0\x9F\x98\x80", "]]> end", "x_x000D_y"};
+    static const char *const kTexts[] = {"plain",     "a<b & c>d",  "\"quoted\" 'single'", "line1\nline2",
+                                         "tab\there", "  padded  ", "中文 文本",           "emoji \xF0\x9F\x98\x80",
+                                         "]]> end",   "x_x000D_y"};
     lxw_worksheet *data = workbook_add_worksheet(wb, "Data & <more>");
     const uint32_t rows = 5 + below(30);
     for (uint32_t r = 0; r < rows; ++r) {
         for (uint32_t c = 0; c < 6; ++c) {
             lxw_format *f = formats[below(4)];
             switch (below(5)) {
-            case 0: worksheet_write_string(data, r, c, kTexts[below(10)], f); break;
-            case 1: worksheet_write_number(data, r, c, (static_cast<double>(below(100000)) - 50000) / 7.0, f); break;
-            case 2: worksheet_write_boolean(data, r, c, below(2), f); break;
-            case 3: worksheet_write_formula_str(data, r, c, "=\"a\"&\"<b>\"", f, "a<b>"); break;
-            default: if (f) worksheet_write_blank(data, r, c, f);
+                case 0:
+                    worksheet_write_string(data, r, c, kTexts[below(10)], f);
+                    break;
+                case 1:
+                    worksheet_write_number(data, r, c, (static_cast<double>(below(100000)) - 50000) / 7.0, f);
+                    break;
+                case 2:
+                    worksheet_write_boolean(data, r, c, below(2), f);
+                    break;
+                case 3:
+                    worksheet_write_formula_str(data, r, c, "=\"a\"&\"<b>\"", f, "a<b>");
+                    break;
+                default:
+                    if (f) worksheet_write_blank(data, r, c, f);
             }
         }
         if (below(4) == 0) worksheet_set_row(data, r, 10 + below(30), nullptr);
@@ -280,15 +295,19 @@ TEST(FastPathDifferential, LocalDamageReadsAlike) {
         ReadStatus status;
     } cases[] = {
         {"<sheetData><row r=\"1\"><c r=\"A1048577\"><v>1</v></c><c><v>2</v></c></row></sheetData>", ReadStatus::Ok},
-        {"<sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row></sheetData>", ReadStatus::Ok},
+        {"<sheetData><row r=\"1\"><c r=\"XFE1\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row></sheetData>",
+         ReadStatus::Ok},
         {"<sheetData><row r=\"1048577\"><c><v>1</v></c></row><row><c><v>2</v></c></row></sheetData>", ReadStatus::Ok},
         {"<sheetData><row r=\"-3\"><c><v>1</v></c></row></sheetData>", ReadStatus::Ok},
         {"<sheetData><row r=\"0\"><c r=\"A0\"><v>1</v></c></row><row r=\"2\"><c/></row></sheetData>", ReadStatus::Ok},
         {"<sheetData><row r=\"1\"><c r=\"1A\"><v>1</v></c><c><v>2</v></c></row></sheetData>", ReadStatus::Ok},
-        {"<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c t=\"s\"><v/></c></row></sheetData>", ReadStatus::Ok},
+        {"<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c t=\"s\"><v/></c></row></sheetData>",
+         ReadStatus::Ok},
         {"<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData><mergeCells><mergeCell "
-         "ref=\"A1:XFE2\"/></mergeCells>", ReadStatus::Ok},
-        {"<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData></worksheet>trailing junk<x>", ReadStatus::Ok},
+         "ref=\"A1:XFE2\"/></mergeCells>",
+         ReadStatus::Ok},
+        {"<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData></worksheet>trailing junk<x>",
+         ReadStatus::Ok},
         {"<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row>", ReadStatus::Corrupt},
         {"<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData><!-- a -- b -->", ReadStatus::Corrupt},
         {"<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a]]>b</t></is></c></row></sheetData>",
@@ -333,11 +352,11 @@ TEST(FastPathDifferential, MarkupEdgeCasesParseAlike) {
         const char *xml;
         bool wellFormed;
     } cases[] = {
-        {"<a b=\"x\r\ny\"/>", true},                                 // CR LF in a value is one space
+        {"<a b=\"x\r\ny\"/>", true},  // CR LF in a value is one space
         {"<a b='x\r\r\ny\tz\n'/>", true},
-        {"<a b=\"x&#13;&#10;y\"/>", true},                            // referenced line ends stay
+        {"<a b=\"x&#13;&#10;y\"/>", true},  // referenced line ends stay
         {"<a>x\r\ny\rz</a>", true},
-        {"<a>&#0000000000065;&#x000000000042;</a>", true},            // leading zeros
+        {"<a>&#0000000000065;&#x000000000042;</a>", true},  // leading zeros
         {"<a>&#X41;</a>", false},
         {"<a>&#65</a>", false},
         {"<a>&amp</a>", false},
@@ -353,7 +372,7 @@ TEST(FastPathDifferential, MarkupEdgeCasesParseAlike) {
         {"<a><?xml-stylesheet x?><?p?><?p-q\r\n?></a>", true},
         {"<a><? x?></a>", false},
         {"<a><?p\"x?></a>", false},
-        {" <?xml version=\"1.0\"?><a/>", false},                     // the declaration only at the start
+        {" <?xml version=\"1.0\"?><a/>", false},  // the declaration only at the start
         {"<!--c--><?xml version=\"1.0\"?><a/>", false},
         {"<?xml version=\"1.0\"?><?xml version=\"1.0\"?><a/>", false},
         {"<?xml version=\"1.0\" standalone=\"maybe\"?><a/>", false},
@@ -363,7 +382,7 @@ TEST(FastPathDifferential, MarkupEdgeCasesParseAlike) {
         {"<?xml version=\"1.0\" foo=\"x\"?><a/>", false},
         {"<?xml\tversion = '1.0'  encoding = \"utf-8\" standalone='no' ?>\r\n<a/>", true},
         {"\xEF\xBB\xBF<?xml version=\"1.0\"?><a/>", true},
-        {"<cr=\"1\"/>", false},                                      // no space after the name
+        {"<cr=\"1\"/>", false},  // no space after the name
         {"<a b=\"1\"c=\"2\"/>", false},
         {"<a&b/>", false},
         {"<a\"/>", false},
@@ -371,23 +390,30 @@ TEST(FastPathDifferential, MarkupEdgeCasesParseAlike) {
         {"<a -b=\"1\"/>", false},
         {"<a.b-c_d e.f='1' g:h='2'/>", true},
         {"<:a b:='1'/>", true},
-        {"<\xC3\xA9t\xC3\xA9 \xC3\x80" "b\xC2\xB7" "c='1'/>", true},         // Latin-1 letters, middle dot inside
-        {"<a\xC2\xA0" "b/>", false},                                   // no-break space
+        {"<\xC3\xA9t\xC3\xA9 \xC3\x80"
+         "b\xC2\xB7"
+         "c='1'/>",
+         true},  // Latin-1 letters, middle dot inside
+        {"<a\xC2\xA0"
+         "b/>",
+         false},  // no-break space
         {"<a\xC3\x97/>", false},
-        {"<\xC2\xB7" "a/>", false},
+        {"<\xC2\xB7"
+         "a/>",
+         false},
         {"<a \xC3\xB7='1'/>", false},
         {"<\xE4\xB8\xAD\xE6\x96\x87 \xE5\x80\xBC='1'/>", true},
-        {"<a xmlns=\"x\" xmlns=\"y\"/>", false},                     // duplicate declarations
+        {"<a xmlns=\"x\" xmlns=\"y\"/>", false},  // duplicate declarations
         {"<a xmlns:p=\"x\" p:b=\"1\" b=\"2\"/>", true},
         {"<a b=\"1\" b=\"2\"/>", false},
         {"<a/ >", false},
         {"<a><b></b ></a\n>", true},
-        {"<a></a><![CDATA[x]]>", true},                              // after the document: not read
+        {"<a></a><![CDATA[x]]>", true},  // after the document: not read
         {"<a></a>&bogus;<<<", true},
         {"<a><b></a>", false},
         {"<a/><!-- tail --><?p tail?>\r\n", true},
         {"<a/>x", true},
-        {"<a/>\x01\xFF", true},                                      // bad bytes after the document
+        {"<a/>\x01\xFF", true},  // bad bytes after the document
         {"<a>\x01</a>", false},
         {"<a>\xC3</a>", false},
         {"<a><![CDATA[x]]]><![CDATA[\r\n<&>]]></a>", true},

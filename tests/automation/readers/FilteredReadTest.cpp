@@ -28,10 +28,14 @@ public:
     void prepare(const model::WorkbookModel &) override { ++prepared; }
     bool canMatch(const model::WorkbookModel &workbook, const model::Cell &cell) override {
         switch (cell.type) {
-        case model::CellType::String: return workbook.text(cell).find(letter_) != std::string::npos;
-        case model::CellType::Number: return static_cast<long long>(cell.number) % 3 == 0;
-        case model::CellType::Boolean: return cell.boolean;
-        default: return false;
+            case model::CellType::String:
+                return workbook.text(cell).find(letter_) != std::string::npos;
+            case model::CellType::Number:
+                return static_cast<long long>(cell.number) % 3 == 0;
+            case model::CellType::Boolean:
+                return cell.boolean;
+            default:
+                return false;
         }
     }
     uint32_t keptColumn() const override { return column_; }
@@ -84,7 +88,8 @@ model::WorkbookModel reducedWhole(const model::WorkbookModel &whole, TestFilter 
 }
 
 ::testing::AssertionResult sameOutlines(const std::vector<SheetOutline> &a, const std::vector<SheetOutline> &b) {
-    if (a.size() != b.size()) return ::testing::AssertionFailure() << "outline count " << a.size() << " vs " << b.size();
+    if (a.size() != b.size())
+        return ::testing::AssertionFailure() << "outline count " << a.size() << " vs " << b.size();
     for (size_t i = 0; i < a.size(); ++i) {
         if (a[i].hasUsed != b[i].hasUsed || (a[i].hasUsed && !(a[i].used == b[i].used)))
             return ::testing::AssertionFailure() << "sheet " << i << ": used area";

@@ -20,8 +20,34 @@ constexpr int kCellFormats = 4;  // entries of cellXfs the generated styles part
 // Pieces random texts are made of: markup characters, line ends, CJK,
 // characters beyond the BMP, the escape producers use for control characters.
 const char *const kTextPieces[] = {
-    "a", "Zq", "0", "42", " ", "  ", "<", ">", "&", "\"", "'", "\r\n", "\n", "\r", "\t", "中", "文字",
-    "é", "\xF0\x9F\x98\x80", "\xF0\xA0\x80\x80", "]", "]]", "-", "--", "_x000D_", "?>", "=", "/",
+    "a",
+    "Zq",
+    "0",
+    "42",
+    " ",
+    "  ",
+    "<",
+    ">",
+    "&",
+    "\"",
+    "'",
+    "\r\n",
+    "\n",
+    "\r",
+    "\t",
+    "中",
+    "文字",
+    "é",
+    "\xF0\x9F\x98\x80",
+    "\xF0\xA0\x80\x80",
+    "]",
+    "]]",
+    "-",
+    "--",
+    "_x000D_",
+    "?>",
+    "=",
+    "/",
 };
 
 // Decodes one UTF-8 sequence at `s[i]`, advancing `i`. Inputs here are valid.
@@ -81,9 +107,12 @@ private:
 
     std::string reference(uint32_t cp) {
         switch (below(3)) {
-        case 0: return "&#" + std::string(below(3), '0') + std::to_string(cp) + ";";
-        case 1: return "&#x" + std::string(below(2), '0') + hexNumber(cp, chance(50)) + ";";
-        default: return "&#x" + hexNumber(cp, false) + ";";
+            case 0:
+                return "&#" + std::string(below(3), '0') + std::to_string(cp) + ";";
+            case 1:
+                return "&#x" + std::string(below(2), '0') + hexNumber(cp, chance(50)) + ";";
+            default:
+                return "&#x" + hexNumber(cp, false) + ";";
         }
     }
 
@@ -105,15 +134,24 @@ private:
                 continue;
             }
             switch (cp) {
-            case '<': out += "&lt;"; break;
-            case '&': out += "&amp;"; break;
-            case '>':
-                // A literal '>' right after "]]" would end a CDATA section that is not there.
-                out += (out.size() >= 2 && out.compare(out.size() - 2, 2, "]]") == 0) || chance(50) ? "&gt;" : ">";
-                break;
-            case '"': out += chance(50) ? "&quot;" : "\""; break;
-            case '\'': out += chance(50) ? "&apos;" : "'"; break;
-            default: out += raw;
+                case '<':
+                    out += "&lt;";
+                    break;
+                case '&':
+                    out += "&amp;";
+                    break;
+                case '>':
+                    // A literal '>' right after "]]" would end a CDATA section that is not there.
+                    out += (out.size() >= 2 && out.compare(out.size() - 2, 2, "]]") == 0) || chance(50) ? "&gt;" : ">";
+                    break;
+                case '"':
+                    out += chance(50) ? "&quot;" : "\"";
+                    break;
+                case '\'':
+                    out += chance(50) ? "&apos;" : "'";
+                    break;
+                default:
+                    out += raw;
             }
         }
         return out;
@@ -192,7 +230,8 @@ private:
         std::string out;
         if (chance(40)) {
             const uint32_t runs = 1 + below(3);
-            for (uint32_t r = 0; r < runs; ++r) out += open("r") + runProperties() + textElement(randomText(3)) + close("r");
+            for (uint32_t r = 0; r < runs; ++r)
+                out += open("r") + runProperties() + textElement(randomText(3)) + close("r");
         } else {
             out += textElement(randomText(4));
         }
@@ -206,12 +245,14 @@ private:
     std::string sharedStrings(uint32_t count) {
         std::string body;
         for (uint32_t i = 0; i < count; ++i) body += open("si") + stringItemBody() + close("si") + misc();
-        const std::string counts = attribute("count", std::to_string(count)) + attribute("uniqueCount", std::to_string(count));
+        const std::string counts =
+            attribute("count", std::to_string(count)) + attribute("uniqueCount", std::to_string(count));
         return prolog() + open("sst", nsDeclaration() + counts) + body + close("sst");
     }
 
     std::string numberText() {
-        static const char *const kNumbers[] = {"42", "-1.5", "1E3", "3.14159", " 12 ", "0.1", "1e-7", "+5", "007", "45352.5"};
+        static const char *const kNumbers[] = {"42",  "-1.5", "1E3", "3.14159", " 12 ",
+                                               "0.1", "1e-7", "+5",  "007",     "45352.5"};
         return kNumbers[below(sizeof kNumbers / sizeof *kNumbers)];
     }
 
@@ -220,22 +261,25 @@ private:
         if (withAddress) attrs += attribute("r", columnName(column) + std::to_string(row));
         if (chance(30)) attrs += attribute("s", std::to_string(below(kCellFormats)));
         switch (below(8)) {
-        case 0:
-            if (sharedCount) return element("c", attrs + attribute("t", "s"), element("v", "", std::to_string(below(sharedCount))));
-            [[fallthrough]];
-        case 1:
-            return element("c", attrs + attribute("t", "inlineStr"), open("is") + stringItemBody() + close("is"));
-        case 2:
-            return element("c", attrs + attribute("t", "b"), element("v", "", chance(50) ? "1" : "0"));
-        case 3:
-            return element("c", attrs + attribute("t", "e"), element("v", "", chance(50) ? "#N/A" : "#DIV/0!"));
-        case 4:
-            return element("c", attrs + attribute("t", "str"),
-                           element("f", "", textContent("A1&\"x\"")) + element("v", "", textContent(randomText(3))));
-        case 5:
-            return element("c", attrs, chance(50) ? empty("v") : "");  // format only, or an empty value
-        default:
-            return element("c", attrs, misc() + element("v", "", textContent(numberText())) + misc());
+            case 0:
+                if (sharedCount)
+                    return element("c", attrs + attribute("t", "s"),
+                                   element("v", "", std::to_string(below(sharedCount))));
+                [[fallthrough]];
+            case 1:
+                return element("c", attrs + attribute("t", "inlineStr"), open("is") + stringItemBody() + close("is"));
+            case 2:
+                return element("c", attrs + attribute("t", "b"), element("v", "", chance(50) ? "1" : "0"));
+            case 3:
+                return element("c", attrs + attribute("t", "e"), element("v", "", chance(50) ? "#N/A" : "#DIV/0!"));
+            case 4:
+                return element(
+                    "c", attrs + attribute("t", "str"),
+                    element("f", "", textContent("A1&\"x\"")) + element("v", "", textContent(randomText(3))));
+            case 5:
+                return element("c", attrs, chance(50) ? empty("v") : "");  // format only, or an empty value
+            default:
+                return element("c", attrs, misc() + element("v", "", textContent(numberText())) + misc());
         }
     }
 
@@ -250,7 +294,8 @@ private:
                 const uint32_t first = next, last = next + below(3);
                 next = last + 1 + below(2);
                 std::string attrs = attribute("min", std::to_string(first)) + attribute("max", std::to_string(last)) +
-                                    attribute("width", std::to_string(5 + below(20)) + ".5") + attribute("customWidth", "1");
+                                    attribute("width", std::to_string(5 + below(20)) + ".5") +
+                                    attribute("customWidth", "1");
                 if (chance(30)) attrs += attribute("hidden", "1");
                 if (chance(30)) attrs += attribute("style", std::to_string(below(kCellFormats)));
                 cols += empty("col", attrs) + misc();
@@ -264,9 +309,11 @@ private:
             row += step;
             std::string attrs;
             if (step > 1 || chance(70)) attrs += attribute("r", std::to_string(row));
-            if (chance(20)) attrs += attribute("ht", std::to_string(10 + below(30)) + ".25") + attribute("customHeight", "1");
+            if (chance(20))
+                attrs += attribute("ht", std::to_string(10 + below(30)) + ".25") + attribute("customHeight", "1");
             if (chance(10)) attrs += attribute("hidden", "1");
-            if (chance(10)) attrs += attribute("s", std::to_string(below(kCellFormats))) + attribute("customFormat", "1");
+            if (chance(10))
+                attrs += attribute("s", std::to_string(below(kCellFormats))) + attribute("customFormat", "1");
             std::string cells;
             uint32_t column = 0;
             for (uint32_t j = 0, m = below(kMaxCellsPerRow); j < m; ++j) {
@@ -279,7 +326,8 @@ private:
         out += element("sheetData", "", rows);
         if (chance(30)) {
             out += open("mergeCells", attribute("count", "1")) +
-                   empty("mergeCell", attribute("ref", "B" + std::to_string(1 + below(5)) + ":C" + std::to_string(6 + below(5)))) +
+                   empty("mergeCell",
+                         attribute("ref", "B" + std::to_string(1 + below(5)) + ":C" + std::to_string(6 + below(5)))) +
                    close("mergeCells");
         }
         return out + misc() + close("worksheet") + misc();
@@ -288,30 +336,37 @@ private:
     std::string styles() {
         std::string out = prolog() + open("styleSheet", nsDeclaration());
         out += open("numFmts", attribute("count", "2")) +
-               empty("numFmt", attribute("numFmtId", "164") + attribute("formatCode", "\"$\"#,##0.00;[Red]-\"$\"#,##0.00")) +
-               empty("numFmt", attribute("numFmtId", "165") + attribute("formatCode", "yyyy\"年\"m\"月\"d\"日\"")) + close("numFmts");
+               empty("numFmt",
+                     attribute("numFmtId", "164") + attribute("formatCode", "\"$\"#,##0.00;[Red]-\"$\"#,##0.00")) +
+               empty("numFmt", attribute("numFmtId", "165") + attribute("formatCode", "yyyy\"年\"m\"月\"d\"日\"")) +
+               close("numFmts");
         out += open("fonts", attribute("count", "2")) +
                element("font", "", empty("sz", attribute("val", "11")) + empty("name", attribute("val", "Calibri"))) +
-               element("font", "", empty("b") + empty("color", attribute("rgb", "FFFF0000")) +
-                                       empty("name", attribute("val", chance(50) ? "Arial" : "宋体 & Co"))) +
+               element("font", "",
+                       empty("b") + empty("color", attribute("rgb", "FFFF0000")) +
+                           empty("name", attribute("val", chance(50) ? "Arial" : "宋体 & Co"))) +
                close("fonts");
         out += open("fills", attribute("count", "3")) +
                element("fill", "", empty("patternFill", attribute("patternType", "none"))) +
                element("fill", "", empty("patternFill", attribute("patternType", "gray125"))) +
-               element("fill", "", element("patternFill", attribute("patternType", "solid"),
-                                           empty("fgColor", attribute("rgb", "FFFFFF00")))) +
+               element("fill", "",
+                       element("patternFill", attribute("patternType", "solid"),
+                               empty("fgColor", attribute("rgb", "FFFFFF00")))) +
                close("fills");
-        out += open("borders", attribute("count", "1")) +
-               element("border", "", empty("left") + empty("right") + empty("top") + empty("bottom") + empty("diagonal")) +
-               close("borders");
-        static const char *const kXfs[kCellFormats][3] = {{"0", "0", "0"}, {"164", "1", "0"}, {"165", "0", "2"}, {"10", "1", "2"}};
+        out +=
+            open("borders", attribute("count", "1")) +
+            element("border", "", empty("left") + empty("right") + empty("top") + empty("bottom") + empty("diagonal")) +
+            close("borders");
+        static const char *const kXfs[kCellFormats][3] = {
+            {"0", "0", "0"}, {"164", "1", "0"}, {"165", "0", "2"}, {"10", "1", "2"}};
         out += open("cellXfs", attribute("count", std::to_string(kCellFormats)));
         for (const auto &xf : kXfs) {
             const std::string attrs = attribute("numFmtId", xf[0]) + attribute("fontId", xf[1]) +
                                       attribute("fillId", xf[2]) + attribute("borderId", "0");
-            out += chance(50) ? empty("xf", attrs)
-                              : element("xf", attrs + attribute("applyAlignment", "1"),
-                                        empty("alignment", attribute("horizontal", "center") + attribute("wrapText", "1")));
+            out += chance(50)
+                       ? empty("xf", attrs)
+                       : element("xf", attrs + attribute("applyAlignment", "1"),
+                                 empty("alignment", attribute("horizontal", "center") + attribute("wrapText", "1")));
         }
         return out + close("cellXfs") + close("styleSheet");
     }
@@ -330,7 +385,8 @@ GeneratedPackage Generator::package() {
                            "<?xml version=\"1.0\"?><Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
                            "content-types\"><Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>"});
     out.members.push_back({"_rels/.rels", std::string("<Relationships xmlns=\"") + kPkgRelNs + "\">" +
-                                              relationship("rId1", "officeDocument", "xl/workbook.xml") + "</Relationships>"});
+                                              relationship("rId1", "officeDocument", "xl/workbook.xml") +
+                                              "</Relationships>"});
     std::string rels = std::string("<Relationships xmlns=\"") + kPkgRelNs + "\">";
     const uint32_t sharedCount = chance(70) ? 1 + below(kMaxSharedStrings) : 0;
     if (sharedCount) {
@@ -346,7 +402,8 @@ GeneratedPackage Generator::package() {
         const std::string id = "rIdS" + std::to_string(i + 1);
         // Names with line ends and tabs in the attribute: normalised to spaces.
         const std::string name = (chance(30) ? "Sheet\r\n" : chance(30) ? "表\t" : "S&<") + std::to_string(i + 1);
-        sheets += empty("sheet", attribute("name", name) + attribute("sheetId", std::to_string(i + 1)) + attribute("r:id", id));
+        sheets += empty("sheet",
+                        attribute("name", name) + attribute("sheetId", std::to_string(i + 1)) + attribute("r:id", id));
         rels += relationship(id, "worksheet", "worksheets/sheet" + std::to_string(i + 1) + ".xml");
         out.scannedParts.push_back(out.members.size());
         out.members.push_back({"xl/worksheets/sheet" + std::to_string(i + 1) + ".xml", worksheet(sharedCount)});
@@ -364,22 +421,62 @@ GeneratedPackage Generator::package() {
 GeneratedPackage randomSpreadsheetMl(uint32_t seed) { return Generator(seed).package(); }
 
 std::string mutateXml(const std::string &xml, uint32_t seed) {
-    static const std::string kInserts[] = {"<", "&", "\"", "'", ">", "]]>", "--", "&#", "&#x110000;", "&bogus;",
-                                           "<!--", "<?", "<![CDATA[", "/>", "</", "=", "\xFF", "\xC0\xAF", "\x80",
-                                           "\xED\xA0\x80", "\x01", "\x0B", std::string(1, '\0'), "\xEF\xBF\xBE",
-                                           "\xC2\xA0", "\xC3\x97", "\xC2\xB7", "\xC3\xA9", "&#x", "&lt", "\r", "\t",
-                                           "<?xml ", "<!DOCTYPE a>", " a=\"1\"", ":"};
+    static const std::string kInserts[] = {"<",
+                                           "&",
+                                           "\"",
+                                           "'",
+                                           ">",
+                                           "]]>",
+                                           "--",
+                                           "&#",
+                                           "&#x110000;",
+                                           "&bogus;",
+                                           "<!--",
+                                           "<?",
+                                           "<![CDATA[",
+                                           "/>",
+                                           "</",
+                                           "=",
+                                           "\xFF",
+                                           "\xC0\xAF",
+                                           "\x80",
+                                           "\xED\xA0\x80",
+                                           "\x01",
+                                           "\x0B",
+                                           std::string(1, '\0'),
+                                           "\xEF\xBF\xBE",
+                                           "\xC2\xA0",
+                                           "\xC3\x97",
+                                           "\xC2\xB7",
+                                           "\xC3\xA9",
+                                           "&#x",
+                                           "&lt",
+                                           "\r",
+                                           "\t",
+                                           "<?xml ",
+                                           "<!DOCTYPE a>",
+                                           " a=\"1\"",
+                                           ":"};
     std::mt19937 rng(seed);
     auto below = [&](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
     std::string out = xml;
     for (size_t edits = 1 + below(3); edits > 0 && !out.empty(); --edits) {
         const size_t at = below(out.size());
         switch (below(6)) {
-        case 0: out.resize(at); break;
-        case 1: out.erase(at, 1 + below(8)); break;
-        case 2: out[at] = static_cast<char>(below(256)); break;
-        case 3: out.insert(at, out.substr(below(out.size()), 1 + below(12))); break;
-        default: out.insert(at, kInserts[below(sizeof kInserts / sizeof *kInserts)]);
+            case 0:
+                out.resize(at);
+                break;
+            case 1:
+                out.erase(at, 1 + below(8));
+                break;
+            case 2:
+                out[at] = static_cast<char>(below(256));
+                break;
+            case 3:
+                out.insert(at, out.substr(below(out.size()), 1 + below(12)));
+                break;
+            default:
+                out.insert(at, kInserts[below(sizeof kInserts / sizeof *kInserts)]);
         }
     }
     return out;

@@ -41,8 +41,8 @@ TEST(ReadStatuses, EncryptedFilesSaySo) {
     readertest::TempFolder folder;
     // An .xlsx under a password is a compound file with the package encrypted inside.
     const std::string xlsx = folder.path("locked.xlsx");
-    ASSERT_TRUE(readertest::writeCompoundFile(xlsx, {{"EncryptionInfo", std::string(64, '\x04')},
-                                                     {"EncryptedPackage", std::string(4096, 'z')}}));
+    ASSERT_TRUE(readertest::writeCompoundFile(
+        xlsx, {{"EncryptionInfo", std::string(64, '\x04')}, {"EncryptedPackage", std::string(4096, 'z')}}));
     expectStatus(xlsx, ReadStatus::Encrypted);
     // BIFF8 and BIFF5 workbooks with a FILEPASS record in their globals.
     const std::string xls8 = folder.path("locked8.xls");

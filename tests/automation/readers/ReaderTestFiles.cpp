@@ -118,8 +118,8 @@ bool writeHandPackage(const std::string &path, const HandPackage &p) {
     }
     if (!p.sharedStrings.empty()) {
         rels += relationship("rIdSs", "sharedStrings", "strings.xml");
-        members.push_back({"xl/strings.xml", "<?xml version=\"1.0\"?><" + x + "sst" + nsDecl + ">" +
-                                                 p.sharedStrings + "</" + x + "sst>"});
+        members.push_back({"xl/strings.xml", "<?xml version=\"1.0\"?><" + x + "sst" + nsDecl + ">" + p.sharedStrings +
+                                                 "</" + x + "sst>"});
     }
     if (!p.theme.empty()) {
         rels += relationship("rIdTh", "theme", "theme/theme1.xml");

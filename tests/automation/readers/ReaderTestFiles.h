@@ -13,7 +13,9 @@ namespace readertest {
 
 class TempFolder {
 public:
-    std::string path(const std::string &name) const { return dir_.filePath(QString::fromStdString(name)).toStdString(); }
+    std::string path(const std::string &name) const {
+        return dir_.filePath(QString::fromStdString(name)).toStdString();
+    }
     bool ok() const { return dir_.isValid(); }
 
 private:

@@ -20,11 +20,21 @@ std::string cellText(const WorkbookModel &wb, const Cell &c) {
     std::ostringstream out;
     out << "col " << c.column << " style " << c.style << ' ';
     switch (c.type) {
-    case CellType::Empty: out << "empty"; break;
-    case CellType::Number: out << "number " << c.number; break;
-    case CellType::String: out << "string \"" << wb.text(c) << '"'; break;
-    case CellType::Boolean: out << "boolean " << c.boolean; break;
-    case CellType::Error: out << "error " << static_cast<int>(c.error); break;
+        case CellType::Empty:
+            out << "empty";
+            break;
+        case CellType::Number:
+            out << "number " << c.number;
+            break;
+        case CellType::String:
+            out << "string \"" << wb.text(c) << '"';
+            break;
+        case CellType::Boolean:
+            out << "boolean " << c.boolean;
+            break;
+        case CellType::Error:
+            out << "error " << static_cast<int>(c.error);
+            break;
     }
     return out.str();
 }
@@ -32,11 +42,16 @@ std::string cellText(const WorkbookModel &wb, const Cell &c) {
 bool sameCell(const WorkbookModel &wa, const Cell &a, const WorkbookModel &wb, const Cell &b) {
     if (a.column != b.column || a.style != b.style || a.type != b.type) return false;
     switch (a.type) {
-    case CellType::Empty: return true;
-    case CellType::Number: return sameNumber(a.number, b.number);
-    case CellType::String: return wa.text(a) == wb.text(b);
-    case CellType::Boolean: return a.boolean == b.boolean;
-    case CellType::Error: return a.error == b.error;
+        case CellType::Empty:
+            return true;
+        case CellType::Number:
+            return sameNumber(a.number, b.number);
+        case CellType::String:
+            return wa.text(a) == wb.text(b);
+        case CellType::Boolean:
+            return a.boolean == b.boolean;
+        case CellType::Error:
+            return a.error == b.error;
     }
     return false;
 }

@@ -15,14 +15,10 @@ TEST(XlsxCorruptInput, CommittedFixturesGiveTheirStatus) {
         const char *file;
         ReadStatus status;
     } cases[] = {
-        {"xlsx/truncated.xlsx", ReadStatus::Corrupt},
-        {"xlsx/garbage_members.xlsx", ReadStatus::Corrupt},
-        {"xlsx/random_bytes.xlsx", ReadStatus::NotAWorkbook},
-        {"xlsx/empty.xlsx", ReadStatus::NotAWorkbook},
-        {"xlsx/declared_huge.xlsx", ReadStatus::TooLarge},
-        {"xlsx/inflation_bomb.xlsx", ReadStatus::TooLarge},
-        {"xlsx/understated_bomb.xlsx", ReadStatus::TooLarge},
-        {"xlsx/plain_zip.xlsx", ReadStatus::NotAWorkbook},
+        {"xlsx/truncated.xlsx", ReadStatus::Corrupt},         {"xlsx/garbage_members.xlsx", ReadStatus::Corrupt},
+        {"xlsx/random_bytes.xlsx", ReadStatus::NotAWorkbook}, {"xlsx/empty.xlsx", ReadStatus::NotAWorkbook},
+        {"xlsx/declared_huge.xlsx", ReadStatus::TooLarge},    {"xlsx/inflation_bomb.xlsx", ReadStatus::TooLarge},
+        {"xlsx/understated_bomb.xlsx", ReadStatus::TooLarge}, {"xlsx/plain_zip.xlsx", ReadStatus::NotAWorkbook},
         {"xlsx/no_such_file.xlsx", ReadStatus::NotFound},
     };
     for (const Case &c : cases) {
@@ -59,8 +55,9 @@ TEST(XlsxCorruptInput, DirectoryAndTextUnderWorkbookNamesAreRefused) {
     ASSERT_TRUE(readertest::writeBytes(text, "just,some\ntext\n"));
     EXPECT_EQ(readWorkbookFile(text).status, ReadStatus::NotAWorkbook);
     const std::string xml2003 = folder.path("old.xls");
-    ASSERT_TRUE(readertest::writeBytes(xml2003, "<?xml version=\"1.0\"?><Workbook "
-                                                "xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"/>"));
+    ASSERT_TRUE(readertest::writeBytes(xml2003,
+                                       "<?xml version=\"1.0\"?><Workbook "
+                                       "xmlns=\"urn:schemas-microsoft-com:office:spreadsheet\"/>"));
     EXPECT_EQ(readWorkbookFile(xml2003).status, ReadStatus::Unsupported);
 }
 

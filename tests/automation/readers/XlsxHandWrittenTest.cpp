@@ -83,13 +83,15 @@ TEST(XlsxHandWritten, DateSystemsAndIsoDateCells) {
         const char *workbookPr;
         bool date1904;
         double serial;  // of 2024-03-01 12:00
-    } cases[] = {{"", false, 45352.5}, {"date1904=\"1\"", true, 45352.5 - 1462}, {"date1904=\"false\"", false, 45352.5}};
+    } cases[] = {
+        {"", false, 45352.5}, {"date1904=\"1\"", true, 45352.5 - 1462}, {"date1904=\"false\"", false, 45352.5}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.workbookPr);
         HandPackage p;
         p.workbookPrAttributes = c.workbookPr;
-        p.sheets.push_back({"D", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"d\"><v>2024-03-01T12:00:00</v></c>"
-                                 "<c r=\"B1\" t=\"d\"><v>1900-01-01</v></c></row></sheetData>"});
+        p.sheets.push_back({"D",
+                            "<sheetData><row r=\"1\"><c r=\"A1\" t=\"d\"><v>2024-03-01T12:00:00</v></c>"
+                            "<c r=\"B1\" t=\"d\"><v>1900-01-01</v></c></row></sheetData>"});
         ReadResult r = readHand(p);
         ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
         EXPECT_EQ(r.workbook->date1904, c.date1904);
@@ -110,10 +112,12 @@ TEST(XlsxHandWritten, SharedStringsRichRunsPhoneticAndEscapes) {
         "<si><r><rPr><b/></rPr><t>bo</t></r><r><t>ld</t></r></si>"
         "<si><t>東京</t><rPh sb=\"0\" eb=\"2\"><t>トウキョウ</t></rPh></si>"
         "<si><t>a_x000D_b_x005F_x0041_</t></si>"
-        "<si><t>" + std::string(40000, 'z') + "</t></si>";
-    p.sheets.push_back({"S", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
-                             "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" t=\"s\"><v>3</v></c>"
-                             "<c r=\"E1\" t=\"s\"><v>4</v></c></row></sheetData>"});
+        "<si><t>" +
+        std::string(40000, 'z') + "</t></si>";
+    p.sheets.push_back({"S",
+                        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+                        "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" t=\"s\"><v>3</v></c>"
+                        "<c r=\"E1\" t=\"s\"><v>4</v></c></row></sheetData>"});
     ReadResult r = readHand(p);
     ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
     const model::WorkbookModel &wb = *r.workbook;
@@ -138,36 +142,41 @@ TEST(XlsxHandWritten, ThemeIndexedAndTintedColoursResolveToRgb) {
         "<font><color theme=\"4\"/></font><font><color indexed=\"10\"/></font></fonts>"
         "<fills count=\"3\"><fill><patternFill patternType=\"none\"/></fill>"
         "<fill><patternFill patternType=\"gray125\"/></fill>"
-        "<fill><patternFill patternType=\"solid\"><fgColor theme=\"0\" tint=\"-0.5\"/><bgColor indexed=\"64\"/></patternFill></fill>"
+        "<fill><patternFill patternType=\"solid\"><fgColor theme=\"0\" tint=\"-0.5\"/><bgColor "
+        "indexed=\"64\"/></patternFill></fill>"
         "</fills>"
-        "<borders count=\"1\"><border><left style=\"thick\"><color indexed=\"8\"/></left><right/><top/><bottom/><diagonal/></border></borders>"
+        "<borders count=\"1\"><border><left style=\"thick\"><color "
+        "indexed=\"8\"/></left><right/><top/><bottom/><diagonal/></border></borders>"
         "<cellXfs count=\"4\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/>"
         "<xf numFmtId=\"14\" fontId=\"1\" fillId=\"2\" borderId=\"0\"/>"
         "<xf numFmtId=\"0\" fontId=\"2\" fillId=\"0\" borderId=\"0\"/>"
         "<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellXfs>"
         "<colors><indexedColors>"
-        "<rgbColor rgb=\"FF000001\"/><rgbColor rgb=\"FF000002\"/><rgbColor rgb=\"FF000003\"/><rgbColor rgb=\"FF000004\"/>"
-        "<rgbColor rgb=\"FF000005\"/><rgbColor rgb=\"FF000006\"/><rgbColor rgb=\"FF000007\"/><rgbColor rgb=\"FF000008\"/>"
+        "<rgbColor rgb=\"FF000001\"/><rgbColor rgb=\"FF000002\"/><rgbColor rgb=\"FF000003\"/><rgbColor "
+        "rgb=\"FF000004\"/>"
+        "<rgbColor rgb=\"FF000005\"/><rgbColor rgb=\"FF000006\"/><rgbColor rgb=\"FF000007\"/><rgbColor "
+        "rgb=\"FF000008\"/>"
         "<rgbColor rgb=\"FF000009\"/><rgbColor rgb=\"FF00000A\"/><rgbColor rgb=\"FFABCDEF\"/>"
         "</indexedColors></colors>";
-    p.sheets.push_back({"S", "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c><c r=\"B1\" s=\"2\"><v>2</v></c>"
-                             "<c r=\"C1\" s=\"77\"><v>3</v></c></row></sheetData>"});
+    p.sheets.push_back({"S",
+                        "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c><c r=\"B1\" s=\"2\"><v>2</v></c>"
+                        "<c r=\"C1\" s=\"77\"><v>3</v></c></row></sheetData>"});
     ReadResult r = readHand(p);
     ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
     const model::WorkbookModel &wb = *r.workbook;
     EXPECT_EQ(wb.styles().size(), 4u);  // one entry per cell format, numbering kept
     const model::CellStyle &a1 = wb.styles().at(wb.sheet(0).findCell(1, 1)->style);
-    EXPECT_EQ(a1.font.color, model::rgb(0x102030));                 // accent1 of this theme
-    EXPECT_EQ(a1.fill.foreground, model::rgb(0x808080));            // white darkened by half
-    EXPECT_EQ(a1.fill.background, model::kAutoColor);               // system colour: automatic
+    EXPECT_EQ(a1.font.color, model::rgb(0x102030));       // accent1 of this theme
+    EXPECT_EQ(a1.fill.foreground, model::rgb(0x808080));  // white darkened by half
+    EXPECT_EQ(a1.fill.background, model::kAutoColor);     // system colour: automatic
     EXPECT_FALSE(a1.numberFormat.empty());
-    EXPECT_NE(a1.numberFormat, "General");                          // built-in date format 14
+    EXPECT_NE(a1.numberFormat, "General");  // built-in date format 14
     const model::CellStyle &b1 = wb.styles().at(wb.sheet(0).findCell(1, 2)->style);
-    EXPECT_EQ(b1.font.color, model::rgb(0xABCDEF));                 // the file's own palette
+    EXPECT_EQ(b1.font.color, model::rgb(0xABCDEF));  // the file's own palette
     EXPECT_EQ(wb.styles().defaultStyle().font.color, model::rgb(0x000000));
     EXPECT_EQ(wb.styles().defaultStyle().border.left.style, 5);
     EXPECT_EQ(wb.styles().defaultStyle().border.left.color, model::rgb(0x000009));
-    EXPECT_EQ(wb.sheet(0).findCell(1, 3)->style, 0u);                // unknown format index
+    EXPECT_EQ(wb.sheet(0).findCell(1, 3)->style, 0u);  // unknown format index
 }
 
 // Damage local to a cell or row costs only that cell or row: a cell that can
@@ -185,7 +194,8 @@ TEST(XlsxHandWritten, BadReferencesCostOnlyTheirCell) {
         {"<row r=\"1\"><c r=\"A1048577\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row>", {{1, 2, 2}}},
         {"<row r=\"1\"><c r=\"XFE1\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row>", {{1, 2, 2}}},
         {"<row r=\"1\"><c r=\"A99999999999999999999999\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row>", {{1, 2, 2}}},
-        {"<row r=\"1\"><c r=\"ZZZZZZZZZZZZZZZZZZZZZZZZZZZZZ1\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row>", {{1, 2, 2}}},
+        {"<row r=\"1\"><c r=\"ZZZZZZZZZZZZZZZZZZZZZZZZZZZZZ1\"><v>1</v></c><c r=\"B1\"><v>2</v></c></row>",
+         {{1, 2, 2}}},
         {"<row r=\"1048577\"><c><v>1</v></c></row><row r=\"2\"><c><v>2</v></c></row>", {{2, 1, 2}}},
         {"<row r=\"1048577\"><c r=\"C3\"><v>3</v></c><c><v>4</v></c></row>", {{3, 3, 3}, {3, 4, 4}}},
         {"<row r=\"-3\"><c><v>1</v></c></row>", {{1, 1, 1}}},
@@ -215,9 +225,10 @@ TEST(XlsxHandWritten, BadReferencesCostOnlyTheirCell) {
 TEST(XlsxHandWritten, EmptyOrDanglingSharedStringIndexReadsAsEmptyCell) {
     HandPackage p;
     p.sharedStrings = "<si><t>only</t></si>";
-    p.sheets.push_back({"S", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v/></c><c r=\"B1\" t=\"s\"><v>7</v></c>"
-                             "<c r=\"C1\" t=\"s\"><v> 0 </v></c><c r=\"D1\" t=\"s\" s=\"0\"><v>x</v></c>"
-                             "<c r=\"E1\"><v>5</v></c></row></sheetData>"});
+    p.sheets.push_back({"S",
+                        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v/></c><c r=\"B1\" t=\"s\"><v>7</v></c>"
+                        "<c r=\"C1\" t=\"s\"><v> 0 </v></c><c r=\"D1\" t=\"s\" s=\"0\"><v>x</v></c>"
+                        "<c r=\"E1\"><v>5</v></c></row></sheetData>"});
     ReadResult r = readHand(p);
     ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
     const model::Sheet &sheet = r.workbook->sheet(0);
@@ -230,8 +241,9 @@ TEST(XlsxHandWritten, EmptyOrDanglingSharedStringIndexReadsAsEmptyCell) {
 
     // No shared strings part at all.
     HandPackage none;
-    none.sheets.push_back({"S", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\"><v>1</v></c>"
-                                "</row></sheetData>"});
+    none.sheets.push_back({"S",
+                           "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\"><v>1</v></c>"
+                           "</row></sheetData>"});
     r = readHand(none);
     ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
     EXPECT_DOUBLE_EQ(r.workbook->sheet(0).findCell(1, 2)->number, 1);
@@ -239,8 +251,9 @@ TEST(XlsxHandWritten, EmptyOrDanglingSharedStringIndexReadsAsEmptyCell) {
 
 TEST(XlsxHandWritten, AMergedAreaBeyondTheSheetIsDropped) {
     HandPackage p;
-    p.sheets.push_back({"S", "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>"
-                             "<mergeCells><mergeCell ref=\"A1:A1048577\"/><mergeCell ref=\"A1:B1\"/></mergeCells>"});
+    p.sheets.push_back({"S",
+                        "<sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c></row></sheetData>"
+                        "<mergeCells><mergeCell ref=\"A1:A1048577\"/><mergeCell ref=\"A1:B1\"/></mergeCells>"});
     ReadResult r = readHand(p);
     ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
     EXPECT_EQ(r.workbook->sheet(0).merges.size(), 1u);
@@ -299,18 +312,23 @@ TEST(XlsxHandWritten, SheetEntriesWithoutPartsDoNotCostTheWorkbook) {
 TEST(XlsxHandWritten, RelationshipPartsAreReadLeniently) {
     const char *sheet = "<sheetData><row r=\"1\"><c r=\"A1\"><v>3</v></c></row></sheetData>";
     std::vector<std::function<void(std::vector<readertest::ZipMember> &)>> damage = {
-        [](std::vector<readertest::ZipMember> &m) { readertest::findMember(m, "_rels/.rels")->second += "\r\n\x1A junk"; },
+        [](std::vector<readertest::ZipMember> &m) {
+            readertest::findMember(m, "_rels/.rels")->second += "\r\n\x1A junk";
+        },
         [](std::vector<readertest::ZipMember> &m) {
             readertest::findMember(m, "xl/_rels/workbook.xml.rels")->second += "<!-- a -- b -->trailing";
         },
         [](std::vector<readertest::ZipMember> &m) { readertest::findMember(m, "_rels/.rels")->second = "garbage<"; },
         [](std::vector<readertest::ZipMember> &m) {
-            m.erase(std::remove_if(m.begin(), m.end(), [](const auto &x) { return x.first == "_rels/.rels"; }), m.end());
+            m.erase(std::remove_if(m.begin(), m.end(), [](const auto &x) { return x.first == "_rels/.rels"; }),
+                    m.end());
         },
         [](std::vector<readertest::ZipMember> &m) {
             readertest::findMember(m, "[Content_Types].xml")->second = "<Types><Default Extension=xml></Types>";
         },
-        [](std::vector<readertest::ZipMember> &m) { readertest::findMember(m, "xl/workbook.xml")->second += std::string("\n\n\0x", 4); },
+        [](std::vector<readertest::ZipMember> &m) {
+            readertest::findMember(m, "xl/workbook.xml")->second += std::string("\n\n\0x", 4);
+        },
     };
     for (size_t i = 0; i < damage.size(); ++i) {
         SCOPED_TRACE(i);
@@ -332,9 +350,12 @@ TEST(XlsxHandWritten, UnreadableWorkbookRelationshipsFallBackToTheUsualParts) {
                 {"Second", "<sheetData><row r=\"1\"><c r=\"A1\"><v>2</v></c></row></sheetData>"}};
     p.edit = [](std::vector<readertest::ZipMember> &members) {
         for (readertest::ZipMember &m : members) {
-            if (m.first == "data/part1.xml") m.first = "xl/worksheets/sheet1.xml";
-            else if (m.first == "data/part2.xml") m.first = "xl/worksheets/sheet2.xml";
-            else if (m.first == "xl/strings.xml") m.first = "xl/sharedStrings.xml";
+            if (m.first == "data/part1.xml")
+                m.first = "xl/worksheets/sheet1.xml";
+            else if (m.first == "data/part2.xml")
+                m.first = "xl/worksheets/sheet2.xml";
+            else if (m.first == "xl/strings.xml")
+                m.first = "xl/sharedStrings.xml";
         }
         readertest::findMember(members, "xl/_rels/workbook.xml.rels")->second.insert(0, "\x1A\x1A stray ");
     };
@@ -350,10 +371,11 @@ TEST(XlsxHandWritten, UnreadableWorkbookRelationshipsFallBackToTheUsualParts) {
 TEST(XlsxHandWritten, DamagedSharedPartsCostOnlyThemselves) {
     HandPackage p;
     p.styles = "<cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/>";  // unclosed
-    p.sharedStrings = "<si><t>a</t></si><si><t>b</t>";                              // unclosed
+    p.sharedStrings = "<si><t>a</t></si><si><t>b</t>";                            // unclosed
     p.theme = "<a:theme xmlns:a=\"x\"><a:themeElements>";
-    p.sheets = {{"S", "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>3</v></c><c r=\"B1\" t=\"s\"><v>0</v></c>"
-                      "<c r=\"C1\" t=\"inlineStr\"><is><t>kept</t></is></c></row></sheetData>"}};
+    p.sheets = {{"S",
+                 "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>3</v></c><c r=\"B1\" t=\"s\"><v>0</v></c>"
+                 "<c r=\"C1\" t=\"inlineStr\"><is><t>kept</t></is></c></row></sheetData>"}};
     ReadResult r = readHand(p);
     ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
     const model::Sheet &sheet = r.workbook->sheet(0);
@@ -366,8 +388,9 @@ TEST(XlsxHandWritten, DamagedSharedPartsCostOnlyThemselves) {
 
 TEST(XlsxHandWritten, LastRowAndColumnAreAccepted) {
     HandPackage p;
-    p.sheets.push_back({"S", "<sheetData><row r=\"1048576\"><c r=\"XFD1048576\"><v>9</v></c></row></sheetData>"
-                             "<mergeCells count=\"1\"><mergeCell ref=\"A1:B2\"/></mergeCells>"});
+    p.sheets.push_back({"S",
+                        "<sheetData><row r=\"1048576\"><c r=\"XFD1048576\"><v>9</v></c></row></sheetData>"
+                        "<mergeCells count=\"1\"><mergeCell ref=\"A1:B2\"/></mergeCells>"});
     ReadResult r = readHand(p);
     ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
     EXPECT_DOUBLE_EQ(r.workbook->sheet(0).findCell(1048576, 16384)->number, 9);
@@ -378,12 +401,14 @@ TEST(XlsxHandWritten, LastRowAndColumnAreAccepted) {
 // the reader goes by local names and relationship kinds, so reads them.
 TEST(XlsxHandWritten, StrictPackagesRead) {
     HandPackage p;
-    p.sheets = {{"S", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>strict</t></is></c></row></sheetData>"}};
+    p.sheets = {
+        {"S", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>strict</t></is></c></row></sheetData>"}};
     p.edit = [](std::vector<readertest::ZipMember> &members) {
         const std::pair<std::string, std::string> strict[] = {
             {"http://schemas.openxmlformats.org/officeDocument/2006/relationships",
              "http://purl.oclc.org/ooxml/officeDocument/relationships"},
-            {"http://schemas.openxmlformats.org/spreadsheetml/2006/main", "http://purl.oclc.org/ooxml/spreadsheetml/main"}};
+            {"http://schemas.openxmlformats.org/spreadsheetml/2006/main",
+             "http://purl.oclc.org/ooxml/spreadsheetml/main"}};
         for (readertest::ZipMember &m : members)
             for (const auto &[from, to] : strict)
                 for (size_t at = m.second.find(from); at != std::string::npos; at = m.second.find(from, at + to.size()))

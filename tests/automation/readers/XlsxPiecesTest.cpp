@@ -53,15 +53,11 @@ TEST(OoxmlText, EscapesDecodeAndCutsKeepWholeCharacters) {
     struct Case {
         std::string in, out;
     } cases[] = {
-        {"no escapes", "no escapes"},
-        {"_x000A_", "\n"},
-        {"x_x0009_y", "x\ty"},
-        {"_x005F_x000A_", "_x000A_"},
-        {"_x00e9_", "\xC3\xA9"},
-        {"_xD83D__xDE00_", "\xF0\x9F\x98\x80"},  // a surrogate pair
-        {"_xD83D_", "\xEF\xBF\xBD"},             // a lone surrogate
-        {"_x12G4_", "_x12G4_"},
-        {"_x12", "_x12"},
+        {"no escapes", "no escapes"}, {"_x000A_", "\n"},
+        {"x_x0009_y", "x\ty"},        {"_x005F_x000A_", "_x000A_"},
+        {"_x00e9_", "\xC3\xA9"},      {"_xD83D__xDE00_", "\xF0\x9F\x98\x80"},  // a surrogate pair
+        {"_xD83D_", "\xEF\xBF\xBD"},                                           // a lone surrogate
+        {"_x12G4_", "_x12G4_"},       {"_x12", "_x12"},
     };
     for (Case &c : cases) {
         std::string s = c.in;

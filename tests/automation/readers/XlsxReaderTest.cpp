@@ -72,7 +72,7 @@ protected:
         worksheet_write_datetime(data, 0, 5, &when, date);
         worksheet_write_number(data, 1, 0, -1234.5678, custom);
         worksheet_write_string(data, 1, 1, "Name", nullptr);  // shared with A1
-        worksheet_write_blank(data, 1, 2, filled);           // format only
+        worksheet_write_blank(data, 1, 2, filled);            // format only
         worksheet_set_column(data, 0, 0, 20, nullptr);
         worksheet_set_column(data, 3, 5, 12.5, nullptr);
         worksheet_set_row(data, 1, 30, nullptr);
@@ -143,8 +143,8 @@ TEST_F(XlsxWrittenWorkbook, ValuesOfEveryKind) {
         {1, 1, CellType::String, 0, "Name"},
         {1, 2, CellType::Number, 42.5, nullptr},
         {1, 3, CellType::Boolean, 1, nullptr},
-        {1, 4, CellType::Number, 85, nullptr},   // formula: cached result
-        {1, 5, CellType::String, 0, "ab"},       // formula with a text result
+        {1, 4, CellType::Number, 85, nullptr},  // formula: cached result
+        {1, 5, CellType::String, 0, "ab"},      // formula with a text result
         {2, 1, CellType::Number, -1234.5678, nullptr},
         {2, 2, CellType::String, 0, "Name"},
         {3, 2, CellType::String, 0, "merged"},

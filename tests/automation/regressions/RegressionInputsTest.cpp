@@ -68,8 +68,8 @@ TEST(RegressionInputs, SavedFilesThroughTheSniffingReader) {
             const fs::path copy = fs::temp_directory_path() / ("rowsifter-regression-" + std::to_string(read));
             for (const char *suffix : {".xlsx", ".xls", ".csv"}) {
                 const fs::path named = copy.string() + suffix;
-                std::ofstream(named, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
-                                                              static_cast<std::streamsize>(bytes.size()));
+                std::ofstream(named, std::ios::binary)
+                    .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
                 EXPECT_TRUE(rowsifter::fuzz::readResultSound(automation::readers::readWorkbookFile(named.string())))
                     << file << " as " << suffix;
                 fs::remove(named);

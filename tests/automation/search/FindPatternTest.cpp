@@ -29,16 +29,25 @@ const MatchCase kCases[] = {
     {"100", "2100", false, true},
     {"apple", "APPLE", true, true},
     {"apple", "Pineapple pie", false, true},
-    {"\xEF\xBC\xA1\xEF\xBC\xB0PLE", "apple", true, true},  // full-width in the search text
+    {"\xEF\xBC\xA1\xEF\xBC\xB0PLE", "apple", true, true},                      // full-width in the search text
     {"abc1", "\xEF\xBD\x81\xEF\xBD\x82\xEF\xBD\x83\xEF\xBC\x91", true, true},  // ... and in the cell
-    {"a b", "a\xE3\x80\x80" "b", true, true},
+    {"a b",
+     "a\xE3\x80\x80"
+     "b",
+     true, true},
     {"a*c", "abbbc", true, true},
     {"a*c", "xabcx", false, true},
     {"a*c", "ab", false, false},
     {"a?c", "abc", true, true},
     {"a?c", "ac", false, false},
-    {"a?c", "a\xE4\xB8\xAD" "c", true, true},      // ? is one character, Chinese too
-    {"a?c", "a\xF0\x9F\x98\x80" "c", true, true},  // ... and one outside the basic plane
+    {"a?c",
+     "a\xE4\xB8\xAD"
+     "c",
+     true, true},  // ? is one character, Chinese too
+    {"a?c",
+     "a\xF0\x9F\x98\x80"
+     "c",
+     true, true},  // ... and one outside the basic plane
     {"*", "anything", true, true},
     {"?", "x", true, true},
     {"?", "xy", false, true},
@@ -125,9 +134,9 @@ TEST(FindPattern, AgreesWithRegularExpressionReference) {
                 rx += QRegularExpression::escape(QString(QChar(c)));
         }
         for (bool whole : {true, false}) {
-            const QRegularExpression re(whole ? "^(?:" + rx + ")$" : rx,
-                                        QRegularExpression::CaseInsensitiveOption |
-                                            QRegularExpression::DotMatchesEverythingOption);
+            const QRegularExpression re(
+                whole ? "^(?:" + rx + ")$" : rx,
+                QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
             const bool expected = !text.empty() && re.match(QString::fromStdString(text)).hasMatch();
             EXPECT_EQ(matches(what.c_str(), whole, text.c_str()), expected)
                 << (whole ? "whole '" : "part '") << what << "' in '" << text << "'";

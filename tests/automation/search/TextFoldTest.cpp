@@ -16,18 +16,20 @@ TEST(TextFold, FoldsCaseAndWidthAlike) {
     const Case cases[] = {
         {"ABC xyz", u"abc xyz"},
         {"\xEF\xBC\xA1\xEF\xBD\x82\xEF\xBC\x91", u"ab1"},  // full-width A, b, 1
-        {"\xE3\x80\x80", u" "},                             // ideographic space
-        {"\xEF\xBC\x81\xEF\xBD\x9E", u"!~"},                // both ends of the full-width block
-        {"\xC3\x84pfel", u"\u00e4pfel"},                    // non-ASCII letters fold too
+        {"\xE3\x80\x80", u" "},                            // ideographic space
+        {"\xEF\xBC\x81\xEF\xBD\x9E", u"!~"},               // both ends of the full-width block
+        {"\xC3\x84pfel", u"\u00e4pfel"},                   // non-ASCII letters fold too
         {"\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0", u"\u043c\u043e\u0441\u043a\u0432\u0430"},
-        {"\xE4\xB8\xAD\xE6\x96\x87", u"\u4e2d\u6587"},      // Chinese stays as it is
+        {"\xE4\xB8\xAD\xE6\x96\x87", u"\u4e2d\u6587"},  // Chinese stays as it is
         {"", u""},
     };
     for (const Case &c : cases) EXPECT_EQ(foldText(std::string_view(c.utf8)), u16(c.expected)) << c.utf8;
 }
 
 TEST(TextFold, Utf8AndQStringPathsAgree) {
-    const char *samples[] = {"Hello", "\xEF\xBC\xA8\xEF\xBD\x85llo", "Stra\xC3\x9F" "e", "\xF0\x9F\x98\x80 OK"};
-    for (const char *s : samples)
-        EXPECT_EQ(foldText(std::string_view(s)), foldText(QString::fromUtf8(s))) << s;
+    const char *samples[] = {"Hello", "\xEF\xBC\xA8\xEF\xBD\x85llo",
+                             "Stra\xC3\x9F"
+                             "e",
+                             "\xF0\x9F\x98\x80 OK"};
+    for (const char *s : samples) EXPECT_EQ(foldText(std::string_view(s)), foldText(QString::fromUtf8(s))) << s;
 }

@@ -1,5 +1,5 @@
-#include "automation/writers/AtomicFile.h"
 #include "WriterTestSupport.h"
+#include "automation/writers/AtomicFile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "automation/writers/Writers.h"
 #include "WriterTestSupport.h"
+#include "automation/writers/Writers.h"
 
 #include <gtest/gtest.h>
 

@@ -4,12 +4,12 @@
 #include <zip.h>
 
 #include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace writertest {
@@ -47,8 +47,10 @@ private:
                 if (name == "." || name == "..") continue;
                 const std::string child = path + "/" + name;
                 struct stat info {};
-                if (::lstat(child.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) removeTree(child);
-                else ::unlink(child.c_str());
+                if (::lstat(child.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+                    removeTree(child);
+                else
+                    ::unlink(child.c_str());
             }
             ::closedir(dir);
         }

@@ -1,6 +1,6 @@
+#include "WriterTestSupport.h"
 #include "automation/readers/Readers.h"
 #include "automation/writers/Writers.h"
-#include "WriterTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
@@ -17,11 +17,11 @@ using automation::model::CellStyle;
 using automation::model::CellType;
 using automation::model::ColumnInfo;
 using automation::model::HorizontalAlignment;
+using automation::model::rgb;
 using automation::model::Sheet;
 using automation::model::Underline;
 using automation::model::VerticalAlignment;
 using automation::model::WorkbookModel;
-using automation::model::rgb;
 using automation::readers::readXlsx;
 using automation::writers::writeXlsx;
 using writertest::ScratchFolder;
@@ -57,29 +57,35 @@ automation::model::Font comparableFont(automation::model::Font font) {
     return font;
 }
 
-void expectSameCell(const WorkbookModel &wa, const Cell &a, const WorkbookModel &wb, const Cell &b,
-                    uint32_t row) {
+void expectSameCell(const WorkbookModel &wa, const Cell &a, const WorkbookModel &wb, const Cell &b, uint32_t row) {
     SCOPED_TRACE("row " + std::to_string(row) + " column " + std::to_string(a.column));
     if (a.type == CellType::Error) {
         EXPECT_TRUE(sameError(wa, a, wb, b));
     } else {
         ASSERT_EQ(static_cast<int>(a.type), static_cast<int>(b.type));
         switch (a.type) {
-        case CellType::Number: EXPECT_EQ(a.number, b.number); break;
-        case CellType::String: EXPECT_EQ(wa.text(a), wb.text(b)); break;
-        case CellType::Boolean: EXPECT_EQ(a.boolean, b.boolean); break;
-        default: break;
+            case CellType::Number:
+                EXPECT_EQ(a.number, b.number);
+                break;
+            case CellType::String:
+                EXPECT_EQ(wa.text(a), wb.text(b));
+                break;
+            case CellType::Boolean:
+                EXPECT_EQ(a.boolean, b.boolean);
+                break;
+            default:
+                break;
         }
     }
     const CellStyle &sa = wa.styles().at(a.style);
     const CellStyle &sb = wb.styles().at(b.style);
     EXPECT_EQ(sa.numberFormat, sb.numberFormat);
-    EXPECT_TRUE(comparableFont(sa.font) == comparableFont(sb.font)) << sa.font.name << "/" << sb.font.name << " " << sa.font.size << "/"
-                                    << sb.font.size << " colour " << std::hex << sa.font.color << "/"
-                                    << sb.font.color;
+    EXPECT_TRUE(comparableFont(sa.font) == comparableFont(sb.font))
+        << sa.font.name << "/" << sb.font.name << " " << sa.font.size << "/" << sb.font.size << " colour " << std::hex
+        << sa.font.color << "/" << sb.font.color;
     EXPECT_TRUE(sa.fill == sb.fill) << static_cast<int>(sa.fill.pattern) << "/" << static_cast<int>(sb.fill.pattern)
-                                    << std::hex << " fg " << sa.fill.foreground << "/" << sb.fill.foreground
-                                    << " bg " << sa.fill.background << "/" << sb.fill.background;
+                                    << std::hex << " fg " << sa.fill.foreground << "/" << sb.fill.foreground << " bg "
+                                    << sa.fill.background << "/" << sb.fill.background;
     EXPECT_TRUE(sa.border == sb.border);
     EXPECT_TRUE(sa.alignment == sb.alignment)
         << static_cast<int>(sa.alignment.horizontal) << "/" << static_cast<int>(sb.alignment.horizontal) << " "
@@ -350,9 +356,11 @@ TEST(XlsxRoundTrip, LargeWorkbookWrittenRowByRowKeepsEveryCellAndMerge) {
     for (uint32_t r = 1; r <= kRows; ++r) {
         if (r % 1000 == 0) continue;  // rows without cells, some of them where a merge starts
         for (uint32_t c = 1; c <= kColumns; ++c) {
-            if (c % 2) sheet.setCell(r, Cell::makeNumber(c, r * 100.0 + c));
-            else sheet.setCell(r, Cell::makeString(c, wb.mutableStrings().intern("t" + std::to_string((r + c) % 97)),
-                                                   r % 7 == 0 ? boldId : 0));
+            if (c % 2)
+                sheet.setCell(r, Cell::makeNumber(c, r * 100.0 + c));
+            else
+                sheet.setCell(r, Cell::makeString(c, wb.mutableStrings().intern("t" + std::to_string((r + c) % 97)),
+                                                  r % 7 == 0 ? boldId : 0));
         }
         if (r % 500 == 0) sheet.rowForWrite(r).height = 33;
     }

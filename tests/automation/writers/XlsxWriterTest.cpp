@@ -1,5 +1,5 @@
-#include "automation/writers/Writers.h"
 #include "WriterTestSupport.h"
+#include "automation/writers/Writers.h"
 
 #include <gtest/gtest.h>
 
@@ -15,10 +15,10 @@ using automation::model::CellError;
 using automation::model::CellStyle;
 using automation::model::ColumnInfo;
 using automation::model::HorizontalAlignment;
+using automation::model::rgb;
 using automation::model::Sheet;
 using automation::model::VerticalAlignment;
 using automation::model::WorkbookModel;
-using automation::model::rgb;
 using automation::writers::writeXlsx;
 using writertest::ScratchFolder;
 using writertest::zipEntry;
@@ -63,7 +63,8 @@ std::vector<std::string> elements(const std::string &xml, const std::string &sec
     const size_t end = xml.find("</" + section + ">");
     if (begin == std::string::npos || end == std::string::npos) return found;
     const std::regex element("<" + tag + "[ />]");
-    auto it = std::sregex_iterator(xml.begin() + static_cast<long>(begin), xml.begin() + static_cast<long>(end), element);
+    auto it =
+        std::sregex_iterator(xml.begin() + static_cast<long>(begin), xml.begin() + static_cast<long>(end), element);
     for (; it != std::sregex_iterator(); ++it) {
         const size_t at = begin + static_cast<size_t>(it->position());
         const size_t openEnd = xml.find('>', at);
@@ -312,8 +313,8 @@ TEST(XlsxWriter, WritesEverySheetWithAValidUniqueName) {
     const auto sheets = elements(book, "sheets", "sheet");
     std::vector<std::string> names;
     for (const auto &s : sheets) names.push_back(attribute(s, "name"));
-    EXPECT_EQ(names, (std::vector<std::string>{"Q1_Q2_ _draft_", "q1_q2_ _draft_ (2)", std::string(31, 'n'),
-                                              "Sheet4", "secret"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Q1_Q2_ _draft_", "q1_q2_ _draft_ (2)", std::string(31, 'n'), "Sheet4",
+                                               "secret"}));
     EXPECT_EQ(attribute(sheets[4], "state"), "hidden");
     EXPECT_FALSE(sheetXml(path, 5).empty());
 }
@@ -343,8 +344,17 @@ TEST(XlsxWriter, CutsTextsAtTheFormatLimitWithoutSplittingACharacter) {
         {"exact limit", std::string(32767, 'b'), std::string(32767, 'b')},
         {"pair across the limit", std::string(32766, 'c') + emoji + "tail", std::string(32766, 'c')},
         {"pair within the limit", std::string(32765, 'd') + emoji + "tail", std::string(32765, 'd') + emoji},
-        {"wide characters", [] { std::string s; for (int i = 0; i < 33000; ++i) s += "\xE4\xB8\xAD"; return s; }(),
-         [] { std::string s; for (int i = 0; i < 32767; ++i) s += "\xE4\xB8\xAD"; return s; }()},
+        {"wide characters",
+         [] {
+             std::string s;
+             for (int i = 0; i < 33000; ++i) s += "\xE4\xB8\xAD";
+             return s;
+         }(),
+         [] {
+             std::string s;
+             for (int i = 0; i < 32767; ++i) s += "\xE4\xB8\xAD";
+             return s;
+         }()},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);

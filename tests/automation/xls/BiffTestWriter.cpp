@@ -5,10 +5,10 @@
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <unistd.h>
 
 namespace xlstest {
 
@@ -29,13 +29,19 @@ Payload &Payload::raw(const Bytes &b) {
     return *this;
 }
 Payload &Payload::str8(const std::string &latin1, bool longLength) {
-    if (longLength) u16(static_cast<uint16_t>(latin1.size())); else u8(static_cast<uint8_t>(latin1.size()));
+    if (longLength)
+        u16(static_cast<uint16_t>(latin1.size()));
+    else
+        u8(static_cast<uint8_t>(latin1.size()));
     u8(0);
     for (char c : latin1) u8(static_cast<uint8_t>(c));
     return *this;
 }
 Payload &Payload::str16(const std::u16string &text, bool longLength) {
-    if (longLength) u16(static_cast<uint16_t>(text.size())); else u8(static_cast<uint8_t>(text.size()));
+    if (longLength)
+        u16(static_cast<uint16_t>(text.size()));
+    else
+        u8(static_cast<uint8_t>(text.size()));
     u8(1);
     for (char16_t c : text) u16(c);
     return *this;
@@ -70,8 +76,7 @@ Bytes cellHeader(uint16_t row, uint16_t col, uint16_t xf) {
     return p.bytes();
 }
 
-Bytes buildWorkbook(const std::vector<Bytes> &globalRecords, const std::vector<SheetPlan> &sheets,
-                    uint16_t version) {
+Bytes buildWorkbook(const std::vector<Bytes> &globalRecords, const std::vector<SheetPlan> &sheets, uint16_t version) {
     const bool biff8 = version >= 0x0600;
     BiffStream s;
     s.record(0x0809, Payload().u16(version).u16(0x0005).u32(0).u32(0));
@@ -80,7 +85,10 @@ Bytes buildWorkbook(const std::vector<Bytes> &globalRecords, const std::vector<S
     // A plain font and 17 XFs: the sixteenth is the normal cell format, the last a filled one.
     Payload font;
     font.u16(200).u16(0).u16(0x7FFF).u16(400).u16(0).u8(0).u8(0).u8(0).u8(0);
-    if (biff8) font.str8("Arial", false); else font.u8(5).raw({'A', 'r', 'i', 'a', 'l'});
+    if (biff8)
+        font.str8("Arial", false);
+    else
+        font.u8(5).raw({'A', 'r', 'i', 'a', 'l'});
     for (int i = 0; i < 4; ++i) {
         const Bytes r = recordBytes(0x0031, font.bytes());
         globals.insert(globals.end(), r.begin(), r.end());
@@ -98,7 +106,8 @@ Bytes buildWorkbook(const std::vector<Bytes> &globalRecords, const std::vector<S
     for (const SheetPlan &sheet : sheets) {
         Payload b;
         b.u32(0).u8(0).u8(sheet.type);
-        if (biff8) b.str8(sheet.name, false);
+        if (biff8)
+            b.str8(sheet.name, false);
         else {
             b.u8(static_cast<uint8_t>(sheet.name.size()));
             for (char c : sheet.name) b.u8(static_cast<uint8_t>(c));
@@ -173,8 +182,10 @@ Bytes legacyXf(int version, uint8_t font, uint8_t format) {
         return recordBytes(0x0043, p.bytes());
     }
     p.u8(font).u8(format);
-    if (version == 3) p.u8(0x01).u8(0).u16(0).u16(0).u32(0);
-    else p.u16(0x0001).u8(0).u8(0).u16(0).u32(0);
+    if (version == 3)
+        p.u8(0x01).u8(0).u16(0).u16(0).u32(0);
+    else
+        p.u16(0x0001).u8(0).u8(0).u16(0).u32(0);
     return recordBytes(version == 3 ? 0x0243 : 0x0443, p.bytes());
 }
 

@@ -41,8 +41,8 @@ private:
     Bytes b_;
 };
 
-// A workbook skeleton: globals BOF, the given global records, fonts and XFs, a BOUNDSHEET per sheet body, EOF, then the sheets. `version` is
-// 0x0600 (BIFF8) or 0x0500 (BIFF5).
+// A workbook skeleton: globals BOF, the given global records, fonts and XFs, a BOUNDSHEET per sheet body, EOF, then the
+// sheets. `version` is 0x0600 (BIFF8) or 0x0500 (BIFF5).
 constexpr uint16_t kNormalXf = 15;
 constexpr uint16_t kFilledXf = 16;
 

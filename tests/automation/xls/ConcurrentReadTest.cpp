@@ -16,9 +16,12 @@ const std::string kFixtures = ROWSIFTER_FIXTURES;
 
 TEST(ConcurrentReads, TheFirstReadsOnManyThreadsAtOnceAllSucceed) {
     const std::vector<std::string> files = {
-        kFixtures + "/xls/formats.xls",         kFixtures + "/xls/date1904.xls",
-        kFixtures + "/html/report-gbk.xls",     kFixtures + "/html/utf8-bom.xls",
-        kFixtures + "/xls/formats-same-data.xlsx", kFixtures + "/xls/long-strings.xls",
+        kFixtures + "/xls/formats.xls",
+        kFixtures + "/xls/date1904.xls",
+        kFixtures + "/html/report-gbk.xls",
+        kFixtures + "/html/utf8-bom.xls",
+        kFixtures + "/xls/formats-same-data.xlsx",
+        kFixtures + "/xls/long-strings.xls",
     };
     constexpr int kThreads = 12;
     std::atomic<int> ready{0};

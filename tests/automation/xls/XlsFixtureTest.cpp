@@ -53,8 +53,8 @@ TEST_F(FormatsWorkbook, ValuesOfEveryKind) {
     struct TextCase {
         uint32_t row, col;
         const char *expected;
-    } texts[] = {{1, 1, "编号"}, {2, 2, "张三"}, {3, 5, "含,逗号"}, {4, 2, "Wang Wu"},
-                 {4, 5, "line1\nline2"}, {7, 1, "合并单元格"}};
+    } texts[] = {{1, 1, "编号"},    {2, 2, "张三"},         {3, 5, "含,逗号"},
+                 {4, 2, "Wang Wu"}, {4, 5, "line1\nline2"}, {7, 1, "合并单元格"}};
     for (const TextCase &t : texts) EXPECT_EQ(text(t.row, t.col), t.expected) << t.row << "," << t.col;
     EXPECT_EQ(cell(2, 1).number, 1.0);
     EXPECT_EQ(cell(2, 3).number, 1234.5);

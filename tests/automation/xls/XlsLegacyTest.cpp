@@ -51,9 +51,13 @@ Bytes latin1(const std::string &s) { return Bytes(s.begin(), s.end()); }
 // The records of the formats every test file below starts with: two fonts,
 // formats 0 "General" and 1 "yyyy-mm-dd", XF 0 plain, XF 1 dated, XF 2 bold.
 std::vector<Bytes> legacyFormats(int version) {
-    return {legacyFont(version, 200, false, "Arial"), legacyFont(version, 240, true, "Courier"),
-            legacyFormat(version, "General"), legacyFormat(version, "yyyy-mm-dd"), legacyXf(version, 0, 0),
-            legacyXf(version, 0, 1), legacyXf(version, 1, 0)};
+    return {legacyFont(version, 200, false, "Arial"),
+            legacyFont(version, 240, true, "Courier"),
+            legacyFormat(version, "General"),
+            legacyFormat(version, "yyyy-mm-dd"),
+            legacyXf(version, 0, 0),
+            legacyXf(version, 0, 1),
+            legacyXf(version, 1, 0)};
 }
 
 std::vector<Bytes> with(std::vector<Bytes> records, std::initializer_list<Bytes> more) {
@@ -63,22 +67,23 @@ std::vector<Bytes> with(std::vector<Bytes> records, std::initializer_list<Bytes>
 
 TEST(XlsLegacy, Biff2WorksheetReadsValuesCachedResultsAndFormats) {
     // "é" in Windows-1252, the code page Excel 2.x wrote as 0x8001.
-    const std::vector<Bytes> records = with(
-        legacyFormats(2),
-        {recordBytes(rec::CodePage, Payload().u16(0x8001).bytes()),
-         recordBytes(rec::Number2, Payload().raw(biff2CellHeader(0, 0, 0)).f64(1.5).bytes()),
-         recordBytes(rec::Integer2, Payload().raw(biff2CellHeader(0, 1, 0)).u16(42).bytes()),
-         recordBytes(rec::Label2, Payload().raw(biff2CellHeader(0, 2, 0)).u8(4).raw(latin1("Caf\xE9")).bytes()),
-         recordBytes(rec::BoolErr2, Payload().raw(biff2CellHeader(0, 3, 0)).u8(1).u8(0).bytes()),
-         recordBytes(rec::BoolErr2, Payload().raw(biff2CellHeader(0, 4, 0)).u8(0x07).u8(1).bytes()),
-         recordBytes(rec::Formula2, Payload().raw(biff2CellHeader(0, 5, 0)).f64(7).u8(0).u8(0).bytes()),
-         recordBytes(rec::Formula2, Payload().raw(biff2CellHeader(0, 6, 0)).raw(formulaResult(0, 0)).u8(0).u8(0).bytes()),
-         recordBytes(rec::String2, Payload().u8(4).raw(latin1("calc")).bytes()),
-         recordBytes(rec::Number2, Payload().raw(biff2CellHeader(1, 0, 1)).f64(45000).bytes()),
-         recordBytes(rec::Ixfe2, Payload().u16(2).bytes()),
-         recordBytes(rec::Label2, Payload().raw(biff2CellHeader(1, 1, 0x3F)).u8(4).raw(latin1("bold")).bytes()),
-         recordBytes(rec::Row2, Payload().u16(2).u16(0).u16(1).u16(400).u16(0).u8(0).u16(0).bytes()),
-         recordBytes(rec::Blank2, Payload().raw(biff2CellHeader(2, 0, 2)).bytes())});
+    const std::vector<Bytes> records =
+        with(legacyFormats(2),
+             {recordBytes(rec::CodePage, Payload().u16(0x8001).bytes()),
+              recordBytes(rec::Number2, Payload().raw(biff2CellHeader(0, 0, 0)).f64(1.5).bytes()),
+              recordBytes(rec::Integer2, Payload().raw(biff2CellHeader(0, 1, 0)).u16(42).bytes()),
+              recordBytes(rec::Label2, Payload().raw(biff2CellHeader(0, 2, 0)).u8(4).raw(latin1("Caf\xE9")).bytes()),
+              recordBytes(rec::BoolErr2, Payload().raw(biff2CellHeader(0, 3, 0)).u8(1).u8(0).bytes()),
+              recordBytes(rec::BoolErr2, Payload().raw(biff2CellHeader(0, 4, 0)).u8(0x07).u8(1).bytes()),
+              recordBytes(rec::Formula2, Payload().raw(biff2CellHeader(0, 5, 0)).f64(7).u8(0).u8(0).bytes()),
+              recordBytes(rec::Formula2,
+                          Payload().raw(biff2CellHeader(0, 6, 0)).raw(formulaResult(0, 0)).u8(0).u8(0).bytes()),
+              recordBytes(rec::String2, Payload().u8(4).raw(latin1("calc")).bytes()),
+              recordBytes(rec::Number2, Payload().raw(biff2CellHeader(1, 0, 1)).f64(45000).bytes()),
+              recordBytes(rec::Ixfe2, Payload().u16(2).bytes()),
+              recordBytes(rec::Label2, Payload().raw(biff2CellHeader(1, 1, 0x3F)).u8(4).raw(latin1("bold")).bytes()),
+              recordBytes(rec::Row2, Payload().u16(2).u16(0).u16(1).u16(400).u16(0).u8(0).u16(0).bytes()),
+              recordBytes(rec::Blank2, Payload().raw(biff2CellHeader(2, 0, 2)).bytes())});
     const auto r = readPlain(buildLegacyStream(2, records), "ledger 1993.xls");
     ASSERT_EQ(r.status, readers::ReadStatus::Ok) << r.message;
     ASSERT_EQ(r.workbook->sheetCount(), 1u);
@@ -105,7 +110,9 @@ TEST(XlsLegacy, Biff2WorksheetReadsValuesCachedResultsAndFormats) {
 TEST(XlsLegacy, Biff2WithoutXfRecordsTakesFormatsFromTheCell) {
     // Excel 2.0 wrote no XF records: each cell names its format and font itself.
     const std::vector<Bytes> records = {
-        legacyFont(2, 200, false, "Arial"), legacyFont(2, 200, true, "Arial"), legacyFormat(2, "General"),
+        legacyFont(2, 200, false, "Arial"),
+        legacyFont(2, 200, true, "Arial"),
+        legacyFormat(2, "General"),
         legacyFormat(2, "0.00%"),
         recordBytes(rec::Number2, Payload().raw(biff2CellHeader(0, 0, 0, 1, 1)).f64(0.25).bytes()),
         recordBytes(rec::Number2, Payload().raw(biff2CellHeader(0, 1, 0)).f64(3).bytes())};
@@ -127,7 +134,8 @@ TEST(XlsLegacy, Biff3WorksheetReadsValuesCachedResultsAndFormats) {
          recordBytes(rec::Formula3, Payload().raw(cellHeader(1, 0, 0)).f64(-2.5).u16(0).u16(0).bytes()),
          recordBytes(rec::Formula3, Payload().raw(cellHeader(1, 1, 0)).raw(formulaResult(0, 0)).u16(0).u16(0).bytes()),
          recordBytes(rec::String, Payload().u16(6).raw(latin1("result")).bytes()),
-         recordBytes(rec::Formula3, Payload().raw(cellHeader(1, 2, 0)).raw(formulaResult(1, 1)).u16(0).u16(0).bytes())});
+         recordBytes(rec::Formula3,
+                     Payload().raw(cellHeader(1, 2, 0)).raw(formulaResult(1, 1)).u16(0).u16(0).bytes())});
     const auto r = readPlain(buildLegacyStream(3, records), "biff3.xls");
     ASSERT_EQ(r.status, readers::ReadStatus::Ok) << r.message;
     EXPECT_DOUBLE_EQ(cellAt(r, 0, 1, 1).number, 36526);
@@ -143,12 +151,13 @@ TEST(XlsLegacy, Biff3WorksheetReadsValuesCachedResultsAndFormats) {
 }
 
 TEST(XlsLegacy, Biff4WorksheetReadsValuesCachedResultsAndFormats) {
-    const std::vector<Bytes> records = with(
-        legacyFormats(4),
-        {recordBytes(rec::Number, Payload().raw(cellHeader(4, 2, 1)).f64(44927).bytes()),
-         recordBytes(rec::Label, Payload().raw(cellHeader(5, 0, 2)).u16(2).raw(latin1("ID")).bytes()),
-         recordBytes(rec::Formula4, Payload().raw(cellHeader(5, 1, 0)).f64(99).u16(0).u16(0).bytes()),
-         recordBytes(rec::Formula4, Payload().raw(cellHeader(5, 2, 0)).raw(formulaResult(2, 0x17)).u16(0).u16(0).bytes())});
+    const std::vector<Bytes> records =
+        with(legacyFormats(4),
+             {recordBytes(rec::Number, Payload().raw(cellHeader(4, 2, 1)).f64(44927).bytes()),
+              recordBytes(rec::Label, Payload().raw(cellHeader(5, 0, 2)).u16(2).raw(latin1("ID")).bytes()),
+              recordBytes(rec::Formula4, Payload().raw(cellHeader(5, 1, 0)).f64(99).u16(0).u16(0).bytes()),
+              recordBytes(rec::Formula4,
+                          Payload().raw(cellHeader(5, 2, 0)).raw(formulaResult(2, 0x17)).u16(0).u16(0).bytes())});
     const auto r = readPlain(buildLegacyStream(4, records), "biff4.xls");
     ASSERT_EQ(r.status, readers::ReadStatus::Ok) << r.message;
     EXPECT_DOUBLE_EQ(cellAt(r, 0, 5, 3).number, 44927);
@@ -162,9 +171,11 @@ TEST(XlsLegacy, Biff4WorksheetReadsValuesCachedResultsAndFormats) {
 TEST(XlsLegacy, Biff4WorkbookReadsEveryWorksheetByName) {
     const std::vector<Bytes> globals = {recordBytes(rec::CodePage, Payload().u16(1252).bytes())};
     const std::vector<LegacySheet> sheets = {
-        {"North", with(legacyFormats(4), {recordBytes(rec::Number, Payload().raw(cellHeader(0, 0, 1)).f64(1).bytes())})},
+        {"North",
+         with(legacyFormats(4), {recordBytes(rec::Number, Payload().raw(cellHeader(0, 0, 1)).f64(1).bytes())})},
         {"Chart1", {}, 0x0020},
-        {"South", with(legacyFormats(4), {recordBytes(rec::Label, Payload().raw(cellHeader(1, 1, 2)).u16(1).raw(latin1("x")).bytes())})},
+        {"South", with(legacyFormats(4),
+                       {recordBytes(rec::Label, Payload().raw(cellHeader(1, 1, 2)).u16(1).raw(latin1("x")).bytes())})},
     };
     const auto r = readPlain(buildBiff4Workbook(globals, sheets), "book4.xls");
     ASSERT_EQ(r.status, readers::ReadStatus::Ok) << r.message;
@@ -191,15 +202,16 @@ TEST(XlsLegacy, StatusesSayWhyNothingWasRead) {
         Bytes stream;
         readers::ReadStatus expected;
     } cases[] = {
-        {"protected2.xls", buildLegacyStream(2, {recordBytes(rec::FilePass, Payload().u16(0x1234).u16(0x5678).bytes())}),
+        {"protected2.xls",
+         buildLegacyStream(2, {recordBytes(rec::FilePass, Payload().u16(0x1234).u16(0x5678).bytes())}),
          readers::ReadStatus::Encrypted},
-        {"protected4w.xls", buildBiff4Workbook({recordBytes(rec::FilePass, Payload().u32(0).bytes())}, {{"S", {number}}}),
+        {"protected4w.xls",
+         buildBiff4Workbook({recordBytes(rec::FilePass, Payload().u32(0).bytes())}, {{"S", {number}}}),
          readers::ReadStatus::Encrypted},
         {"chart.xls", buildLegacyStream(3, {}, 0x0020), readers::ReadStatus::Unsupported},
         {"macro.xls", buildLegacyStream(4, {}, 0x0040), readers::ReadStatus::Unsupported},
         {"macrobook.xls", buildBiff4Workbook({}, {{"Macro1", {}, 0x0040}}), readers::ReadStatus::Unsupported},
-        {"cutbof.xls", Bytes(oneCell.begin(), oneCell.begin() + 12),
-         readers::ReadStatus::Corrupt},
+        {"cutbof.xls", Bytes(oneCell.begin(), oneCell.begin() + 12), readers::ReadStatus::Corrupt},
     };
     for (const Case &c : cases) {
         const auto r = readPlain(c.stream, c.name);
@@ -230,9 +242,12 @@ TEST(XlsLegacy, TruncatedStreamsKeepWhatWasRead) {
         const auto part = xls::decodeLegacyBiffStream(bytes.data(), bytes.size(), "S");
         EXPECT_EQ(part.workbook != nullptr, part.status == readers::ReadStatus::Ok);
     };
-    for (const Bytes &stream : {whole, buildBiff4Workbook({}, {{"A", records}, {"B", records}}),
-                                buildLegacyStream(2, with(legacyFormats(2), {recordBytes(rec::Label2,
-                                    Payload().raw(biff2CellHeader(0, 0, 0x3F)).u8(2).raw(latin1("hi")).bytes())}))}) {
+    for (const Bytes &stream :
+         {whole, buildBiff4Workbook({}, {{"A", records}, {"B", records}}),
+          buildLegacyStream(
+              2, with(legacyFormats(2),
+                      {recordBytes(rec::Label2,
+                                   Payload().raw(biff2CellHeader(0, 0, 0x3F)).u8(2).raw(latin1("hi")).bytes())}))}) {
         for (size_t length = 0; length < stream.size(); ++length) check(Bytes(stream.begin(), stream.begin() + length));
         for (size_t at = 0; at < stream.size(); ++at)
             for (uint8_t flip : {0x01, 0x5A, 0xFF}) {

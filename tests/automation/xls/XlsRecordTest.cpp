@@ -17,8 +17,8 @@ namespace {
 namespace rec {
 constexpr uint16_t Formula = 0x0006, Eof = 0x000A, DateMode = 0x0022, FilePass = 0x002F, Continue = 0x003C,
                    CodePage = 0x0042, ColInfo = 0x007D, MulRk = 0x00BD, MulBlank = 0x00BE, MergedCells = 0x00E5,
-                   Sst = 0x00FC, LabelSst = 0x00FD, Blank = 0x0201, Number = 0x0203, Label = 0x0204,
-                   BoolErr = 0x0205, String = 0x0207, Row = 0x0208, Rk = 0x027E, ShrFmla = 0x04BC, Bof = 0x0809;
+                   Sst = 0x00FC, LabelSst = 0x00FD, Blank = 0x0201, Number = 0x0203, Label = 0x0204, BoolErr = 0x0205,
+                   String = 0x0207, Row = 0x0208, Rk = 0x027E, ShrFmla = 0x04BC, Bof = 0x0809;
 }
 
 constexpr uint16_t kOtherXf = kFilledXf;
@@ -40,7 +40,8 @@ Bytes concat(std::initializer_list<Bytes> parts) {
 }
 
 Bytes formulaRecord(uint16_t row, uint16_t col, const Bytes &value) {
-    return recordBytes(rec::Formula, Payload().raw(cellHeader(row, col, kNormalXf)).raw(value).u16(0).u32(0).u16(0).bytes());
+    return recordBytes(rec::Formula,
+                       Payload().raw(cellHeader(row, col, kNormalXf)).raw(value).u16(0).u32(0).u16(0).bytes());
 }
 
 Bytes specialResult(uint8_t kind, uint8_t value) {
@@ -48,7 +49,8 @@ Bytes specialResult(uint8_t kind, uint8_t value) {
 }
 
 double rkNumber(uint32_t rk, const char *name) {
-    auto r = readSheetRecords(recordBytes(rec::Rk, Payload().raw(cellHeader(0, 0, kNormalXf)).u32(rk).bytes()), {}, name);
+    auto r =
+        readSheetRecords(recordBytes(rec::Rk, Payload().raw(cellHeader(0, 0, kNormalXf)).u32(rk).bytes()), {}, name);
     if (!r.workbook) return NAN;
     const model::Cell *c = r.workbook->sheet(0).findCell(1, 1);
     return c && c->type == model::CellType::Number ? c->number : NAN;
@@ -86,8 +88,15 @@ TEST(XlsRecords, CellRecordsGiveValuesAndFormats) {
         recordBytes(rec::BoolErr, Payload().raw(cellHeader(0, 4, kNormalXf)).u8(0x07).u8(1).bytes()),
         recordBytes(rec::Blank, cellHeader(1, 0, kOtherXf)),
         recordBytes(rec::Blank, cellHeader(1, 1, kNormalXf)),
-        recordBytes(rec::MulRk, Payload().u16(2).u16(1).u16(kNormalXf).u32((7u << 2) | 2u)
-                                    .u16(kOtherXf).u32((8u << 2) | 2u).u16(2).bytes()),
+        recordBytes(rec::MulRk, Payload()
+                                    .u16(2)
+                                    .u16(1)
+                                    .u16(kNormalXf)
+                                    .u32((7u << 2) | 2u)
+                                    .u16(kOtherXf)
+                                    .u32((8u << 2) | 2u)
+                                    .u16(2)
+                                    .bytes()),
         recordBytes(rec::MulBlank, Payload().u16(3).u16(0).u16(kNormalXf).u16(kOtherXf).u16(kNormalXf).u16(2).bytes()),
     });
     auto r = readSheetRecords(sheet, {}, "cells.xls");
@@ -149,10 +158,19 @@ TEST(XlsRecords, SharedStringsAcrossContinueRecords) {
     // data; string 3 starts afresh in the last CONTINUE.
     const Bytes sst = concat({
         recordBytes(rec::Sst, Payload().u32(4).u32(4).u16(5).u8(0).raw({'H', 'e'}).bytes()),
-        recordBytes(rec::Continue, Payload().u8(1).u16(u'l').u16(u'好').u16(u'!')
-                                       .u16(3).u8(0x08).u16(2).raw({'x', 'y', 'z'}).u32(0).u16(0).bytes()),
-        recordBytes(rec::Continue, Payload().u16(0)
-                                       .u16(2).u8(0x04).u32(3).raw({'p', 'q'}).raw({1, 2, 3}).bytes()),
+        recordBytes(rec::Continue, Payload()
+                                       .u8(1)
+                                       .u16(u'l')
+                                       .u16(u'好')
+                                       .u16(u'!')
+                                       .u16(3)
+                                       .u8(0x08)
+                                       .u16(2)
+                                       .raw({'x', 'y', 'z'})
+                                       .u32(0)
+                                       .u16(0)
+                                       .bytes()),
+        recordBytes(rec::Continue, Payload().u16(0).u16(2).u8(0x04).u32(3).raw({'p', 'q'}).raw({1, 2, 3}).bytes()),
         recordBytes(rec::Continue, Payload().str16(u"末尾").bytes()),
     });
     Bytes cells;
@@ -211,9 +229,8 @@ TEST(XlsRecords, OnlyWorksheetsBecomeSheets) {
         recordBytes(rec::Eof, {}),
         recordBytes(rec::Number, Payload().raw(cellHeader(1, 0, kNormalXf)).f64(2).bytes()),
     });
-    const Bytes stream = buildWorkbook({}, {SheetPlan{"First", 0, withChart},
-                                            SheetPlan{"Chart1", 2, {}, 0x0020},
-                                            SheetPlan{"Last", 0, {}}});
+    const Bytes stream = buildWorkbook(
+        {}, {SheetPlan{"First", 0, withChart}, SheetPlan{"Chart1", 2, {}, 0x0020}, SheetPlan{"Last", 0, {}}});
     auto r = readStream(stream, "sheets.xls");
     ASSERT_TRUE(r.workbook) << r.message;
     ASSERT_EQ(r.workbook->sheetCount(), 2u);
@@ -226,8 +243,9 @@ TEST(XlsRecords, OnlyWorksheetsBecomeSheets) {
 TEST(XlsRecords, FontsAndPaletteColours) {
     constexpr uint16_t kFontRecord = 0x0031, kPaletteRecord = 0x0092;
     // 12 pt, italic + struck out, bold weight, superscript, double underline, colour index 10.
-    const Bytes font = recordBytes(kFontRecord, Payload().u16(240).u16(0x000A).u16(10).u16(700).u16(1).u8(2)
-                                                    .u8(0).u8(0).u8(0).str16(u"宋体", false).bytes());
+    const Bytes font = recordBytes(
+        kFontRecord,
+        Payload().u16(240).u16(0x000A).u16(10).u16(700).u16(1).u8(2).u8(0).u8(0).u8(0).str16(u"宋体", false).bytes());
     Payload palette;
     palette.u16(56);
     for (int i = 0; i < 56; ++i) palette.u8(i == 2 ? 0x12 : 0).u8(i == 2 ? 0x34 : 0).u8(i == 2 ? 0x56 : 0).u8(0);

@@ -139,7 +139,8 @@ TEST(XlsRobustness, FlippedBytesInFilesNeverCrash) {
         for (int i = 0; i < kFileFlips; ++i) {
             Bytes damaged = whole;
             const int flips = 1 + static_cast<int>(random() % 4);
-            for (int k = 0; k < flips; ++k) damaged[random() % damaged.size()] ^= static_cast<uint8_t>(1 + random() % 255);
+            for (int k = 0; k < flips; ++k)
+                damaged[random() % damaged.size()] ^= static_cast<uint8_t>(1 + random() % 255);
             writeAll(path, damaged, damaged.size());
             expectNullOrValid(readers::readXls(path), std::string(name) + " flip " + std::to_string(i));
         }
@@ -153,7 +154,8 @@ TEST(XlsRobustness, FlippedBytesInWorkbookStreamsNeverCrash) {
     for (const char *name : {"formats.xls", "long-strings.xls"}) {
         std::vector<uint8_t> stream;
         std::string message;
-        ASSERT_EQ(readers::xls::loadWorkbookStream(fixture(name), &stream, &message), readers::ReadStatus::Ok) << message;
+        ASSERT_EQ(readers::xls::loadWorkbookStream(fixture(name), &stream, &message), readers::ReadStatus::Ok)
+            << message;
         const size_t step = stream.size() <= kEveryStreamPrefixUpTo ? 1 : stream.size() / 4000;
         for (size_t length = 0; length < stream.size(); length += step)
             expectNullOrValid(readers::xls::decodeWorkbookStream(stream.data(), length), std::string(name) + " prefix");
@@ -170,15 +172,18 @@ TEST(XlsRobustness, FlippedBytesInWorkbookStreamsNeverCrash) {
 TEST(XlsRobustness, HostileRecordsGiveNullWithoutHugeAllocations) {
     const Bytes hugeSst = recordBytes(0x00FC, Payload().u32(0xFFFFFFFF).u32(0xFFFFFFFF).u16(0xFFFF).u8(1).bytes());
     BiffStream runsPastEnd;
-    runsPastEnd.record(0x0809, Payload().u16(0x0600).u16(0x0005).u32(0).u32(0)).lyingRecord(0x0031, 0xFFFF, Bytes(8, 0));
+    runsPastEnd.record(0x0809, Payload().u16(0x0600).u16(0x0005).u32(0).u32(0))
+        .lyingRecord(0x0031, 0xFFFF, Bytes(8, 0));
     Bytes badOffset = buildWorkbook({}, {SheetPlan{"S", 0, {}}});
     putU32(&badOffset, sheetPositionFields(badOffset).at(0), 0x7F7F7F7F);  // past the end of the stream
     const Bytes hugeCounts = buildWorkbook(
-        {}, {SheetPlan{"S", 0,
-                       [] {
-                           Bytes b = recordBytes(0x00E5, Payload().u16(0xFFFF).u16(0).u16(0xFFFF).u16(0).u16(0xFFFF).bytes());
-                           Bytes d = recordBytes(0x0200, Payload().u32(0).u32(0xFFFFFFFF).u16(0).u16(0xFFFF).u16(0).bytes());
-                           Bytes m = recordBytes(0x00BD, Payload().u16(0).u16(0xFFF0).u16(15).u32(6).u16(15).u32(6).u16(0xFFF1).bytes());
+        {}, {SheetPlan{"S", 0, [] {
+                           Bytes b =
+                               recordBytes(0x00E5, Payload().u16(0xFFFF).u16(0).u16(0xFFFF).u16(0).u16(0xFFFF).bytes());
+                           Bytes d =
+                               recordBytes(0x0200, Payload().u32(0).u32(0xFFFFFFFF).u16(0).u16(0xFFFF).u16(0).bytes());
+                           Bytes m = recordBytes(
+                               0x00BD, Payload().u16(0).u16(0xFFF0).u16(15).u32(6).u16(15).u32(6).u16(0xFFF1).bytes());
                            b.insert(b.end(), d.begin(), d.end());
                            b.insert(b.end(), m.begin(), m.end());
                            return b;
