@@ -70,7 +70,6 @@ constexpr uint16_t kBofWorkbook = 0x0100;
 constexpr size_t kBofMinBytes = 4;  // version, substream type
 constexpr size_t kMaxBofBytes = 16;
 constexpr uint8_t kXfFromIxfe = 0x3F;
-constexpr uint16_t kResultIsSpecial = 0xFFFF;
 constexpr uint16_t kDefaultHeightFlag = 0x8000;
 constexpr uint32_t kRowCustomHeight = 0x40;
 constexpr uint32_t kRowHidden = 0x20;
@@ -293,27 +292,13 @@ uint32_t LegacyDecoder::text(const uint8_t *bytes, size_t count) {
 }
 
 void LegacyDecoder::formula(model::Sheet *sheet, uint16_t row, uint16_t column, const uint8_t *value, uint32_t style) {
-    if (readU16(value + 6) != kResultIsSpecial) {
-        cell(sheet, row, column, model::Cell::makeNumber(0, readF64(value), style));
-        return;
-    }
-    switch (value[0]) {
-        case 0:  // text, in the STRING record that follows
-            cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
-            pendingString_ = true;
-            pendingRow_ = row;
-            pendingColumn_ = column;
-            pendingStyle_ = style;
-            break;
-        case 1:
-            cell(sheet, row, column, model::Cell::makeBoolean(0, value[2] != 0, style));
-            break;
-        case 2:
-            cell(sheet, row, column, model::Cell::makeError(0, errorOf(value[2]), style));
-            break;
-        default:
-            cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
-            break;
+    bool textFollows = false;
+    cell(sheet, row, column, formulaResult(value, style, book_->mutableStrings().intern(""), &textFollows));
+    if (textFollows) {  // in the STRING record that follows
+        pendingString_ = true;
+        pendingRow_ = row;
+        pendingColumn_ = column;
+        pendingStyle_ = style;
     }
 }
 

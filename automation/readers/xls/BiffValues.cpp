@@ -1,5 +1,7 @@
 #include "automation/readers/xls/BiffValues.h"
 
+#include "automation/readers/xls/BiffRecordStream.h"
+
 #include <cstring>
 
 namespace automation::readers::xls {
@@ -35,6 +37,25 @@ model::CellError errorOf(uint8_t code) {
             return model::CellError::GettingData;
         default:
             return model::CellError::Value;
+    }
+}
+
+model::Cell formulaResult(const uint8_t *value, uint32_t style, uint32_t emptyString, bool *textFollows) {
+    constexpr uint16_t kResultIsSpecial = 0xFFFF;  // the last two bytes of a result that is no number
+    *textFollows = false;
+    if (readU16(value + 6) != kResultIsSpecial) return model::Cell::makeNumber(0, readF64(value), style);
+    switch (value[0]) {
+        case 0:
+            *textFollows = true;
+            return model::Cell::makeString(0, emptyString, style);
+        case 1:
+            return model::Cell::makeBoolean(0, value[2] != 0, style);
+        case 2:
+            return model::Cell::makeError(0, errorOf(value[2]), style);
+        case 3:
+            return model::Cell::makeString(0, emptyString, style);
+        default:
+            return model::Cell::makeEmpty(0, style);
     }
 }
 

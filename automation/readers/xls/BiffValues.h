@@ -13,4 +13,10 @@ double decodeRk(uint32_t rk);
 // A BOOLERR or cached formula error code; unknown codes read as #VALUE!.
 model::CellError errorOf(uint8_t code);
 
+// The cell a FORMULA record's eight result bytes stand for: a number, a
+// boolean, an error, an empty text, or nothing. `textFollows` is set when the
+// result is a text that the next STRING record carries; the cell is then an
+// empty text (`emptyString`) until it comes.
+model::Cell formulaResult(const uint8_t *value, uint32_t style, uint32_t emptyString, bool *textFollows);
+
 }  // namespace automation::readers::xls

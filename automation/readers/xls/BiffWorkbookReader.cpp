@@ -60,7 +60,6 @@ constexpr size_t kRkBytes = 6;          // XF, RK value
 constexpr size_t kFormulaFixedBytes = 20;
 constexpr size_t kMergeRefBytes = 8;
 constexpr size_t kColInfoBytes = 10;
-constexpr uint16_t kResultIsSpecial = 0xFFFF;
 constexpr double kTwipsPerPoint = 20.0;
 constexpr double kColumnWidthUnits = 256.0;
 constexpr double kColumnPadding = 0.43;  // DEFCOLWIDTH counts characters without padding
@@ -460,31 +459,13 @@ void Decoder::decodeFormula(const BiffRecord &r, model::Sheet *sheet) {
     const uint8_t *d = r.data;
     const uint16_t row = readU16(d), column = readU16(d + 2);
     const uint32_t style = styles_->styleOf(readU16(d + 4));
-    const uint8_t *value = d + 6;
-    if (readU16(value + 6) != kResultIsSpecial) {
-        cell(sheet, row, column, model::Cell::makeNumber(0, readF64(value), style));
-        return;
-    }
-    switch (value[0]) {
-        case 0:  // text, in the STRING record that follows
-            cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
-            pendingString_ = true;
-            pendingRow_ = row;
-            pendingColumn_ = column;
-            pendingStyle_ = style;
-            break;
-        case 1:
-            cell(sheet, row, column, model::Cell::makeBoolean(0, value[2] != 0, style));
-            break;
-        case 2:
-            cell(sheet, row, column, model::Cell::makeError(0, errorOf(value[2]), style));
-            break;
-        case 3:
-            cell(sheet, row, column, model::Cell::makeString(0, book_->mutableStrings().intern(""), style));
-            break;
-        default:
-            cell(sheet, row, column, model::Cell::makeEmpty(0, style));
-            break;
+    bool textFollows = false;
+    cell(sheet, row, column, formulaResult(d + 6, style, book_->mutableStrings().intern(""), &textFollows));
+    if (textFollows) {  // in the STRING record that follows
+        pendingString_ = true;
+        pendingRow_ = row;
+        pendingColumn_ = column;
+        pendingStyle_ = style;
     }
 }
 
