@@ -209,4 +209,16 @@ size_t Sheet::cellCount() const {
     return n;
 }
 
+Sheet sheetWithoutRows(const Sheet &sheet) {
+    Sheet empty;
+    empty.name = sheet.name;
+    empty.uid = sheet.uid;
+    empty.hidden = sheet.hidden;
+    empty.columns = sheet.columns;
+    empty.merges = sheet.merges;
+    empty.defaultRowHeight = sheet.defaultRowHeight;
+    empty.defaultColumnWidth = sheet.defaultColumnWidth;
+    return empty;
+}
+
 }  // namespace automation::model

@@ -95,4 +95,8 @@ private:
     uint64_t version_ = 0;
 };
 
+// A sheet like `sheet` (name, uid, hidden flag, columns, merges, default
+// sizes) that holds no rows yet: where a reduced copy starts.
+Sheet sheetWithoutRows(const Sheet &sheet);
+
 }  // namespace automation::model

@@ -171,26 +171,13 @@ private:
     std::vector<NumberVerdict> numberVerdicts_;
 };
 
-// A sheet like `sheet` (name, uid, columns, merges, defaults) holding no rows yet.
-model::Sheet withoutRows(const model::Sheet &sheet) {
-    model::Sheet empty;
-    empty.name = sheet.name;
-    empty.uid = sheet.uid;
-    empty.columns = sheet.columns;
-    empty.merges = sheet.merges;
-    empty.defaultRowHeight = sheet.defaultRowHeight;
-    empty.defaultColumnWidth = sheet.defaultColumnWidth;
-    empty.hidden = sheet.hidden;
-    return empty;
-}
-
 // The workbook with only the strings its cells use, pooled anew.
 model::WorkbookModel compacted(model::WorkbookModel &&read) {
     model::WorkbookModel out = std::move(read);
     model::StringPool pool;
     for (size_t i = 0; i < out.sheetCount(); ++i) {
         const model::Sheet &sheet = out.sheet(i);
-        model::Sheet kept = withoutRows(sheet);
+        model::Sheet kept = model::sheetWithoutRows(sheet);
         kept.reserveRows(sheet.rows().size());
         for (const model::Row &row : sheet.rows()) {
             model::Row &r = kept.rowForWrite(row.index);
@@ -254,7 +241,7 @@ model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> 
         info.uid = sheet.uid;
         info.hasUsed = sheet.usedArea(&info.used);
 
-        model::Sheet kept = withoutRows(sheet);
+        model::Sheet kept = model::sheetWithoutRows(sheet);
         for (const model::Row &row : sheet.rows()) {
             bool keep = info.hasUsed && row.index == info.used.firstRow;
             for (auto cell = row.cells.begin(); !keep && cell != row.cells.end(); ++cell) {

@@ -630,14 +630,7 @@ ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const W
     if (status != ReadStatus::Ok) return status;
     handler.finish();
     *outline = SheetOutline{};
-    Sheet kept;
-    kept.name = whole.name;
-    kept.uid = whole.uid;
-    kept.hidden = whole.hidden;
-    kept.columns = whole.columns;
-    kept.merges = whole.merges;
-    kept.defaultRowHeight = whole.defaultRowHeight;
-    kept.defaultColumnWidth = whole.defaultColumnWidth;
+    Sheet kept = model::sheetWithoutRows(whole);
     RowKeeper keeper(context, &kept, outline, false);
     for (const Row &r : whole.rows()) {
         keeper.startRow(r.index, r.height, r.style, r.hidden);
