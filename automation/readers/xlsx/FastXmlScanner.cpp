@@ -298,6 +298,7 @@ private:
     ScanResult run(bool first);
     ScanResult text(char *begin, char *end);
     ScanResult startTag();
+    ScanResult rawContent();
     ScanResult endTag();
     ScanResult processingInstruction();
     ScanResult comment();
@@ -316,7 +317,9 @@ private:
     std::vector<uint32_t> openStarts_;
     std::vector<const char *> attributes_;
     bool seenRoot_ = false;
-    bool documentEnded_ = false;  // the root element has closed
+    bool documentEnded_ = false;       // the root element has closed
+    bool damaged_ = false;             // the piece ends early, at bytes that are no XML
+    RawContentReader *raw_ = nullptr;  // reads the content of the element opened last
 };
 
 ScanResult Scanner::text(char *begin, char *end) {
@@ -400,6 +403,29 @@ ScanResult Scanner::startTag() {
     } else {
         openStarts_.push_back(static_cast<uint32_t>(openNames_.size()));
         openNames_.append(name, static_cast<size_t>(nameEnd - name) + 1);  // with its NUL
+        if (!handler_.failed()) raw_ = handler_.rawContent();
+    }
+    return ScanResult::Ok;
+}
+
+// The content of the element opened last, read by the handler's own reader.
+// Up to its end tag, which the scan then reads as any other.
+ScanResult Scanner::rawContent() {
+    const char *q = p_;
+    const RawContentReader::Result r = raw_->read(q, end_, last_ || damaged_);
+    p_ = const_cast<char *>(q);
+    switch (r) {
+        case RawContentReader::Result::Done:
+            raw_ = nullptr;
+            return ScanResult::Ok;
+        case RawContentReader::Result::More:
+            needMore_ = true;
+            return ScanResult::Ok;
+        case RawContentReader::Result::Refused:
+        case RawContentReader::Result::Stopped:
+            raw_ = nullptr;
+            if (!handler_.failed()) handler_.fail(ReadStatus::Corrupt, "content not read");
+            return ScanResult::Ok;
     }
     return ScanResult::Ok;
 }
@@ -495,6 +521,7 @@ ScanResult Scanner::run(bool first) {
     char *const validEnd = reinterpret_cast<char *>(const_cast<unsigned char *>(
         validXmlUtf8End(reinterpret_cast<const unsigned char *>(p_), reinterpret_cast<const unsigned char *>(end_))));
     const bool damaged = validEnd != end_;
+    damaged_ = damaged;
     end_ = validEnd;
     *end_ = '\0';
     // The declaration is only one at the very start; anywhere else it is an error.
@@ -505,6 +532,11 @@ ScanResult Scanner::run(bool first) {
     }
     while (p_ < end_) {
         if (handler_.failed()) return ScanResult::Ok;
+        if (raw_) {
+            const ScanResult r = rawContent();
+            if (r != ScanResult::Ok || needMore_ || handler_.failed()) return r;
+            continue;
+        }
         char *lt = static_cast<char *>(std::memchr(p_, '<', static_cast<size_t>(end_ - p_)));
         char *textEnd = lt ? lt : end_;
         if (textEnd > p_) {
@@ -556,6 +588,16 @@ ScanResult Scanner::run(bool first) {
 }
 
 }  // namespace
+
+bool decodeXmlText(const char *begin, const char *end, bool attribute, std::string *out) {
+    out->assign(begin, end);
+    if (out->empty()) return true;
+    char *first = &(*out)[0];
+    char *decodedEnd = decodeInPlace(first, first + out->size(), attribute);
+    if (!decodedEnd) return false;
+    out->resize(static_cast<size_t>(decodedEnd - first));
+    return true;
+}
 
 bool fastScanSupports(const char *data, size_t size) {
     const Prolog p = fastScanProlog(data, size);

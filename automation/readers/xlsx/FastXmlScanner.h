@@ -29,6 +29,11 @@ bool fastScanSupports(const char *data, size_t size);
 enum class Prolog { Supported, Refused, Undecided, Ended };
 Prolog fastScanProlog(const char *data, size_t size);
 
+// Text or an attribute value as the scanner hands it on: references decoded,
+// line ends normalised (in a value every white-space character becomes a
+// space). Replaces `out`; false when a reference is not one XML defines.
+bool decodeXmlText(const char *begin, const char *end, bool attribute, std::string *out);
+
 // Scans `data[0, size)`; data[size] must exist and is overwritten (a NUL is put there).
 ScanResult scanXmlInPlace(char *data, size_t size, XmlHandler &handler, std::string *message);
 

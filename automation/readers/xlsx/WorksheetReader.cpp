@@ -4,6 +4,7 @@
 #include "automation/readers/xlsx/CellAddress.h"
 #include "automation/readers/xlsx/FastXmlScanner.h"
 #include "automation/readers/xlsx/OoxmlText.h"
+#include "automation/readers/xlsx/SheetDataDecoder.h"
 #include "automation/readers/xlsx/XmlStream.h"
 
 #include <algorithm>
@@ -181,10 +182,12 @@ private:
     size_t stringMark_ = 0;
 };
 
-class WorksheetHandler : public XmlHandler {
+// The events of a worksheet part, and on the fast path its sheetData
+// decoded straight from the bytes (`decodeSheetData`), into the same steps.
+class WorksheetHandler : public XmlHandler, private SheetDataSink {
 public:
-    WorksheetHandler(const WorksheetContext &ctx, Sheet *sheet, RowKeeper *keeper = nullptr)
-        : ctx_(ctx), sheet_(sheet), keeper_(keeper) {}
+    WorksheetHandler(const WorksheetContext &ctx, Sheet *sheet, bool decodeSheetData, RowKeeper *keeper = nullptr)
+        : ctx_(ctx), sheet_(sheet), keeper_(keeper), decodeSheetData_(decodeSheetData), decoder_(*this) {}
 
     void startElement(const char *local, const char **atts) override {
         switch (local[0]) {
@@ -218,9 +221,10 @@ public:
                     ++phoneticDepth_;
                 break;
             case 's':
-                if (is(local, "sheetData"))
+                if (is(local, "sheetData")) {
                     inSheetData_ = true;
-                else if (is(local, "sheetFormatPr"))
+                    decodeNext_ = decodeSheetData_;
+                } else if (is(local, "sheetFormatPr"))
                     formatDefaults(atts);
                 break;
             case 'm':
@@ -278,8 +282,16 @@ public:
         if (value_.size() < kMaxRawTextBytes) value_.append(s, static_cast<size_t>(len));
     }
 
+    RawContentReader *rawContent() override {
+        if (!decodeNext_) return nullptr;
+        decodeNext_ = false;
+        return &decoder_;
+    }
+
     // Rows or cells out of order: the caller reads the sheet again, whole.
     bool wasIrregular() const { return irregular_; }
+    // The decoder met markup it leaves to the events: the caller reads the sheet again through them.
+    bool decoderRefused() const { return decoderRefused_; }
 
     void finish() {
         if (keeper_) keeper_->finish();
@@ -296,6 +308,56 @@ public:
     }
 
 private:
+    void row(const RowMarkup &r) override { startRow(r.r, r.ht, r.s, r.customFormat, r.hidden); }
+
+    void cell(const CellMarkup &c) override {
+        startCell(c.r, c.s, c.t);
+        if (failed()) return;
+        if (c.hasValue && !skipCell_ && plainValue(c.value)) {
+            // The common cells, read from the text where it lies: what
+            // endCell() makes of the same text, without copying it.
+            if (kind_ == ValueKind::Number) {
+                double v;
+                if (parseXmlDouble(c.value.data(), c.value.data() + c.value.size(), &v))
+                    return placeCell(Cell::makeNumber(cellColumn_, v, cellStyle_));
+            } else if (kind_ == ValueKind::Shared && c.value.size() <= kMaxPlainIndexDigits) {
+                uint32_t index = 0;
+                bool digits = true;
+                for (char ch : c.value) {
+                    digits = digits && ch >= '0' && ch <= '9';
+                    index = index * 10 + static_cast<uint32_t>(ch - '0');
+                }
+                if (digits) {
+                    if (index < ctx_.sharedStringCount)
+                        return placeCell(Cell::makeString(cellColumn_, index, cellStyle_));
+                    return placeCell(Cell::makeEmpty(cellColumn_, cellStyle_));
+                }
+            }
+        }
+        if (c.hasFormula && kind_ == ValueKind::FormulaString) formula_.assign(c.formula);
+        if (c.hasValue) {
+            value_.assign(c.value);
+            hasValue_ = true;
+        }
+        endCell();
+    }
+
+    // Digits of an index that cannot overflow.
+    static constexpr size_t kMaxPlainIndexDigits = 9;
+
+    // Not empty, no white space at either end: trimming would change nothing.
+    static bool plainValue(std::string_view v) {
+        auto space = [](char ch) { return ch == ' ' || ch == '\n' || ch == '\r' || ch == '\t'; };
+        return !v.empty() && !space(v.front()) && !space(v.back());
+    }
+
+    bool stopped() const override { return failed(); }
+
+    void refuse() override {
+        decoderRefused_ = true;
+        fail(ReadStatus::Unsupported, "sheet data left to the events");
+    }
+
     void irregular() {
         irregular_ = true;
         fail(ReadStatus::Unsupported, "rows or cells out of order");
@@ -322,6 +384,10 @@ private:
             else if (is(n, "hidden"))
                 hidden = a[1];
         }
+        startRow(r, ht, s, customFormat, hidden);
+    }
+
+    void startRow(const char *r, const char *ht, const char *s, const char *customFormat, const char *hidden) {
         // A row the sheet cannot hold is skipped with its cells; a number that
         // is no row number (0, "x") is read as the next row, as the
         // applications place a row without one.
@@ -366,6 +432,10 @@ private:
             else if (n[0] == 't')
                 t = a[1];
         }
+        startCell(r, s, t);
+    }
+
+    void startCell(const char *r, const char *s, const char *t) {
         skipCell_ = false;
         if (row_ == 0 && !rowSkipped_) {  // a cell outside any row element
             row_ = lastRow_ + 1;
@@ -471,6 +541,12 @@ private:
                 }
             }
         }
+        placeCell(cell);
+    }
+
+    void placeCell(const Cell &cell) {
+        inCell_ = false;
+        inInline_ = false;
         if (!cell.isUsed()) return;
         if (!keeper_)
             sheet_->setCell(cellRow_, cell);
@@ -548,6 +624,10 @@ private:
     const WorksheetContext &ctx_;
     Sheet *sheet_;
     RowKeeper *keeper_;
+    const bool decodeSheetData_;
+    SheetDataDecoder decoder_;
+    bool decodeNext_ = false;
+    bool decoderRefused_ = false;
     bool irregular_ = false;
     std::string value_;
     std::string formula_;
@@ -600,19 +680,26 @@ bool isoDateToSerial(const char *text, bool date1904, double *serial) {
     return true;
 }
 
-ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context, Sheet *sheet,
-                         std::string *message, SheetOutline *outline) {
+namespace {
+
+// One read of the part; *refused when the decoder left its sheetData to the
+// events, and the read is to be done again without it.
+ReadStatus readWorksheetOnce(const ZipArchive &zip, const std::string &part, const WorksheetContext &context,
+                             Sheet *sheet, std::string *message, SheetOutline *outline, bool decode, bool *refused) {
     if (!context.filter || !outline) {
-        WorksheetHandler handler(context, sheet);
+        WorksheetHandler handler(context, sheet, decode);
         const ReadStatus status = parsePart(zip, part, handler, message);
+        *refused = handler.decoderRefused();
         if (status == ReadStatus::Ok) handler.finish();
         return status;
     }
     const size_t stringMark = context.strings->size();
     {
         RowKeeper keeper(context, sheet, outline, true);
-        WorksheetHandler handler(context, sheet, &keeper);
+        WorksheetHandler handler(context, sheet, decode, &keeper);
         const ReadStatus status = parsePart(zip, part, handler, message);
+        *refused = handler.decoderRefused();
+        if (*refused) return status;
         if (!handler.wasIrregular()) {
             if (status == ReadStatus::Ok) handler.finish();
             return status;
@@ -625,8 +712,9 @@ ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const W
     whole.name = sheet->name;
     whole.uid = sheet->uid;
     whole.hidden = sheet->hidden;
-    WorksheetHandler handler(context, &whole);
+    WorksheetHandler handler(context, &whole, decode);
     const ReadStatus status = parsePart(zip, part, handler, message);
+    *refused = handler.decoderRefused();
     if (status != ReadStatus::Ok) return status;
     handler.finish();
     *outline = SheetOutline{};
@@ -641,10 +729,9 @@ ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const W
     return ReadStatus::Ok;
 }
 
-ReadStatus scanWorksheetInPlace(char *data, size_t size, const WorksheetContext &context, Sheet *sheet,
-                                std::string *message) {
-    if (!fastScanSupports(data, size)) return ReadStatus::Unsupported;
-    WorksheetHandler handler(context, sheet);
+ReadStatus scanWorksheetOnce(char *data, size_t size, const WorksheetContext &context, Sheet *sheet,
+                             std::string *message, bool decode, bool *refused) {
+    WorksheetHandler handler(context, sheet, decode);
     ScanResult scan = ScanResult::Corrupt;
     std::string scanMessage;
     try {
@@ -655,6 +742,7 @@ ReadStatus scanWorksheetInPlace(char *data, size_t size, const WorksheetContext 
     } catch (...) {
         handler.fail(ReadStatus::Corrupt, "unexpected failure while parsing");
     }
+    *refused = handler.decoderRefused();
     if (handler.failed()) {
         if (message) *message = handler.message();
         return handler.status();
@@ -664,6 +752,41 @@ ReadStatus scanWorksheetInPlace(char *data, size_t size, const WorksheetContext 
         return scan == ScanResult::Unsupported ? ReadStatus::Unsupported : ReadStatus::Corrupt;
     }
     return ReadStatus::Ok;
+}
+
+}  // namespace
+
+ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context, Sheet *sheet,
+                         std::string *message, SheetOutline *outline) {
+    const Sheet blank = model::sheetWithoutRows(*sheet);
+    const size_t stringMark = context.strings->size();
+    bool refused = false;
+    const ReadStatus status = readWorksheetOnce(zip, part, context, sheet, message, outline, true, &refused);
+    if (!refused) return status;
+    // Markup the decoder does not take (comments, rich inline text, ...):
+    // the events read the part from the start.
+    context.strings->truncate(stringMark);
+    *sheet = blank;
+    if (outline) *outline = SheetOutline{};
+    if (message) message->clear();
+    return readWorksheetOnce(zip, part, context, sheet, message, outline, false, &refused);
+}
+
+ReadStatus scanWorksheetInPlace(char *data, size_t size, const WorksheetContext &context, Sheet *sheet,
+                                std::string *message) {
+    if (!fastScanSupports(data, size)) return ReadStatus::Unsupported;
+    // The scan overwrites the part: kept for a second scan, through the
+    // events, should the decoder leave the sheet data to them.
+    const std::string original(data, size);
+    const Sheet blank = model::sheetWithoutRows(*sheet);
+    const size_t stringMark = context.strings->size();
+    bool refused = false;
+    const ReadStatus status = scanWorksheetOnce(data, size, context, sheet, message, true, &refused);
+    if (!refused) return status;
+    std::memcpy(data, original.data(), size);
+    context.strings->truncate(stringMark);
+    *sheet = blank;
+    return scanWorksheetOnce(data, size, context, sheet, message, false, &refused);
 }
 
 }  // namespace automation::readers::xlsx

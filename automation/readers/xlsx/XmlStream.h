@@ -39,12 +39,31 @@ uint32_t attributeUInt(const char *value, uint32_t fallback);
 // "1", "true" (and "on") are true; anything else false; absent gives `fallback`.
 bool attributeBool(const char *value, bool fallback);
 
+// Content of one element that a handler reads straight from the bytes, on the
+// fast path, instead of through an event per element inside it.
+class RawContentReader {
+public:
+    enum class Result {
+        Done,     // `p` is at the '<' of the element's end tag (or of a stray one)
+        More,     // `p` is where to go on once more bytes are at hand
+        Refused,  // the content holds what this reader does not take; the handler has failed
+        Stopped,  // the handler failed
+    };
+    virtual ~RawContentReader() = default;
+    // Reads on from `p` within [p, end): valid UTF-8 of XML characters.
+    // `last`: nothing follows `end`.
+    virtual Result read(const char *&p, const char *end, bool last) = 0;
+};
+
 class XmlHandler {
 public:
     virtual ~XmlHandler() = default;
     virtual void startElement(const char *local, const char **attributes) = 0;
     virtual void endElement(const char *local) = 0;
     virtual void characters(const char *, int) {}
+    // Asked by the fast path just after an element with content has started:
+    // who reads that content instead of the events. Null: the events.
+    virtual RawContentReader *rawContent() { return nullptr; }
 
     // A handler that meets something it cannot accept stops the parse.
     void fail(ReadStatus status, std::string message) {

@@ -1,0 +1,83 @@
+// The rows and cells of a worksheet's sheetData, decoded straight from the
+// inflated bytes: one call per row and per cell instead of an event per
+// element, attribute and text. This is where a large sheet spends its time.
+//
+// It takes the markup producers write (rows holding cells holding a value,
+// a formula and a plain inline text, any prefix, any attributes beside the
+// ones read) and refuses anything else before it has passed it on:
+// comments, CDATA, rich or phonetic inline text, unknown elements, text
+// between elements, malformed markup. The caller then reads the sheet again
+// through the general events, which decide on such content as they always
+// have; so whatever this decoder passes on is exactly what the events give.
+#pragma once
+
+#include "automation/readers/xlsx/XmlStream.h"
+
+#include <string>
+#include <string_view>
+
+namespace automation::readers::xlsx {
+
+// Attribute values are NUL-terminated, decoded as the scanner decodes them;
+// null when the attribute is absent.
+struct RowMarkup {
+    const char *r = nullptr, *ht = nullptr, *s = nullptr, *customFormat = nullptr, *hidden = nullptr;
+};
+
+struct CellMarkup {
+    const char *r = nullptr, *s = nullptr, *t = nullptr;
+    bool hasValue = false;     // a <v> or an <is> was there
+    std::string_view value;    // the last one's text; valid during the call only
+    bool hasFormula = false;   // an <f> was there
+    std::string_view formula;  // the last one's text; valid during the call only
+};
+
+class SheetDataSink {
+public:
+    virtual ~SheetDataSink() = default;
+    virtual void row(const RowMarkup &row) = 0;
+    virtual void cell(const CellMarkup &cell) = 0;
+    // The sink has failed (or refused what came): reading stops.
+    virtual bool stopped() const = 0;
+    // Called once when the decoder refuses the content; the sink must fail.
+    virtual void refuse() = 0;
+};
+
+// An attribute's value, NUL-terminated; short plain ones without an allocation.
+class AttributeText {
+public:
+    const char *set(const char *value, size_t length, bool plain);
+
+private:
+    static constexpr size_t kShort = 32;
+    char short_[kShort];
+    std::string long_;
+};
+
+class SheetDataDecoder : public RawContentReader {
+public:
+    explicit SheetDataDecoder(SheetDataSink &sink) : sink_(sink) {}
+
+    Result read(const char *&p, const char *end, bool last) override;
+
+private:
+    enum class Step { Ok, More, Refused };
+    Step rowStart(const char *&p, const char *end, std::string_view name, bool *selfClosing);
+    Step cell(const char *&p, const char *end);
+    Step element(const char *&p, const char *end, std::string_view local, bool *selfClosing);
+    Step textThenEnd(const char *&p, const char *end, std::string_view name, std::string *scratch,
+                     std::string_view *text);
+    Step inlineText(const char *&p, const char *end, std::string_view name);
+    Result refused();
+
+    SheetDataSink &sink_;
+    bool rowOpen_ = false;
+    std::string rowName_;  // qualified, to match its end tag
+    // Scratch, reused from cell to cell.
+    AttributeText r_, ht_, s_, t_, customFormat_, hidden_;
+    std::string value_, formula_;  // texts that needed decoding
+    std::string ignored_;
+    CellMarkup cell_;
+};
+
+}  // namespace automation::readers::xlsx
