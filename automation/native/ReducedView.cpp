@@ -8,8 +8,11 @@
 #include "automation/readers/Readers.h"
 #include "automation/search/TextFold.h"
 
+#include "automation/numfmt/NumberFormat.h"
+
 #include <QFile>
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace automation::native {
@@ -51,17 +54,24 @@ public:
                       const search::FindPattern &pattern)
         : workbook_(workbook), display_(display), pattern_(pattern) {}
 
-    bool possible(uint32_t style) {
+    bool possible(uint32_t style, double value) {
         if (style >= known_.size()) known_.resize(style + 1, 0);
         uint8_t &k = known_[style];
         if (k == 0) {
             std::u16string alphabet;
-            k = (!display_.numberAlphabet(workbook_, style, &alphabet) || pattern_.literalsWithin(alphabet)) ? 1 : 2;
+            const bool withinAlphabet =
+                !display_.numberAlphabet(workbook_, style, &alphabet) || pattern_.literalsWithin(alphabet);
+            // "#,##0.00" never shows "1101011234".
+            const bool pointExcluded =
+                pattern_.excludes(u'.') &&
+                numfmt::alwaysShowsDecimalPoint(workbook_.styles().at(style).numberFormat);
+            k = !withinAlphabet ? kNever : pointExcluded ? kNeverFinite : kMaybe;
         }
-        return k == 1;
+        return k == kMaybe || (k == kNeverFinite && !std::isfinite(value));
     }
 
 private:
+    static constexpr uint8_t kMaybe = 1, kNever = 2, kNeverFinite = 3;  // 0: not yet known
     const model::WorkbookModel &workbook_;
     DisplayTextCache &display_;
     const search::FindPattern &pattern_;
@@ -122,7 +132,7 @@ public:
                 }
                 bool matches = false;
                 for (size_t p = 0; p < plan_.patterns.size() && !matches; ++p) {
-                    if (!numberFilters_[p].possible(cell.style)) continue;
+                    if (!numberFilters_[p].possible(cell.style, cell.number)) continue;
                     matches = plan_.patterns[p].matches(display_.folded(workbook, cell));
                 }
                 if (slot) *slot = NumberVerdict{bits, cell.style, true, matches};
@@ -247,7 +257,8 @@ model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> 
             for (auto cell = row.cells.begin(); !keep && cell != row.cells.end(); ++cell) {
                 if (!cell->hasValue()) continue;
                 for (size_t p = 0; p < plan->patterns.size() && !keep; ++p) {
-                    if (cell->type == model::CellType::Number && !filters[p].possible(cell->style)) continue;
+                    if (cell->type == model::CellType::Number && !filters[p].possible(cell->style, cell->number))
+                        continue;
                     keep = plan->patterns[p].matches(display.folded(source, *cell));
                 }
             }

@@ -114,6 +114,22 @@ std::string formatText(std::string_view text, std::string_view formatCode) {
     return out;
 }
 
+bool alwaysShowsDecimalPoint(std::string_view formatCode) {
+    if (formatCode.empty() || formatCode == kGeneralCode) return false;
+    const std::shared_ptr<const CompiledFormat> format = cachedFormat(formatCode);
+    if (format->isGeneral || format->numberSections == 0) return false;
+    for (int i = 0; i < format->numberSections; ++i) {
+        const Section &section = format->sections[static_cast<size_t>(i)];
+        if (section.kind != SectionKind::Number || section.conditionOp != ConditionOp::None ||
+            section.chineseNumerals != 0 || section.hasGeneral)
+            return false;
+        bool point = false;
+        for (const Token &token : section.tokens) point = point || token.kind == TokenKind::DecimalPoint;
+        if (!point) return false;
+    }
+    return true;
+}
+
 bool isDateFormat(std::string_view formatCode) {
     const std::shared_ptr<const CompiledFormat> format = cachedFormat(formatCode);
     if (format->isGeneral || format->numberSections == 0) return false;

@@ -22,6 +22,11 @@ std::string formatText(std::string_view text, std::string_view formatCode);
 // The "General" display: at most 11 characters, exponent form past that.
 std::string formatGeneral(double value);
 
+// True when every finite number shown through the code shows a decimal point
+// ("0.00", "#,##0.0;(#,##0.0)"): no section without one, no condition that
+// could leave a number unshown, no numerals written otherwise.
+bool alwaysShowsDecimalPoint(std::string_view formatCode);
+
 // True when the code shows a date or time (so a reader may tell dates apart).
 bool isDateFormat(std::string_view formatCode);
 

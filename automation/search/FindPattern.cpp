@@ -149,6 +149,11 @@ bool FindPattern::matches(std::u16string_view folded) const {
     return matchGlob(folded);
 }
 
+bool FindPattern::excludes(char16_t ch) const {
+    if (empty_) return true;
+    return whole_ && plain_ && literal_.find(ch) == std::u16string::npos;
+}
+
 bool FindPattern::literalsWithin(std::u16string_view alphabet) const {
     if (empty_) return false;
     if (plain_) {

@@ -22,6 +22,9 @@ public:
     // False when some literal character of the pattern is missing from
     // `alphabet`, so no text written only in that alphabet can match.
     bool literalsWithin(std::u16string_view alphabet) const;
+    // True when no text holding `ch` (folded) can match: the whole text must
+    // equal a pattern without wildcards that does not hold it.
+    bool excludes(char16_t ch) const;
 
 private:
     struct Token {

@@ -1,173 +1,20 @@
 #include "automation/readers/xlsx/SheetDataDecoder.h"
 
 #include "automation/readers/xlsx/FastXmlScanner.h"
+#include "automation/readers/xlsx/RawMarkup.h"
 
 #include <cstring>
 
 namespace automation::readers::xlsx {
 
+using namespace rawmarkup;
+
 namespace {
-
-inline bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// ASCII names only: anything else goes to the general scan, which judges it.
-struct NameBytes {
-    bool start[256] = {};
-    bool inner[256] = {};
-    constexpr NameBytes() {
-        for (int c = 0; c < 128; ++c) {
-            const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            start[c] = letter || c == '_' || c == ':';
-            inner[c] = start[c] || (c >= '0' && c <= '9') || c == '-' || c == '.';
-        }
-    }
-};
-constexpr NameBytes kName;
-
-inline bool nameStart(char c) { return kName.start[static_cast<unsigned char>(c)]; }
-inline bool nameInner(char c) { return kName.inner[static_cast<unsigned char>(c)]; }
-
-// As the events name an element: behind the first prefix separator.
-std::string_view localOf(std::string_view qualified) {
-    const size_t colon = qualified.find(kPrefixSeparator);
-    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
-}
-
-constexpr size_t kMaxAttributes = 24;
-
-// Left uninitialised until read: a tag is parsed for every cell.
-struct Attribute {
-    const char *name;
-    size_t nameLength;
-    const char *value;  // as written, between its quotes
-    size_t valueLength;
-    bool plain;  // nothing to decode or normalise
-
-    bool named(const char *n, size_t length) const {
-        return nameLength == length && name[0] == n[0] && std::memcmp(name, n, length) == 0;
-    }
-};
-
-struct Tag {
-    std::string_view name, local;
-    Attribute attributes[kMaxAttributes];
-    size_t count = 0;
-    bool selfClosing = false;
-
-    const Attribute *find(const char *n, size_t length) const {
-        for (size_t i = 0; i < count; ++i)
-            if (attributes[i].named(n, length)) return &attributes[i];
-        return nullptr;
-    }
-};
-
-enum class Scan { Ok, More, Refused };
-
-// A start tag, from just behind its '<' to just behind its '>'. Refuses
-// what the general scan would refuse or might read otherwise: names beyond
-// ASCII, duplicate attributes, '<' or an undefined reference in a value.
-Scan startTag(const char *&p, const char *end, Tag *tag, std::string *scratch) {
-    const char *q = p;
-    if (q >= end) return Scan::More;
-    if (!nameStart(*q)) return Scan::Refused;
-    while (q < end && nameInner(*q)) ++q;
-    if (q >= end) return Scan::More;
-    tag->name = std::string_view(p, static_cast<size_t>(q - p));
-    tag->local = localOf(tag->name);
-    tag->count = 0;
-    for (;;) {
-        const char *beforeSpace = q;
-        while (q < end && isSpace(*q)) ++q;
-        if (q >= end) return Scan::More;
-        if (*q == '>') {
-            tag->selfClosing = false;
-            ++q;
-            break;
-        }
-        if (*q == '/') {
-            if (q + 1 >= end) return Scan::More;
-            if (q[1] != '>') return Scan::Refused;
-            tag->selfClosing = true;
-            q += 2;
-            break;
-        }
-        if (q == beforeSpace || !nameStart(*q)) return Scan::Refused;
-        const char *name = q;
-        while (q < end && nameInner(*q)) ++q;
-        const std::string_view attributeName(name, static_cast<size_t>(q - name));
-        while (q < end && isSpace(*q)) ++q;
-        if (q >= end) return Scan::More;
-        if (*q != '=') return Scan::Refused;
-        ++q;
-        while (q < end && isSpace(*q)) ++q;
-        if (q >= end) return Scan::More;
-        if (*q != '"' && *q != '\'') return Scan::Refused;
-        const char quote = *q++;
-        const char *value = q;
-        bool reference = false, plain = true;
-        for (; q < end && *q != quote; ++q) {
-            const char c = *q;
-            if (c == '<') return Scan::Refused;
-            if (c == '&') reference = true;
-            if (c == '&' || c == '\n' || c == '\r' || c == '\t') plain = false;
-        }
-        if (q >= end) return Scan::More;
-        const size_t valueLength = static_cast<size_t>(q - value);
-        ++q;
-        if (q < end && !isSpace(*q) && *q != '/' && *q != '>') return Scan::Refused;
-        if (reference && !decodeXmlText(value, value + valueLength, true, scratch)) return Scan::Refused;
-        if (tag->count == kMaxAttributes || tag->find(name, attributeName.size())) return Scan::Refused;
-        tag->attributes[tag->count++] = Attribute{name, attributeName.size(), value, valueLength, plain};
-    }
-    p = q;
-    return Scan::Ok;
-}
-
-// An end tag naming `name`, from its '<'.
-Scan endTag(const char *&p, const char *end, std::string_view name) {
-    const char *q = p;
-    if (static_cast<size_t>(end - q) < name.size() + 3) return Scan::More;
-    if (q[0] != '<' || q[1] != '/' || std::memcmp(q + 2, name.data(), name.size()) != 0) return Scan::Refused;
-    q += 2 + name.size();
-    while (q < end && isSpace(*q)) ++q;
-    if (q >= end) return Scan::More;
-    if (*q != '>') return Scan::Refused;
-    p = q + 1;
-    return Scan::Ok;
-}
 
 // The attribute's value as the events give it, or null when absent.
 const char *valueOf(const Tag &tag, const char *name, AttributeText *out) {
     const Attribute *a = tag.find(name, std::strlen(name));
     return a ? out->set(a->value, a->valueLength, a->plain) : nullptr;
-}
-
-// Character data up to the next '<', decoded (into `scratch` when it must
-// be); refused where the events would fail ("]]>").
-Scan text(const char *&p, const char *end, std::string *scratch, std::string_view *out) {
-    const char *q = p;
-    bool decode = false;
-    for (; q < end && *q != '<'; ++q) {
-        const char c = *q;
-        if (c == '&' || c == '\r') {
-            decode = true;
-        } else if (c == '>' && q - p >= 2 && q[-1] == ']' && q[-2] == ']') {
-            return Scan::Refused;
-        }
-    }
-    if (q >= end) return Scan::More;
-    if (decode) {
-        if (!decodeXmlText(p, q, false, scratch)) return Scan::Refused;
-        *out = *scratch;
-    } else {
-        *out = std::string_view(p, static_cast<size_t>(q - p));
-    }
-    p = q;
-    return Scan::Ok;
-}
-
-inline void skipSpace(const char *&p, const char *end) {
-    while (p < end && isSpace(*p)) ++p;
 }
 
 }  // namespace
@@ -223,6 +70,72 @@ SheetDataDecoder::Step SheetDataDecoder::inlineText(const char *&p, const char *
             if (t != Step::Ok) return t;
         }
     }
+}
+
+// The cell as nearly every producer writes it, from just behind "<c": no
+// prefix, attributes among r, s and t with plain values in double quotes,
+// single spaces, then nothing, or "<v>" with plain text and "</v></c>".
+// False, with nothing passed on, for anything else: cell() reads that.
+bool SheetDataDecoder::plainCell(const char *&p, const char *end) {
+    const char *q = p;
+    cell_ = CellMarkup{};
+    for (;;) {
+        if (q >= end) return false;
+        if (*q == '>') {
+            ++q;
+            break;
+        }
+        if (*q == '/') {
+            if (end - q < 2 || q[1] != '>') return false;
+            p = q + 2;
+            return true;
+        }
+        if (end - q < 4 || q[0] != ' ' || q[2] != '=' || q[3] != '"') return false;
+        const char *value = q + 4;
+        const char *close = value;
+        for (; close < end && *close != '"'; ++close) {
+            const char c = *close;
+            if (c == '<' || c == '&' || c == '\n' || c == '\r' || c == '\t') return false;
+        }
+        if (close >= end) return false;
+        const size_t length = static_cast<size_t>(close - value);
+        switch (q[1]) {
+            case 'r':
+                if (cell_.r) return false;
+                cell_.r = r_.set(value, length, true);
+                break;
+            case 's':
+                if (cell_.s) return false;
+                cell_.s = s_.set(value, length, true);
+                break;
+            case 't':
+                if (cell_.t) return false;
+                cell_.t = t_.set(value, length, true);
+                break;
+            default:
+                return false;
+        }
+        q = close + 1;
+    }
+    static constexpr char kCellEnd[] = "</c>";
+    static constexpr char kValueStart[] = "<v>";
+    static constexpr char kValueEnd[] = "</v></c>";
+    if (end - q >= 4 && std::memcmp(q, kCellEnd, 4) == 0) {
+        p = q + 4;
+        return true;
+    }
+    if (end - q < 3 || std::memcmp(q, kValueStart, 3) != 0) return false;
+    q += 3;
+    const char *text = q;
+    for (; q < end && *q != '<'; ++q) {
+        const char c = *q;
+        if (c == '&' || c == '\r' || c == '>') return false;
+    }
+    if (end - q < 8 || std::memcmp(q, kValueEnd, 8) != 0) return false;
+    cell_.hasValue = true;
+    cell_.value = std::string_view(text, static_cast<size_t>(q - text));
+    p = q + 8;
+    return true;
 }
 
 // A cell from just behind its start tag's '<'.
@@ -308,7 +221,17 @@ RawContentReader::Result SheetDataDecoder::read(const char *&p, const char *end,
         while (q < end && nameInner(*q)) ++q;
         if (q >= end) return more();
         const std::string_view local = localOf(std::string_view(p + 1, static_cast<size_t>(q - p - 1)));
-        if (local == "c") {
+        if (q == p + 2 && p[1] == 'c') {
+            q = p + 2;
+            if (!plainCell(q, end)) {
+                q = p + 1;
+                const Step s = cell(q, end);
+                if (s == Step::More) return more();
+                if (s == Step::Refused) return refused();
+            }
+            p = q;
+            sink_.cell(cell_);
+        } else if (local == "c") {
             q = p + 1;
             const Step s = cell(q, end);
             if (s == Step::More) return more();

@@ -64,6 +64,7 @@ private:
     enum class Step { Ok, More, Refused };
     Step rowStart(const char *&p, const char *end, std::string_view name, bool *selfClosing);
     Step cell(const char *&p, const char *end);
+    bool plainCell(const char *&p, const char *end);
     Step element(const char *&p, const char *end, std::string_view local, bool *selfClosing);
     Step textThenEnd(const char *&p, const char *end, std::string_view name, std::string *scratch,
                      std::string_view *text);

@@ -44,7 +44,8 @@ bool attributeBool(const char *value, bool fallback);
 class RawContentReader {
 public:
     enum class Result {
-        Done,     // `p` is at the '<' of the element's end tag (or of a stray one)
+        Done,     // the events go on from `p`: at the '<' of the element's end tag
+                  // (or of a stray one), or of markup left to them
         More,     // `p` is where to go on once more bytes are at hand
         Refused,  // the content holds what this reader does not take; the handler has failed
         Stopped,  // the handler failed
