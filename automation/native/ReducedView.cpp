@@ -63,8 +63,7 @@ public:
                 !display_.numberAlphabet(workbook_, style, &alphabet) || pattern_.literalsWithin(alphabet);
             // "#,##0.00" never shows "1101011234".
             const bool pointExcluded =
-                pattern_.excludes(u'.') &&
-                numfmt::alwaysShowsDecimalPoint(workbook_.styles().at(style).numberFormat);
+                pattern_.excludes(u'.') && numfmt::alwaysShowsDecimalPoint(workbook_.styles().at(style).numberFormat);
             k = !withinAlphabet ? kNever : pointExcluded ? kNeverFinite : kMaybe;
         }
         return k == kMaybe || (k == kNeverFinite && !std::isfinite(value));

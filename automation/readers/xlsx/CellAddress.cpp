@@ -48,6 +48,21 @@ AddressParse parseCellAddress(const char *text, const char *end, uint32_t *row, 
 
 AddressParse parseCellAddress(const char *text, uint32_t *row, uint32_t *column) {
     if (!text) return AddressParse::Malformed;
+    // As producers write nearly every reference ("B7"): one pass, no length first.
+    const char *p = text;
+    uint32_t col = 0;
+    for (int letters = 0; letters < 3 && *p >= 'A' && *p <= 'Z'; ++letters, ++p)
+        col = col * 26 + static_cast<uint32_t>(*p - 'A' + 1);
+    if (p != text && *p >= '1' && *p <= '9') {
+        uint32_t r = 0;
+        for (int digits = 0; digits < 7 && *p >= '0' && *p <= '9'; ++digits, ++p)
+            r = r * 10 + static_cast<uint32_t>(*p - '0');
+        if (*p == '\0' && col <= model::kMaxColumns && r <= model::kMaxRows) {
+            *row = r;
+            *column = col;
+            return AddressParse::Ok;
+        }
+    }
     return parseCellAddress(text, text + std::strlen(text), row, column);
 }
 

@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace automation::readers::xlsx {
 
 namespace {
@@ -28,7 +32,20 @@ inline bool isXmlChar(uint32_t c) {
 const unsigned char *validXmlUtf8End(const unsigned char *p, const unsigned char *end) {
     constexpr uint64_t kHigh = 0x8080808080808080ull;
     constexpr uint64_t kSpaceBytes = 0x2020202020202020ull;
+#ifdef __SSE2__
+    const __m128i space = _mm_set1_epi8(0x20);
+#endif
     while (p < end) {
+#ifdef __SSE2__
+        // Sixteen bytes at a time where the machine has it: a sheet is mostly ASCII markup.
+        while (end - p >= 16) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+            // High bit set, or below a space (as signed bytes: the high ones count too).
+            if (_mm_movemask_epi8(_mm_or_si128(v, _mm_cmplt_epi8(v, space))) != 0) break;
+            p += 16;
+        }
+        if (p >= end) break;
+#endif
         if (end - p >= 8) {
             uint64_t w;
             std::memcpy(&w, p, 8);

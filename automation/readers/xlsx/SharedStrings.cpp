@@ -40,8 +40,10 @@ public:
             }
             if (s == Scan::Ok) {
                 skipSpace(q, end);
-                if (end - q < 2) s = Scan::More;
-                else if (q[0] != '<' || q[1] != '/') s = Scan::Refused;
+                if (end - q < 2)
+                    s = Scan::More;
+                else if (q[0] != '<' || q[1] != '/')
+                    s = Scan::Refused;
             }
             if (s == Scan::More && !last) return Result::More;
             if (s != Scan::Ok) return Result::Done;  // from `p`, all of it

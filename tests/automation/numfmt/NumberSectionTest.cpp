@@ -220,3 +220,29 @@ TEST(NumberDisplay, BuiltinCodesRenderTheirLocaleDisplay) {
 }
 
 }  // namespace
+
+namespace {
+
+using automation::numfmt::alwaysShowsDecimalPoint;
+using automation::numfmt::builtinFormatCode;
+
+// What the search relies on when it passes a number by without rendering it:
+// a code said always to show a decimal point shows one for every number.
+TEST(NumberSection, ACodeSaidAlwaysToShowAPointShowsOneForEveryNumber) {
+    const char *const always[] = {
+        "0.00",     "#,##0.00", "#,##0.00;(#,##0.00)", "0.0%",
+        "0.00E+00", "#.##",     "0.00;-0.00;0.0",      "\"$\"#,##0.00_);[Red]\\(\"$\"#,##0.00\\)"};
+    const char *const not_always[] = {"General", "0",          "0.00;-0",      "0.00;;", "[>100]0.00;0.00",
+                                      "@",       "yyyy-mm-dd", "[DBNum1]0.00", ""};
+    const double values[] = {0, -0.0, 0.5, -0.5, 3, -3, 0.001, 123456.789, -1e15, 1e20, 4.9e-300};
+    for (const char *code : always) {
+        EXPECT_TRUE(alwaysShowsDecimalPoint(code)) << code;
+        for (double v : values) EXPECT_NE(formatNumber(v, code).find('.'), std::string::npos) << code << " " << v;
+    }
+    for (const char *code : not_always) EXPECT_FALSE(alwaysShowsDecimalPoint(code)) << code;
+    // The zero section of the accounting format shows a dash.
+    EXPECT_FALSE(alwaysShowsDecimalPoint(builtinFormatCode(43)));
+    EXPECT_EQ(formatNumber(0, builtinFormatCode(43)).find('.'), std::string::npos);
+}
+
+}  // namespace

@@ -111,6 +111,15 @@ TEST(FindPattern, LiteralsWithinAlphabet) {
     EXPECT_FALSE(FindPattern("", false).literalsWithin(digits));
 }
 
+TEST(FindPattern, ExcludesACharacterOnlyWhenTheWholeTextMustBeItsLiteral) {
+    EXPECT_TRUE(FindPattern("1101011234", true).excludes(u'.'));
+    EXPECT_FALSE(FindPattern("1,101.00", true).excludes(u'.'));
+    EXPECT_FALSE(FindPattern("1101011234", false).excludes(u'.'));  // a part of "1101011234.00"
+    EXPECT_FALSE(FindPattern("11*", true).excludes(u'.'));
+    EXPECT_FALSE(FindPattern("11?00", true).excludes(u'.'));
+    EXPECT_TRUE(FindPattern("11~*", true).excludes(u'.'));  // an escaped star is a literal
+}
+
 // Random patterns against a regular-expression rendering of the same rules.
 TEST(FindPattern, AgreesWithRegularExpressionReference) {
     std::mt19937 rng(1234);
