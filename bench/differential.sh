@@ -13,6 +13,7 @@ modes=(
   "three values|--find 张伟 --find 李娜 --find 1101011234"
   "per value|--per-value --find 张伟 --find 李娜 --find 1101011234 --find 王芳 --find 赵敏"
   "whole cell|--whole --find 张伟 --find 上海"
+  "whole numbers|--whole --find 61,893.34 --find 379 --find 1101011234"
   "cells only|--cell-only --find 张 --find 李"
   "one column|--column 1 --find 1101"
   "per value, one column|--per-value --column 3 --find 上海 --find 广州"

@@ -1,14 +1,22 @@
-// The small pure parts of the .xlsx reader: references, escapes, paths, tints, dates.
+// The small pure parts of the .xlsx reader: references, escapes, paths,
+// tints, dates, and a part inflated as it streams.
+#include "ReaderTestFiles.h"
+
 #include "automation/readers/xlsx/CellAddress.h"
 #include "automation/readers/xlsx/OoxmlText.h"
 #include "automation/readers/xlsx/Relationships.h"
 #include "automation/readers/xlsx/ThemeColors.h"
 #include "automation/readers/xlsx/WorksheetReader.h"
+#include "automation/readers/xlsx/ZipArchive.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <utility>
+
 using namespace automation;
 using namespace automation::readers::xlsx;
+using automation::readers::ReadStatus;
 
 namespace {
 
@@ -41,6 +49,17 @@ TEST(CellAddress, ParsesValidAndRejectsBadReferences) {
         if (c.result == AddressParse::Ok) {
             EXPECT_EQ(row, c.row);
             EXPECT_EQ(column, c.column);
+        }
+    }
+    // The one-pass reading of the common form agrees with the careful one.
+    for (const char *text : {"B7", "A01", "ABCD1", "XFD1048576", "XFD1048577", "XFE1", "A12345678", "AAA0", "a1",
+                             "Z9999999", "A1 ", "AB", "$A1"}) {
+        SCOPED_TRACE(text);
+        uint32_t r1 = 0, c1 = 0, r2 = 0, c2 = 0;
+        const AddressParse fast = parseCellAddress(text, &r1, &c1);
+        EXPECT_EQ(fast, parseCellAddress(text, text + std::strlen(text), &r2, &c2));
+        if (fast == AddressParse::Ok) {
+            EXPECT_EQ(std::make_pair(r1, c1), std::make_pair(r2, c2));
         }
     }
     model::CellArea area;
@@ -141,6 +160,50 @@ TEST(IsoDates, SerialNumbersInBothSystems) {
         if (c.ok) {
             EXPECT_DOUBLE_EQ(serial, c.serial);
         }
+    }
+}
+
+// A deflated part read as a stream: all of it, in order; damage to its
+// compressed bytes or its check value is an error, never a crash or a quiet success.
+TEST(ZipArchive, StreamedPartsInflateWholeAndRefuseDamage) {
+    std::string text;
+    for (int i = 0; text.size() < 900000; ++i)
+        text += "<row r=\"" + std::to_string(i) + "\"><c><v>" + std::to_string(i * 7919 % 104729) + "</v></c></row>";
+    readertest::TempFolder folder;
+    const std::string path = folder.path("parts.zip");
+    ASSERT_TRUE(readertest::writeZip(path, {{"big.xml", text}}));
+    auto readAll = [](const std::string &file, std::string *out) {
+        ZipArchive zip;
+        std::string message;
+        if (zip.open(file, &message) != ReadStatus::Ok) return ReadStatus::Unreadable;
+        return zip.readPart(
+            "big.xml", [&](const char *d, size_t n) { return out->append(d, n), true; }, &message);
+    };
+    std::string read;
+    ASSERT_EQ(readAll(path, &read), ReadStatus::Ok);
+    EXPECT_EQ(read, text);
+
+    // Stopping early is the sink's own choice, and no error.
+    {
+        ZipArchive zip;
+        std::string message;
+        ASSERT_EQ(zip.open(path, &message), ReadStatus::Ok);
+        size_t seen = 0;
+        EXPECT_EQ(zip.readPart(
+                      "big.xml", [&](const char *, size_t n) { return (seen += n) < 100000; }, &message),
+                  ReadStatus::Ok);
+        EXPECT_LT(seen, text.size());
+    }
+
+    // Bytes flipped inside the compressed data (past the local header, short of the directory).
+    const std::string bytes = readertest::readBytes(path);
+    const std::string probe = folder.path("damaged.zip");
+    for (size_t pos = 200; pos + 200 < bytes.size(); pos += bytes.size() / 23) {
+        std::string damaged = bytes;
+        damaged[pos] = static_cast<char>(damaged[pos] ^ 0x21);
+        ASSERT_TRUE(readertest::writeBytes(probe, damaged));
+        std::string out;
+        EXPECT_EQ(readAll(probe, &out), ReadStatus::Corrupt) << "byte " << pos;
     }
 }
 
