@@ -61,10 +61,12 @@ public:
             std::u16string alphabet;
             const bool withinAlphabet =
                 !display_.numberAlphabet(workbook_, style, &alphabet) || pattern_.literalsWithin(alphabet);
-            // "#,##0.00" never shows "1101011234".
-            const bool pointExcluded =
-                pattern_.excludes(u'.') && numfmt::alwaysShowsDecimalPoint(workbook_.styles().at(style).numberFormat);
-            k = !withinAlphabet ? kNever : pointExcluded ? kNeverFinite : kMaybe;
+            // "#,##0.00" never shows "1101011234", whole or in part.
+            const std::string &code = workbook_.styles().at(style).numberFormat;
+            const int digitRun = numfmt::longestDigitRun(code);
+            const bool runTooLong = digitRun >= 0 && pattern_.longestDigitRun() > digitRun;
+            const bool pointExcluded = pattern_.excludes(u'.') && numfmt::alwaysShowsDecimalPoint(code);
+            k = !withinAlphabet || runTooLong ? kNever : pointExcluded ? kNeverFinite : kMaybe;
         }
         return k == kMaybe || (k == kNeverFinite && !std::isfinite(value));
     }

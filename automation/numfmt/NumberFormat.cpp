@@ -6,6 +6,7 @@
 #include "automation/numfmt/GeneralFormat.h"
 #include "automation/numfmt/SectionRenderers.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace automation::numfmt {
@@ -128,6 +129,46 @@ bool alwaysShowsDecimalPoint(std::string_view formatCode) {
         if (!point) return false;
     }
     return true;
+}
+
+int longestDigitRun(std::string_view formatCode) {
+    if (formatCode.empty() || formatCode == kGeneralCode) return -1;
+    const std::shared_ptr<const CompiledFormat> format = cachedFormat(formatCode);
+    if (format->isGeneral || format->numberSections == 0) return -1;
+    int longest = 0;
+    for (int i = 0; i < format->numberSections; ++i) {
+        const Section &section = format->sections[static_cast<size_t>(i)];
+        if (section.kind != SectionKind::Number || section.conditionOp != ConditionOp::None ||
+            section.chineseNumerals != 0 || section.hasGeneral || section.hasExponent || section.hasFraction ||
+            section.holdsText)
+            return -1;
+        // Without placeholders a section shows its literals only; a point
+        // without integer placeholders still shows the integer digits, ungrouped.
+        const int integer = section.groupCount(DigitGroup::Integer);
+        if (integer > 0 && !section.thousands) return -1;
+        for (const Token &token : section.tokens) {
+            if (token.kind == TokenKind::DecimalPoint && integer == 0) return -1;
+            switch (token.kind) {
+                case TokenKind::Literal:
+                    for (char c : token.text)
+                        if (c >= '0' && c <= '9') return -1;
+                    break;
+                case TokenKind::Digit:
+                    if (token.group != DigitGroup::Integer && token.group != DigitGroup::Fraction) return -1;
+                    break;
+                case TokenKind::DecimalPoint:
+                case TokenKind::ThousandsMarker:
+                case TokenKind::ScaleMarker:
+                case TokenKind::Percent:
+                    break;
+                default:
+                    return -1;
+            }
+        }
+        // Integer digits come in groups of three at most; the decimals follow the point.
+        longest = std::max({longest, integer > 0 ? 3 : 0, section.groupCount(DigitGroup::Fraction)});
+    }
+    return longest;
 }
 
 bool isDateFormat(std::string_view formatCode) {

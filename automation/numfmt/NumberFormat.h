@@ -27,6 +27,13 @@ std::string formatGeneral(double value);
 // could leave a number unshown, no numerals written otherwise.
 bool alwaysShowsDecimalPoint(std::string_view formatCode);
 
+// The most digits in a row that a number shown through the code can show
+// ("#,##0.00": 3, its groups and decimals alike); -1 when there is no such
+// bound short of the number itself. Bounded are codes of plain placeholders
+// with thousands separators, no exponent, fraction bar, General, condition,
+// other numerals or digits among their literals.
+int longestDigitRun(std::string_view formatCode);
+
 // True when the code shows a date or time (so a reader may tell dates apart).
 bool isDateFormat(std::string_view formatCode);
 

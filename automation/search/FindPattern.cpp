@@ -154,6 +154,23 @@ bool FindPattern::excludes(char16_t ch) const {
     return whole_ && plain_ && literal_.find(ch) == std::u16string::npos;
 }
 
+int FindPattern::longestDigitRun() const {
+    int longest = 0, run = 0;
+    auto see = [&](bool digit) {
+        run = digit ? run + 1 : 0;
+        longest = std::max(longest, run);
+    };
+    if (plain_) {
+        for (char16_t c : literal_) see(c >= u'0' && c <= u'9');
+        return longest;
+    }
+    for (const Segment &seg : segments_) {
+        run = 0;
+        for (const Token &t : seg) see(!t.anyOne && t.ch >= u'0' && t.ch <= u'9');
+    }
+    return longest;
+}
+
 bool FindPattern::literalsWithin(std::u16string_view alphabet) const {
     if (empty_) return false;
     if (plain_) {

@@ -25,6 +25,9 @@ public:
     // True when no text holding `ch` (folded) can match: the whole text must
     // equal a pattern without wildcards that does not hold it.
     bool excludes(char16_t ch) const;
+    // The most ASCII digits in a row that every matching text holds: the
+    // longest run of digits among the pattern's literals.
+    int longestDigitRun() const;
 
 private:
     struct Token {

@@ -120,6 +120,16 @@ TEST(FindPattern, ExcludesACharacterOnlyWhenTheWholeTextMustBeItsLiteral) {
     EXPECT_TRUE(FindPattern("11~*", true).excludes(u'.'));  // an escaped star is a literal
 }
 
+TEST(FindPattern, LongestDigitRunCountsLiteralDigitsOnly) {
+    EXPECT_EQ(FindPattern("1101011234", false).longestDigitRun(), 10);
+    EXPECT_EQ(FindPattern("ab12c345", true).longestDigitRun(), 3);
+    EXPECT_EQ(FindPattern("12?456", false).longestDigitRun(), 3);  // '?' may be a comma
+    EXPECT_EQ(FindPattern("12*4567", false).longestDigitRun(), 4);
+    EXPECT_EQ(FindPattern("1~*2", false).longestDigitRun(), 1);  // an escaped star is a literal
+    EXPECT_EQ(FindPattern("\xEF\xBC\x91\xEF\xBC\x92\xEF\xBC\x93", false).longestDigitRun(), 3);  // full width, folded
+    EXPECT_EQ(FindPattern("no digits", false).longestDigitRun(), 0);
+}
+
 // Random patterns against a regular-expression rendering of the same rules.
 TEST(FindPattern, AgreesWithRegularExpressionReference) {
     std::mt19937 rng(1234);
