@@ -62,9 +62,8 @@ StyleTable &WorkbookModel::mutableStyles() {
     return *styles_;
 }
 
-const std::string &WorkbookModel::text(const Cell &cell) const {
-    static const std::string empty;
-    return cell.type == CellType::String ? strings_->at(cell.stringId) : empty;
+std::string_view WorkbookModel::text(const Cell &cell) const {
+    return cell.type == CellType::String ? strings_->at(cell.stringId) : std::string_view();
 }
 
 }  // namespace automation::model

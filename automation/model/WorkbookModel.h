@@ -50,7 +50,7 @@ public:
     StyleTable &mutableStyles();
 
     // The text of a string cell; empty for other cells.
-    const std::string &text(const Cell &cell) const;
+    std::string_view text(const Cell &cell) const;
 
 private:
     std::vector<std::shared_ptr<Sheet>> sheets_;

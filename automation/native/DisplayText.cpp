@@ -47,8 +47,8 @@ std::string displayText(const model::WorkbookModel &workbook, const model::Cell 
         case model::CellType::Number:
             return numfmt::formatNumber(cell.number, code, workbook.date1904);
         case model::CellType::String: {
-            const std::string &text = workbook.text(cell);
-            if (isGeneralFormat(code) || code == kTextFormat) return text;
+            const std::string_view text = workbook.text(cell);
+            if (isGeneralFormat(code) || code == kTextFormat) return std::string(text);
             return numfmt::formatText(text, code);
         }
         case model::CellType::Boolean:

@@ -23,7 +23,7 @@ QString cellText(const automation::model::WorkbookModel &book, const automation:
     using automation::model::CellType;
     switch (cell.type) {
         case CellType::String:
-            return QString::fromStdString(book.text(cell));
+            return QString::fromStdString(std::string(book.text(cell)));
         case CellType::Number:
             return QString::number(cell.number, 'g', 15);
         case CellType::Boolean:

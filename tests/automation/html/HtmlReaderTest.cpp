@@ -38,7 +38,7 @@ std::string valueAt(const model::WorkbookModel &wb, uint32_t row, uint32_t col) 
         std::snprintf(buf, sizeof buf, "#%.17g", c->number);
         return buf;
     }
-    return wb.text(*c);
+    return std::string(wb.text(*c));
 }
 
 }  // namespace

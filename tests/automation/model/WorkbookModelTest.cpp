@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 using namespace automation::model;
 
 TEST(WorkbookModel, CopiesShareUntilOneWrites) {
@@ -56,6 +60,41 @@ TEST(WorkbookModel, SheetUidsStayStableAcrossInsertAndRemove) {
     EXPECT_EQ(wb.sheetIndexByUid(b), 1);
     EXPECT_EQ(wb.insertSheet(99, "D").uid, c + 1);  // uids are never reused
     EXPECT_EQ(wb.sheetIndex("D"), 2);
+}
+
+// Texts lie end to end in blocks: they must stay put as the pool grows,
+// come back whole and NUL-terminated, and give their room back on truncate.
+TEST(StringPoolAndStyles, TextsStayPutAcrossBlocksAndTruncateGivesRoomBack) {
+    StringPool pool;
+    std::vector<std::string> expected;
+    std::vector<std::string_view> early;
+    for (int i = 0; i < 20000; ++i) {
+        expected.push_back(i % 97 == 0 ? std::string(5000 + i % 7, 'x') : "text " + std::to_string(i));
+        if (i % 1000 == 0) expected.back().clear();
+        pool.append(expected.back());
+        if (i < 50) early.push_back(pool.at(static_cast<uint32_t>(i)));
+    }
+    for (size_t i = 0; i < early.size(); ++i) EXPECT_EQ(early[i], expected[i]);  // not moved by growth
+    for (uint32_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(pool.at(i), expected[i]) << i;
+        EXPECT_EQ(pool.at(i).data()[expected[i].size()], '\0') << i;
+    }
+    EXPECT_EQ(pool.at(999999), "");
+
+    pool.intern("text 5");  // indexed from here on
+    pool.truncate(100);
+    EXPECT_EQ(pool.size(), 100u);
+    EXPECT_EQ(pool.at(99), expected[99]);
+    EXPECT_EQ(pool.intern("text 150"), 100u);  // gone with the truncation: added anew
+    EXPECT_EQ(pool.intern("text 5"), 5u);
+    EXPECT_EQ(pool.append("after"), 101u);
+    EXPECT_EQ(pool.at(98), expected[98]);  // the room reused lay behind the kept texts
+
+    const StringPool copy = pool;  // a deep copy: outlives the original
+    pool = StringPool();
+    EXPECT_EQ(copy.at(101), "after");
+    EXPECT_EQ(copy.at(3), expected[3]);
+    EXPECT_EQ(copy.at(0), "");
 }
 
 TEST(StringPoolAndStyles, InternFindsEqualEntries) {

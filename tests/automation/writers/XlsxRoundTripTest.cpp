@@ -286,7 +286,7 @@ TEST(XlsxRoundTrip, ALongTextWithEscapeLookAlikesIsCutToTheLimit) {
     wb.appendSheet("S").setCell(1, Cell::makeString(1, wb.mutableStrings().intern(value)));
     const auto back = saveAndRead(wb, folder, "long.xlsx");
     ASSERT_TRUE(back);
-    const std::string text = back->text(*back->sheet(0).findCell(1, 1));
+    const std::string text(back->text(*back->sheet(0).findCell(1, 1)));
     EXPECT_LE(text.size(), 32767u);
     EXPECT_GT(text.size(), 4000u);
     EXPECT_EQ(text, value.substr(0, text.size()));

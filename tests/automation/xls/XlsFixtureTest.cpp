@@ -27,7 +27,7 @@ protected:
         const model::Cell *c = data().findCell(row, col);
         return c ? *c : none;
     }
-    std::string text(uint32_t row, uint32_t col) const { return book().text(cell(row, col)); }
+    std::string text(uint32_t row, uint32_t col) const { return std::string(book().text(cell(row, col))); }
     const model::CellStyle &style(uint32_t row, uint32_t col) const { return book().styles().at(cell(row, col).style); }
     void SetUp() override { ASSERT_TRUE(result_->workbook) << result_->message; }
 
