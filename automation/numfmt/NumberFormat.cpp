@@ -150,8 +150,10 @@ int longestDigitRun(std::string_view formatCode) {
             if (token.kind == TokenKind::DecimalPoint && integer == 0) return -1;
             switch (token.kind) {
                 case TokenKind::Literal:
-                    for (char c : token.text)
-                        if (c >= '0' && c <= '9') return -1;
+                    // Search compares folded texts, where full-width digits are digits too.
+                    if (token.text.find_first_of("0123456789") != std::string::npos ||
+                        token.text.find("\xEF\xBC") != std::string::npos)
+                        return -1;
                     break;
                 case TokenKind::Digit:
                     if (token.group != DigitGroup::Integer && token.group != DigitGroup::Fraction) return -1;

@@ -277,9 +277,13 @@ TEST(NumberSection, NoNumberShowsMoreDigitsInARowThanTheCodesBound) {
         {"#,##0.00;-#,##0.00;\"-\"", 3},
         {"#,##0_);[Red](#,##0)", 3},
     };
-    const char *const unbounded[] = {
-        "0.00",       "0", "General",    ".00", "#,##0.00E+00", "# ?/?", "#,##0\"7\"", "[>100]#,##0;0", "[DBNum1]#,##0",
-        "yyyy-mm-dd", "@", "#,##0.00 @", ""};
+    const char *const unbounded[] = {"0.00",          "0",
+                                     "General",       ".00",
+                                     "#,##0.00E+00",  "# ?/?",
+                                     "#,##0\"7\"",    "#,##0\"\xEF\xBC\x97\"",
+                                     "[>100]#,##0;0", "[DBNum1]#,##0",
+                                     "yyyy-mm-dd",    "@",
+                                     "#,##0.00 @",    ""};
     const double values[] = {0, 1101011234, -1101011234.5, 123456789012345.0, 1e20, 0.000123456, -0.5, 7};
     for (const auto &c : bounded) {
         EXPECT_EQ(longestDigitRun(c.code), c.bound) << c.code;
