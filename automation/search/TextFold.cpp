@@ -3,16 +3,42 @@
 namespace automation::search {
 
 namespace {
-// Most cell texts are plain ASCII: fold those without a round trip through QString.
-bool foldAscii(std::string_view utf8, std::u16string *out) {
-    out->resize(utf8.size());
-    for (size_t i = 0; i < utf8.size(); ++i) {
+
+inline char16_t lowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c; }
+
+// Characters that case folding leaves alone and width folding at most maps
+// to ASCII: CJK punctuation, kana, ideographs, Hangul, full-width ASCII.
+inline bool foldsSimply(char16_t c) {
+    return (c >= 0x3000 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7A3) ||
+           (c >= kFullWidthFirst && c <= kFullWidthLast);
+}
+
+// Most cell texts are ASCII, Chinese or both: fold those without a round
+// trip through QString. False (anything else, malformed UTF-8 included):
+// Qt folds the text.
+bool foldSimple(std::string_view utf8, std::u16string *out) {
+    out->resize(utf8.size());  // never more units than bytes
+    size_t n = 0;
+    for (size_t i = 0; i < utf8.size();) {
         const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c >= 0x80) return false;
-        (*out)[i] = static_cast<char16_t>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+        if (c < 0x80) {
+            (*out)[n++] = lowerAscii(c);
+            ++i;
+            continue;
+        }
+        // Every simple character lies in U+3000..U+FFFF: three bytes.
+        if ((c & 0xF0) != 0xE0 || utf8.size() - i < 3) return false;
+        const auto c1 = static_cast<unsigned char>(utf8[i + 1]), c2 = static_cast<unsigned char>(utf8[i + 2]);
+        if ((c1 & 0xC0) != 0x80 || (c2 & 0xC0) != 0x80) return false;
+        const auto cp = static_cast<char16_t>(((c & 0x0F) << 12) | ((c1 & 0x3F) << 6) | (c2 & 0x3F));
+        if (!foldsSimply(cp)) return false;
+        (*out)[n++] = lowerAscii(foldWidth(cp));
+        i += 3;
     }
+    out->resize(n);
     return true;
 }
+
 }  // namespace
 
 std::u16string foldText(const QString &text) {
@@ -24,7 +50,7 @@ std::u16string foldText(const QString &text) {
 
 std::u16string foldText(std::string_view utf8) {
     std::u16string out;
-    if (foldAscii(utf8, &out)) return out;
+    if (foldSimple(utf8, &out)) return out;
     return foldText(QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size())));
 }
 

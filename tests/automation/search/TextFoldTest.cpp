@@ -33,3 +33,23 @@ TEST(TextFold, Utf8AndQStringPathsAgree) {
                              "\xF0\x9F\x98\x80 OK"};
     for (const char *s : samples) EXPECT_EQ(foldText(std::string_view(s)), foldText(QString::fromUtf8(s))) << s;
 }
+
+// The UTF-8 path folds ASCII, CJK and full-width text itself: every
+// character of those ranges, and malformed sequences beside them, must fold
+// as Qt folds them.
+TEST(TextFold, OwnFoldingOfCjkAndFullWidthTextAgreesWithQt) {
+    auto utf8Of = [](char32_t cp) {
+        QString s;
+        s.append(QString::fromUcs4(&cp, 1));
+        return s.toStdString();
+    };
+    for (char32_t cp = 0x2F00; cp <= 0xFFFD; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        const std::string text = "A" + utf8Of(cp) + "b";
+        ASSERT_EQ(foldText(std::string_view(text)), foldText(QString::fromStdString(text))) << std::hex << cp;
+    }
+    const std::string tricky[] = {"\xE4\xB8", "\xE4\xB8\xAD\xE6", "\xE4\x41\xAD", "\xED\xA0\x80",
+                                  "\xEF\xBC\xA1\xC3\x89"};
+    for (const std::string &t : tricky)
+        EXPECT_EQ(foldText(std::string_view(t)), foldText(QString::fromUtf8(t.data(), static_cast<int>(t.size()))));
+}
