@@ -118,25 +118,21 @@ public:
                 }
                 return anyMatches(display_.folded(workbook, cell));
             case model::CellType::Number: {
-                // Formatted numbers repeat (dates above all) among others that
-                // do not (amounts): a verdict remembered per value and style
-                // spares rendering the repeated ones again.
-                const bool general = showsTextAsIs(workbook, cell.style);
-                NumberVerdict *slot = nullptr;
+                // Numbers repeat (dates, quantities) among others that do not
+                // (amounts): a verdict remembered per value and style spares
+                // rendering and matching the repeated ones again.
                 uint64_t bits = 0;
-                if (!general) {
-                    std::memcpy(&bits, &cell.number, sizeof bits);
-                    uint64_t h = (bits ^ (uint64_t(cell.style) << 40)) * 0x9E3779B97F4A7C15ULL;
-                    if (numberVerdicts_.empty()) numberVerdicts_.resize(kNumberVerdicts);
-                    slot = &numberVerdicts_[(h >> 40) & (kNumberVerdicts - 1)];
-                    if (slot->known && slot->bits == bits && slot->style == cell.style) return slot->matches;
-                }
+                std::memcpy(&bits, &cell.number, sizeof bits);
+                const uint64_t h = (bits ^ (uint64_t(cell.style) << 40)) * 0x9E3779B97F4A7C15ULL;
+                if (numberVerdicts_.empty()) numberVerdicts_.resize(kNumberVerdicts);
+                NumberVerdict &slot = numberVerdicts_[(h >> 40) & (kNumberVerdicts - 1)];
+                if (slot.known && slot.bits == bits && slot.style == cell.style) return slot.matches;
                 bool matches = false;
                 for (size_t p = 0; p < plan_.patterns.size() && !matches; ++p) {
                     if (!numberFilters_[p].possible(cell.style, cell.number)) continue;
                     matches = plan_.patterns[p].matches(display_.folded(workbook, cell));
                 }
-                if (slot) *slot = NumberVerdict{bits, cell.style, true, matches};
+                slot = NumberVerdict{bits, cell.style, true, matches};
                 return matches;
             }
             default:
