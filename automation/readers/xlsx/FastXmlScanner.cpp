@@ -420,7 +420,7 @@ ScanResult Scanner::startTag() {
     } else {
         openStarts_.push_back(static_cast<uint32_t>(openNames_.size()));
         openNames_.append(name, static_cast<size_t>(nameEnd - name) + 1);  // with its NUL
-        if (!handler_.failed()) raw_ = handler_.rawContent();
+        if (!handler_.failed()) raw_ = handler_.rawContent(std::string_view(name, static_cast<size_t>(nameEnd - name)));
     }
     return ScanResult::Ok;
 }

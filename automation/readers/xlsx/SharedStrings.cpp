@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace automation::readers::xlsx {
 
@@ -18,56 +19,93 @@ constexpr size_t kMaxReserveStrings = 1u << 20;
 // character arrives as a 7-byte escape; the rest would be cut anyway.
 constexpr size_t kMaxRawTextBytes = 8 * model::kMaxTextLength;
 
-// The content of an item as nearly every producer writes it, one plain
-// <t>, read straight from the bytes. Anything else (rich runs, phonetic
-// text) it leaves, untouched, to the events.
+// Items as nearly every producer writes them, one plain <t> each, read
+// straight from the bytes: the content of the item the events opened, and
+// on from there item after item while the next is as plain. Anything else
+// (rich runs, phonetic text, comments) it leaves, untouched, to the events.
 class PlainItemReader : public RawContentReader {
 public:
-    explicit PlainItemReader(std::string *text) : text_(text) {}
+    // `text`: the last item read, which the events close; `append`: the
+    // items before it, which this reader closed itself.
+    PlainItemReader(std::string *text, std::function<void(std::string_view)> append)
+        : text_(text), append_(std::move(append)) {}
+
+    void setName(std::string_view qualified) { name_.assign(qualified); }
 
     Result read(const char *&p, const char *end, bool last) override {
         using namespace rawmarkup;
         const char *q = p;
-        skipSpace(q, end);
-        if (end - q >= 2 && q[0] == '<' && q[1] != '/' && q[1] != '!' && q[1] != '?') {
-            ++q;
-            Scan s = startTag(q, end, &tag_, &scratch_);
-            if (s == Scan::Ok && tag_.local != "t") s = Scan::Refused;
-            std::string_view text;
-            if (s == Scan::Ok && !tag_.selfClosing) {
-                s = rawmarkup::text(q, end, &scratch_, &text);
-                if (s == Scan::Ok) s = endTag(q, end, tag_.name);
-            }
-            if (s == Scan::Ok) {
-                skipSpace(q, end);
-                if (end - q < 2)
-                    s = Scan::More;
-                else if (q[0] != '<' || q[1] != '/')
-                    s = Scan::Refused;
-            }
-            if (s == Scan::More && !last) return Result::More;
-            if (s != Scan::Ok) return Result::Done;  // from `p`, all of it
-            text_->assign(text);
-            p = q;
-            return Result::Done;
+        std::string_view text;
+        const Scan first = content(q, end, &text, &scratch_);
+        if (first == Scan::More && !last) return Result::More;
+        if (first != Scan::Ok) return Result::Done;  // from `p`, all of it
+        current_ = &scratch_;
+        // `q` is at the item's end tag: read on while the next item is plain.
+        std::string_view name = name_;
+        for (;;) {
+            const char *r = q;
+            std::string_view nextText;
+            if (endTag(r, end, name) != Scan::Ok) break;
+            skipSpace(r, end);
+            if (end - r < 2 || r[0] != '<' || r[1] == '/' || r[1] == '!' || r[1] == '?') break;
+            ++r;
+            if (startTag(r, end, &item_, &ignored_) != Scan::Ok || item_.local != "si" || item_.selfClosing) break;
+            std::string &spare = &scratch_ == current_ ? otherScratch_ : scratch_;
+            if (content(r, end, &nextText, &spare) != Scan::Ok) break;
+            append_(text);
+            text = nextText;
+            current_ = &spare;
+            name = item_.name;
+            q = r;
         }
-        if (end - q < 2 && !last) return Result::More;
+        text_->assign(text);
+        current_ = nullptr;
+        p = q;
         return Result::Done;
     }
 
 private:
+    // One plain <t> and white space, up to the item's end tag (not read).
+    rawmarkup::Scan content(const char *&p, const char *end, std::string_view *text, std::string *scratch) {
+        using namespace rawmarkup;
+        const char *q = p;
+        skipSpace(q, end);
+        if (end - q < 2) return Scan::More;
+        if (q[0] != '<' || q[1] == '/' || q[1] == '!' || q[1] == '?') return Scan::Refused;
+        ++q;
+        Scan s = startTag(q, end, &tag_, &ignored_);
+        if (s == Scan::Ok && tag_.local != "t") s = Scan::Refused;
+        *text = std::string_view();
+        if (s == Scan::Ok && !tag_.selfClosing) {
+            s = rawmarkup::text(q, end, scratch, text);
+            if (s == Scan::Ok) s = endTag(q, end, tag_.name);
+        }
+        if (s != Scan::Ok) return s;
+        skipSpace(q, end);
+        if (end - q < 2) return Scan::More;
+        if (q[0] != '<' || q[1] != '/') return Scan::Refused;
+        p = q;
+        return Scan::Ok;
+    }
+
     std::string *text_;
-    rawmarkup::Tag tag_;
-    std::string scratch_;
+    std::function<void(std::string_view)> append_;
+    std::string name_;
+    rawmarkup::Tag tag_, item_;
+    // A decoded text lives in one of these until the next item's is in the other.
+    std::string scratch_, otherScratch_, ignored_;
+    const std::string *current_ = nullptr;
 };
 
 class SharedStringsHandler : public XmlHandler {
 public:
-    explicit SharedStringsHandler(model::StringPool *pool) : pool_(pool), itemReader_(&text_) {}
+    explicit SharedStringsHandler(model::StringPool *pool)
+        : pool_(pool), itemReader_(&text_, [this](std::string_view text) { appendItem(text); }) {}
 
-    RawContentReader *rawContent() override {
+    RawContentReader *rawContent(std::string_view qualified) override {
         if (!itemStarted_) return nullptr;
         itemStarted_ = false;
+        itemReader_.setName(qualified);
         return &itemReader_;
     }
 
@@ -97,13 +135,20 @@ public:
             inItem_ = false;
         }
     }
+
+    // An item the reader closed itself, as the end of an item does.
+    void appendItem(std::string_view text) {
+        item_.assign(text);
+        normaliseCellText(item_);
+        pool_->append(item_);
+    }
     void characters(const char *s, int len) override {
         if (text_.size() < kMaxRawTextBytes) text_.append(s, static_cast<size_t>(len));
     }
 
 private:
     model::StringPool *pool_;
-    std::string text_;
+    std::string text_, item_;
     PlainItemReader itemReader_;
     bool itemStarted_ = false;
     bool inItem_ = false;

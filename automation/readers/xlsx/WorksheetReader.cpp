@@ -282,7 +282,7 @@ public:
         if (value_.size() < kMaxRawTextBytes) value_.append(s, static_cast<size_t>(len));
     }
 
-    RawContentReader *rawContent() override {
+    RawContentReader *rawContent(std::string_view) override {
         if (!decodeNext_) return nullptr;
         decodeNext_ = false;
         return &decoder_;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 namespace automation::readers::xlsx {
 
@@ -62,9 +63,13 @@ public:
     virtual void startElement(const char *local, const char **attributes) = 0;
     virtual void endElement(const char *local) = 0;
     virtual void characters(const char *, int) {}
-    // Asked by the fast path just after an element with content has started:
-    // who reads that content instead of the events. Null: the events.
-    virtual RawContentReader *rawContent() { return nullptr; }
+    // Asked by the fast path just after an element with content has started
+    // (`qualified`: its name as written): who reads that content instead of
+    // the events. Null: the events.
+    virtual RawContentReader *rawContent(std::string_view qualified) {
+        (void)qualified;
+        return nullptr;
+    }
 
     // A handler that meets something it cannot accept stops the parse.
     void fail(ReadStatus status, std::string message) {

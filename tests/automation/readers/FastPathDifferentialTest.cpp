@@ -508,6 +508,65 @@ TEST(FastPathDifferential, LongSheetsScannedInPiecesReadTheSameAsWithExpat) {
     EXPECT_TRUE(sameOutcome(r));
 }
 
+// Sheets and shared strings in the shapes the direct decoders take, mixed
+// with shapes they leave to the events, long enough that the pieces cut
+// through every kind of cell and item: read whole, in pieces and by expat alike.
+TEST(FastPathDifferential, DecodedCellsAndItemsReadTheSameWholeInPiecesAndWithExpat) {
+    std::string items, rows;
+    const int kItems = 30000;
+    int shared = kItems;
+    for (int i = 0; i < kItems; ++i) {
+        const std::string n = std::to_string(i);
+        switch (i % 7) {
+            case 0:
+                items += "<si><t>plain " + n + "</t></si>";
+                break;
+            case 1:
+                items += "<si><t xml:space=\"preserve\"> a&amp;b&#x4E2D; " + n + "\r\n</t></si>\n";
+                break;
+            case 2:
+                items += "<si><t>x&lt;" + n + "</t></si>";  // decoded after a decoded one
+                break;
+            case 3:
+                items += "<si><r><rPr><b/></rPr><t>rich " + n + "</t></r><r><t> run</t></r></si>";
+                break;
+            case 4:
+                items += "<si><t>phon " + n + "</t><rPh sb=\"0\" eb=\"1\"><t>x</t></rPh></si>";
+                break;
+            case 5:  // a run of items that starts decoded
+                items += "<!-- between --><si><t>start&amp;" + n + "</t></si> <si><t>y&amp;</t></si><si><t/></si>";
+                shared += 2;
+                break;
+            default:
+                items += "<si>\n  <t>spaced " + n + "</t>\n</si><si></si>";
+                ++shared;
+                break;
+        }
+    }
+    for (int r = 1; r <= 40000; ++r) {
+        const std::string n = std::to_string(r);
+        rows += "<row r=\"" + n + "\" spans=\"1:4\"><c r=\"A" + n + "\" t=\"s\"><v>" + std::to_string(r % shared) +
+                "</v></c><c r=\"B" + n + "\" s=\"0\"><v>" + n + ".25</v></c>";
+        if (r % 3 == 0) rows += "<c r=\"C" + n + "\" t=\"inlineStr\"><is><t>in &amp; " + n + "</t></is></c>";
+        if (r % 5 == 0) rows += "<c r=\"D" + n + "\" t=\"str\"><f>A1&amp;\"x\"</f><v>v&gt;" + n + "</v></c>";
+        rows += "</row>";
+    }
+    readertest::HandPackage package;
+    package.sharedStrings =
+        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + items + "</sst>";
+    package.sheets.push_back({"Decoded", "<sheetData>" + rows + "</sheetData>"});
+    readertest::TempFolder folder;
+    const std::string path = folder.path("decoded.xlsx");
+    ASSERT_TRUE(readertest::writeHandPackage(path, package));
+    const TwoReads whole = readBothWays(path);
+    ASSERT_EQ(whole.fast.status, ReadStatus::Ok) << whole.fast.message;
+    EXPECT_TRUE(sameOutcome(whole));
+    EXPECT_EQ(whole.fast.workbook->sheet(0).rows().size(), 40000u);
+    InPieces pieces;
+    const TwoReads cut = readBothWays(path);
+    EXPECT_TRUE(sameOutcome(cut));
+}
+
 TEST(FastPathDifferential, MutatedPartsAreNeverAcceptedByOnePathAlone) {
     const uint32_t packages = std::max<uint32_t>(kMutatedPackages, qEnvironmentVariableIntValue(kMoreRoundsVariable));
     readertest::TempFolder folder;
