@@ -109,12 +109,11 @@ public:
                 if (showsTextAsIs(workbook, cell.style)) {
                     if (cell.stringId < sharedCount_) {
                         uint8_t &v = stringVerdicts_[cell.stringId];
-                        if (v == kUnknown)
-                            v = anyMatches(search::foldText(workbook.strings().at(cell.stringId))) ? kYes : kNo;
+                        if (v == kUnknown) v = anyMatchesText(workbook.strings().at(cell.stringId)) ? kYes : kNo;
                         return v == kYes;
                     }
                     // A text of the sheet itself: most are seen once, so nothing is kept.
-                    return anyMatches(search::foldText(workbook.strings().at(cell.stringId)));
+                    return anyMatchesText(workbook.strings().at(cell.stringId));
                 }
                 return anyMatches(display_.folded(workbook, cell));
             case model::CellType::Number: {
@@ -151,6 +150,26 @@ private:
         bool known = false;
         bool matches = false;
     };
+
+    // A text as it is written: folded only for the patterns that need it.
+    bool anyMatchesText(std::string_view text) const {
+        std::u16string folded;
+        bool haveFolded = false;
+        for (const search::FindPattern &p : plan_.patterns) {
+            bool decided = false;
+            const bool matches = p.matchesUnfolded(text, &decided);
+            if (decided) {
+                if (matches) return true;
+                continue;
+            }
+            if (!haveFolded) {
+                folded = search::foldText(text);
+                haveFolded = true;
+            }
+            if (p.matches(folded)) return true;
+        }
+        return false;
+    }
 
     bool anyMatches(const std::u16string &folded) const {
         for (const search::FindPattern &p : plan_.patterns)

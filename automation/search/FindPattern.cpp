@@ -4,11 +4,20 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 
 namespace automation::search {
 
 namespace {
 constexpr size_t kMinSearcherLength = 4;  // shorter needles: a plain scan is faster
+
+// Ideographs: no case, no other width; nothing else folds to them.
+bool foldsOnlyFromItself(char16_t c) { return (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF); }
+// Digits and signs without case: only their full-width forms fold to them.
+bool foldsOnlyFromItselfAndFullWidth(char16_t c) {
+    return (c >= u'0' && c <= u'9') ||
+           (c < 0x80 && std::char_traits<char>::find("-.,/:()#%+", 10, static_cast<char>(c)));
+}
 
 bool isHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool isLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -64,6 +73,16 @@ FindPattern::FindPattern(const QString &what, bool whole) : whole_(whole) {
     plain_ = !star;
     if (plain_) {
         for (const Token &t : tokens) literal_.push_back(t.ch);
+        unfolded_ = literal_.empty() ? Unfolded::Never : Unfolded::Always;
+        for (char16_t c : literal_) {
+            if (foldsOnlyFromItself(c)) continue;
+            if (foldsOnlyFromItselfAndFullWidth(c))
+                unfolded_ = unfolded_ == Unfolded::Never ? Unfolded::Never : Unfolded::WithoutFullWidth;
+            else
+                unfolded_ = Unfolded::Never;
+        }
+        if (unfolded_ != Unfolded::Never)
+            literalUtf8_ = QString::fromUtf16(literal_.data(), static_cast<int>(literal_.size())).toStdString();
         if (!whole_ && literal_.size() >= kMinSearcherLength) searcher_ = std::make_shared<PlainSearcher>(literal_);
         return;
     }
@@ -134,6 +153,21 @@ bool FindPattern::matchGlob(std::u16string_view text) const {
         return false;
     }
     return true;
+}
+
+bool FindPattern::matchesUnfolded(std::string_view utf8, bool *decided) const {
+    *decided = false;
+    if (empty_ || utf8.empty()) {
+        *decided = true;
+        return false;
+    }
+    if (unfolded_ == Unfolded::Never) return false;
+    // U+FF00..U+FF7F, the full-width forms, all begin so in UTF-8.
+    if (unfolded_ == Unfolded::WithoutFullWidth &&
+        (utf8.find("\xEF\xBC") != std::string_view::npos || utf8.find("\xEF\xBD") != std::string_view::npos))
+        return false;
+    *decided = true;
+    return whole_ ? utf8 == literalUtf8_ : utf8.find(literalUtf8_) != std::string_view::npos;
 }
 
 bool FindPattern::matches(std::u16string_view folded) const {

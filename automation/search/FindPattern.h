@@ -19,6 +19,12 @@ public:
     bool isEmpty() const { return empty_; }
     // `folded` must come from foldText(). An empty text never matches.
     bool matches(std::u16string_view folded) const;
+    // The same answer for a text not yet folded (UTF-8), where folding could
+    // not change it: a plain pattern of characters nothing else folds to
+    // (ideographs), or nothing but their full-width forms (digits, some
+    // signs) when the text holds no full-width form. *decided false: fold
+    // the text and ask matches().
+    bool matchesUnfolded(std::string_view utf8, bool *decided) const;
     // False when some literal character of the pattern is missing from
     // `alphabet`, so no text written only in that alphabet can match.
     bool literalsWithin(std::u16string_view alphabet) const;
@@ -44,6 +50,9 @@ private:
     bool whole_ = true;
     bool plain_ = true;       // no wildcard at all
     std::u16string literal_;  // the plain pattern, folded
+    enum class Unfolded : uint8_t { Never, Always, WithoutFullWidth };
+    Unfolded unfolded_ = Unfolded::Never;  // when matchesUnfolded() decides
+    std::string literalUtf8_;
     std::shared_ptr<const PlainSearcher> searcher_;
     std::vector<Segment> segments_;  // the glob between its * wildcards
     bool anchoredStart_ = true, anchoredEnd_ = true;

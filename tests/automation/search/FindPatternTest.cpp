@@ -130,6 +130,47 @@ TEST(FindPattern, LongestDigitRunCountsLiteralDigitsOnly) {
     EXPECT_EQ(FindPattern("no digits", false).longestDigitRun(), 0);
 }
 
+// Deciding on the text as written must give what folding it would give,
+// whatever mix of ideographs, digits, signs, letters and full-width forms.
+TEST(FindPattern, MatchingUnfoldedTextAgreesWithMatchingItFolded) {
+    const char *const pieces[] = {"\xE5\xBC\xA0",
+                                  "\xE4\xBC\x9F",
+                                  "1",
+                                  "0",
+                                  "\xEF\xBC\x91" /* full-width 1 */,
+                                  ".",
+                                  "-",
+                                  "A",
+                                  "a",
+                                  "\xC3\x9F" /* sharp s */,
+                                  " ",
+                                  "\xE3\x80\x80",
+                                  "\xEF\xBC\x8E" /* full-width . */,
+                                  "\xE3\x81\x82"};
+    std::mt19937 rng(99);
+    auto pick = [&](int maxLength) {
+        std::string out;
+        const int length = std::uniform_int_distribution<int>(0, maxLength)(rng);
+        for (int i = 0; i < length; ++i)
+            out += pieces[std::uniform_int_distribution<size_t>(0, std::size(pieces) - 1)(rng)];
+        return out;
+    };
+    int decidedCount = 0;
+    for (int round = 0; round < 20000; ++round) {
+        const std::string what = pick(3), text = pick(6);
+        for (bool whole : {false, true}) {
+            const FindPattern p(QString::fromStdString(what), whole);
+            bool decided = false;
+            const bool unfolded = p.matchesUnfolded(text, &decided);
+            if (!decided) continue;
+            ++decidedCount;
+            ASSERT_EQ(unfolded, p.matches(foldText(std::string_view(text))))
+                << "pattern [" << what << "] text [" << text << "] whole " << whole;
+        }
+    }
+    EXPECT_GT(decidedCount, 5000);  // the shortcut is taken, not only declined
+}
+
 // Random patterns against a regular-expression rendering of the same rules.
 TEST(FindPattern, AgreesWithRegularExpressionReference) {
     std::mt19937 rng(1234);
