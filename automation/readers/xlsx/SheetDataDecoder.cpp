@@ -221,21 +221,15 @@ RawContentReader::Result SheetDataDecoder::read(const char *&p, const char *end,
         while (q < end && nameInner(*q)) ++q;
         if (q >= end) return more();
         const std::string_view local = localOf(std::string_view(p + 1, static_cast<size_t>(q - p - 1)));
-        if (q == p + 2 && p[1] == 'c') {
+        if (local == "c") {
+            // Unprefixed cells of the usual shape first; cell() reads any other.
             q = p + 2;
-            if (!plainCell(q, end)) {
+            if (p[1] != 'c' || !plainCell(q, end)) {
                 q = p + 1;
                 const Step s = cell(q, end);
                 if (s == Step::More) return more();
                 if (s == Step::Refused) return refused();
             }
-            p = q;
-            sink_.cell(cell_);
-        } else if (local == "c") {
-            q = p + 1;
-            const Step s = cell(q, end);
-            if (s == Step::More) return more();
-            if (s == Step::Refused) return refused();
             p = q;
             sink_.cell(cell_);
         } else if (local == "row") {
