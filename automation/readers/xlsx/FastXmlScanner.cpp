@@ -336,6 +336,7 @@ private:
     bool seenRoot_ = false;
     bool documentEnded_ = false;       // the root element has closed
     bool damaged_ = false;             // the piece ends early, at bytes that are no XML
+    char damagedByte_ = 0;             // the first of those bytes, while a terminator stands in its place
     RawContentReader *raw_ = nullptr;  // reads the content of the element opened last
 };
 
@@ -519,9 +520,12 @@ ScanResult Scanner::scan(char *data, char *end, bool first, bool last, char **st
     end_ = end;
     last_ = last;
     needMore_ = false;
-    const char saved = *end_;
+    const char saved = *end;
     const ScanResult result = run(first);
-    *end_ = saved;
+    // The terminator put at damaged bytes is given back too: a piece is
+    // given again with what follows, and must still hold the damage.
+    if (end_ != end) *end_ = damagedByte_;
+    *end = saved;
     *stoppedAt = p_;
     return result;
 }
@@ -540,6 +544,7 @@ ScanResult Scanner::run(bool first) {
     const bool damaged = validEnd != end_;
     damaged_ = damaged;
     end_ = validEnd;
+    damagedByte_ = *end_;
     *end_ = '\0';
     // The declaration is only one at the very start; anywhere else it is an error.
     if (first && end_ - p_ > 5 && startsWith(p_, end_, "<?xml") && isSpace(p_[5])) {

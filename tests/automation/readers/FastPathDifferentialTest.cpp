@@ -16,6 +16,7 @@
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 using namespace automation;
@@ -427,6 +428,22 @@ TEST(FastPathDifferential, MarkupEdgeCasesParseAlike) {
         EXPECT_TRUE(partParsesAlike(folder, c.xml, &expat));
         EXPECT_TRUE(piecesScanAlike(c.xml));
         EXPECT_EQ(expat == ReadStatus::Ok, c.wellFormed);
+    }
+}
+
+// Bytes that are no UTF-8 stop the scan where they stand, in whatever piece
+// they arrive: a piece given again must still hold them, not the terminator
+// the scan put in their place.
+TEST(FastPathDifferential, DamagedBytesStayDamagedAcrossPieces) {
+    for (const char *xml : {"<a><!-- n\xCDte --><b/></a>", "<a>x\xCDy<b/></a>", "<a b='\xCD'><c/></a>",
+                            "<a><![CDATA[\xCD]]><b/></a>", "<a><?pi \xCD?><b/></a>"}) {
+        SCOPED_TRACE(xml);
+        EXPECT_TRUE(piecesScanAlike(xml));
+        std::string copy = xml;
+        copy.push_back('\0');
+        EventLog log(false);
+        std::string message;
+        EXPECT_EQ(scanXmlInPlace(&copy[0], std::strlen(xml), log, &message), ScanResult::Corrupt);
     }
 }
 
