@@ -1,5 +1,6 @@
 #include "automation/readers/xlsx/SheetDataDecoder.h"
 
+#include "automation/model/Limits.h"
 #include "automation/readers/xlsx/FastXmlScanner.h"
 #include "automation/readers/xlsx/RawMarkup.h"
 
@@ -15,6 +16,41 @@ namespace {
 const char *valueOf(const Tag &tag, const char *name, AttributeText *out) {
     const Attribute *a = tag.find(name, std::strlen(name));
     return a ? out->set(a->value, a->valueLength, a->plain) : nullptr;
+}
+
+}  // namespace
+
+namespace {
+
+// "B7": upper-case letters, then a row number without leading zeros, within
+// the sheet. Anything else is left to the careful reading of the text.
+bool readReference(const char *p, size_t length, uint32_t *row, uint32_t *column) {
+    const char *end = p + length;
+    uint32_t col = 0, r = 0;
+    int letters = 0;
+    for (; p < end && *p >= 'A' && *p <= 'Z'; ++p, ++letters) col = col * 26 + static_cast<uint32_t>(*p - 'A' + 1);
+    if (letters == 0 || letters > 3 || p == end || *p == '0' || end - p > 7) return false;
+    for (; p < end; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        r = r * 10 + static_cast<uint32_t>(*p - '0');
+    }
+    if (col > model::kMaxColumns || r > model::kMaxRows) return false;
+    *row = r;
+    *column = col;
+    return true;
+}
+
+// "12": digits only, few enough not to overflow.
+bool readIndex(const char *p, size_t length, uint32_t *out) {
+    constexpr size_t kMaxDigits = 9;
+    if (length == 0 || length > kMaxDigits) return false;
+    uint32_t v = 0;
+    for (const char *end = p + length; p < end; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        v = v * 10 + static_cast<uint32_t>(*p - '0');
+    }
+    *out = v;
+    return true;
 }
 
 }  // namespace
@@ -101,12 +137,18 @@ bool SheetDataDecoder::plainCell(const char *&p, const char *end) {
         const size_t length = static_cast<size_t>(close - value);
         switch (q[1]) {
             case 'r':
-                if (cell_.r) return false;
-                cell_.r = r_.set(value, length, true);
+                if (cell_.r || cell_.addressed) return false;
+                if (!readReference(value, length, &cell_.row, &cell_.column))
+                    cell_.r = r_.set(value, length, true);
+                else
+                    cell_.addressed = true;
                 break;
             case 's':
-                if (cell_.s) return false;
-                cell_.s = s_.set(value, length, true);
+                if (cell_.s || cell_.styled) return false;
+                if (!readIndex(value, length, &cell_.styleValue))
+                    cell_.s = s_.set(value, length, true);
+                else
+                    cell_.styled = true;
                 break;
             case 't':
                 if (cell_.t) return false;

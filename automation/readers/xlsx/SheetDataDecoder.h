@@ -26,6 +26,11 @@ struct RowMarkup {
 
 struct CellMarkup {
     const char *r = nullptr, *s = nullptr, *t = nullptr;
+    // A plain reference ("B7") or style index ("12") comes read instead of as text.
+    bool addressed = false;  // row and column hold r, which is null
+    uint32_t row = 0, column = 0;
+    bool styled = false;  // styleValue holds s, which is null
+    uint32_t styleValue = 0;
     bool hasValue = false;     // a <v> or an <is> was there
     std::string_view value;    // the last one's text; valid during the call only
     bool hasFormula = false;   // an <f> was there

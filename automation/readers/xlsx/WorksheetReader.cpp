@@ -311,14 +311,19 @@ private:
     void row(const RowMarkup &r) override { startRow(r.r, r.ht, r.s, r.customFormat, r.hidden); }
 
     void cell(const CellMarkup &c) override {
-        startCell(c.r, c.s, c.t);
+        if (c.addressed) {
+            const uint32_t style = c.styled ? styleIndex(c.styleValue) : styleOf(c.s);
+            beginCell(AddressParse::Ok, c.row, c.column, nullptr, style, c.t);
+        } else {
+            startCell(c.r, c.s, c.t);
+        }
         if (failed()) return;
         if (c.hasValue && !skipCell_ && plainValue(c.value)) {
             // The common cells, read from the text where it lies: what
             // endCell() makes of the same text, without copying it.
             if (kind_ == ValueKind::Number) {
                 double v;
-                if (parseXmlDouble(c.value.data(), c.value.data() + c.value.size(), &v))
+                if (plainInteger(c.value, &v) || parseXmlDouble(c.value.data(), c.value.data() + c.value.size(), &v))
                     return placeCell(Cell::makeNumber(cellColumn_, v, cellStyle_));
             } else if (kind_ == ValueKind::Shared && c.value.size() <= kMaxPlainIndexDigits) {
                 uint32_t index = 0;
@@ -344,6 +349,20 @@ private:
 
     // Digits of an index that cannot overflow.
     static constexpr size_t kMaxPlainIndexDigits = 9;
+    // Digits of a whole number that a double holds exactly.
+    static constexpr size_t kMaxExactDigits = 15;
+
+    // "379", "45066": what the number reading gives, without its general machinery.
+    static bool plainInteger(std::string_view v, double *out) {
+        if (v.empty() || v.size() > kMaxExactDigits) return false;
+        uint64_t n = 0;
+        for (char ch : v) {
+            if (ch < '0' || ch > '9') return false;
+            n = n * 10 + static_cast<uint64_t>(ch - '0');
+        }
+        *out = static_cast<double>(n);
+        return true;
+    }
 
     // Not empty, no white space at either end: trimming would change nothing.
     static bool plainValue(std::string_view v) {
@@ -365,9 +384,9 @@ private:
 
     uint32_t styleOf(const char *s) const {
         if (!s) return 0;
-        const uint32_t v = attributeUInt(s, 0);
-        return v < ctx_.styleCount ? v : 0;
+        return styleIndex(attributeUInt(s, 0));
     }
+    uint32_t styleIndex(uint32_t v) const { return v < ctx_.styleCount ? v : 0; }
 
     void startRow(const char **atts) {
         const char *r = nullptr, *ht = nullptr, *s = nullptr, *customFormat = nullptr, *hidden = nullptr;
@@ -436,13 +455,18 @@ private:
     }
 
     void startCell(const char *r, const char *s, const char *t) {
+        uint32_t row = 0, col = 0;
+        const AddressParse p = r ? parseCellAddress(r, &row, &col) : AddressParse::Malformed;
+        beginCell(p, row, col, r, styleOf(s), t);
+    }
+
+    // `r`: the reference as written, needed only when it is no good (p not Ok).
+    void beginCell(AddressParse p, uint32_t row, uint32_t col, const char *r, uint32_t style, const char *t) {
         skipCell_ = false;
         if (row_ == 0 && !rowSkipped_) {  // a cell outside any row element
             row_ = lastRow_ + 1;
             lastRow_ = row_;
         }
-        uint32_t row = 0, col = 0;
-        const AddressParse p = r ? parseCellAddress(r, &row, &col) : AddressParse::Malformed;
         if (p == AddressParse::Ok) {
             cellRow_ = row;
             cellColumn_ = col;
@@ -462,7 +486,7 @@ private:
         }
         lastColumn_ = cellColumn_;
         if (keeper_ && !keeper_->enterRow(cellRow_)) return irregular();
-        cellStyle_ = styleOf(s);
+        cellStyle_ = style;
         kind_ = kindOf(t);
         formula_.clear();
         hasValue_ = false;

@@ -29,8 +29,11 @@ public:
         events.push_back("row r=" + text(r.r) + " ht=" + text(r.ht) + " s=" + text(r.s) +
                          " customFormat=" + text(r.customFormat) + " hidden=" + text(r.hidden));
     }
+    // A reference or index the decoder read is written back as the text it read it from.
     void cell(const CellMarkup &c) override {
-        std::string e = "c r=" + text(c.r) + " s=" + text(c.s) + " t=" + text(c.t);
+        const std::string r = c.addressed ? "'" + columnLetters(c.column) + std::to_string(c.row) + "'" : text(c.r);
+        const std::string s = c.styled ? "'" + std::to_string(c.styleValue) + "'" : text(c.s);
+        std::string e = "c r=" + r + " s=" + s + " t=" + text(c.t);
         if (c.hasValue) e += " v=[" + std::string(c.value) + "]";
         if (c.hasFormula) e += " f=[" + std::string(c.formula) + "]";
         events.push_back(e);
@@ -40,6 +43,12 @@ public:
 
 private:
     static std::string text(const char *v) { return v ? std::string("'") + v + "'" : "-"; }
+    static std::string columnLetters(uint32_t column) {
+        std::string letters;
+        for (; column > 0; column = (column - 1) / 26)
+            letters.insert(letters.begin(), static_cast<char>('A' + (column - 1) % 26));
+        return letters;
+    }
 };
 
 struct Decoded {
