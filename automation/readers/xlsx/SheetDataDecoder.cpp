@@ -22,6 +22,20 @@ const char *valueOf(const Tag &tag, const char *name, AttributeText *out) {
 
 namespace {
 
+// Bytes a plain cell may hold as they are: in a double-quoted value, all but
+// the quote, markup, references and white space to normalise; in a value's
+// text, all but markup, references, CR and '>' (which may close "]]>").
+struct PlainBytes {
+    bool inValue[256] = {}, inText[256] = {};
+    constexpr PlainBytes() {
+        for (int c = 0; c < 256; ++c) {
+            inValue[c] = c != '"' && c != '<' && c != '&' && c != '\n' && c != '\r' && c != '\t';
+            inText[c] = c != '<' && c != '&' && c != '\r' && c != '>';
+        }
+    }
+};
+constexpr PlainBytes kPlain;
+
 // "B7": upper-case letters, then a row number without leading zeros, within
 // the sheet. Anything else is left to the careful reading of the text.
 bool readReference(const char *p, size_t length, uint32_t *row, uint32_t *column) {
@@ -129,11 +143,8 @@ bool SheetDataDecoder::plainCell(const char *&p, const char *end) {
         if (end - q < 4 || q[0] != ' ' || q[2] != '=' || q[3] != '"') return false;
         const char *value = q + 4;
         const char *close = value;
-        for (; close < end && *close != '"'; ++close) {
-            const char c = *close;
-            if (c == '<' || c == '&' || c == '\n' || c == '\r' || c == '\t') return false;
-        }
-        if (close >= end) return false;
+        while (close < end && kPlain.inValue[static_cast<unsigned char>(*close)]) ++close;
+        if (close >= end || *close != '"') return false;
         const size_t length = static_cast<size_t>(close - value);
         switch (q[1]) {
             case 'r':
@@ -169,10 +180,8 @@ bool SheetDataDecoder::plainCell(const char *&p, const char *end) {
     if (end - q < 3 || std::memcmp(q, kValueStart, 3) != 0) return false;
     q += 3;
     const char *text = q;
-    for (; q < end && *q != '<'; ++q) {
-        const char c = *q;
-        if (c == '&' || c == '\r' || c == '>') return false;
-    }
+    while (q < end && kPlain.inText[static_cast<unsigned char>(*q)]) ++q;
+    if (q >= end || *q != '<') return false;
     if (end - q < 8 || std::memcmp(q, kValueEnd, 8) != 0) return false;
     cell_.hasValue = true;
     cell_.value = std::string_view(text, static_cast<size_t>(q - text));
