@@ -2,6 +2,7 @@
 #include "automation/readers/xls/BiffValues.h"
 
 #include "automation/model/Limits.h"
+#include "automation/readers/xls/BiffRecordIds.h"
 #include "automation/readers/xls/BiffRecordStream.h"
 #include "automation/readers/xls/BiffStyles.h"
 #include "automation/readers/xls/XlsCodepage.h"
@@ -15,53 +16,6 @@
 namespace automation::readers::xls {
 
 namespace {
-
-namespace rec {
-// BIFF2 only.
-constexpr uint16_t Dimensions2 = 0x0000;
-constexpr uint16_t Blank2 = 0x0001;
-constexpr uint16_t Integer2 = 0x0002;
-constexpr uint16_t Number2 = 0x0003;
-constexpr uint16_t Label2 = 0x0004;
-constexpr uint16_t BoolErr2 = 0x0005;
-constexpr uint16_t Formula2 = 0x0006;
-constexpr uint16_t String2 = 0x0007;
-constexpr uint16_t Row2 = 0x0008;
-constexpr uint16_t ColWidth2 = 0x0024;
-constexpr uint16_t Xf2 = 0x0043;
-constexpr uint16_t Ixfe2 = 0x0044;
-constexpr uint16_t FontColor2 = 0x0045;
-// BIFF2 and BIFF3.
-constexpr uint16_t Format2 = 0x001E;
-// Every version.
-constexpr uint16_t Bof2 = 0x0009;
-constexpr uint16_t Eof = 0x000A;
-constexpr uint16_t DateMode = 0x0022;
-constexpr uint16_t FilePass = 0x002F;
-constexpr uint16_t Font2 = 0x0031;
-constexpr uint16_t CodePage = 0x0042;
-constexpr uint16_t DefColWidth = 0x0055;
-constexpr uint16_t ColInfo = 0x007D;
-constexpr uint16_t SheetHeader = 0x008F;  // BIFF4 workbooks: a sheet's name
-// BIFF3 and BIFF4.
-constexpr uint16_t Dimensions = 0x0200;
-constexpr uint16_t Blank = 0x0201;
-constexpr uint16_t Number = 0x0203;
-constexpr uint16_t Label = 0x0204;
-constexpr uint16_t BoolErr = 0x0205;
-constexpr uint16_t Formula3 = 0x0206;
-constexpr uint16_t String = 0x0207;
-constexpr uint16_t Row = 0x0208;
-constexpr uint16_t Bof3 = 0x0209;
-constexpr uint16_t DefaultRowHeight = 0x0225;
-constexpr uint16_t Font3 = 0x0231;
-constexpr uint16_t Xf3 = 0x0243;
-constexpr uint16_t Rk = 0x027E;
-constexpr uint16_t Formula4 = 0x0406;
-constexpr uint16_t Bof4 = 0x0409;
-constexpr uint16_t Format4 = 0x041E;
-constexpr uint16_t Xf4 = 0x0443;
-}  // namespace rec
 
 constexpr uint16_t kBofWorksheet = 0x0010;
 constexpr uint16_t kBofChart = 0x0020;
@@ -182,7 +136,7 @@ ReadResult LegacyDecoder::readWorkbook() {
             case rec::Font3:
                 globalStyles_->addLegacyFont(4, r.data, r.size);
                 break;
-            case rec::Format4:
+            case rec::Format:
                 globalStyles_->addLegacyFormat(4, r.data, r.size);
                 break;
             case rec::Xf4:
@@ -338,7 +292,7 @@ LegacyDecoder::SheetEnd LegacyDecoder::readSheet(int version, model::Sheet *shee
             case rec::DateMode:
                 if (r.size >= 2) book_->date1904 = readU16(d) == 1;
                 break;
-            case rec::Font2:
+            case rec::Font:
                 if (biff2) styles_->addLegacyFont(2, d, r.size);
                 break;
             case rec::FontColor2:
@@ -350,7 +304,7 @@ LegacyDecoder::SheetEnd LegacyDecoder::readSheet(int version, model::Sheet *shee
             case rec::Format2:
                 styles_->addLegacyFormat(std::min(version, 3), d, r.size);
                 break;
-            case rec::Format4:
+            case rec::Format:
                 styles_->addLegacyFormat(4, d, r.size);
                 break;
             case rec::Xf2:
@@ -375,7 +329,7 @@ LegacyDecoder::SheetEnd LegacyDecoder::readSheet(int version, model::Sheet *shee
             case rec::Number2:
             case rec::Label2:
             case rec::BoolErr2:
-            case rec::Formula2: {
+            case rec::Formula: {
                 pendingString_ = false;  // a STRING record belongs only to the formula just before it
                 if (!biff2 || r.size < kBiff2Header) break;
                 const uint16_t row = readU16(d), column = readU16(d + 2);
@@ -395,7 +349,7 @@ LegacyDecoder::SheetEnd LegacyDecoder::readSheet(int version, model::Sheet *shee
                     cell(sheet, row, column,
                          v[1] ? model::Cell::makeError(0, errorOf(v[0]), style)
                               : model::Cell::makeBoolean(0, v[0] != 0, style));
-                else if (r.type == rec::Formula2 && n >= 8)
+                else if (r.type == rec::Formula && n >= 8)
                     formula(sheet, row, column, v, style);
                 break;
             }

@@ -3,6 +3,7 @@
 
 #include "automation/model/Limits.h"
 #include "automation/readers/xls/BiffLegacyReader.h"
+#include "automation/readers/xls/BiffRecordIds.h"
 #include "automation/readers/xls/BiffRecordStream.h"
 #include "automation/readers/xls/BiffStyles.h"
 #include "automation/readers/xls/XlsCodepage.h"
@@ -17,38 +18,6 @@
 namespace automation::readers::xls {
 
 namespace {
-
-namespace rec {
-constexpr uint16_t Formula = 0x0006;
-constexpr uint16_t Eof = 0x000A;
-constexpr uint16_t DateMode = 0x0022;
-constexpr uint16_t FilePass = 0x002F;
-constexpr uint16_t Font = 0x0031;
-constexpr uint16_t CodePage = 0x0042;
-constexpr uint16_t DefColWidth = 0x0055;
-constexpr uint16_t ColInfo = 0x007D;
-constexpr uint16_t BoundSheet = 0x0085;
-constexpr uint16_t Palette = 0x0092;
-constexpr uint16_t StandardWidth = 0x0099;
-constexpr uint16_t MulRk = 0x00BD;
-constexpr uint16_t MulBlank = 0x00BE;
-constexpr uint16_t RString = 0x00D6;
-constexpr uint16_t Xf = 0x00E0;
-constexpr uint16_t MergedCells = 0x00E5;
-constexpr uint16_t Sst = 0x00FC;
-constexpr uint16_t LabelSst = 0x00FD;
-constexpr uint16_t Dimensions = 0x0200;
-constexpr uint16_t Blank = 0x0201;
-constexpr uint16_t Number = 0x0203;
-constexpr uint16_t Label = 0x0204;
-constexpr uint16_t BoolErr = 0x0205;
-constexpr uint16_t String = 0x0207;
-constexpr uint16_t Row = 0x0208;
-constexpr uint16_t DefaultRowHeight = 0x0225;
-constexpr uint16_t Rk = 0x027E;
-constexpr uint16_t Format = 0x041E;
-constexpr uint16_t Bof = 0x0809;
-}  // namespace rec
 
 constexpr uint16_t kBiff8Version = 0x0600;
 constexpr uint16_t kBofGlobals = 0x0005;
