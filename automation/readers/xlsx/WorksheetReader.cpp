@@ -756,16 +756,9 @@ ReadStatus readWorksheetOnce(const ZipArchive &zip, const std::string &part, con
 ReadStatus scanWorksheetOnce(char *data, size_t size, const WorksheetContext &context, Sheet *sheet,
                              std::string *message, bool decode, bool *refused) {
     WorksheetHandler handler(context, sheet, decode);
-    ScanResult scan = ScanResult::Corrupt;
     std::string scanMessage;
-    try {
-        scan = scanXmlInPlace(data, size, handler, &scanMessage);
-        if (!handler.failed() && scan == ScanResult::Ok) handler.finish();
-    } catch (const std::bad_alloc &) {
-        handler.fail(ReadStatus::TooLarge, "out of memory");
-    } catch (...) {
-        handler.fail(ReadStatus::Corrupt, "unexpected failure while parsing");
-    }
+    const ScanResult scan = scanXmlInPlace(data, size, handler, &scanMessage);
+    if (!handler.failed() && scan == ScanResult::Ok) handler.finish();
     *refused = handler.decoderRefused();
     if (handler.failed()) {
         if (message) *message = handler.message();
@@ -799,18 +792,28 @@ ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const W
 ReadStatus scanWorksheetInPlace(char *data, size_t size, const WorksheetContext &context, Sheet *sheet,
                                 std::string *message) {
     if (!fastScanSupports(data, size)) return ReadStatus::Unsupported;
-    // The scan overwrites the part: kept for a second scan, through the
-    // events, should the decoder leave the sheet data to them.
-    const std::string original(data, size);
-    const Sheet blank = model::sheetWithoutRows(*sheet);
-    const size_t stringMark = context.strings->size();
-    bool refused = false;
-    const ReadStatus status = scanWorksheetOnce(data, size, context, sheet, message, true, &refused);
-    if (!refused) return status;
-    std::memcpy(data, original.data(), size);
-    context.strings->truncate(stringMark);
-    *sheet = blank;
-    return scanWorksheetOnce(data, size, context, sheet, message, false, &refused);
+    auto failed = [&](ReadStatus status, const char *what) {
+        if (message) *message = what;
+        return status;
+    };
+    try {
+        // The scan overwrites the part: kept for a second scan, through the
+        // events, should the decoder leave the sheet data to them.
+        const std::string original(data, size);
+        const Sheet blank = model::sheetWithoutRows(*sheet);
+        const size_t stringMark = context.strings->size();
+        bool refused = false;
+        const ReadStatus status = scanWorksheetOnce(data, size, context, sheet, message, true, &refused);
+        if (!refused) return status;
+        std::memcpy(data, original.data(), size);
+        context.strings->truncate(stringMark);
+        *sheet = blank;
+        return scanWorksheetOnce(data, size, context, sheet, message, false, &refused);
+    } catch (const std::bad_alloc &) {
+        return failed(ReadStatus::TooLarge, "out of memory");
+    } catch (...) {
+        return failed(ReadStatus::Corrupt, "unexpected failure while parsing");
+    }
 }
 
 }  // namespace automation::readers::xlsx
