@@ -55,14 +55,7 @@ model::WorkbookModel reducedWhole(const model::WorkbookModel &whole, TestFilter 
         const model::Sheet &sheet = whole.sheet(i);
         SheetOutline outline;
         outline.hasUsed = sheet.usedArea(&outline.used);
-        model::Sheet kept;
-        kept.name = sheet.name;
-        kept.uid = sheet.uid;
-        kept.columns = sheet.columns;
-        kept.merges = sheet.merges;
-        kept.defaultRowHeight = sheet.defaultRowHeight;
-        kept.defaultColumnWidth = sheet.defaultColumnWidth;
-        kept.hidden = sheet.hidden;
+        model::Sheet kept = model::sheetWithoutRows(sheet);
         for (const model::Row &row : sheet.rows()) {
             bool keep = outline.hasUsed && row.index == outline.used.firstRow;
             for (const model::Cell &c : row.cells) keep = keep || (c.hasValue() && filter.canMatch(whole, c));
