@@ -113,7 +113,7 @@ const char *xlsxCellText(std::string_view text, std::string &scratch) {
         scratch = std::move(logical);
         return scratch.c_str();
     }
-    // libxlsxwriter counts the escapes against the limit too: give up text until they fit.
+    // The escapes count against the limit too: give up text until they fit.
     for (;;) {
         appendEscaped(logical, scratch);
         const size_t length = codePoints(scratch);

@@ -8,7 +8,7 @@
 
 namespace automation::writers {
 
-// The text to hand to libxlsxwriter: `text` itself when it needs no change
+// The text to write: `text` itself when it needs no change
 // (the common case, no copy), otherwise a repaired copy built in `scratch`.
 // `text` must be followed by a NUL (a std::string's, or a spilled row's).
 const char *xlsxCellText(std::string_view text, std::string &scratch);

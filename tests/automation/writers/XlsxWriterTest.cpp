@@ -97,8 +97,8 @@ TEST(XlsxWriter, WritesEveryKindOfValue) {
 
     EXPECT_NE(cellXml(xml, "A1").find("<v>1.5</v>"), std::string::npos) << xml;
     const std::string b1 = cellXml(xml, "B1");
-    EXPECT_EQ(attribute(b1, "t"), "s");
-    EXPECT_NE(zipEntry(path, "xl/sharedStrings.xml").find("caf\xC3\xA9 &lt;&amp;&gt;"), std::string::npos);
+    EXPECT_EQ(attribute(b1, "t"), "inlineStr");
+    EXPECT_NE(b1.find("<t>caf\xC3\xA9 &lt;&amp;&gt;</t>"), std::string::npos) << b1;
     const std::string c1 = cellXml(xml, "C1");
     EXPECT_EQ(attribute(c1, "t"), "b");
     EXPECT_NE(c1.find("<v>1</v>"), std::string::npos);
@@ -224,11 +224,11 @@ TEST(XlsxWriter, WritesFontFillBorderAlignmentAndNumberFormat) {
     EXPECT_NE(xf.find("locked=\"0\""), std::string::npos) << xf;
 }
 
-TEST(XlsxWriter, LeavesOutFormatFieldsTheLibraryWouldCut) {
+TEST(XlsxWriter, LeavesOutFormatFieldsTheFormatCannotHold) {
     ScratchFolder folder;
     WorkbookModel wb;
     CellStyle odd;
-    odd.numberFormat = std::string(200, '0');
+    odd.numberFormat = std::string(256, '0');  // the applications hold 255 characters
     odd.font.name = std::string(150, 'F');
     odd.font.bold = true;
     const uint32_t index = wb.mutableStyles().intern(odd);
@@ -242,6 +242,19 @@ TEST(XlsxWriter, LeavesOutFormatFieldsTheLibraryWouldCut) {
     EXPECT_EQ(attribute(xf, "numFmtId"), "0");
     EXPECT_NE(elements(styles, "fonts", "font").at(std::stoul(attribute(xf, "fontId"))).find("<b/>"),
               std::string::npos);
+}
+
+TEST(XlsxWriter, KeepsAFormatCodeOfTheLongestLengthWhole) {
+    ScratchFolder folder;
+    WorkbookModel wb;
+    CellStyle longest;
+    longest.numberFormat = "\"" + std::string(251, 'x') + "\"0";  // 254 characters
+    longest.numberFormat += "\xE4\xB8\xAD";                       // and a wide one: 255
+    wb.appendSheet("S").setCell(1, Cell::makeNumber(1, 5, wb.mutableStyles().intern(longest)));
+    const std::string path = save(wb, folder);
+    const auto formats = elements(zipEntry(path, "xl/styles.xml"), "numFmts", "numFmt");
+    ASSERT_EQ(formats.size(), 1u);
+    EXPECT_EQ(attribute(formats[0], "formatCode"), "&quot;" + std::string(251, 'x') + "&quot;0\xE4\xB8\xAD");
 }
 
 TEST(XlsxWriter, WritesMergesWithTheTopLeftValueAndKeepsNeighbours) {
@@ -260,7 +273,7 @@ TEST(XlsxWriter, WritesMergesWithTheTopLeftValueAndKeepsNeighbours) {
     std::vector<std::string> refs;
     for (const auto &m : merges) refs.push_back(attribute(m, "ref"));
     EXPECT_EQ(refs, (std::vector<std::string>{"A1:C2", "A4:B4"}));
-    EXPECT_EQ(attribute(cellXml(xml, "A1"), "t"), "s");
+    EXPECT_EQ(attribute(cellXml(xml, "A1"), "t"), "inlineStr");
     EXPECT_NE(attribute(cellXml(xml, "C1"), "s"), "");
     // The other cells of the area stay as the model has them: absent.
     EXPECT_EQ(cellXml(xml, "B1"), "");
@@ -361,8 +374,8 @@ TEST(XlsxWriter, CutsTextsAtTheFormatLimitWithoutSplittingACharacter) {
         ScratchFolder folder;
         WorkbookModel wb;
         wb.appendSheet("S").setCell(1, Cell::makeString(1, text(wb, c.value)));
-        const std::string strings = zipEntry(save(wb, folder), "xl/sharedStrings.xml");
-        EXPECT_NE(strings.find("<t>" + c.kept + "</t>"), std::string::npos);
+        const std::string cell = cellXml(sheetXml(save(wb, folder)), "A1");
+        EXPECT_NE(cell.find("<t>" + c.kept + "</t>"), std::string::npos);
     }
 }
 
@@ -407,7 +420,7 @@ TEST(XlsxWriter, ReplacesTheTargetOrLeavesItUntouched) {
     const std::string target = folder.file("r.xlsx");
     writertest::writeAll(target, "old bytes");
     save(wb, folder, "r.xlsx");
-    EXPECT_NE(zipEntry(target, "xl/sharedStrings.xml").find(">new<"), std::string::npos);
+    EXPECT_NE(sheetXml(target).find(">new<"), std::string::npos);
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"r.xlsx"});
 
     const auto failed = writeXlsx(wb, folder.file("missing/r.xlsx"));

@@ -1,0 +1,307 @@
+#include "automation/writers/StylesPart.h"
+
+#include "automation/writers/XlsxText.h"
+#include "automation/writers/XmlOut.h"
+
+#include <cstdio>
+
+namespace automation::writers {
+
+namespace {
+
+using xmlout::appendAttribute;
+using xmlout::appendNumber;
+using xmlout::appendUnsigned;
+
+constexpr const char *kGeneral = "General";
+constexpr const char *kDefaultFontName = "Calibri";
+constexpr double kDefaultFontSize = 11.0;
+constexpr double kMinFontSize = 1.0;
+constexpr double kMaxFontSize = 409.0;
+constexpr size_t kMaxFontNameBytes = 127;
+constexpr size_t kMaxFormatCodeCharacters = 255;
+constexpr uint32_t kFirstCustomFormatId = 164;
+constexpr int16_t kStoredVertical = 255;
+constexpr int16_t kStoredDownMax = 180;
+
+// Built-in number formats that every installation shows alike; other codes
+// are written out, so a result looks the same wherever it is opened.
+struct Builtin {
+    const char *code;
+    uint32_t id;
+};
+constexpr Builtin kFixedBuiltins[] = {{"0", 1},          {"0.00", 2},  {"#,##0", 3},     {"#,##0.00", 4},
+                                      {"0%", 9},         {"0.00%", 10}, {"0.00E+00", 11}, {"# ?/?", 12},
+                                      {"# ?" "?/??", 13}, {"@", 49}};
+
+constexpr const char *kPatternNames[] = {
+    "none",        "solid",      "mediumGray",     "darkGray",       "lightGray",   "darkHorizontal", "darkVertical",
+    "darkDown",    "darkUp",     "darkGrid",       "darkTrellis",    "lightHorizontal", "lightVertical", "lightDown",
+    "lightUp",     "lightGrid",  "lightTrellis",   "gray125",        "gray0625"};
+
+constexpr const char *kBorderNames[] = {
+    "",       "thin",    "medium",       "dashed",  "dotted",          "thick",          "double",
+    "hair",   "mediumDashed", "dashDot", "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot"};
+
+constexpr const char *kUnderlineNames[] = {"", "single", "double", "singleAccounting", "doubleAccounting"};
+
+const char *horizontalName(model::HorizontalAlignment alignment) {
+    switch (alignment) {
+        case model::HorizontalAlignment::General:
+            return nullptr;
+        case model::HorizontalAlignment::Left:
+            return "left";
+        case model::HorizontalAlignment::Center:
+            return "center";
+        case model::HorizontalAlignment::Right:
+            return "right";
+        case model::HorizontalAlignment::Fill:
+            return "fill";
+        case model::HorizontalAlignment::Justify:
+            return "justify";
+        case model::HorizontalAlignment::CenterContinuous:
+            return "centerContinuous";
+        case model::HorizontalAlignment::Distributed:
+            return "distributed";
+    }
+    return nullptr;
+}
+
+const char *verticalName(model::VerticalAlignment alignment) {
+    switch (alignment) {
+        case model::VerticalAlignment::Bottom:
+            return nullptr;
+        case model::VerticalAlignment::Top:
+            return "top";
+        case model::VerticalAlignment::Center:
+            return "center";
+        case model::VerticalAlignment::Justify:
+            return "justify";
+        case model::VerticalAlignment::Distributed:
+            return "distributed";
+    }
+    return nullptr;
+}
+
+void appendColor(std::string &out, const char *element, model::Color color) {
+    char rgb[16];
+    std::snprintf(rgb, sizeof rgb, "FF%06X", static_cast<unsigned>(color & 0xFFFFFFu));
+    out.append("<").append(element).append(" rgb=\"").append(rgb).append("\"/>");
+}
+
+std::string fontXml(const model::Font &font) {
+    std::string out = "<font>";
+    if (font.bold) out.append("<b/>");
+    if (font.italic) out.append("<i/>");
+    if (font.strike) out.append("<strike/>");
+    const auto underline = static_cast<size_t>(font.underline);
+    if (underline == 1)
+        out.append("<u/>");
+    else if (underline > 1 && underline < std::size(kUnderlineNames))
+        out.append("<u val=\"").append(kUnderlineNames[underline]).append("\"/>");
+    if (font.script == 1) out.append("<vertAlign val=\"superscript\"/>");
+    if (font.script == 2) out.append("<vertAlign val=\"subscript\"/>");
+    out.append("<sz val=\"");
+    appendNumber(out, font.size >= kMinFontSize && font.size <= kMaxFontSize ? font.size : kDefaultFontSize);
+    out.append("\"/>");
+    if (font.color != model::kAutoColor) appendColor(out, "color", font.color);
+    const bool usableName = !font.name.empty() && font.name.size() <= kMaxFontNameBytes && isValidUtf8(font.name);
+    const std::string &name = usableName ? font.name : std::string(kDefaultFontName);
+    out.append("<name val=\"");
+    appendAttribute(out, name);
+    out.append("\"/>");
+    if (name == kDefaultFontName) out.append("<family val=\"2\"/>");
+    out.append("</font>");
+    return out;
+}
+
+std::string fillXml(const model::Fill &fill) {
+    if (fill.pattern == 0 || fill.pattern >= std::size(kPatternNames)) return {};
+    std::string out = "<fill><patternFill patternType=\"";
+    out.append(kPatternNames[fill.pattern]).append("\">");
+    if (fill.foreground != model::kAutoColor) appendColor(out, "fgColor", fill.foreground);
+    if (fill.background != model::kAutoColor) appendColor(out, "bgColor", fill.background);
+    out.append("</patternFill></fill>");
+    return out;
+}
+
+void appendBorderLine(std::string &out, const char *side, const model::BorderLine &line) {
+    if (line.style == 0) {
+        out.append("<").append(side).append("/>");
+        return;
+    }
+    // A style the format does not know is drawn as a thin line.
+    const char *style = line.style < std::size(kBorderNames) ? kBorderNames[line.style] : kBorderNames[1];
+    out.append("<").append(side).append(" style=\"").append(style).append("\">");
+    if (line.color != model::kAutoColor) appendColor(out, "color", line.color);
+    out.append("</").append(side).append(">");
+}
+
+std::string borderXml(const model::Border &border) {
+    const bool diagonal = border.diagonal.style && (border.diagonalUp || border.diagonalDown);
+    std::string out = "<border";
+    if (diagonal && border.diagonalUp) out.append(" diagonalUp=\"1\"");
+    if (diagonal && border.diagonalDown) out.append(" diagonalDown=\"1\"");
+    out.append(">");
+    appendBorderLine(out, "left", border.left);
+    appendBorderLine(out, "right", border.right);
+    appendBorderLine(out, "top", border.top);
+    appendBorderLine(out, "bottom", border.bottom);
+    appendBorderLine(out, "diagonal", diagonal ? border.diagonal : model::BorderLine{});
+    out.append("</border>");
+    return out;
+}
+
+std::string alignmentXml(const model::Alignment &a) {
+    std::string out;
+    if (const char *h = horizontalName(a.horizontal)) out.append(" horizontal=\"").append(h).append("\"");
+    if (const char *v = verticalName(a.vertical)) out.append(" vertical=\"").append(v).append("\"");
+    if ((a.rotation > 0 && a.rotation <= kStoredDownMax) || a.rotation == kStoredVertical) {
+        out.append(" textRotation=\"");
+        appendUnsigned(out, static_cast<uint64_t>(a.rotation));
+        out.append("\"");
+    }
+    if (a.wrap) out.append(" wrapText=\"1\"");
+    if (a.indent) {
+        out.append(" indent=\"");
+        appendUnsigned(out, a.indent);
+        out.append("\"");
+    }
+    if (a.shrinkToFit) out.append(" shrinkToFit=\"1\"");
+    return out.empty() ? out : "<alignment" + out + "/>";
+}
+
+size_t characters(const std::string &utf8) {
+    size_t n = 0;
+    for (char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+}  // namespace
+
+StylesPart::StylesPart(const model::StyleTable &styles)
+    : styles_(styles), formatOfStyle_(styles.size(), kUnresolved) {
+    fonts_.push_back(fontXml(model::Font{}));
+    fontIndex_.emplace(fonts_.back(), 0);
+    fills_ = {"<fill><patternFill patternType=\"none\"/></fill>", "<fill><patternFill patternType=\"gray125\"/></fill>"};
+    fillIndex_.emplace(fills_[1], 1);
+    borders_.push_back(borderXml(model::Border{}));
+    borderIndex_.emplace(borders_.back(), 0);
+    formats_.push_back("<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>");
+    styleOfFormat_.push_back(0);
+}
+
+uint32_t StylesPart::intern(std::unordered_map<std::string, uint32_t> &index, std::vector<std::string> &list,
+                            std::string xml) {
+    const auto found = index.find(xml);
+    if (found != index.end()) return found->second;
+    const auto id = static_cast<uint32_t>(list.size());
+    index.emplace(xml, id);
+    list.push_back(std::move(xml));
+    return id;
+}
+
+uint32_t StylesPart::numberFormatId(const std::string &code) {
+    if (code.empty() || code == kGeneral || !isValidUtf8(code) || characters(code) > kMaxFormatCodeCharacters)
+        return 0;
+    for (const Builtin &builtin : kFixedBuiltins)
+        if (code == builtin.code) return builtin.id;
+    const auto found = numberFormatIndex_.find(code);
+    if (found != numberFormatIndex_.end()) return found->second;
+    const auto id = static_cast<uint32_t>(kFirstCustomFormatId + numberFormats_.size());
+    numberFormats_.emplace_back(id, code);
+    numberFormatIndex_.emplace(code, id);
+    return id;
+}
+
+uint32_t StylesPart::resolve(uint32_t styleIndex) {
+    if (styleIndex >= formatOfStyle_.size()) return 0;  // not in the table: the default look
+    const model::CellStyle &style = styles_.at(styleIndex);
+    static const model::CellStyle kFileDefault;
+    if (style == kFileDefault) return formatOfStyle_[styleIndex] = 0;
+
+    const size_t hash = model::hashStyle(style);
+    const auto range = formatsByHash_.equal_range(hash);
+    for (auto it = range.first; it != range.second; ++it)
+        if (styles_.at(styleOfFormat_[it->second]) == style) return formatOfStyle_[styleIndex] = it->second;
+
+    const uint32_t numFmt = numberFormatId(style.numberFormat);
+    const uint32_t font = intern(fontIndex_, fonts_, fontXml(style.font));
+    std::string fill = fillXml(style.fill);
+    const uint32_t fillId = fill.empty() ? 0 : intern(fillIndex_, fills_, std::move(fill));
+    const uint32_t border = intern(borderIndex_, borders_, borderXml(style.border));
+    const std::string alignment = alignmentXml(style.alignment);
+    std::string protection;
+    if (!style.locked || style.hidden) {
+        protection = "<protection";
+        if (!style.locked) protection.append(" locked=\"0\"");
+        if (style.hidden) protection.append(" hidden=\"1\"");
+        protection.append("/>");
+    }
+
+    std::string xf = "<xf numFmtId=\"";
+    appendUnsigned(xf, numFmt);
+    xf.append("\" fontId=\"");
+    appendUnsigned(xf, font);
+    xf.append("\" fillId=\"");
+    appendUnsigned(xf, fillId);
+    xf.append("\" borderId=\"");
+    appendUnsigned(xf, border);
+    xf.append("\" xfId=\"0\"");
+    if (numFmt) xf.append(" applyNumberFormat=\"1\"");
+    if (font) xf.append(" applyFont=\"1\"");
+    if (fillId) xf.append(" applyFill=\"1\"");
+    if (border) xf.append(" applyBorder=\"1\"");
+    if (!alignment.empty()) xf.append(" applyAlignment=\"1\"");
+    if (!protection.empty()) xf.append(" applyProtection=\"1\"");
+    if (alignment.empty() && protection.empty()) {
+        xf.append("/>");
+    } else {
+        xf.append(">").append(alignment).append(protection).append("</xf>");
+    }
+
+    const auto index = static_cast<uint32_t>(formats_.size());
+    formats_.push_back(std::move(xf));
+    styleOfFormat_.push_back(styleIndex);
+    formatsByHash_.emplace(hash, index);
+    return formatOfStyle_[styleIndex] = index;
+}
+
+std::string StylesPart::xml() const {
+    std::string out =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
+    const auto list = [&out](const char *element, const std::vector<std::string> &items) {
+        out.append("<").append(element).append(" count=\"");
+        appendUnsigned(out, items.size());
+        out.append("\">");
+        for (const std::string &item : items) out.append(item);
+        out.append("</").append(element).append(">");
+    };
+    if (!numberFormats_.empty()) {
+        out.append("<numFmts count=\"");
+        appendUnsigned(out, numberFormats_.size());
+        out.append("\">");
+        for (const auto &[id, code] : numberFormats_) {
+            out.append("<numFmt numFmtId=\"");
+            appendUnsigned(out, id);
+            out.append("\" formatCode=\"");
+            appendAttribute(out, code);
+            out.append("\"/>");
+        }
+        out.append("</numFmts>");
+    }
+    list("fonts", fonts_);
+    list("fills", fills_);
+    list("borders", borders_);
+    out.append(
+        "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>");
+    list("cellXfs", formats_);
+    out.append(
+        "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+        "<dxfs count=\"0\"/><tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" "
+        "defaultPivotStyle=\"PivotStyleLight16\"/></styleSheet>");
+    return out;
+}
+
+}  // namespace automation::writers

@@ -1,0 +1,111 @@
+#include "automation/writers/XmlOut.h"
+
+#include <charconv>
+
+namespace automation::writers::xmlout {
+
+namespace {
+
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// 1: needs an entity or an escape in element text; 2: also in an attribute.
+constexpr uint8_t kText = 1;
+constexpr uint8_t kAttribute = 2;
+
+struct EscapeTable {
+    uint8_t flags[256] = {};
+    constexpr EscapeTable() {
+        for (int c = 0; c < 0x20; ++c) flags[c] = kText | kAttribute;
+        flags[static_cast<unsigned char>('\t')] = kAttribute;
+        flags[static_cast<unsigned char>('\n')] = kAttribute;
+        flags[static_cast<unsigned char>('&')] = kText | kAttribute;
+        flags[static_cast<unsigned char>('<')] = kText | kAttribute;
+        flags[static_cast<unsigned char>('>')] = kText | kAttribute;
+        flags[static_cast<unsigned char>('"')] = kAttribute;
+    }
+};
+constexpr EscapeTable kEscapes;
+
+void appendEscaped(std::string &out, std::string_view text, uint8_t mask) {
+    size_t plainFrom = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!(kEscapes.flags[c] & mask)) continue;
+        out.append(text.data() + plainFrom, i - plainFrom);
+        plainFrom = i + 1;
+        switch (c) {
+            case '&':
+                out.append("&amp;");
+                break;
+            case '<':
+                out.append("&lt;");
+                break;
+            case '>':
+                out.append("&gt;");
+                break;
+            case '"':
+                out.append("&quot;");
+                break;
+            case '\t':
+                out.append("&#9;");
+                break;
+            case '\n':
+                out.append("&#10;");
+                break;
+            case '\r':
+                if (mask == kAttribute) {
+                    out.append("&#13;");
+                    break;
+                }
+                [[fallthrough]];
+            default: {  // a control character: element text has a form for it, an attribute none
+                if (mask == kAttribute) break;
+                const char escape[] = {'_', 'x', '0', '0', kHex[c >> 4], kHex[c & 15], '_'};
+                out.append(escape, sizeof escape);
+            }
+        }
+    }
+    out.append(text.data() + plainFrom, text.size() - plainFrom);
+}
+
+}  // namespace
+
+void appendText(std::string &out, std::string_view text) { appendEscaped(out, text, kText); }
+
+void appendAttribute(std::string &out, std::string_view text) { appendEscaped(out, text, kAttribute); }
+
+void appendNumber(std::string &out, double value) {
+    char digits[32];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+void appendUnsigned(std::string &out, uint64_t value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    out.append(digits, result.ptr);
+}
+
+void appendColumnLetters(std::string &out, uint32_t column) {
+    char letters[8];
+    size_t n = 0;
+    while (column > 0 && n < sizeof letters) {
+        --column;
+        letters[n++] = static_cast<char>('A' + column % 26);
+        column /= 26;
+    }
+    while (n > 0) out.push_back(letters[--n]);
+}
+
+void appendCellReference(std::string &out, uint32_t row, uint32_t column) {
+    appendColumnLetters(out, column);
+    appendUnsigned(out, row);
+}
+
+bool needsSpacePreserved(std::string_view text) {
+    if (text.empty()) return false;
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    return space(text.front()) || space(text.back());
+}
+
+}  // namespace automation::writers::xmlout

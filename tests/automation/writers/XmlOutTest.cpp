@@ -1,0 +1,80 @@
+#include "automation/writers/XmlOut.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
+namespace {
+
+namespace xmlout = automation::writers::xmlout;
+
+std::string text(std::string_view s) {
+    std::string out = "kept:";
+    xmlout::appendText(out, s);
+    return out;
+}
+
+std::string attribute(std::string_view s) {
+    std::string out;
+    xmlout::appendAttribute(out, s);
+    return out;
+}
+
+TEST(XmlOut, ElementTextEscapesWhatXmlCannotCarryAsIs) {
+    EXPECT_EQ(text("a<b>&c\"d'"), "kept:a&lt;b&gt;&amp;c\"d'");
+    EXPECT_EQ(text("tab\tline\nend"), "kept:tab\tline\nend");
+    // XML turns CR into LF and cannot hold the other control characters at all.
+    EXPECT_EQ(text(std::string("a\rb\x01" "c\x1F", 6)), "kept:a_x000D_b_x0001_c_x001F_");
+    EXPECT_EQ(text(std::string("\0z", 2)), "kept:_x0000_z");
+    EXPECT_EQ(text("\xE4\xB8\xAD\xF0\x9F\x98\x80"), "kept:\xE4\xB8\xAD\xF0\x9F\x98\x80");
+}
+
+TEST(XmlOut, AttributeValuesSurviveAttributeNormalisation) {
+    EXPECT_EQ(attribute("R&D \"<1>\""), "R&amp;D &quot;&lt;1&gt;&quot;");
+    EXPECT_EQ(attribute("a\tb\nc\rd"), "a&#9;b&#10;c&#13;d");
+    EXPECT_EQ(attribute(std::string("x\x01y\0", 4)), "xy");
+}
+
+TEST(XmlOut, NumbersReadBackAsTheSameDouble) {
+    std::mt19937_64 random(11);
+    std::vector<double> values = {0.0, -0.0, 1.0, -1.5, 0.1 + 0.2, 1e-300, 1.5e300, 4.9e-324, 123456789012345678.0,
+                                  61893.34, 1.7976931348623157e308};
+    for (int i = 0; i < 20000; ++i) {
+        double d;
+        const uint64_t bits = random();
+        std::memcpy(&d, &bits, sizeof d);
+        if (std::isfinite(d)) values.push_back(d);
+    }
+    for (double v : values) {
+        std::string out;
+        xmlout::appendNumber(out, v);
+        ASSERT_EQ(std::strtod(out.c_str(), nullptr), v) << out;
+        ASSERT_EQ(out.find_first_not_of("0123456789.-+e"), std::string::npos) << out;
+    }
+    std::string whole;
+    xmlout::appendNumber(whole, 1101011234.0);
+    EXPECT_EQ(whole, "1101011234");
+}
+
+TEST(XmlOut, CellReferencesSpanTheWholeSheet) {
+    const std::pair<uint32_t, const char *> columns[] = {{1, "A"},    {26, "Z"},    {27, "AA"},   {52, "AZ"},
+                                                         {702, "ZZ"}, {703, "AAA"}, {16384, "XFD"}};
+    for (const auto &[column, letters] : columns) {
+        std::string out;
+        xmlout::appendCellReference(out, 1048576, column);
+        EXPECT_EQ(out, std::string(letters) + "1048576");
+    }
+}
+
+TEST(XmlOut, OnlyOuterWhiteSpaceNeedsPreserving) {
+    EXPECT_FALSE(xmlout::needsSpacePreserved(""));
+    EXPECT_FALSE(xmlout::needsSpacePreserved("a b"));
+    EXPECT_TRUE(xmlout::needsSpacePreserved(" a"));
+    EXPECT_TRUE(xmlout::needsSpacePreserved("a\n"));
+    EXPECT_TRUE(xmlout::needsSpacePreserved("\ta"));
+}
+
+}  // namespace
