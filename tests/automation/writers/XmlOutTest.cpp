@@ -27,7 +27,10 @@ TEST(XmlOut, ElementTextEscapesWhatXmlCannotCarryAsIs) {
     EXPECT_EQ(text("a<b>&c\"d'"), "kept:a&lt;b&gt;&amp;c\"d'");
     EXPECT_EQ(text("tab\tline\nend"), "kept:tab\tline\nend");
     // XML turns CR into LF and cannot hold the other control characters at all.
-    EXPECT_EQ(text(std::string("a\rb\x01" "c\x1F", 6)), "kept:a_x000D_b_x0001_c_x001F_");
+    EXPECT_EQ(text(std::string("a\rb\x01"
+                               "c\x1F",
+                               6)),
+              "kept:a_x000D_b_x0001_c_x001F_");
     EXPECT_EQ(text(std::string("\0z", 2)), "kept:_x0000_z");
     EXPECT_EQ(text("\xE4\xB8\xAD\xF0\x9F\x98\x80"), "kept:\xE4\xB8\xAD\xF0\x9F\x98\x80");
 }
@@ -40,8 +43,17 @@ TEST(XmlOut, AttributeValuesSurviveAttributeNormalisation) {
 
 TEST(XmlOut, NumbersReadBackAsTheSameDouble) {
     std::mt19937_64 random(11);
-    std::vector<double> values = {0.0, -0.0, 1.0, -1.5, 0.1 + 0.2, 1e-300, 1.5e300, 4.9e-324, 123456789012345678.0,
-                                  61893.34, 1.7976931348623157e308};
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  1.0,
+                                  -1.5,
+                                  0.1 + 0.2,
+                                  1e-300,
+                                  1.5e300,
+                                  4.9e-324,
+                                  123456789012345678.0,
+                                  61893.34,
+                                  1.7976931348623157e308};
     for (int i = 0; i < 20000; ++i) {
         double d;
         const uint64_t bits = random();
@@ -60,7 +72,7 @@ TEST(XmlOut, NumbersReadBackAsTheSameDouble) {
 }
 
 TEST(XmlOut, CellReferencesSpanTheWholeSheet) {
-    const std::pair<uint32_t, const char *> columns[] = {{1, "A"},    {26, "Z"},    {27, "AA"},   {52, "AZ"},
+    const std::pair<uint32_t, const char *> columns[] = {{1, "A"},    {26, "Z"},    {27, "AA"},    {52, "AZ"},
                                                          {702, "ZZ"}, {703, "AAA"}, {16384, "XFD"}};
     for (const auto &[column, letters] : columns) {
         std::string out;

@@ -63,10 +63,12 @@ TEST(DeflatedPart, InflatesBackToTheSameBytesWithTheirCrcAndSizes) {
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);
         DeflatedPart part;
-        for (size_t at = 0; at < c.bytes.size(); at += c.piece) part.append(std::string_view(c.bytes).substr(at, c.piece));
+        for (size_t at = 0; at < c.bytes.size(); at += c.piece)
+            part.append(std::string_view(c.bytes).substr(at, c.piece));
         ASSERT_TRUE(part.finish()) << part.error();
         EXPECT_EQ(part.size(), c.bytes.size());
-        EXPECT_EQ(part.crc(), crc32(0, reinterpret_cast<const Bytef *>(c.bytes.data()), static_cast<uInt>(c.bytes.size())));
+        EXPECT_EQ(part.crc(),
+                  crc32(0, reinterpret_cast<const Bytef *>(c.bytes.data()), static_cast<uInt>(c.bytes.size())));
         const std::string compressed = readBack(part);
         EXPECT_EQ(compressed.size(), part.compressedSize());
         EXPECT_TRUE(inflateRaw(compressed, c.bytes.size()) == c.bytes);

@@ -1,0 +1,157 @@
+#!/usr/bin/python3
+"""Prints what openpyxl reads from an .xlsx file, for XlsxIndependentReaderTest.
+
+One tab-separated record a line; every text field is encoded by enc() so that
+a field never holds a tab, a line end or anything a byte-wise compare could
+misread:
+
+  warning  CATEGORY  MESSAGE...
+  sheet    NAME  STATE  selected=BOOL
+  active   NAME
+  cell     SHEET  COORD  PYTYPE  DATATYPE  VALUE  FORMULA  key=value...
+  merge    SHEET  RANGE
+  col      SHEET  LETTER  min=N  max=N  width=W  hidden=BOOL
+  row      SHEET  INDEX  height=H  hidden=BOOL
+
+Exit status 77 when openpyxl is not installed, so the test can skip.
+"""
+
+import re
+import sys
+import warnings
+import zipfile
+from xml.etree import ElementTree
+
+try:
+    import openpyxl
+    from openpyxl.cell.cell import MergedCell
+except ImportError:
+    print("openpyxl is not installed for " + sys.executable)
+    sys.exit(77)
+
+# openpyxl leaves the "_xHHHH_" escapes of the format in the text it hands
+# out; the applications decode them, so the dump does too, in one pass, so
+# that an escaped underscore ("_x005F_") does not start another escape.
+ESCAPE = re.compile("_x([0-9A-Fa-f]{4})_")
+
+
+def decoded(text):
+    return ESCAPE.sub(lambda m: chr(int(m.group(1), 16)), text)
+
+
+def enc(value):
+    """Printable ASCII but '%' as is, every other byte of the UTF-8 as %XX."""
+    out = []
+    for b in str(value).encode("utf-8"):
+        out.append(chr(b) if 0x21 <= b <= 0x7E and b != 0x25 else "%%%02X" % b)
+    return "".join(out)
+
+
+def rgb(color):
+    return color.rgb if color is not None and color.type == "rgb" else None
+
+
+def side(line):
+    return "%s:%s" % (line.style, rgb(line.color))
+
+
+def style_fields(cell):
+    font, fill, border, al = cell.font, cell.fill, cell.border, cell.alignment
+    return [
+        ("numfmt", cell.number_format),
+        ("font", font.name),
+        ("size", float(font.sz)),
+        ("bold", bool(font.b)),
+        ("italic", bool(font.i)),
+        ("underline", font.u),
+        ("strike", bool(font.strike)),
+        ("color", rgb(font.color)),
+        ("fill", fill.fill_type),
+        ("fg", rgb(fill.fgColor)),
+        ("bg", rgb(fill.bgColor)),
+        ("left", side(border.left)),
+        ("right", side(border.right)),
+        ("top", side(border.top)),
+        ("bottom", side(border.bottom)),
+        ("halign", al.horizontal),
+        ("valign", al.vertical),
+        ("wrap", bool(al.wrap_text)),
+        ("rotation", float(al.text_rotation or 0)),
+        ("indent", float(al.indent or 0)),
+        ("locked", bool(cell.protection.locked)),
+    ]
+
+
+def value_field(value):
+    if isinstance(value, str):
+        return decoded(value)
+    if isinstance(value, float):
+        return repr(value)  # the shortest text that reads back as the same double
+    if hasattr(value, "isoformat"):
+        return value.isoformat()
+    return value
+
+
+def emit(*fields):
+    print("\t".join(enc(f) for f in fields))
+
+
+def unpreserved_spaces(path):
+    """Texts whose edge white space lacks xml:space="preserve".
+
+    openpyxl keeps such white space whatever the attribute says, but the
+    applications trim it, so openpyxl alone would not notice it missing."""
+    preserve = "{http://www.w3.org/XML/1998/namespace}space"
+    with zipfile.ZipFile(path) as package:
+        for member in sorted(package.namelist()):
+            if not member.startswith("xl/") or not member.endswith(".xml"):
+                continue
+            for t in ElementTree.fromstring(package.read(member)).iter(
+                    "{http://schemas.openxmlformats.org/spreadsheetml/2006/main}t"):
+                if t.text and t.text != t.text.strip(" \t\r\n") and t.get(preserve) != "preserve":
+                    yield member, t.text
+
+
+def main(path):
+    # Warnings openpyxl gives about the file (UserWarning and the like) are
+    # findings. Deprecation warnings concern openpyxl's own code under a newer
+    # Python, not the file, so they are left out. Recorded rather than raised
+    # (-W error) so that one warning does not hide the rest of the dump.
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        values = openpyxl.load_workbook(path, data_only=True)
+        formulas = openpyxl.load_workbook(path)
+    for w in caught:
+        if not issubclass(w.category, (DeprecationWarning, PendingDeprecationWarning)):
+            emit("warning", w.category.__name__, str(w.message))
+    for member, text in unpreserved_spaces(path):
+        emit("warning", "xml:space", member, text)
+
+    for ws in values.worksheets:
+        emit("sheet", ws.title, ws.sheet_state, "selected=%s" % bool(ws.sheet_view.tabSelected))
+    emit("active", values.active.title)
+
+    for ws in values.worksheets:
+        for row in ws.iter_rows():
+            for cell in row:
+                if isinstance(cell, MergedCell) or (cell.value is None and not cell.has_style):
+                    continue
+                formula = formulas[ws.title][cell.coordinate]
+                fields = ["cell", ws.title, cell.coordinate, type(cell.value).__name__, cell.data_type,
+                          value_field(cell.value), formula.value if formula.data_type == "f" else "-"]
+                fields += ["%s=%s" % kv for kv in style_fields(cell)]
+                emit(*fields)
+        for merged in sorted(ws.merged_cells.ranges, key=lambda r: (r.min_row, r.min_col)):
+            emit("merge", ws.title, merged.coord)
+        for letter, dim in sorted(ws.column_dimensions.items(), key=lambda kv: kv[1].min or 0):
+            emit("col", ws.title, letter, "min=%s" % dim.min, "max=%s" % dim.max, "width=%r" % dim.width,
+                 "hidden=%s" % bool(dim.hidden))
+        for index, dim in sorted(ws.row_dimensions.items()):
+            if dim.ht is not None or dim.hidden:
+                emit("row", ws.title, index, "height=%r" % dim.ht, "hidden=%s" % bool(dim.hidden))
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 2:
+        sys.exit("usage: dump_with_openpyxl.py FILE.xlsx")
+    main(sys.argv[1])
