@@ -8,9 +8,11 @@
 #include "automation/readers/text/TextDecoding.h"
 #include "automation/readers/xls/BiffWorkbookReader.h"
 #include "automation/readers/xlsx/WorksheetReader.h"
+#include "automation/writers/Writers.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -105,7 +107,19 @@ bool readResultSound(const ReadResult &result) {
 }
 
 bool xlsxPackage(const uint8_t *data, size_t size) {
-    return viaFile(".xlsx", data, size, &automation::readers::readXlsx);
+    static const ScratchFile source(".xlsx");
+    static const ScratchFile saved("-saved.xlsx");
+    if (!source.write(data, size)) return true;
+    const ReadResult read = automation::readers::readXlsx(source.path());
+    if (!readResultSound(read)) return false;
+    if (!read.workbook) return true;
+    // Whatever a workbook holds may end up in a result: saving it either
+    // works, giving a file that reads back with every sheet, or says why not.
+    const automation::writers::WriteResult written = automation::writers::writeXlsx(*read.workbook, saved.path());
+    if (!written.ok) return !written.error.empty();
+    const ReadResult again = automation::readers::readXlsx(saved.path());
+    const size_t sheets = std::max<size_t>(read.workbook->sheetCount(), 1);
+    return again.workbook && readResultSound(again) && again.workbook->sheetCount() == sheets;
 }
 
 bool worksheetScanner(const uint8_t *data, size_t size) {

@@ -13,7 +13,8 @@ namespace rowsifter::fuzz {
 // Each feeds `data` to one reader (or to the number formats) and checks what
 // came back. False when the answer breaks the reader's promises: a workbook
 // together with a failure, or none with success, or a model out of order.
-// A crash or a sanitizer report is the other kind of finding.
+// A crash or a sanitizer report is the other kind of finding. The .xlsx
+// body also saves what it read and reads the saved file back.
 bool xlsxPackage(const uint8_t *data, size_t size);
 bool worksheetScanner(const uint8_t *data, size_t size);
 bool xlsWorkbook(const uint8_t *data, size_t size);  // the compound file, then its records
