@@ -52,8 +52,8 @@ private:
     struct Stream;
     std::unique_ptr<Stream> stream_;
     std::string pending_;
-    std::string memory_;           // compressed bytes while no file is used
-    std::FILE *file_ = nullptr;    // compressed bytes past the memory limit
+    std::string memory_;         // compressed bytes while no file is used
+    std::FILE *file_ = nullptr;  // compressed bytes past the memory limit
     uint64_t readOffset_ = 0;
     uint32_t crc_ = 0;
     uint64_t size_ = 0;

@@ -30,18 +30,38 @@ struct Builtin {
     const char *code;
     uint32_t id;
 };
-constexpr Builtin kFixedBuiltins[] = {{"0", 1},          {"0.00", 2},  {"#,##0", 3},     {"#,##0.00", 4},
-                                      {"0%", 9},         {"0.00%", 10}, {"0.00E+00", 11}, {"# ?/?", 12},
-                                      {"# ?" "?/??", 13}, {"@", 49}};
+constexpr Builtin kFixedBuiltins[] = {{"0", 1},
+                                      {"0.00", 2},
+                                      {"#,##0", 3},
+                                      {"#,##0.00", 4},
+                                      {"0%", 9},
+                                      {"0.00%", 10},
+                                      {"0.00E+00", 11},
+                                      {"# ?/?", 12},
+                                      {"# ?"
+                                       "?/??",
+                                       13},
+                                      {"@", 49}};
 
-constexpr const char *kPatternNames[] = {
-    "none",        "solid",      "mediumGray",     "darkGray",       "lightGray",   "darkHorizontal", "darkVertical",
-    "darkDown",    "darkUp",     "darkGrid",       "darkTrellis",    "lightHorizontal", "lightVertical", "lightDown",
-    "lightUp",     "lightGrid",  "lightTrellis",   "gray125",        "gray0625"};
+constexpr const char *kPatternNames[] = {"none",           "solid",           "mediumGray",    "darkGray",  "lightGray",
+                                         "darkHorizontal", "darkVertical",    "darkDown",      "darkUp",    "darkGrid",
+                                         "darkTrellis",    "lightHorizontal", "lightVertical", "lightDown", "lightUp",
+                                         "lightGrid",      "lightTrellis",    "gray125",       "gray0625"};
 
-constexpr const char *kBorderNames[] = {
-    "",       "thin",    "medium",       "dashed",  "dotted",          "thick",          "double",
-    "hair",   "mediumDashed", "dashDot", "mediumDashDot", "dashDotDot", "mediumDashDotDot", "slantDashDot"};
+constexpr const char *kBorderNames[] = {"",
+                                        "thin",
+                                        "medium",
+                                        "dashed",
+                                        "dotted",
+                                        "thick",
+                                        "double",
+                                        "hair",
+                                        "mediumDashed",
+                                        "dashDot",
+                                        "mediumDashDot",
+                                        "dashDotDot",
+                                        "mediumDashDotDot",
+                                        "slantDashDot"};
 
 constexpr const char *kUnderlineNames[] = {"", "single", "double", "singleAccounting", "doubleAccounting"};
 
@@ -179,11 +199,11 @@ size_t characters(const std::string &utf8) {
 
 }  // namespace
 
-StylesPart::StylesPart(const model::StyleTable &styles)
-    : styles_(styles), formatOfStyle_(styles.size(), kUnresolved) {
+StylesPart::StylesPart(const model::StyleTable &styles) : styles_(styles), formatOfStyle_(styles.size(), kUnresolved) {
     fonts_.push_back(fontXml(model::Font{}));
     fontIndex_.emplace(fonts_.back(), 0);
-    fills_ = {"<fill><patternFill patternType=\"none\"/></fill>", "<fill><patternFill patternType=\"gray125\"/></fill>"};
+    fills_ = {"<fill><patternFill patternType=\"none\"/></fill>",
+              "<fill><patternFill patternType=\"gray125\"/></fill>"};
     fillIndex_.emplace(fills_[1], 1);
     borders_.push_back(borderXml(model::Border{}));
     borderIndex_.emplace(borders_.back(), 0);
@@ -202,8 +222,7 @@ uint32_t StylesPart::intern(std::unordered_map<std::string, uint32_t> &index, st
 }
 
 uint32_t StylesPart::numberFormatId(const std::string &code) {
-    if (code.empty() || code == kGeneral || !isValidUtf8(code) || characters(code) > kMaxFormatCodeCharacters)
-        return 0;
+    if (code.empty() || code == kGeneral || !isValidUtf8(code) || characters(code) > kMaxFormatCodeCharacters) return 0;
     for (const Builtin &builtin : kFixedBuiltins)
         if (code == builtin.code) return builtin.id;
     const auto found = numberFormatIndex_.find(code);

@@ -34,9 +34,9 @@ void acceptRowMerges(const std::vector<CellArea> &merges, std::vector<CellArea> 
     for (const CellArea &a : merges) {
         if (a.firstColumn < 1 || a.lastColumn < a.firstColumn || a.lastColumn > model::kMaxColumns) continue;
         if (a.firstRow != a.lastRow || a.firstColumn == a.lastColumn) continue;
-        const auto rowStart = std::find_if(accepted->rbegin(), accepted->rend(),
-                                           [&](const CellArea &b) { return b.firstRow != a.firstRow; })
-                                  .base();
+        const auto rowStart = std::find_if(accepted->rbegin(), accepted->rend(), [&](const CellArea &b) {
+                                  return b.firstRow != a.firstRow;
+                              }).base();
         const bool overlaps = std::any_of(rowStart, accepted->end(), [&](const CellArea &b) {
             return a.firstColumn <= b.lastColumn && b.firstColumn <= a.lastColumn;
         });
@@ -69,8 +69,8 @@ public:
         writeDimension(tail);
         buffer_.append(selected ? "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
                                 : "<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>");
-        defaultHeight_ = sheet_.defaultRowHeight > 0 ? std::min(sheet_.defaultRowHeight, kMaxRowHeight)
-                                                     : kDefaultRowHeight;
+        defaultHeight_ =
+            sheet_.defaultRowHeight > 0 ? std::min(sheet_.defaultRowHeight, kMaxRowHeight) : kDefaultRowHeight;
         buffer_.append("<sheetFormatPr defaultRowHeight=\"");
         appendNumber(buffer_, defaultHeight_);
         buffer_.append(defaultHeight_ != kDefaultRowHeight ? "\" customHeight=\"1\"/>" : "\"/>");
@@ -205,8 +205,8 @@ private:
         if (cell.column < 1 || cell.column > model::kMaxColumns) return;
         const uint32_t format = styles_.formatIndex(cell.style);
         // A cell that is written keeps its own format, never its row's or column's.
-        const bool writeBlank = format || rowFormatted ||
-                                (cell.column < formattedColumns_.size() && formattedColumns_[cell.column]);
+        const bool writeBlank =
+            format || rowFormatted || (cell.column < formattedColumns_.size() && formattedColumns_[cell.column]);
         switch (cell.type) {
             case CellType::Number:
                 if (!std::isfinite(cell.number)) return writeError(row, cell.column, format, model::CellError::Num);
