@@ -13,7 +13,7 @@ namespace automation::writers {
 namespace {
 
 // Compressed bytes above this go to a temporary file.
-constexpr size_t kMemoryLimit = 4 * 1024 * 1024;
+constexpr size_t kMemoryLimit = 1024 * 1024;
 constexpr size_t kOutputBlock = 256 * 1024;
 constexpr uint16_t kLevel = 1;  // ISA-L's fast level: about zlib's ratio at level 1, many times its speed
 
@@ -97,6 +97,9 @@ bool DeflatedPart::finish() {
     if (!finished_) {
         deflatePending(true);
         finished_ = true;
+        // A package keeps its parts until it is written: only the result stays.
+        stream_.reset();
+        std::string().swap(pending_);
         if (file_ && std::fflush(file_) != 0) fail("the temporary file of the compressed data could not be written");
     }
     return error_.empty();

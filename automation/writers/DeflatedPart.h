@@ -28,8 +28,8 @@ public:
         if (pending_.size() >= kInputBlock) deflatePending(false);
     }
 
-    // Ends the deflate stream. False with error() set when it failed; so
-    // does any failure before it (nothing is reported twice or lost).
+    // Ends the deflate stream and lets go of its buffers. False with error()
+    // set when it failed; so does any failure before it.
     bool finish();
 
     uint32_t crc() const { return crc_; }
