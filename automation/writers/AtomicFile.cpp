@@ -35,6 +35,7 @@ long writeSome(int fd, const char *data, size_t size) {
     return _write(fd, data, chunk);
 }
 int syncFile(int fd) { return _commit(fd); }
+bool seekFile(int fd, uint64_t offset) { return _lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) >= 0; }
 int reopenForSync(const char *path) { return _open(path, _O_RDWR | _O_BINARY); }
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 #else
@@ -44,6 +45,7 @@ int openExclusive(const char *path) { return ::open(path, kOpenFlags, kOpenMode)
 int closeFile(int fd) { return ::close(fd); }
 long writeSome(int fd, const char *data, size_t size) { return static_cast<long>(::write(fd, data, size)); }
 int syncFile(int fd) { return ::fsync(fd); }
+bool seekFile(int fd, uint64_t offset) { return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0; }
 int reopenForSync(const char *path) { return ::open(path, O_RDONLY | O_CLOEXEC); }
 bool isSeparator(char c) { return c == '/'; }
 #endif
@@ -194,6 +196,12 @@ bool AtomicFile::write(const char *data, size_t size, std::string *error) {
         data += written;
         size -= static_cast<size_t>(written);
     }
+    return true;
+}
+
+bool AtomicFile::seek(uint64_t offset, std::string *error) {
+    if (fd_ < 0) return fail(error, "cannot save \"" + target_ + "\": the file is not open");
+    if (!seekFile(fd_, offset)) return fail(error, "cannot save \"" + target_ + "\": " + describeFileError(errno));
     return true;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace automation::writers {
@@ -20,6 +21,8 @@ public:
     // the folder is missing, not a folder, not writable, or the name is unusable.
     bool open(std::string *error);
 
+    const std::string &targetPath() const { return target_; }
+
     // The temporary file's path, for writers that open it themselves.
     const std::string &tempPath() const { return tempPath_; }
 
@@ -28,6 +31,8 @@ public:
     void releaseHandle();
 
     bool write(const char *data, size_t size, std::string *error);
+    // Moves where the next write goes (a writer that fills in a header later).
+    bool seek(uint64_t offset, std::string *error);
 
     // Flushes the temporary file to disk and renames it over the target.
     bool commit(std::string *error);

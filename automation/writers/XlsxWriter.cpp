@@ -52,10 +52,9 @@ WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, co
 
     AtomicFile file(path);
     if (!file.open(&reason)) return failure(reason);
-    file.releaseHandle();
 
     ZipPackage package;
-    if (!package.open(file.tempPath(), &reason)) return failed(reason);
+    if (!package.open(file, &reason)) return failure(reason);
 
     size_t firstVisible = 0;
     while (firstVisible < workbook.sheetCount() && workbook.sheet(firstVisible).hidden) ++firstVisible;
@@ -91,7 +90,7 @@ WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, co
     if (!package.addPart("xl/styles.xml", styles.xml(), &reason)) return failed(reason);
     if (!package.close(&reason)) {
         file.discard();
-        return failed(reason);
+        return failure(reason);
     }
     if (!file.commit(&reason)) return failure(reason);
     return WriteResult{true, {}};

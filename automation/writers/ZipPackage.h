@@ -1,9 +1,10 @@
 // A zip package written through libzip from parts this program deflated
 // itself (DeflatedPart): libzip lays out the container (headers, ZIP64 when a
 // size needs it, the central directory) and copies the compressed bytes as
-// they are.
+// they are, straight into the caller's AtomicFile.
 #pragma once
 
+#include "automation/writers/AtomicFile.h"
 #include "automation/writers/DeflatedPart.h"
 
 #include <memory>
@@ -21,24 +22,27 @@ public:
     ZipPackage(const ZipPackage &) = delete;
     ZipPackage &operator=(const ZipPackage &) = delete;
 
-    // Starts a package at `path`, replacing whatever file is there.
-    bool open(const std::string &path, std::string *error);
+    // Starts a package that close() writes into `file` (open, and kept open
+    // until then); committing the file stays with the caller.
+    bool open(AtomicFile &file, std::string *error);
 
     // A part built whole in memory.
     bool addPart(const std::string &name, std::string_view bytes, std::string *error);
     // A part deflated as it was built; the package keeps it until close().
     bool addPart(const std::string &name, std::unique_ptr<DeflatedPart> part, std::string *error);
 
-    // Writes the package. False with a reason when it could not be written;
-    // the file at `path` is then not a complete package.
+    // Writes the package. False with the whole reason ("cannot save ...")
+    // when it could not be written.
     bool close(std::string *error);
 
 private:
-    struct Source;
+    struct PartSource;
+    struct FileTarget;
     bool add(const std::string &name, std::unique_ptr<DeflatedPart> part, std::string *error);
 
     zip *archive_ = nullptr;
-    std::vector<std::unique_ptr<Source>> sources_;
+    std::unique_ptr<FileTarget> target_;
+    std::vector<std::unique_ptr<PartSource>> parts_;
 };
 
 }  // namespace automation::writers
