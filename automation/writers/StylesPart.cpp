@@ -1,5 +1,6 @@
 #include "automation/writers/StylesPart.h"
 
+#include "automation/writers/TextLimits.h"
 #include "automation/writers/XlsxText.h"
 #include "automation/writers/XmlOut.h"
 
@@ -19,7 +20,7 @@ constexpr double kDefaultFontSize = 11.0;
 constexpr double kMinFontSize = 1.0;
 constexpr double kMaxFontSize = 409.0;
 constexpr size_t kMaxFontNameBytes = 127;
-constexpr size_t kMaxFormatCodeCharacters = 255;
+constexpr size_t kMaxFormatCodeUnits = 255;  // UTF-16 units, as the applications count
 constexpr uint32_t kFirstCustomFormatId = 164;
 constexpr int16_t kStoredVertical = 255;
 constexpr int16_t kStoredDownMax = 180;
@@ -191,12 +192,6 @@ std::string alignmentXml(const model::Alignment &a) {
     return out.empty() ? out : "<alignment" + out + "/>";
 }
 
-size_t characters(const std::string &utf8) {
-    size_t n = 0;
-    for (char c : utf8) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
-
 }  // namespace
 
 StylesPart::StylesPart(const model::StyleTable &styles) : styles_(styles), formatOfStyle_(styles.size(), kUnresolved) {
@@ -222,7 +217,9 @@ uint32_t StylesPart::intern(std::unordered_map<std::string, uint32_t> &index, st
 }
 
 uint32_t StylesPart::numberFormatId(const std::string &code) {
-    if (code.empty() || code == kGeneral || !isValidUtf8(code) || characters(code) > kMaxFormatCodeCharacters) return 0;
+    if (code.empty() || code == kGeneral || !isValidUtf8(code) ||
+        utf8PrefixWithinUtf16Units(code, kMaxFormatCodeUnits) != code.size())
+        return 0;
     for (const Builtin &builtin : kFixedBuiltins)
         if (code == builtin.code) return builtin.id;
     const auto found = numberFormatIndex_.find(code);

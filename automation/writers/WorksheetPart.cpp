@@ -44,16 +44,10 @@ void acceptRowMerges(const std::vector<CellArea> &merges, std::vector<CellArea> 
     }
 }
 
-void grow(CellArea *bounds, bool *any, uint32_t row, uint32_t firstColumn, uint32_t lastColumn) {
-    if (!*any) {
-        *bounds = CellArea{row, firstColumn, row, lastColumn};
-        *any = true;
-        return;
-    }
-    bounds->firstRow = std::min(bounds->firstRow, row);
-    bounds->lastRow = std::max(bounds->lastRow, row);
-    bounds->firstColumn = std::min(bounds->firstColumn, firstColumn);
-    bounds->lastColumn = std::max(bounds->lastColumn, lastColumn);
+// The smallest area holding both.
+CellArea unite(const CellArea &a, const CellArea &b) {
+    return CellArea{std::min(a.firstRow, b.firstRow), std::min(a.firstColumn, b.firstColumn),
+                    std::max(a.lastRow, b.lastRow), std::max(a.lastColumn, b.lastColumn)};
 }
 
 class SheetXml {
@@ -116,17 +110,13 @@ public:
 private:
     void writeDimension(model::RowSpill *tail) {
         CellArea bounds;
-        bool any = false;
-        for (const model::Row &row : sheet_.rows())
-            if (!row.cells.empty() && row.index <= model::kMaxRows)
-                grow(&bounds, &any, row.index, row.cells.front().column,
-                     std::min(row.cells.back().column, model::kMaxColumns));
+        bool any = sheet_.usedArea(&bounds);
         CellArea spilled;
         if (tail && tail->usedArea(&spilled)) {
-            grow(&bounds, &any, spilled.firstRow, spilled.firstColumn, spilled.lastColumn);
-            grow(&bounds, &any, std::min(spilled.lastRow, model::kMaxRows), spilled.firstColumn,
-                 std::min(spilled.lastColumn, model::kMaxColumns));
+            bounds = any ? unite(bounds, spilled) : spilled;
+            any = true;
         }
+        bounds.lastColumn = std::min(bounds.lastColumn, model::kMaxColumns);
         buffer_.append("<dimension ref=\"");
         if (!any) {
             buffer_.append("A1");

@@ -3,7 +3,7 @@
 #include <zip.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cerrno>
 #include <ctime>
 
 namespace automation::writers {
@@ -196,10 +196,6 @@ bool ZipPackage::addPart(const std::string &name, std::unique_ptr<DeflatedPart> 
         *error = part->error();
         return false;
     }
-    return add(name, std::move(part), error);
-}
-
-bool ZipPackage::add(const std::string &name, std::unique_ptr<DeflatedPart> part, std::string *error) {
     auto source = std::make_unique<PartSource>();
     source->part = std::move(part);
     source->modified = std::time(nullptr);

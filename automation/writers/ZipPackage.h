@@ -26,7 +26,8 @@ public:
     // until then); committing the file stays with the caller.
     bool open(AtomicFile &file, std::string *error);
 
-    // A part built whole in memory.
+    // A part built whole in memory. Failures here give the reason alone,
+    // without the file's name.
     bool addPart(const std::string &name, std::string_view bytes, std::string *error);
     // A part deflated as it was built; the package keeps it until close().
     bool addPart(const std::string &name, std::unique_ptr<DeflatedPart> part, std::string *error);
@@ -38,7 +39,6 @@ public:
 private:
     struct PartSource;
     struct FileTarget;
-    bool add(const std::string &name, std::unique_ptr<DeflatedPart> part, std::string *error);
 
     zip *archive_ = nullptr;
     std::unique_ptr<FileTarget> target_;
