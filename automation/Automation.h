@@ -8,6 +8,8 @@
 // No call throws.
 #pragma once
 
+#include "automation/SaveFailure.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -32,7 +34,8 @@ constexpr long long kMaxSheetRows = 1048576;  // rows of a workbook-format sheet
 // The outcome of a save: ok, or why not.
 struct SaveResult {
     bool ok = false;
-    QString error;
+    QString error;                            // the writer's own words
+    SaveFailure failure = SaveFailure::None;  // the kind, for a front end's own words
     explicit operator bool() const { return ok; }
 };
 

@@ -1,7 +1,7 @@
 // rowsifter-cli: one extraction job from the command line.
 #include "cli/CliJob.h"
 #include "cli/CliOptions.h"
-#include "cli/JobReport.h"
+#include "engine/JobReport.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -33,7 +33,7 @@ int main(int argc, char *argv[]) {
 
     if (!parsed.reportPath.isEmpty()) {
         QString error;
-        if (!cli::writeJobReport(parsed.reportPath, result, &error)) {
+        if (!engine::writeJobReport(parsed.reportPath, result, &error)) {
             std::fprintf(stderr, "rowsifter-cli: %s\n", error.toUtf8().constData());
             return cli::kJobFailed;
         }

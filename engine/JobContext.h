@@ -29,6 +29,11 @@ struct JobContext {
     automation::Workbooks *workbooks = nullptr;
     std::function<void(const QString &)> report;  // one status text
     std::function<long long()> nowSeconds;
+    // Asked between files: true once the user wants the job to end.
+    std::function<bool()> stopRequested = [] { return false; };
+    // Files done of the files listed in the current pass, after each file.
+    std::function<void(int filesDone, int filesTotal, int passIndex, int passCount)> progress = [](int, int, int, int) {
+    };
 
     JobResult result;
     // The report line of a source workbook, made on its first visit.
@@ -54,6 +59,7 @@ struct PassState {
     std::unique_ptr<automation::Range> scratchCell;
     int headerRowFlag = 0;
     long long filesNotSearched = 0;
+    long long filesNotReached = 0;  // left unopened when the job was stopped
 };
 
 }  // namespace engine

@@ -16,6 +16,8 @@ QString fileOutcomeName(FileOutcome outcome) {
             return QStringLiteral("unsupported");
         case FileOutcome::Unreadable:
             return QStringLiteral("unreadable");
+        case FileOutcome::Stopped:
+            return QStringLiteral("stopped");
     }
     return QStringLiteral("unreadable");
 }
@@ -40,7 +42,8 @@ FileOutcome fileOutcomeOf(automation::OpenFailure failure) {
 
 int JobResult::filesNotSearched() const {
     int count = 0;
-    for (const SourceFileReport &file : files) count += file.outcome != FileOutcome::Searched ? 1 : 0;
+    for (const SourceFileReport &file : files)
+        count += file.outcome != FileOutcome::Searched && file.outcome != FileOutcome::Stopped ? 1 : 0;
     return count;
 }
 

@@ -6,14 +6,16 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace engine {
 
-// What became of one source workbook.
-enum class FileOutcome { Searched, Encrypted, Damaged, NotAWorkbook, Unsupported, Unreadable };
+// What became of one source workbook. Stopped: the job was stopped before it
+// reached the file in any pass.
+enum class FileOutcome { Searched, Encrypted, Damaged, NotAWorkbook, Unsupported, Unreadable, Stopped };
 
 // The outcome's word in a report: "searched", "encrypted", "damaged", "not a
-// workbook", "unsupported", "unreadable".
+// workbook", "unsupported", "unreadable", "stopped".
 QString fileOutcomeName(FileOutcome outcome);
 FileOutcome fileOutcomeOf(automation::OpenFailure failure);
 
@@ -26,7 +28,8 @@ struct SourceFileReport {
 
 struct FailedSave {
     QString path;
-    QString error;  // the writer's own words
+    QString error;   // the writer's own words
+    QString reason;  // what the status line says in brackets after the path
 };
 
 struct JobResult {
@@ -37,7 +40,13 @@ struct JobResult {
     long long rowsExtracted = 0;
     QList<SourceFileReport> files;  // every source workbook, in the order walked
     QList<FailedSave> failedSaves;
+    QString summary;                // the last pass's summary line (its rows count the whole job)
+    QStringList csvResults;         // results saved as CSV because of the row limit
+    bool stopped = false;           // the user stopped the job
+    long long filesNotReached = 0;  // in the pass the stop ended
+    int valuesNotSearched = 0;      // one workbook per value: the values whose pass never ran
 
+    // Workbooks that could not be read (a stopped job's unreached ones aside).
     int filesNotSearched() const;
     // Marks the job as ended on an error; the first reason given is kept.
     void fail(const QString &reason);

@@ -18,8 +18,27 @@ inline const QString kHeaderMissing = QStringLiteral("包含表头的excel文件
 inline const QString kHeaderWrongType = QStringLiteral("文件类型不正确,请重新选择,或取消[指定表头]选项!");
 inline const QString kHeaderUnopenable = QStringLiteral("无法打开包含表头的excel文件,请重新选择,或取消[指定表头]选项!");
 inline const QString kSaveFailedPrefix = QStringLiteral("保存失败:");
+// Why a pass had no workbook to save into.
+inline const QString kNoResultWorkbook = QStringLiteral("无法新建工作簿");
 // An unexpected failure (an exception, memory running out) ended the job.
 inline const QString kInterruptedPrefix = QStringLiteral("提取中断:");
+
+// The brackets after a failed save's path: the kind in the user's words, or,
+// for a kind without words of its own, what the writer said.
+QString saveFailureReason(automation::SaveFailure kind, const QString &writerWords);
+
+// "保存失败:/data/out/RowBasket.xlsx(权限不足)"
+QString saveFailed(const QString &path, const QString &reason);
+
+// The job was stopped: "提取已停止,另有5个文件未被查找。", and in one
+// workbook per value, ",2个值未查找" before the full stop.
+QString jobStopped(long long filesNotReached, int valuesNotSearched);
+
+// Lines of the closing report.
+QString filesUnreadable(long long count);  // "3个文件无法读取,未被查找"
+QString savedAsCsv(const QString &path);   // "结果已保存为CSV:path"
+// Before the path of a file a stopped job never reached.
+inline const QString kNotReachedPrefix = QStringLiteral("未查找(已停止):");
 
 // Sent right after the path of a source workbook that could not be opened:
 // "无法读取(文件已加密):" and its siblings, followed by the path.

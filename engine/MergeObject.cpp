@@ -26,6 +26,7 @@ MergeObject::MergeObject(const QString &name, QObject *parent)
 
 void MergeObject::ExcelFilter() {
     result_ = engine::JobResult{};
+    stopRequested_.store(false, std::memory_order_relaxed);
     // Whatever goes wrong, the user is told, and the window gets its button back.
     try {
         runJob();
@@ -52,6 +53,10 @@ void MergeObject::runJob() {
     engine::JobContext job(options);
     job.report = [this](const QString &text) { emit ShowDisposingFile(text); };
     job.nowSeconds = [] { return static_cast<long long>(QDateTime::currentSecsSinceEpoch()); };
+    job.stopRequested = [this] { return stopRequested_.load(std::memory_order_relaxed); };
+    job.progress = [this](int filesDone, int filesTotal, int passIndex, int passCount) {
+        emit ShowProgress(filesDone, filesTotal, passIndex + 1, passCount);
+    };
 
     job.values = engine::searchValuesFrom(options.findText);
     job.fileNames = engine::resultBaseNames(job.values);
@@ -93,6 +98,12 @@ void MergeObject::runJob() {
         job.rowsExtracted = 0;
 
         for (int passIndex = 0; passIndex < passCount; ++passIndex) {
+            if (job.result.stopped) break;
+            if (passIndex > 0 && job.stopRequested()) {
+                // Stopped while the last pass was saving: the values left are not searched.
+                engine::stopBeforePass(job, passCount - passIndex);
+                break;
+            }
             engine::PassState pass;
             pass.passIndex = passIndex;
             pass.passCount = passCount;

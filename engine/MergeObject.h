@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QString>
+#include <atomic>
 
 class MergeObject : public QObject {
     Q_OBJECT
@@ -23,11 +24,18 @@ public:
     // What the last job did; complete once Signal_SetButtonEnable() was emitted.
     const engine::JobResult &result() const { return result_; }
 
+    // Asks the running job to end after the file in hand; the pass then ends
+    // as usual, so what was found is saved. Safe from any thread.
+    void requestStop() { stopRequested_.store(true, std::memory_order_relaxed); }
+
 signals:
     // The job has ended, whatever the outcome; emitted exactly once per job.
     void Signal_SetButtonEnable();
     // One status text.
     void ShowDisposingFile(QString filePath);
+    // Files done of the files listed in the current pass; with one workbook
+    // per value also which value (1-based) of how many.
+    void ShowProgress(int filesDone, int filesTotal, int valueNumber, int valueCount);
 
 public slots:
     void ExcelFilter();
@@ -39,4 +47,5 @@ private:
     QString name_;
     engine::OptionSet options_;
     engine::JobResult result_;
+    std::atomic<bool> stopRequested_{false};
 };

@@ -45,6 +45,25 @@ bool pastSheetRows(const PassState &pass) {
 
 QString workbookResultPath(const JobContext &job, const PassState &pass) { return resultTarget(job, pass, false).path; }
 
+// The writer's sentence without its "cannot save "path": " opening, which the
+// status text already says.
+QString writerWords(const QString &error, const QString &path) {
+    const QString opening = QStringLiteral("cannot save \"") + path + QStringLiteral("\": ");
+    return error.startsWith(opening) ? error.mid(opening.size()) : error;
+}
+
+// Records a failed save and tells the user, with the reason in brackets.
+void reportSaveFailure(JobContext &job, const QString &path, const QString &error, const QString &reason) {
+    const QString failure = text::saveFailed(path, reason);
+    job.result.failedSaves.append(FailedSave{path, error, reason});
+    job.result.fail(failure);
+    job.report(failure);
+}
+
+void reportNoResultWorkbook(JobContext &job, const PassState &pass) {
+    reportSaveFailure(job, workbookResultPath(job, pass), text::kNoResultWorkbook, text::kNoResultWorkbook);
+}
+
 PassStart openTemplate(JobContext &job, PassState &pass) {
     const QString path = job.options.headerWorkbookPath;
     if (!QFileInfo(path).isFile()) {
@@ -75,12 +94,17 @@ PassStart addBlankWorkbook(JobContext &job, PassState &pass) {
     job.report(text::kWorkbookActive);
     pass.headerRowFlag = 0;
     if (!pass.workbook) {
-        const QString failure = text::kSaveFailedPrefix + workbookResultPath(job, pass);
-        job.result.fail(failure);
-        job.report(failure);
+        reportNoResultWorkbook(job, pass);
         return PassStart::SkipPass;
     }
     return PassStart::Ready;
+}
+
+void reportStop(JobContext &job, const PassState &pass) {
+    if (!job.result.stopped) return;
+    job.result.filesNotReached = pass.filesNotReached;
+    job.result.valuesNotSearched = pass.passCount - pass.passIndex - 1;
+    job.report(text::jobStopped(job.result.filesNotReached, job.result.valuesNotSearched));
 }
 
 }  // namespace
@@ -103,9 +127,7 @@ PassStart beginPass(JobContext &job, PassState &pass) {
             job.report(text::kHeaderUnopenable);
             return PassStart::EndJob;
         }
-        const QString failure = text::kSaveFailedPrefix + workbookResultPath(job, pass);
-        job.result.fail(failure);
-        job.report(failure);
+        reportNoResultWorkbook(job, pass);
         pass.workbook->close(false);
         return PassStart::SkipPass;
     }
@@ -116,6 +138,13 @@ PassStart beginPass(JobContext &job, PassState &pass) {
     return PassStart::Ready;
 }
 
+void stopBeforePass(JobContext &job, int valuesLeft) {
+    job.result.stopped = true;
+    job.result.filesNotReached = 0;
+    job.result.valuesNotSearched = valuesLeft;
+    job.report(text::jobStopped(0, valuesLeft));
+}
+
 void endPass(JobContext &job, PassState &pass) {
     pass.scratchCell.reset();
     if (pass.scratchSheet) pass.scratchSheet->remove();
@@ -124,21 +153,24 @@ void endPass(JobContext &job, PassState &pass) {
     const long long elapsed = job.nowSeconds() - job.startSeconds;
     const bool leaveOut = job.options.oneBookPerValue && job.options.noFileWhenNoData && job.rowsInWorkbook == 0;
 
+    automation::SaveResult saved;
+    ResultTarget target;
     if (!leaveOut) {
         const bool asCsv = job.rowsExtracted > rowLimit() || pastSheetRows(pass);
-        const ResultTarget target = resultTarget(job, pass, asCsv);
-        const automation::SaveResult saved =
+        target = resultTarget(job, pass, asCsv);
+        saved =
             asCsv ? pass.workbook->saveAs(target.path, automation::kFileFormatCsv) : pass.workbook->saveAs(target.path);
-        job.report(text::summary(job.filesSearched, job.rowsExtracted, elapsed, asCsv));
-        if (!saved.ok) {
-            const QString failure = text::kSaveFailedPrefix + target.path;
-            job.result.failedSaves.append(FailedSave{target.path, saved.error});
-            job.result.fail(failure);
-            job.report(failure);
-        }
+        job.result.summary = text::summary(job.filesSearched, job.rowsExtracted, elapsed, asCsv);
+        job.report(job.result.summary);
+        if (saved.ok && asCsv) job.result.csvResults.append(target.path);
     }
-    // Last, so that the status line, which keeps only the latest text, ends on it.
     if (pass.filesNotSearched > 0) job.report(text::filesNotSearched(pass.filesNotSearched));
+    reportStop(job, pass);
+    // Last, so that the status line, which keeps only the latest text, ends on
+    // what the user must not miss.
+    if (!leaveOut && !saved.ok)
+        reportSaveFailure(job, target.path, saved.error,
+                          text::saveFailureReason(saved.failure, writerWords(saved.error, target.path)));
 
     pass.resultSheet.reset();
     pass.sheets.reset();

@@ -18,4 +18,7 @@ PassStart beginPass(JobContext &job, PassState &pass);
 // left out, reports the summary (and a failed save) and closes the workbook.
 void endPass(JobContext &job, PassState &pass);
 
+// The user stopped the job between two passes: `valuesLeft` values are not searched.
+void stopBeforePass(JobContext &job, int valuesLeft);
+
 }  // namespace engine

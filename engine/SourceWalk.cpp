@@ -48,6 +48,17 @@ void reportNotOpened(JobContext &job, PassState &pass, SourceFileReport &file) {
     job.report(text::notSearchedPrefix(why) + file.path);
 }
 
+// A file first met in this pass keeps the stop as its outcome; one searched
+// for an earlier value keeps that pass's outcome.
+void noteNotReached(JobContext &job, PassState &pass, const QStringList &paths) {
+    job.result.stopped = true;
+    pass.filesNotReached = paths.size();
+    for (const QString &path : paths) {
+        SourceFileReport &file = job.fileReport(path);
+        if (pass.passIndex == 0) file.outcome = FileOutcome::Stopped;
+    }
+}
+
 }  // namespace
 
 void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFiles) {
@@ -67,13 +78,22 @@ void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFile
     plan.wholeColumn = job.options.oneColumnOnly ? job.options.columnNumber : 0;
     job.workbooks->expectOpens(plan);
 
-    for (const QString &path : workbookPaths) {
+    const int total = static_cast<int>(workbookPaths.size());
+    job.progress(0, total, pass.passIndex, pass.passCount);
+    for (int index = 0; index < total; ++index) {
+        // A stop lets the file in hand finish: the pass then ends as usual.
+        if (job.stopRequested()) {
+            noteNotReached(job, pass, workbookPaths.mid(index));
+            return;
+        }
+        const QString &path = workbookPaths[index];
         job.report(path);
         SourceFileReport &file = job.fileReport(path);
 
         std::unique_ptr<automation::Workbook> workbook = job.workbooks->open(path);
         if (!workbook) {
             reportNotOpened(job, pass, file);
+            job.progress(index + 1, total, pass.passIndex, pass.passCount);
             continue;
         }
         ++job.filesSearched;
@@ -91,6 +111,7 @@ void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFile
         // Every pass searches the same sheets; the rows add up over the passes.
         file.sheetsSearched = sheetsSearched;
         file.rowsExtracted += job.rowsExtracted - rowsBefore;
+        job.progress(index + 1, total, pass.passIndex, pass.passCount);
     }
 }
 

@@ -11,7 +11,10 @@ namespace {
 SaveResult fromWrite(const writers::WriteResult &written) {
     SaveResult result;
     result.ok = written.ok;
-    if (!written.ok) result.error = QString::fromStdString(written.error);
+    if (!written.ok) {
+        result.error = QString::fromStdString(written.error);
+        result.failure = written.failure == SaveFailure::None ? SaveFailure::Other : written.failure;
+    }
     return result;
 }
 
@@ -28,6 +31,7 @@ writers::SheetTail tailOf(WorkbookState &state) {
 SaveResult failure(const QString &why) {
     SaveResult result;
     result.error = why;
+    result.failure = SaveFailure::Other;
     return result;
 }
 }  // namespace

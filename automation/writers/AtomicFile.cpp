@@ -74,11 +74,6 @@ std::string randomName(std::mt19937_64 &random) {
 
 bool isFolder(const struct stat &info) { return (info.st_mode & S_IFMT) == S_IFDIR; }
 
-bool fail(std::string *error, std::string text) {
-    if (error) *error = std::move(text);
-    return false;
-}
-
 bool replaceFile(const std::string &from, const std::string &to) {
 #ifdef _WIN32
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
@@ -141,26 +136,69 @@ std::string describeFileError(int errorNumber) {
     }
 }
 
+SaveFailure fileErrorKind(int errorNumber) {
+    switch (errorNumber) {
+        case ENOENT:
+            return SaveFailure::FolderMissing;
+        case ENOTDIR:
+            return SaveFailure::NotAFolder;
+        case EACCES:
+        case EPERM:
+            return SaveFailure::AccessDenied;
+        case EROFS:
+            return SaveFailure::ReadOnlyDisk;
+        case ENOSPC:
+#ifdef EDQUOT
+        case EDQUOT:
+#endif
+            return SaveFailure::DiskFull;
+        case ENAMETOOLONG:
+            return SaveFailure::NameTooLong;
+        case EINVAL:
+        case EILSEQ:
+            return SaveFailure::NameNotValid;
+        case EISDIR:
+            return SaveFailure::FolderInTheWay;
+        case EMFILE:
+        case ENFILE:
+            return SaveFailure::TooManyFiles;
+        case EIO:
+            return SaveFailure::DiskError;
+        default:
+            return SaveFailure::Other;
+    }
+}
+
 AtomicFile::AtomicFile(std::string targetPath) : target_(std::move(targetPath)) {}
 
 AtomicFile::~AtomicFile() {
     if (!committed_) discard();
 }
 
+bool AtomicFile::fail(std::string *error, SaveFailure kind, const std::string &why) {
+    failure_ = kind;
+    if (error) *error = "cannot save \"" + target_ + "\": " + why;
+    return false;
+}
+
+bool AtomicFile::failOnError(std::string *error, int errorNumber) {
+    return fail(error, fileErrorKind(errorNumber), describeFileError(errorNumber));
+}
+
 bool AtomicFile::open(std::string *error) {
     discard();
     committed_ = false;
+    failure_ = SaveFailure::None;
     const std::string name = nameOf(target_);
     if (name.empty() || name == "." || name == "..")
-        return fail(error, "cannot save \"" + target_ + "\": the file name is not valid");
+        return fail(error, SaveFailure::NameNotValid, "the file name is not valid");
 
     const std::string folder = folderOf(target_);
     struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0)
-        return fail(error, "cannot save \"" + target_ + "\": " + describeFileError(errno));
-    if (!isFolder(info)) return fail(error, "cannot save \"" + target_ + "\": \"" + folder + "\" is not a folder");
+    if (::stat(folder.c_str(), &info) != 0) return failOnError(error, errno);
+    if (!isFolder(info)) return fail(error, SaveFailure::NotAFolder, "\"" + folder + "\" is not a folder");
     if (::stat(target_.c_str(), &info) == 0 && isFolder(info))
-        return fail(error, "cannot save \"" + target_ + "\": a folder of that name is in the way");
+        return fail(error, SaveFailure::FolderInTheWay, "a folder of that name is in the way");
 
     const std::string base = target_.substr(0, target_.size() - name.size());
     std::mt19937_64 random(std::random_device{}() ^
@@ -173,10 +211,9 @@ bool AtomicFile::open(std::string *error) {
             tempPath_ = std::move(candidate);
             return true;
         }
-        if (errno != EEXIST && errno != EINTR)
-            return fail(error, "cannot save \"" + target_ + "\": " + describeFileError(errno));
+        if (errno != EEXIST && errno != EINTR) return failOnError(error, errno);
     }
-    return fail(error, "cannot save \"" + target_ + "\": no free temporary file name in the folder");
+    return fail(error, SaveFailure::Other, "no free temporary file name in the folder");
 }
 
 void AtomicFile::releaseHandle() {
@@ -185,14 +222,14 @@ void AtomicFile::releaseHandle() {
 }
 
 bool AtomicFile::write(const char *data, size_t size, std::string *error) {
-    if (fd_ < 0) return fail(error, "cannot save \"" + target_ + "\": the file is not open");
+    if (fd_ < 0) return fail(error, SaveFailure::Other, "the file is not open");
     while (size > 0) {
         const long written = writeSome(fd_, data, size);
         if (written < 0) {
             if (errno == EINTR) continue;
-            return fail(error, "cannot save \"" + target_ + "\": " + describeFileError(errno));
+            return failOnError(error, errno);
         }
-        if (written == 0) return fail(error, "cannot save \"" + target_ + "\": " + describeFileError(ENOSPC));
+        if (written == 0) return failOnError(error, ENOSPC);
         data += written;
         size -= static_cast<size_t>(written);
     }
@@ -200,20 +237,20 @@ bool AtomicFile::write(const char *data, size_t size, std::string *error) {
 }
 
 bool AtomicFile::seek(uint64_t offset, std::string *error) {
-    if (fd_ < 0) return fail(error, "cannot save \"" + target_ + "\": the file is not open");
-    if (!seekFile(fd_, offset)) return fail(error, "cannot save \"" + target_ + "\": " + describeFileError(errno));
+    if (fd_ < 0) return fail(error, SaveFailure::Other, "the file is not open");
+    if (!seekFile(fd_, offset)) return failOnError(error, errno);
     return true;
 }
 
 bool AtomicFile::commit(std::string *error) {
-    if (tempPath_.empty()) return fail(error, "cannot save \"" + target_ + "\": the file is not open");
+    if (tempPath_.empty()) return fail(error, SaveFailure::Other, "the file is not open");
     int fd = fd_;
     fd_ = -1;
     if (fd < 0) fd = reopenForSync(tempPath_.c_str());
     if (fd < 0) {
         const int code = errno;
         discard();
-        return fail(error, "cannot save \"" + target_ + "\": " + describeFileError(code));
+        return failOnError(error, code);
     }
     // Delayed allocation may report a full disk only here.
     const bool synced = syncFile(fd) == 0;
@@ -222,12 +259,12 @@ bool AtomicFile::commit(std::string *error) {
     const int closeCode = errno;
     if (!synced || !closed) {
         discard();
-        return fail(error, "cannot save \"" + target_ + "\": " + describeFileError(!synced ? syncCode : closeCode));
+        return failOnError(error, !synced ? syncCode : closeCode);
     }
     if (!replaceFile(tempPath_, target_)) {
         const int code = errno;
         discard();
-        return fail(error, "cannot save \"" + target_ + "\": " + describeFileError(code));
+        return failOnError(error, code);
     }
     tempPath_.clear();
     committed_ = true;

@@ -4,6 +4,8 @@
 // stays exactly as it was; an uncommitted temporary file is removed.
 #pragma once
 
+#include "automation/SaveFailure.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -40,14 +42,25 @@ public:
     // Removes the temporary file; the target is untouched.
     void discard();
 
+    // The kind of the last failure of this file (None while nothing failed).
+    SaveFailure failure() const { return failure_; }
+    // For a writer that failed while this file was open: the file's own kind
+    // when the file failed, Other when something else did.
+    SaveFailure failureOrOther() const { return failure_ == SaveFailure::None ? SaveFailure::Other : failure_; }
+
 private:
+    bool fail(std::string *error, SaveFailure kind, const std::string &why);
+    bool failOnError(std::string *error, int errorNumber);
+
     std::string target_;
     std::string tempPath_;
     int fd_ = -1;
     bool committed_ = false;
+    SaveFailure failure_ = SaveFailure::None;
 };
 
 // The reason behind a system error number, in words a user understands.
 std::string describeFileError(int errorNumber);
+SaveFailure fileErrorKind(int errorNumber);
 
 }  // namespace automation::writers

@@ -176,15 +176,16 @@ private:
 WriteResult writeCsv(const WorkbookModel &workbook, size_t sheetIndex, const std::string &path, const SheetTail *tail) {
     if (sheetIndex >= workbook.sheetCount())
         return WriteResult{false,
-                           "cannot save \"" + path + "\": the workbook has no sheet " + std::to_string(sheetIndex + 1)};
+                           "cannot save \"" + path + "\": the workbook has no sheet " + std::to_string(sheetIndex + 1),
+                           SaveFailure::Other};
     AtomicFile file(path);
     std::string error;
-    if (!file.open(&error)) return WriteResult{false, error};
+    if (!file.open(&error)) return WriteResult{false, error, file.failureOrOther()};
     model::RowSpill *rows = tail && tail->rows && tail->sheetIndex == sheetIndex ? tail->rows : nullptr;
     if (!CsvBuilder(workbook, file).writeSheet(workbook.sheet(sheetIndex), rows, &error))
-        return WriteResult{false, error};
-    if (!file.commit(&error)) return WriteResult{false, error};
-    return WriteResult{true, {}};
+        return WriteResult{false, error, file.failureOrOther()};
+    if (!file.commit(&error)) return WriteResult{false, error, file.failureOrOther()};
+    return WriteResult{true, {}, SaveFailure::None};
 }
 
 }  // namespace automation::writers

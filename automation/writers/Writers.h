@@ -2,6 +2,7 @@
 // renames it over the target, so a target is never left half-written.
 #pragma once
 
+#include "automation/SaveFailure.h"
 #include "automation/model/RowSpill.h"
 #include "automation/model/WorkbookModel.h"
 
@@ -12,6 +13,7 @@ namespace automation::writers {
 struct WriteResult {
     bool ok = false;
     std::string error;  // why not, when !ok
+    SaveFailure failure = SaveFailure::None;
 };
 
 // Rows of one sheet kept outside the model, below all of the sheet's model

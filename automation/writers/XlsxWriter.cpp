@@ -16,7 +16,7 @@ namespace {
 using model::Sheet;
 using model::WorkbookModel;
 
-WriteResult failure(std::string reason) { return WriteResult{false, std::move(reason)}; }
+WriteResult failure(std::string reason, SaveFailure kind) { return WriteResult{false, std::move(reason), kind}; }
 
 std::string sheetLabel(const Sheet &sheet) { return "sheet \"" + sheet.name + "\""; }
 
@@ -46,15 +46,17 @@ bool checkLimits(const WorkbookModel &workbook, const SheetTail *tail, std::stri
 
 WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, const SheetTail *tail) {
     std::string reason;
-    if (!checkLimits(workbook, tail, &reason)) return failure("cannot save \"" + path + "\": " + reason);
+    if (!checkLimits(workbook, tail, &reason))
+        return failure("cannot save \"" + path + "\": " + reason, SaveFailure::TooLarge);
     const bool hasTail = tail && tail->rows && tail->rows->rows() > 0 && tail->sheetIndex < workbook.sheetCount();
-    const auto failed = [&path](const std::string &why) { return failure("cannot save \"" + path + "\": " + why); };
-
     AtomicFile file(path);
-    if (!file.open(&reason)) return failure(reason);
+    const auto failed = [&path, &file](const std::string &why) {
+        return failure("cannot save \"" + path + "\": " + why, file.failureOrOther());
+    };
+    if (!file.open(&reason)) return failure(reason, file.failureOrOther());
 
     ZipPackage package;
-    if (!package.open(file, &reason)) return failure(reason);
+    if (!package.open(file, &reason)) return failure(reason, file.failureOrOther());
 
     size_t firstVisible = 0;
     while (firstVisible < workbook.sheetCount() && workbook.sheet(firstVisible).hidden) ++firstVisible;
@@ -89,11 +91,12 @@ WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, co
     }
     if (!package.addPart("xl/styles.xml", styles.xml(), &reason)) return failed(reason);
     if (!package.close(&reason)) {
+        const SaveFailure kind = file.failureOrOther();
         file.discard();
-        return failure(reason);
+        return failure(reason, kind);
     }
-    if (!file.commit(&reason)) return failure(reason);
-    return WriteResult{true, {}};
+    if (!file.commit(&reason)) return failure(reason, file.failureOrOther());
+    return WriteResult{true, {}, SaveFailure::None};
 }
 
 }  // namespace automation::writers

@@ -196,12 +196,13 @@ namespace {
 TEST(MergeObjectMeta, SignalsThenSlotInOrder) {
     const QMetaObject &meta = MergeObject::staticMetaObject;
     const int first = meta.methodOffset();
-    ASSERT_EQ(meta.methodCount() - first, 3);
+    ASSERT_EQ(meta.methodCount() - first, 4);
     EXPECT_EQ(meta.method(first).methodSignature(), "Signal_SetButtonEnable()");
     EXPECT_EQ(meta.method(first + 1).methodSignature(), "ShowDisposingFile(QString)");
     EXPECT_EQ(meta.method(first + 1).parameterNames().value(0), "filePath");
-    EXPECT_EQ(meta.method(first + 2).methodSignature(), "ExcelFilter()");
-    EXPECT_EQ(meta.method(first + 2).methodType(), QMetaMethod::Slot);
+    EXPECT_EQ(meta.method(first + 2).methodSignature(), "ShowProgress(int,int,int,int)");
+    EXPECT_EQ(meta.method(first + 3).methodSignature(), "ExcelFilter()");
+    EXPECT_EQ(meta.method(first + 3).methodType(), QMetaMethod::Slot);
 }
 
 }  // namespace

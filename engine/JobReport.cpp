@@ -1,9 +1,9 @@
-#include "cli/JobReport.h"
+#include "engine/JobReport.h"
 
 #include <QSaveFile>
 #include <QStringList>
 
-namespace cli {
+namespace engine {
 
 namespace {
 
@@ -18,17 +18,17 @@ QString csvField(const QString &text) {
 
 }  // namespace
 
-QByteArray jobReportCsv(const engine::JobResult &result) {
+QByteArray jobReportCsv(const JobResult &result) {
     QString text = QStringLiteral("path,outcome,sheets searched,rows extracted\r\n");
-    for (const engine::SourceFileReport &file : result.files) {
-        const QStringList fields{csvField(file.path), engine::fileOutcomeName(file.outcome),
+    for (const SourceFileReport &file : result.files) {
+        const QStringList fields{csvField(file.path), fileOutcomeName(file.outcome),
                                  QString::number(file.sheetsSearched), QString::number(file.rowsExtracted)};
         text += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }
 
-bool writeJobReport(const QString &path, const engine::JobResult &result, QString *error) {
+bool writeJobReport(const QString &path, const JobResult &result, QString *error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(jobReportCsv(result)) < 0 || !file.commit()) {
         *error = QStringLiteral("cannot write the report ") + path + QStringLiteral(": ") + file.errorString();
@@ -37,4 +37,4 @@ bool writeJobReport(const QString &path, const engine::JobResult &result, QStrin
     return true;
 }
 
-}  // namespace cli
+}  // namespace engine
