@@ -2,6 +2,8 @@
 #include "ui_MainWindow.h"
 
 #include "app/AppResources.h"
+#include "app/ClosingReport.h"
+#include "app/JobReportDialog.h"
 #include "app/SystemTray.h"
 #include "app/startup/StartupState.h"
 #include "engine/MergeObject.h"
@@ -80,6 +82,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     resize(windowWidth_, windowHeight_);
 
     loadOptions();
+    // The progress row shows only while a job runs; the idle window has none.
+    ui->wgt_Progress->hide();
 
     if (std::strcmp(firstArg, startup::kAutorunArg) != 0) show();
 
@@ -238,10 +242,15 @@ void MainWindow::on_pBtn_ExcelFilter_clicked() {
     worker_ = new MergeObject(QString::fromLatin1(kWorkerName), nullptr);
     worker_->moveToThread(workerThread_);
 
-    connect(worker_, SIGNAL(ShowDisposingFile(QString)), this, SLOT(on_ShowDisposingFile(QString)));
-    connect(this, SIGNAL(pBtn_ExcelFilter_HasClicked()), worker_, SLOT(ExcelFilter()));
-    connect(worker_, SIGNAL(Signal_SetButtonEnable()), this, SLOT(on_Signal_SetButtonEnable()));
+    connect(worker_, &MergeObject::ShowDisposingFile, this, &MainWindow::on_ShowDisposingFile);
+    connect(worker_, &MergeObject::ShowProgress, this, &MainWindow::on_ShowProgress);
+    connect(this, &MainWindow::pBtn_ExcelFilter_HasClicked, worker_, &MergeObject::ExcelFilter);
+    connect(worker_, &MergeObject::Signal_SetButtonEnable, this, &MainWindow::on_Signal_SetButtonEnable);
 
+    ui->pBar_Progress->setRange(0, 0);  // busy until the first count arrives
+    ui->pBar_Progress->resetFormat();
+    ui->pBtn_Stop->setEnabled(true);
+    ui->wgt_Progress->show();
     jobRunning_ = true;
     emit pBtn_ExcelFilter_HasClicked();
 }
@@ -278,7 +287,33 @@ void MainWindow::on_ShowDisposingFile(QString filePath) { ui->lb_ShowDisposing->
 
 void MainWindow::on_Signal_SetButtonEnable() {
     jobRunning_ = false;
+    ui->wgt_Progress->hide();
     ui->pBtn_ExcelFilter->setEnabled(true);
+    showClosingReport();
+}
+
+void MainWindow::on_ShowProgress(int filesDone, int filesTotal, int valueNumber, int valueCount) {
+    ui->pBar_Progress->setRange(0, qMax(filesTotal, 1));
+    ui->pBar_Progress->setValue(filesTotal > 0 ? filesDone : 1);
+    // In one workbook per value, which value the files are being searched for.
+    QString format = QStringLiteral("%v/%m");
+    if (valueCount > 1) format = QString::fromUtf8("第%1个值(共%2个) %v/%m").arg(valueNumber).arg(valueCount);
+    ui->pBar_Progress->setFormat(format);
+}
+
+void MainWindow::on_pBtn_Stop_clicked() {
+    if (!worker_ || !jobRunning_) return;
+    worker_->requestStop();
+    ui->pBtn_Stop->setEnabled(false);
+}
+
+void MainWindow::showClosingReport() {
+    if (!worker_ || !app::closingReportOf(worker_->result()).needed()) return;
+    // Not modal to the application: the window stays usable, and a test or a
+    // user script is never blocked by it.
+    auto *dialog = new JobReportDialog(worker_->result(), engine::optionSet().savePath, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void MainWindow::ShowSoftWindow() {

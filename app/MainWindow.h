@@ -47,7 +47,7 @@ private slots:
     void on_ShowDisposingFile(QString filePath);
     void on_pBtn_SourcePath_clicked();
     void on_pBtn_ExcelFilter_clicked();
-    void on_Signal_SetButtonEnable();
+    void on_pBtn_Stop_clicked();
     void on_cBox_JustFindOneCol_clicked();
     void on_rBtn_xlWhole_clicked();
     void on_rBtn_xlPath_clicked();
@@ -63,6 +63,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The job's end signal, connected by hand: a slot of this name would send
+    // Qt's connect-by-name looking for an object called "Signal".
+    void on_Signal_SetButtonEnable();
+    void on_ShowProgress(int filesDone, int filesTotal, int valueNumber, int valueCount);
+    // After a job: the closing report, when anything needs the user's attention.
+    void showClosingReport();
     void loadOptions();
     void writeKey(const char *key, const QString &value);
     void writeFlag(const char *key, bool set);

@@ -182,10 +182,15 @@ TEST_F(MainWindowTree, ValuesAndOptionsSplitOneToTwo) {
     auto *page = child<QWidget>("wgt_AddToTab1");
     auto *rows = qobject_cast<QBoxLayout *>(page->layout());
     ASSERT_NE(rows, nullptr);
-    ASSERT_EQ(rows->count(), 2);
+    ASSERT_EQ(rows->count(), 3);
     EXPECT_EQ(rows->itemAt(0)->widget(), box);
     EXPECT_EQ(rows->itemAt(1)->widget(), child<QWidget>("lb_ShowDisposing"));
     EXPECT_GT(box->height(), child<QWidget>("lb_ShowDisposing")->height());
+    // The progress row under the status line shows only while a job runs:
+    // idle, it takes no room and the status line ends the page.
+    EXPECT_EQ(rows->itemAt(2)->widget(), child<QWidget>("wgt_Progress"));
+    EXPECT_TRUE(child<QWidget>("wgt_Progress")->isHidden());
+    EXPECT_EQ(child<QWidget>("lb_ShowDisposing")->geometry().bottom(), page->contentsRect().bottom());
 }
 
 TEST_F(MainWindowTree, AutorunStartLeavesTheWindowForStartUpToShow) {
