@@ -70,7 +70,9 @@ QString saveFailed(const QString &path, const QString &reason) {
 }
 
 QString jobStopped(long long filesNotReached, int valuesNotSearched) {
-    QString s = QStringLiteral("提取已停止,另有") + QString::number(filesNotReached) + QStringLiteral("个文件未被查找");
+    QString s = QStringLiteral("提取已停止");
+    if (filesNotReached > 0)
+        s += QStringLiteral(",另有") + QString::number(filesNotReached) + QStringLiteral("个文件未被查找");
     if (valuesNotSearched > 0)
         s += QLatin1Char(',') + QString::number(valuesNotSearched) + QStringLiteral("个值未查找");
     return s + QStringLiteral("。");

@@ -31,7 +31,7 @@ QString saveFailureReason(automation::SaveFailure kind, const QString &writerWor
 QString saveFailed(const QString &path, const QString &reason);
 
 // The job was stopped: "提取已停止,另有5个文件未被查找。", and in one
-// workbook per value, ",2个值未查找" before the full stop.
+// workbook per value ",2个值未查找" before the full stop; a count of 0 is left out.
 QString jobStopped(long long filesNotReached, int valuesNotSearched);
 
 // Lines of the closing report.

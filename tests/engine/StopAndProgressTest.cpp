@@ -132,7 +132,7 @@ TEST_F(StopAndProgressTest, AFailedSaveEndsThePassWithItsReasonAfterTheSkippedCo
     EXPECT_TRUE(r.result.failedSaves[0].error.contains("a folder of that name is in the way"));
 }
 
-TEST(SaveFailureTexts, EveryKindHasWordsOfItsOwnAndOthersKeepTheWritersWords) {
+TEST(JobTexts, SaveFailuresHaveWordsOfTheirOwnOrTheWritersAndStopsLeaveOutZeroCounts) {
     using automation::SaveFailure;
     EXPECT_EQ(engine::text::saveFailureReason(SaveFailure::AccessDenied, "x"), QString::fromUtf8("权限不足"));
     EXPECT_EQ(engine::text::saveFailureReason(SaveFailure::DiskFull, "x"), QString::fromUtf8("磁盘空间不足"));
@@ -143,6 +143,7 @@ TEST(SaveFailureTexts, EveryKindHasWordsOfItsOwnAndOthersKeepTheWritersWords) {
           SaveFailure::NotAFolder, SaveFailure::NameNotValid, SaveFailure::NameTooLong, SaveFailure::FolderInTheWay,
           SaveFailure::TooManyFiles, SaveFailure::DiskError, SaveFailure::TooLarge})
         EXPECT_NE(engine::text::saveFailureReason(kind, "writer"), QStringLiteral("writer"));
+    EXPECT_EQ(engine::text::jobStopped(0, 3), QString::fromUtf8("提取已停止,3个值未查找。"));
     EXPECT_EQ(engine::text::saveFailed("/d/a.xlsx", QString::fromUtf8("权限不足")),
               QString::fromUtf8("保存失败:/d/a.xlsx(权限不足)"));
 }
