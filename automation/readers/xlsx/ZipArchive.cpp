@@ -1,5 +1,7 @@
 #include "automation/readers/xlsx/ZipArchive.h"
 
+#include "automation/readers/xlsx/InflatePipe.h"
+
 #include <isa-l/igzip_lib.h>
 #include <libdeflate.h>
 #include <zip.h>
@@ -16,6 +18,9 @@ namespace automation::readers::xlsx {
 namespace {
 
 constexpr size_t kChunkBytes = 256 * 1024;
+// From this compressed size on, a part inflates on a second thread while the
+// caller scans it: one large workbook then keeps two cores busy.
+constexpr uint64_t kSecondThreadFromBytes = 2u << 20;
 
 std::string lowerAscii(std::string s) {
     for (char &c : s)
@@ -179,7 +184,13 @@ ReadStatus ZipArchive::readPart(const std::string &name, const std::function<boo
     const bool streamed =
         (st.valid & plain) == plain && st.comp_method == ZIP_CM_DEFLATE && st.encryption_method == ZIP_EM_NONE;
     std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen_index(archive_, index, streamed ? ZIP_FL_COMPRESSED : 0));
-    if (file && streamed) return inflateStreamed(file.get(), st, name, bound, sink, message);
+    if (file && streamed) {
+        const Inflater inflate = [&](const ChunkSink &into, std::string *why) {
+            return inflateStreamed(file.get(), st, name, bound, into, why);
+        };
+        if (st.comp_size >= kSecondThreadFromBytes) return inflateOnSecondThread(inflate, sink, message);
+        return inflate(sink, message);
+    }
     if (!file) {
         const int code = zip_error_code_zip(zip_get_error(archive_));
         if (message) *message = "part " + name + ": " + zipErrorText(code);

@@ -1,0 +1,121 @@
+// A large part inflated on a second thread reaches its sink whole and in
+// order; a stop, a failure or an exception on either side ends both threads.
+#include "ReaderTestFiles.h"
+
+#include "automation/readers/xlsx/InflatePipe.h"
+#include "automation/readers/xlsx/ZipArchive.h"
+
+#include <gtest/gtest.h>
+
+#include <new>
+#include <random>
+#include <stdexcept>
+
+using namespace automation::readers::xlsx;
+using automation::readers::ReadStatus;
+
+namespace {
+
+// Bytes that deflate poorly, so a few MiB stay a few MiB compressed.
+std::string noisyText(size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string text(size, ' ');
+    for (char &c : text) c = static_cast<char>('!' + random() % 90);
+    return text;
+}
+
+// An inflater that hands `text` over in pieces of varying size, then ends with `status`.
+Inflater pieces(const std::string &text, ReadStatus status = ReadStatus::Ok, size_t *handed = nullptr) {
+    return [&text, status, handed](const ChunkSink &sink, std::string *message) {
+        size_t at = 0, step = 1;
+        while (at < text.size()) {
+            const size_t n = std::min(text.size() - at, step);
+            if (handed) *handed = at + n;
+            if (!sink(text.data() + at, n)) return ReadStatus::Ok;
+            at += n;
+            step = step * 3 % 300007 + 1;
+        }
+        if (status != ReadStatus::Ok && message) *message = "damaged at the end";
+        return status;
+    };
+}
+
+TEST(InflatePipe, TheSinkSeesEveryByteInOrder) {
+    const std::string text = noisyText(5u << 20, 1);
+    std::string seen;
+    std::string message;
+    EXPECT_EQ(inflateOnSecondThread(
+                  pieces(text), [&](const char *d, size_t n) { return seen.append(d, n), true; }, &message),
+              ReadStatus::Ok);
+    EXPECT_EQ(seen, text);
+}
+
+TEST(InflatePipe, AStopFailureOrExceptionEndsBothSides) {
+    const std::string text = noisyText(8u << 20, 2);
+    std::string message;
+
+    // The sink stops: no error, and the producer stops too, a few blocks on at most.
+    size_t handed = 0, seen = 0;
+    EXPECT_EQ(inflateOnSecondThread(
+                  pieces(text, ReadStatus::Ok, &handed),
+                  [&](const char *, size_t n) { return (seen += n) < (1u << 20); }, &message),
+              ReadStatus::Ok);
+    EXPECT_LT(handed, text.size());
+
+    // The producer fails: what came before the failure arrives, then the failure.
+    std::string before;
+    EXPECT_EQ(inflateOnSecondThread(
+                  pieces(text, ReadStatus::Corrupt), [&](const char *d, size_t n) { return before.append(d, n), true; },
+                  &message),
+              ReadStatus::Corrupt);
+    EXPECT_EQ(before, text);
+    EXPECT_EQ(message, "damaged at the end");
+
+    // The producer throws: a status, never a crash.
+    const Inflater throwing = [](const ChunkSink &sink, std::string *) -> ReadStatus {
+        sink("abc", 3);
+        throw std::bad_alloc();
+    };
+    message.clear();
+    EXPECT_EQ(inflateOnSecondThread(
+                  throwing, [](const char *, size_t) { return true; }, &message),
+              ReadStatus::TooLarge);
+    EXPECT_EQ(message, "out of memory");
+
+    // The sink throws: it reaches the caller once the producer has ended.
+    EXPECT_THROW(inflateOnSecondThread(
+                     pieces(text), [](const char *, size_t) -> bool { throw std::runtime_error("sink"); }, &message),
+                 std::runtime_error);
+}
+
+// A part large enough to inflate on the second thread, read through the archive:
+// whole and in order, and damage to it is still an error.
+TEST(InflatePipe, ALargePartReadThroughTheArchive) {
+    const std::string text = noisyText(3u << 20, 3);
+    readertest::TempFolder folder;
+    const std::string path = folder.path("large.zip");
+    ASSERT_TRUE(readertest::writeZip(path, {{"large.xml", text}}));
+    auto readAll = [](const std::string &file, std::string *out) {
+        ZipArchive zip;
+        std::string message;
+        if (zip.open(file, &message) != ReadStatus::Ok) return ReadStatus::Unreadable;
+        return zip.readPart(
+            "large.xml", [&](const char *d, size_t n) { return out->append(d, n), true; }, &message);
+    };
+    std::string read;
+    ASSERT_EQ(readAll(path, &read), ReadStatus::Ok);
+    EXPECT_EQ(read, text);
+
+    const std::string bytes = readertest::readBytes(path);
+    ASSERT_GT(bytes.size(), 2u << 20) << "the part must be past the second-thread size";
+    const std::string probe = folder.path("damaged.zip");
+    for (size_t pos = 200; pos + 200 < bytes.size(); pos += bytes.size() / 7) {
+        std::string damaged = bytes;
+        damaged[pos] = static_cast<char>(damaged[pos] ^ 0x21);
+        ASSERT_TRUE(readertest::writeBytes(probe, damaged));
+        std::string out;
+        EXPECT_EQ(readAll(probe, &out), ReadStatus::Corrupt) << "byte " << pos;
+    }
+}
+
+}  // namespace
