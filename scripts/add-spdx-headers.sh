@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Puts the licence line at the top of every tracked source file that lacks it
+# (after a shebang line where there is one). Safe to run again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/spdx-files.sh
+
+while IFS= read -r file; do
+  grep -q "SPDX-License-Identifier:" "$file" && continue
+  line="$(spdx_line_for "$file")"
+  if head -n1 "$file" | grep -q '^#!'; then
+    { head -n1 "$file"; echo "$line"; tail -n +2 "$file"; } >"$file.spdx"
+  else
+    { echo "$line"; cat "$file"; } >"$file.spdx"
+  fi
+  chmod --reference="$file" "$file.spdx"
+  mv "$file.spdx" "$file"
+done < <(spdx_files)
