@@ -3,7 +3,6 @@
 
 spdx_files() {
   git ls-files -- '*.cpp' '*.h' '*.sh' '*.py' 'CMakeLists.txt' '*/CMakeLists.txt' '*.cmake' '.ci/run'
-
 }
 
 spdx_line_for() {
