@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace automation::native {
 
@@ -64,6 +65,16 @@ void DisplayTextCache::attachShared(std::shared_ptr<const CachedWorkbook> shared
     sharedCount_ = shared_ ? shared_->model().strings().size() : 0;
     local_.clear();
     localBuilt_.clear();
+}
+
+void DisplayTextCache::forgetStringsFrom(uint32_t id) {
+    const size_t keep = id > sharedCount_ ? id - sharedCount_ : 0;
+    if (local_.size() > keep) {
+        local_.resize(keep);
+        localBuilt_.resize(keep);
+    }
+    for (auto it = formattedTexts_.begin(); it != formattedTexts_.end();)
+        it = it->first.a >= id ? formattedTexts_.erase(it) : std::next(it);
 }
 
 DisplayTextCache::StyleKind DisplayTextCache::kindOf(const model::WorkbookModel &workbook, uint32_t style) {

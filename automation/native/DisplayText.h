@@ -32,6 +32,8 @@ public:
     // format; false when the format can show words (month or day names,
     // AM/PM, Chinese numerals), so no such bound exists.
     bool numberAlphabet(const model::WorkbookModel &workbook, uint32_t style, std::u16string *alphabet);
+    // Forgets the texts of string ids from `id` on: the pool dropped them.
+    void forgetStringsFrom(uint32_t id);
 
 private:
     enum class StyleKind : uint8_t { Unknown, General, Text, Other };
