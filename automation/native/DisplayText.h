@@ -14,6 +14,7 @@
 namespace automation::native {
 
 class CachedWorkbook;
+struct FoldedStrings;
 
 // The displayed text of a cell (UTF-8); empty for an empty cell.
 std::string displayText(const model::WorkbookModel &workbook, const model::Cell &cell);
@@ -57,6 +58,7 @@ private:
 
     std::shared_ptr<const CachedWorkbook> shared_;
     size_t sharedCount_ = 0;
+    const FoldedStrings *sharedFolded_ = nullptr;  // shared_'s, once asked for
     std::vector<std::u16string> local_;  // by id - sharedCount_
     std::vector<uint8_t> localBuilt_;
     std::vector<StyleKind> styleKinds_;

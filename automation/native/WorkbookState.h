@@ -16,6 +16,7 @@
 namespace automation::native {
 
 class CachedWorkbook;
+struct FindMemo;
 class ParsedWorkbookCache;
 class ReadAhead;
 struct Reduction;
@@ -45,7 +46,10 @@ struct WorkbookState {
     uint32_t activeSheetUid = 0;
     DisplayTextCache display;
     std::unordered_map<uint32_t, SearchCursor> cursors;  // by sheet uid
-    std::vector<RemapTable> remaps;                      // copies into this workbook, most recent first
+    // The last Find's compiled text and what it learnt of the number formats:
+    // a search extracting many rows asks the same question once per row.
+    std::shared_ptr<FindMemo> findMemo;
+    std::vector<RemapTable> remaps;  // copies into this workbook, most recent first
     // Rows copied below the end of one sheet (results), held on disk until the
     // save streams them out; see model::RowSpill. Null when none.
     std::unique_ptr<model::RowSpill> spill;
