@@ -59,7 +59,7 @@ private:
     std::shared_ptr<const CachedWorkbook> shared_;
     size_t sharedCount_ = 0;
     const FoldedStrings *sharedFolded_ = nullptr;  // shared_'s, once asked for
-    std::vector<std::u16string> local_;  // by id - sharedCount_
+    std::vector<std::u16string> local_;            // by id - sharedCount_
     std::vector<uint8_t> localBuilt_;
     std::vector<StyleKind> styleKinds_;
     // Rendered numbers, direct-mapped by (value bits, style): a repeated
