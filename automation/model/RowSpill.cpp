@@ -11,6 +11,8 @@ constexpr size_t kReadSize = 1 << 20;
 // index, height, style, hidden, cell count, merge count
 constexpr size_t kRowHeaderSize = 4 + 4 + 4 + 1 + 4 + 4;
 constexpr size_t kCellCountOffset = 4 + 4 + 4 + 1;
+// column, style, type
+constexpr size_t kCellHeaderSize = 4 + 4 + 1;
 }  // namespace
 
 RowSpill::~RowSpill() {
@@ -40,26 +42,35 @@ void RowSpill::beginRow(uint32_t index, float height, uint32_t style, bool hidde
 
 void RowSpill::addCell(const Cell &cell, std::string_view text) {
     ++cellCount_;
-    put(cell.column);
-    put(cell.style);
-    put(static_cast<uint8_t>(cell.type));
+    // The record is laid out here and appended once (a text follows it):
+    // results copy millions of cells.
+    char record[kCellHeaderSize + sizeof(double)];
+    size_t size = 0;
+    const auto field = [&](auto value) {
+        std::memcpy(record + size, &value, sizeof value);
+        size += sizeof value;
+    };
+    field(cell.column);
+    field(cell.style);
+    field(static_cast<uint8_t>(cell.type));
     switch (cell.type) {
         case CellType::Number:
-            put(cell.number);
+            field(cell.number);
             break;
         case CellType::String:
-            put(static_cast<uint32_t>(text.size()));
-            buffer_.append(text.data(), text.size());
+            field(static_cast<uint32_t>(text.size()));
             break;
         case CellType::Boolean:
-            put<uint8_t>(cell.boolean ? 1 : 0);
+            field(static_cast<uint8_t>(cell.boolean ? 1 : 0));
             break;
         case CellType::Error:
-            put(static_cast<uint8_t>(cell.error));
+            field(static_cast<uint8_t>(cell.error));
             break;
         case CellType::Empty:
             break;
     }
+    buffer_.append(record, size);
+    if (cell.type == CellType::String) buffer_.append(text.data(), text.size());
     if (!cell.isUsed()) return;
     if (!hasBounds_) {
         bounds_ = CellArea{lastRow_, cell.column, lastRow_, cell.column};
@@ -175,7 +186,14 @@ bool RowSpill::next(SpilledRow *out) {
     for (uint32_t i = 0; i < cells && ok; ++i) {
         Cell cell;
         uint8_t type = 0;
-        ok = get(&cell.column) && get(&cell.style) && get(&type);
+        // The fixed part of the record is there whole or not at all.
+        ok = fill(kCellHeaderSize);
+        if (!ok) break;
+        const char *at = chunk_.data() + chunkPos_;
+        std::memcpy(&cell.column, at, 4);
+        std::memcpy(&cell.style, at + 4, 4);
+        std::memcpy(&type, at + 8, 1);
+        chunkPos_ += kCellHeaderSize;
         cell.type = static_cast<CellType>(type);
         switch (cell.type) {
             case CellType::Number:

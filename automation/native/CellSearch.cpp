@@ -7,6 +7,20 @@
 
 namespace automation::native {
 
+struct FindMemo {
+    QString what;
+    int lookAt = 0;
+    uint64_t serial = 0;
+    const model::StyleTable *styles = nullptr;
+    search::FindPattern pattern;
+    std::vector<uint8_t> numberStyles;  // by style id: whether a number in it can match
+
+    bool answers(const WorkbookState &state, const FindQuery &query) const {
+        return serial == state.serial && styles == &state.model.styles() && lookAt == query.lookAt &&
+               what == query.what;
+    }
+};
+
 namespace {
 struct Grid {
     model::CellArea area;
@@ -28,36 +42,48 @@ struct Grid {
 
 class Matcher {
 public:
-    Matcher(WorkbookState &state, const FindQuery &query)
-        : state_(state), pattern_(query.what, query.lookAt != kLookAtPart) {}
+    Matcher(WorkbookState &state, const FindQuery &query) : state_(state), memo_(memoFor(state, query)) {}
 
     bool operator()(const model::Cell &cell) {
         if (!cell.hasValue()) return false;
         // Most searches are for words, which no number shows in most formats:
         // those cells need no rendering at all.
         if (cell.type == model::CellType::Number && !numbersPossibleIn(cell.style)) return false;
-        return pattern_.matches(state_.display.folded(state_.model, cell));
+        return memo_.pattern.matches(state_.display.folded(state_.model, cell));
     }
-    bool isEmpty() const { return pattern_.isEmpty(); }
+    bool isEmpty() const { return memo_.pattern.isEmpty(); }
 
 private:
+    static FindMemo &memoFor(WorkbookState &state, const FindQuery &query) {
+        if (!state.findMemo || !state.findMemo->answers(state, query)) {
+            auto memo = std::make_shared<FindMemo>();
+            memo->what = query.what;
+            memo->lookAt = query.lookAt;
+            memo->serial = state.serial;
+            memo->styles = &state.model.styles();
+            memo->pattern = search::FindPattern(query.what, query.lookAt != kLookAtPart);
+            state.findMemo = std::move(memo);
+        }
+        return *state.findMemo;
+    }
+
     bool numbersPossibleIn(uint32_t style) {
-        if (style >= numberStyles_.size()) numberStyles_.resize(style + 1, kUnknown);
-        uint8_t &known = numberStyles_[style];
+        std::vector<uint8_t> &numberStyles = memo_.numberStyles;
+        if (style >= numberStyles.size()) numberStyles.resize(style + 1, kUnknown);
+        uint8_t &known = numberStyles[style];
         if (known == kUnknown) {
             std::u16string alphabet;
-            known =
-                (!state_.display.numberAlphabet(state_.model, style, &alphabet) || pattern_.literalsWithin(alphabet))
-                    ? kPossible
-                    : kImpossible;
+            known = (!state_.display.numberAlphabet(state_.model, style, &alphabet) ||
+                     memo_.pattern.literalsWithin(alphabet))
+                        ? kPossible
+                        : kImpossible;
         }
         return known == kPossible;
     }
 
     static constexpr uint8_t kUnknown = 0, kPossible = 1, kImpossible = 2;
     WorkbookState &state_;
-    search::FindPattern pattern_;
-    std::vector<uint8_t> numberStyles_;  // by style id
+    FindMemo &memo_;
 };
 
 // The first match among the cells with grid indexes first..last (inclusive, first <= last).

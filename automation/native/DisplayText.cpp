@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace automation::native {
 
@@ -62,8 +63,19 @@ std::string displayText(const model::WorkbookModel &workbook, const model::Cell 
 void DisplayTextCache::attachShared(std::shared_ptr<const CachedWorkbook> shared) {
     shared_ = std::move(shared);
     sharedCount_ = shared_ ? shared_->model().strings().size() : 0;
+    sharedFolded_ = nullptr;
     local_.clear();
     localBuilt_.clear();
+}
+
+void DisplayTextCache::forgetStringsFrom(uint32_t id) {
+    const size_t keep = id > sharedCount_ ? id - sharedCount_ : 0;
+    if (local_.size() > keep) {
+        local_.resize(keep);
+        localBuilt_.resize(keep);
+    }
+    for (auto it = formattedTexts_.begin(); it != formattedTexts_.end();)
+        it = it->first.a >= id ? formattedTexts_.erase(it) : std::next(it);
 }
 
 DisplayTextCache::StyleKind DisplayTextCache::kindOf(const model::WorkbookModel &workbook, uint32_t style) {
@@ -95,7 +107,11 @@ bool DisplayTextCache::numberAlphabet(const model::WorkbookModel &workbook, uint
 }
 
 const std::u16string &DisplayTextCache::foldedString(const model::WorkbookModel &workbook, uint32_t id) {
-    if (id < sharedCount_) return shared_->foldedStrings().texts[id];
+    if (id < sharedCount_) {
+        // Looked up once: asking the shared table each time costs a synchronisation per cell.
+        if (!sharedFolded_) sharedFolded_ = &shared_->foldedStrings();
+        return sharedFolded_->texts[id];
+    }
     const size_t slot = id - sharedCount_;
     if (slot >= local_.size()) {
         local_.resize(slot + 1);

@@ -14,6 +14,7 @@
 namespace automation::native {
 
 class CachedWorkbook;
+struct FoldedStrings;
 
 // The displayed text of a cell (UTF-8); empty for an empty cell.
 std::string displayText(const model::WorkbookModel &workbook, const model::Cell &cell);
@@ -32,6 +33,8 @@ public:
     // format; false when the format can show words (month or day names,
     // AM/PM, Chinese numerals), so no such bound exists.
     bool numberAlphabet(const model::WorkbookModel &workbook, uint32_t style, std::u16string *alphabet);
+    // Forgets the texts of string ids from `id` on: the pool dropped them.
+    void forgetStringsFrom(uint32_t id);
 
 private:
     enum class StyleKind : uint8_t { Unknown, General, Text, Other };
@@ -55,7 +58,8 @@ private:
 
     std::shared_ptr<const CachedWorkbook> shared_;
     size_t sharedCount_ = 0;
-    std::vector<std::u16string> local_;  // by id - sharedCount_
+    const FoldedStrings *sharedFolded_ = nullptr;  // shared_'s, once asked for
+    std::vector<std::u16string> local_;            // by id - sharedCount_
     std::vector<uint8_t> localBuilt_;
     std::vector<StyleKind> styleKinds_;
     // Rendered numbers, direct-mapped by (value bits, style): a repeated

@@ -152,6 +152,7 @@ bool NativeRange::clear() {
     if (!state || !state->settle(sheetUid_)) return false;
     state->noteEdit(sheetUid_, area_, true);
     state->model.clearSheetArea(static_cast<size_t>(index), area_);
+    state->giveBackStrings(sheetUid_);
     return true;
 }
 

@@ -7,7 +7,7 @@
 namespace automation::native {
 
 namespace {
-constexpr uint32_t kUnmapped = UINT32_MAX;
+constexpr uint32_t kUnmapped = RemapTable::kUnmapped;
 
 // Re-enters source ids in the destination, remembering each answer so that a
 // style is hashed once per source workbook, not once per copied cell.
@@ -199,6 +199,9 @@ bool copyArea(WorkbookState &source, uint32_t sourceSheetUid, const model::CellA
         return true;
     }
     if (!dest.settle(destSheetUid)) return false;
+    const size_t stringsBefore = dest.model.strings().size();
+    const bool intoEmptySheet =
+        wholeColumns && &source != &dest && !dest.model.sheet(static_cast<size_t>(di)).usedArea(nullptr);
     std::vector<std::pair<uint32_t, model::ColumnInfo>> widths;
     if (wholeColumns && !wholeRows) widths = columnInfos(from, area.firstColumn, area.lastColumn);
     std::vector<PendingRow> pending;
@@ -267,6 +270,8 @@ bool copyArea(WorkbookState &source, uint32_t sourceSheetUid, const model::CellA
     }
     to.removeMergesIn(destArea);
     to.merges.insert(to.merges.end(), merges.begin(), merges.end());
+    if (intoEmptySheet)
+        dest.lent = WorkbookState::LentStrings{destSheetUid, stringsBefore, dest.model.strings().size()};
     return true;
 }
 

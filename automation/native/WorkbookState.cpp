@@ -28,6 +28,35 @@ bool WorkbookState::ensureHolds(uint32_t sheetUid, const model::CellArea &area) 
     return !reduction || reduction->holds(sheetUid, area) || ensureFull();
 }
 
+void WorkbookState::giveBackStrings(uint32_t sheetUid) {
+    if (lent.sheetUid != sheetUid || lent.to <= lent.from) return;
+    const LentStrings texts = lent;
+    // Anything else added to the pool since holds on to the lent texts' room.
+    if (model.strings().size() != texts.to) {
+        lent = LentStrings{};
+        return;
+    }
+    // Other cells may have come to share a lent text. Looking costs at most a
+    // few cells per text given back, so a large workbook keeps them instead.
+    size_t budget = 4 * (texts.to - texts.from) + 4096;
+    for (size_t s = 0; s < model.sheetCount(); ++s) {
+        for (const model::Row &row : model.sheet(s).rows()) {
+            if (row.cells.size() > budget) return;
+            budget -= row.cells.size();
+            for (const model::Cell &c : row.cells)
+                if (c.type == model::CellType::String && c.stringId >= texts.from) return;
+        }
+    }
+    lent = LentStrings{};
+    const auto from = static_cast<uint32_t>(texts.from);
+    model.mutableStrings().truncate(texts.from);
+    // Copies from the same sources must enter those texts again.
+    for (RemapTable &table : remaps)
+        for (uint32_t &id : table.strings)
+            if (id != RemapTable::kUnmapped && id >= from) id = RemapTable::kUnmapped;
+    display.forgetStringsFrom(from);
+}
+
 void WorkbookState::noteEdit(uint32_t sheetUid, const model::CellArea &area, bool clearAll) {
     if (reduction) edits.push_back(Edit{sheetUid, area, clearAll});
 }

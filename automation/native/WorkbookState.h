@@ -16,12 +16,14 @@
 namespace automation::native {
 
 class CachedWorkbook;
+struct FindMemo;
 class ParsedWorkbookCache;
 class ReadAhead;
 struct Reduction;
 
 // Maps string and style ids of one source workbook to those of a destination.
 struct RemapTable {
+    static constexpr uint32_t kUnmapped = UINT32_MAX;
     uint64_t sourceSerial = 0;
     std::vector<uint32_t> strings;
     std::vector<uint32_t> styles;
@@ -44,11 +46,22 @@ struct WorkbookState {
     uint32_t activeSheetUid = 0;
     DisplayTextCache display;
     std::unordered_map<uint32_t, SearchCursor> cursors;  // by sheet uid
-    std::vector<RemapTable> remaps;                      // copies into this workbook, most recent first
+    // The last Find's compiled text and what it learnt of the number formats:
+    // a search extracting many rows asks the same question once per row.
+    std::shared_ptr<FindMemo> findMemo;
+    std::vector<RemapTable> remaps;  // copies into this workbook, most recent first
     // Rows copied below the end of one sheet (results), held on disk until the
     // save streams them out; see model::RowSpill. Null when none.
     std::unique_ptr<model::RowSpill> spill;
     uint32_t spillSheetUid = 0;
+    // The texts a copy of whole columns into an empty sheet added to the
+    // string pool (ids from..to): a scratch column filled and emptied once
+    // per source sheet would otherwise keep every text it ever held.
+    struct LentStrings {
+        uint32_t sheetUid = 0;
+        size_t from = 0, to = 0;
+    };
+    LentStrings lent;
 
     // Before an operation on `area` of a sheet: makes the model whole when a
     // reduced view left out part of it. False when that read failed.
@@ -61,6 +74,9 @@ struct WorkbookState {
     bool settle(uint32_t sheetUid);
     // The last row holding anything (model and spill); 0 when none.
     uint32_t lastRow(uint32_t sheetUid) const;
+    // After a clear on the sheet: drops the lent texts from the pool when
+    // nothing refers to them any more.
+    void giveBackStrings(uint32_t sheetUid);
     // Records an edit that a later makeFull must replay.
     void noteEdit(uint32_t sheetUid, const model::CellArea &area, bool clearAll);
     // True when a Find for this text can be answered by the current model.
