@@ -19,10 +19,11 @@ QString csvField(const QString &text) {
 }  // namespace
 
 QByteArray jobReportCsv(const engine::JobResult &result) {
-    QString text = QStringLiteral("path,outcome,sheets searched,rows extracted\r\n");
+    QString text = QStringLiteral("path,outcome,sheets searched,rows extracted,formulas not evaluated\r\n");
     for (const engine::SourceFileReport &file : result.files) {
         const QStringList fields{csvField(file.path), engine::fileOutcomeName(file.outcome),
-                                 QString::number(file.sheetsSearched), QString::number(file.rowsExtracted)};
+                                 QString::number(file.sheetsSearched), QString::number(file.rowsExtracted),
+                                 QString::number(file.formulasNotEvaluated)};
         text += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
