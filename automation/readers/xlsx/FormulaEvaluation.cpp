@@ -18,6 +18,7 @@
 #include <map>
 #include <set>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 
 namespace automation::readers::xlsx {
@@ -124,16 +125,71 @@ private:
         return n;
     }
 
+    static uint64_t key(size_t sheet, uint32_t row, uint32_t column) {
+        return (static_cast<uint64_t>(sheet) << 40) | (static_cast<uint64_t>(row) << 16) | column;
+    }
+
+    // Cells whose value is not a plain stored one: formulas to evaluate and error values.
+    void noteOutside(const ixion::abs_address_t &pos) { outside_[{pos.sheet, pos.column}].push_back(pos.row); }
+
+    bool holdsOutside(const ixion::abs_range_t &range) const {
+        if (!range.valid() || range.all_columns() || range.last.column - range.first.column > kMaxColumnsLooked)
+            return true;
+        for (ixion::sheet_t s = range.first.sheet; s <= range.last.sheet; ++s) {
+            for (ixion::col_t c = range.first.column; c <= range.last.column; ++c) {
+                const auto rows = outside_.find({s, c});
+                if (rows == outside_.end()) continue;
+                if (range.all_rows()) return true;
+                const auto at = std::lower_bound(rows->second.begin(), rows->second.end(), range.first.row);
+                if (at != rows->second.end() && *at <= range.last.row) return true;
+            }
+        }
+        return false;
+    }
+
+    // Whether a formula refers to a cell that is not a plain value. Only such
+    // formulas are registered with the engine's dependency tracking, which
+    // costs much per cell: the others can be calculated in any order.
+    bool dependsOnOthers(const ixion::formula_tokens_t &tokens, const ixion::abs_address_t &pos) const {
+        for (const auto &token : tokens) {
+            switch (token->get_opcode()) {
+                case ixion::fop_single_ref:
+                    if (holdsOutside(ixion::abs_range_t(token->get_single_ref().to_abs(pos)))) return true;
+                    break;
+                case ixion::fop_range_ref:
+                    if (holdsOutside(token->get_range_ref().to_abs(pos))) return true;
+                    break;
+                case ixion::fop_named_expression:
+                    return true;
+                default:
+                    break;
+            }
+        }
+        return false;
+    }
+
     static ixion::abs_address_t address(size_t sheet, uint32_t row, uint32_t column) {
         return ixion::abs_address_t(static_cast<ixion::sheet_t>(sheet), static_cast<ixion::row_t>(row - 1),
                                     static_cast<ixion::col_t>(column - 1));
     }
 
-    // Every value the sheets hold, the formulas' stored results among them.
+    // Every value the sheets hold, the stored results of formulas that are not
+    // evaluated among them. A cell is set once: the engine is slow to turn a
+    // value into a formula in the middle of a column.
     void putValues() {
+        std::unordered_set<uint64_t> replaced;
+        const auto &sheets = source_.formulas->sheets;
+        for (size_t s = 0; s < sheets.size(); ++s) {
+            for (const FormulaCell &f : sheets[s]) {
+                if (!needsResult(f)) continue;
+                replaced.insert(key(s, f.row, f.column));
+                noteOutside(address(s, f.row, f.column));
+            }
+        }
         for (size_t s = 0; s < workbook_.sheetCount(); ++s) {
             for (const Row &row : workbook_.sheet(s).rows()) {
                 for (const Cell &c : row.cells) {
+                    if (!replaced.empty() && replaced.count(key(s, row.index, c.column))) continue;
                     const ixion::abs_address_t pos = address(s, row.index, c.column);
                     switch (c.type) {
                         case CellType::Number:
@@ -148,6 +204,7 @@ private:
                         case CellType::Error:
                             // The engine has no error values to hold; what depends on one is not evaluated.
                             unresolved_.insert(pos);
+                            noteOutside(pos);
                             break;
                         case CellType::Empty:
                             break;
@@ -283,6 +340,7 @@ private:
     }
 
     void placeFormulas() {
+        for (auto &rows : outside_) std::sort(rows.second.begin(), rows.second.end());
         const auto &sheets = source_.formulas->sheets;
         for (size_t s = 0; s < sheets.size() && s < workbook_.sheetCount(); ++s)
             for (const FormulaCell &f : sheets[s])
@@ -300,8 +358,12 @@ private:
                     continue;
                 }
                 cxt_.set_formula_cell(pos, parsed->tokens);
-                ixion::register_formula_cell(cxt_, pos);
-                dirty_.insert(ixion::abs_range_t(pos));
+                if (dependsOnOthers(parsed->tokens->get(), pos)) {
+                    ixion::register_formula_cell(cxt_, pos);
+                    dirty_.insert(ixion::abs_range_t(pos));
+                } else {
+                    independent_.push_back(ixion::abs_range_t(pos));
+                }
                 pending_.push_back(Pending{s, &f, pos, parsed->logical});
             }
         }
@@ -311,7 +373,11 @@ private:
     // formula it cannot take (an argument count it does not accept).
     void calculate() {
         if (pending_.empty()) return;
-        const std::vector<ixion::abs_range_t> order = ixion::query_and_sort_dirty_cells(cxt_, {}, &dirty_);
+        std::vector<ixion::abs_range_t> order = std::move(independent_);
+        if (!dirty_.empty()) {
+            const std::vector<ixion::abs_range_t> sorted = ixion::query_and_sort_dirty_cells(cxt_, {}, &dirty_);
+            order.insert(order.end(), sorted.begin(), sorted.end());
+        }
         std::vector<ixion::abs_range_t> one(1);
         for (const ixion::abs_range_t &cell : order) {
             one[0] = cell;
@@ -399,8 +465,11 @@ private:
     std::map<std::pair<size_t, uint32_t>, const FormulaCell *> masters_;
     std::map<std::pair<size_t, uint32_t>, Parsed> shared_;
     Parsed single_;
+    static constexpr ixion::col_t kMaxColumnsLooked = 256;  // a wider range is taken to hold formulas
+    std::map<std::pair<ixion::sheet_t, ixion::col_t>, std::vector<ixion::row_t>> outside_;
     std::vector<Pending> pending_;
     ixion::abs_range_set_t dirty_;
+    std::vector<ixion::abs_range_t> independent_;  // formulas on plain values alone, calculated first
     ixion::abs_address_set_t unresolved_, dependents_;
     uint32_t notEvaluated_ = 0;
 };
