@@ -255,6 +255,7 @@ private:
         if (tokens.empty()) return false;
         const auto &functions = evaluableFunctions();
         int depth = 0;
+        bool compares = false, text = false;
         *logical = false;
         for (const auto &token : tokens) {
             switch (token->get_opcode()) {
@@ -285,11 +286,17 @@ private:
                 case ixion::fop_greater_equal:
                     // Comparisons bind last: one outside any parentheses decides the result.
                     if (depth == 0) *logical = true;
+                    compares = true;
+                    break;
+                case ixion::fop_string:
+                    text = true;
                     break;
                 default:
                     break;
             }
         }
+        // The engine compares texts with their case, the application without.
+        if (compares && text) return false;
         if (!*logical && tokens.front()->get_opcode() == ixion::fop_function) {
             const std::string_view name =
                 ixion::get_formula_function_name(static_cast<ixion::formula_function_t>(tokens.front()->get_uint32()));

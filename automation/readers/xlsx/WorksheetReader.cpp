@@ -314,7 +314,8 @@ private:
             startCell(c.r, c.s, c.t);
         }
         if (failed()) return;
-        if (c.hasFormula && !skipCell_) noteFormula(c.hasValue, c.formulaType, c.formulaShared, c.formula);
+        if (c.hasFormula && !skipCell_)
+            noteFormula(storedResult(c.hasValue, c.value), c.formulaType, c.formulaShared, c.formula);
         if (c.hasValue && !skipCell_ && plainValue(c.value)) {
             // The common cells, read from the text where it lies: what
             // endCell() makes of the same text, without copying it.
@@ -467,6 +468,11 @@ private:
 
     static const char *attributeOr(const char *value) { return value ? value : ""; }
 
+    // An empty <v/> holds a result only as a text (a formula giving "").
+    bool storedResult(bool hasValue, std::string_view value) const {
+        return hasValue && (!value.empty() || kind_ == ValueKind::FormulaString);
+    }
+
     // A formula cell: whether the workbook needs evaluating, and the formula when it is being evaluated.
     void noteFormula(bool hasValue, const char *type, const char *shared, std::string_view text) {
         if (ctx_.formulasNeedEvaluation && (!hasValue || ctx_.fullCalcOnLoad)) *ctx_.formulasNeedEvaluation = true;
@@ -566,7 +572,8 @@ private:
         inCell_ = false;
         inInline_ = false;
         if (skipCell_) return;
-        if (hasFormula_) noteFormula(hasValue_, formulaType_.c_str(), formulaShared_.c_str(), formula_);
+        if (hasFormula_)
+            noteFormula(storedResult(hasValue_, value_), formulaType_.c_str(), formulaShared_.c_str(), formula_);
         Cell cell = Cell::makeEmpty(cellColumn_, cellStyle_);
         if (hasValue_) {
             switch (kind_) {
