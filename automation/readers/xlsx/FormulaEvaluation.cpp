@@ -14,6 +14,7 @@
 #include <ixion/model_context.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <set>
@@ -42,9 +43,64 @@ bool listed(const std::string_view *begin, const std::string_view *end, std::str
     return std::find(begin, end, name) != end;
 }
 
+// Calculates `formula` in a tiny model: A1 holds 2, A2 -2, C1 TRUE, D1 a
+// text, B1 nothing. Throws what the engine throws.
+ixion::formula_result calculateAlone(const std::string &formula) {
+    ixion::model_context cxt({16, 16});
+    cxt.append_sheet("S");
+    cxt.set_numeric_cell(ixion::abs_address_t(0, 0, 0), 2);
+    cxt.set_numeric_cell(ixion::abs_address_t(0, 1, 0), -2);
+    cxt.set_boolean_cell(ixion::abs_address_t(0, 0, 2), true);
+    cxt.set_string_cell(ixion::abs_address_t(0, 0, 3), "x");
+    auto resolver = ixion::formula_name_resolver::get(ixion::formula_name_resolver_t::excel_a1, &cxt);
+    const ixion::abs_address_t pos(0, 10, 10);
+    auto store = ixion::formula_tokens_store::create();
+    store->get() = ixion::parse_formula_string(cxt, pos, *resolver, formula);
+    cxt.set_formula_cell(pos, store);
+    ixion::register_formula_cell(cxt, pos);
+    ixion::abs_range_set_t dirty{ixion::abs_range_t(pos)};
+    ixion::calculate_sorted_cells(cxt, ixion::query_and_sort_dirty_cells(cxt, {}, &dirty), 0);
+    return cxt.get_formula_result(pos);
+}
+
+// What the application gives where engines tend to differ: empty cells,
+// texts and booleans among the arguments. A function that gives something
+// else is not evaluated. NaN: an error value.
+struct Agreement {
+    std::string_view function;
+    const char *formula;
+    double expected;
+};
+const Agreement kAgreements[] = {
+    {"AVERAGE", "AVERAGE(A1,B1)", 2},
+    {"AVERAGE", "AVERAGE(A1:D1)", 2},
+    {"MIN", "MIN(A1,B1)", 2},
+    {"MIN", "MIN(A1:D1)", 2},
+    {"MAX", "MAX(A2,B1)", -2},
+    {"MAX", "MAX(A2:B2)", -2},
+    {"SUM", "SUM(A1:B2,D1)", 0},
+    {"SUBTOTAL", "SUBTOTAL(1,A1:D1)", 2},
+    {"SUBTOTAL", "SUBTOTAL(9,A1:D1)", 2},
+    {"COUNTA", "COUNTA(A1:D1)", 3},
+    {"INT", "INT(D1)", std::nan("")},
+    {"INT", "INT(-2.5)", -3},
+    {"LEN", "LEN(A2)", 2},
+    {"IF", "IF(B1,1,2)", 2},
+};
+
+bool agrees(const Agreement &a) {
+    try {
+        const ixion::formula_result r = calculateAlone(a.formula);
+        if (std::isnan(a.expected)) return r.get_type() == ixion::formula_result::result_type::error;
+        return r.get_type() == ixion::formula_result::result_type::value && r.get_value() == a.expected;
+    } catch (...) {
+        return false;
+    }
+}
+
 // The engine knows more function names than it evaluates, and stops the whole
-// calculation at one it lacks; which ones it evaluates is asked once, of a
-// tiny model each.
+// calculation at one it lacks; which ones it evaluates, as the application
+// does, is asked once, of a tiny model each.
 std::set<ixion::formula_function_t> probeEvaluableFunctions() {
     std::set<ixion::formula_function_t> found;
     const auto last = static_cast<int>(ixion::formula_function_t::func_ztest);
@@ -52,24 +108,19 @@ std::set<ixion::formula_function_t> probeEvaluableFunctions() {
         const auto function = static_cast<ixion::formula_function_t>(code);
         const std::string name(ixion::get_formula_function_name(function));
         if (name.empty() || listed(std::begin(kNeverEvaluated), std::end(kNeverEvaluated), name)) continue;
+        bool implemented = true;
         try {
-            ixion::model_context cxt({16, 16});
-            cxt.append_sheet("S");
-            auto resolver = ixion::formula_name_resolver::get(ixion::formula_name_resolver_t::excel_a1, &cxt);
-            const ixion::abs_address_t pos(0, 0, 0);
-            ixion::formula_tokens_t tokens = ixion::parse_formula_string(cxt, pos, *resolver, name + "(1)");
-            if (tokens.empty() || tokens.front()->get_opcode() != ixion::fop_function) continue;
-            auto store = ixion::formula_tokens_store::create();
-            store->get() = std::move(tokens);
-            cxt.set_formula_cell(pos, store);
-            ixion::register_formula_cell(cxt, pos);
-            ixion::abs_range_set_t dirty{ixion::abs_range_t(pos)};
-            ixion::calculate_sorted_cells(cxt, ixion::query_and_sort_dirty_cells(cxt, {}, &dirty), 0);
-            found.insert(function);
+            calculateAlone(name + "(1)");
         } catch (const ixion::not_implemented_error &) {
+            implemented = false;
         } catch (...) {
-            found.insert(function);  // evaluated, and refused the argument
+            // evaluated, and refused the argument
         }
+        if (!implemented) continue;
+        bool agreeing = true;
+        for (const Agreement &a : kAgreements)
+            if (a.function == name && !agrees(a)) agreeing = false;
+        if (agreeing) found.insert(function);
     }
     return found;
 }
@@ -85,6 +136,9 @@ struct Parsed {
     bool evaluable = false;
     bool logical = false;  // its result is TRUE or FALSE
 };
+
+// Rows of cells by sheet and column, ascending once sorted.
+using CellIndex = std::map<std::pair<ixion::sheet_t, ixion::col_t>, std::vector<ixion::row_t>>;
 
 class Evaluation {
 public:
@@ -132,13 +186,17 @@ private:
     // Cells whose value is not a plain stored one: formulas to evaluate and error values.
     void noteOutside(const ixion::abs_address_t &pos) { outside_[{pos.sheet, pos.column}].push_back(pos.row); }
 
-    bool holdsOutside(const ixion::abs_range_t &range) const {
+    bool holdsOutside(const ixion::abs_range_t &range) const { return holds(outside_, range); }
+
+    // Whether `range` holds a cell of `index`; a very wide range is taken to.
+    static bool holds(const CellIndex &index, const ixion::abs_range_t &range) {
+        if (index.empty()) return false;
         if (!range.valid() || range.all_columns() || range.last.column - range.first.column > kMaxColumnsLooked)
             return true;
         for (ixion::sheet_t s = range.first.sheet; s <= range.last.sheet; ++s) {
             for (ixion::col_t c = range.first.column; c <= range.last.column; ++c) {
-                const auto rows = outside_.find({s, c});
-                if (rows == outside_.end()) continue;
+                const auto rows = index.find({s, c});
+                if (rows == index.end()) continue;
                 if (range.all_rows()) return true;
                 const auto at = std::lower_bound(rows->second.begin(), rows->second.end(), range.first.row);
                 if (at != rows->second.end() && *at <= range.last.row) return true;
@@ -200,6 +258,7 @@ private:
                             break;
                         case CellType::Boolean:
                             cxt_.set_boolean_cell(pos, c.boolean);
+                            booleans_[{pos.sheet, pos.column}].push_back(pos.row);
                             break;
                         case CellType::Error:
                             // The engine has no error values to hold; what depends on one is not evaluated.
@@ -346,8 +405,23 @@ private:
         return &single_;
     }
 
+    // The engine counts booleans in ranges as numbers, the application passes them over.
+    bool rangeHoldsBoolean(const ixion::formula_tokens_t &tokens, const ixion::abs_address_t &pos) const {
+        for (const auto &token : tokens)
+            if (token->get_opcode() == ixion::fop_range_ref && holds(booleans_, token->get_range_ref().to_abs(pos)))
+                return true;
+        return false;
+    }
+
+    // "=A1" on a boolean: the engine gives 1, the application TRUE.
+    bool refersToBoolean(const ixion::formula_tokens_t &tokens, const ixion::abs_address_t &pos) const {
+        return tokens.size() == 1 && tokens.front()->get_opcode() == ixion::fop_single_ref &&
+               holds(booleans_, ixion::abs_range_t(tokens.front()->get_single_ref().to_abs(pos)));
+    }
+
     void placeFormulas() {
         for (auto &rows : outside_) std::sort(rows.second.begin(), rows.second.end());
+        for (auto &rows : booleans_) std::sort(rows.second.begin(), rows.second.end());
         const auto &sheets = source_.formulas->sheets;
         for (size_t s = 0; s < sheets.size() && s < workbook_.sheetCount(); ++s)
             for (const FormulaCell &f : sheets[s])
@@ -359,7 +433,7 @@ private:
                 const ixion::abs_address_t pos = address(s, f.row, f.column);
                 const Parsed *parsed =
                     f.kind == FormulaKind::Normal || f.kind == FormulaKind::Shared ? parse(s, f) : nullptr;
-                if (!parsed || !parsed->evaluable) {
+                if (!parsed || !parsed->evaluable || rangeHoldsBoolean(parsed->tokens->get(), pos)) {
                     ++notEvaluated_;
                     unresolved_.insert(pos);
                     continue;
@@ -371,7 +445,7 @@ private:
                 } else {
                     independent_.push_back(ixion::abs_range_t(pos));
                 }
-                pending_.push_back(Pending{s, &f, pos, parsed->logical});
+                pending_.push_back(Pending{s, &f, pos, parsed->logical || refersToBoolean(parsed->tokens->get(), pos)});
             }
         }
     }
@@ -473,7 +547,7 @@ private:
     std::map<std::pair<size_t, uint32_t>, Parsed> shared_;
     Parsed single_;
     static constexpr ixion::col_t kMaxColumnsLooked = 256;  // a wider range is taken to hold formulas
-    std::map<std::pair<ixion::sheet_t, ixion::col_t>, std::vector<ixion::row_t>> outside_;
+    CellIndex outside_, booleans_;
     std::vector<Pending> pending_;
     ixion::abs_range_set_t dirty_;
     std::vector<ixion::abs_range_t> independent_;  // formulas on plain values alone, calculated first

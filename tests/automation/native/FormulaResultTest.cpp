@@ -193,6 +193,27 @@ TEST_F(FormulaResults, StoredResultsAreUsedAsTheyAre) {
     }
 }
 
+TEST_F(FormulaResults, WhatTheEngineWouldGiveOtherwiseKeepsTheStoredValue) {
+    // A1 TRUE, B1 2, C1 empty, D1 a text; formulas without results after them.
+    readertest::HandPackage package;
+    package.sheets.push_back(
+        {"Data",
+         "<sheetData><row r=\"1\"><c r=\"A1\" t=\"b\"><v>1</v></c><c r=\"B1\"><v>2</v></c>"
+         "<c r=\"D1\" t=\"inlineStr\"><is><t>x</t></is></c>"
+         "<c r=\"E1\"><f>A1</f></c><c r=\"F1\"><f>AVERAGE(B1,C1)</f></c><c r=\"G1\"><f>SUM(A1:B1)</f></c>"
+         "<c r=\"H1\"><f>SUM(B1,D1)</f></c><c r=\"I1\"><f>IF(D1=\"X\",1,0)</f></c>"
+         "<c r=\"J1\"><f>LEN(D1)&amp;\"-\"&amp;B1</f></c></row></sheetData>"});
+    const std::string path = dir.filePath("differ.xlsx").toStdString();
+    ASSERT_TRUE(readertest::writeHandPackage(path, package));
+    auto wb = app->workbooks()->open(QString::fromStdString(path));
+    ASSERT_TRUE(wb);
+    // The application shows TRUE|2|...|2|1|1-2 for E1 to J1; an average that
+    // would count the empty cell, a sum that would count TRUE and a text
+    // compared with its case are left empty, and counted.
+    EXPECT_EQ(rowTexts(*sheet(*wb, 1), 1, 10), "TRUE|2||x|TRUE|||2||1-2");
+    EXPECT_EQ(wb->formulasNotEvaluated(), 3);
+}
+
 TEST_F(FormulaResults, MacroSheetsAreSearchedInTheWorkbooksOrder) {
     // An Excel 4.0 macro sheet between two worksheets, and a chart sheet, which holds no cells.
     const std::string rels = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
