@@ -24,7 +24,9 @@ using SheetFormulas = std::vector<FormulaCell>;
 
 // What the worksheets of one workbook hold of formulas, up to a bound.
 struct WorkbookFormulas {
-    static constexpr size_t kMaxCells = 1000000;    // past this, none is evaluated
+    static constexpr size_t kMaxCells = 1000000;  // past this, none is evaluated
+    // The engine holds a copy of every cell: past this many in the workbook, none is evaluated.
+    static constexpr size_t kMaxWorkbookCells = 5000000;
     static constexpr size_t kMaxTextBytes = 32768;  // 8192 characters of UTF-8, and room
     std::vector<SheetFormulas> sheets;
     size_t count = 0;

@@ -149,7 +149,10 @@ public:
 
     uint32_t run() {
         const WorkbookFormulas &all = *source_.formulas;
-        if (all.overflow) return countNeedingResult() + static_cast<uint32_t>(all.uncollectedNeedingResult);
+        size_t cells = 0;
+        for (size_t s = 0; s < workbook_.sheetCount(); ++s) cells += workbook_.sheet(s).cellCount();
+        if (all.overflow || cells > WorkbookFormulas::kMaxWorkbookCells)
+            return countNeedingResult() + static_cast<uint32_t>(all.uncollectedNeedingResult);
         ixion::config config;
         config.output_precision = 15;  // numbers turned into text carry the digits the application shows
         cxt_.set_config(config);
@@ -433,13 +436,15 @@ private:
                 const ixion::abs_address_t pos = address(s, f.row, f.column);
                 const Parsed *parsed =
                     f.kind == FormulaKind::Normal || f.kind == FormulaKind::Shared ? parse(s, f) : nullptr;
-                if (!parsed || !parsed->evaluable || rangeHoldsBoolean(parsed->tokens->get(), pos)) {
+                const bool linked = parsed && parsed->evaluable && dependsOnOthers(parsed->tokens->get(), pos);
+                if (!parsed || !parsed->evaluable || rangeHoldsBoolean(parsed->tokens->get(), pos) ||
+                    (linked && dirty_.size() >= kMaxLinkedFormulas)) {
                     ++notEvaluated_;
                     unresolved_.insert(pos);
                     continue;
                 }
                 cxt_.set_formula_cell(pos, parsed->tokens);
-                if (dependsOnOthers(parsed->tokens->get(), pos)) {
+                if (linked) {
                     ixion::register_formula_cell(cxt_, pos);
                     dirty_.insert(ixion::abs_range_t(pos));
                 } else {
@@ -547,6 +552,10 @@ private:
     std::map<std::pair<size_t, uint32_t>, Parsed> shared_;
     Parsed single_;
     static constexpr ixion::col_t kMaxColumnsLooked = 256;  // a wider range is taken to hold formulas
+    // The engine orders formulas that refer to formulas by recursion, one
+    // level per link of a chain, and is slow to register them: past this
+    // many, the others are not evaluated.
+    static constexpr size_t kMaxLinkedFormulas = 50000;
     CellIndex outside_, booleans_;
     std::vector<Pending> pending_;
     ixion::abs_range_set_t dirty_;
