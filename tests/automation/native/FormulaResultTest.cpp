@@ -214,6 +214,29 @@ TEST_F(FormulaResults, WhatTheEngineWouldGiveOtherwiseKeepsTheStoredValue) {
     EXPECT_EQ(wb->formulasNotEvaluated(), 3);
 }
 
+TEST_F(FormulaResults, ALongChainOfFormulasIsCalculatedUpToTheBound) {
+    // B(n) = 2 * A(n) + B(n-1) with A(n) = n - 1: a running total, each formula on the one above.
+    const int rows = 50010;
+    const QString path = dir.filePath("chain.xlsx");
+    lxw_workbook *book = workbook_new(QFile::encodeName(path).constData());
+    ASSERT_NE(book, nullptr);
+    lxw_worksheet *ws = workbook_add_worksheet(book, "Chain");
+    for (int r = 0; r < rows; ++r) {
+        worksheet_write_number(ws, lxw_row_t(r), 0, r, nullptr);
+        const std::string formula = r == 0 ? "=A1*2" : "=A" + std::to_string(r + 1) + "*2+B" + std::to_string(r);
+        worksheet_write_formula(ws, lxw_row_t(r), 1, formula.c_str(), nullptr);
+    }
+    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+    auto wb = app->workbooks()->open(path);
+    ASSERT_TRUE(wb);
+    auto chain = sheet(*wb, 1);
+    // The first 50,000 formulas that refer to a formula are calculated, in order; the rest keep their 0.
+    EXPECT_EQ(chain->cells(3, 2)->value(), "6");
+    EXPECT_EQ(chain->cells(50001, 2)->value(), QString::number(50000LL * 50001LL));
+    EXPECT_EQ(chain->cells(50002, 2)->value(), "0");
+    EXPECT_EQ(wb->formulasNotEvaluated(), rows - 1 - 50000);
+}
+
 TEST_F(FormulaResults, MacroSheetsAreSearchedInTheWorkbooksOrder) {
     // An Excel 4.0 macro sheet between two worksheets, and a chart sheet, which holds no cells.
     const std::string rels = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
