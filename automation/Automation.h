@@ -119,6 +119,10 @@ public:
     virtual SaveResult saveAs(const QString &path) = 0;                  // "SaveAs(path)": workbook format
     virtual SaveResult saveAs(const QString &path, int fileFormat) = 0;  // "SaveAs(path, 6)": CSV
     virtual void close(bool saveChanges) = 0;                            // "Close(false)"
+    // Formula cells whose result the file did not hold (or held as a
+    // placeholder) and that could not be calculated on opening: they show
+    // what the file stored. 0 for every workbook that needed no calculation.
+    virtual int formulasNotEvaluated() const { return 0; }
 };
 
 class Workbooks {

@@ -31,6 +31,7 @@ struct Settings {
     bool csv = false;
     int subfolders = 2;
     std::string prefix = "book";
+    bool amountFormulas = false;  // amounts as formulas on the quantity beside them, without stored results
 };
 
 // splitmix64: tiny, portable and the same on every platform.
@@ -161,10 +162,25 @@ struct Formats {
     lxw_format *header, *id, *money, *date;
 };
 
-void writeSheet(lxw_worksheet *sheet, const Formats &f, int rows, int columns, Random &random) {
+std::string columnName(int column) {  // 0-based
+    std::string name;
+    for (int c = column + 1; c > 0; c = (c - 1) / 26) name.insert(name.begin(), static_cast<char>('A' + (c - 1) % 26));
+    return name;
+}
+
+// The amount as a formula on the quantity to its left, giving the same value:
+// libxlsxwriter stores 0 for it and asks for a calculation on load.
+void writeAmountFormula(lxw_worksheet *sheet, int r, int c, double amount, double quantity, lxw_format *format) {
+    char formula[96];
+    std::snprintf(formula, sizeof formula, "=%s%d+%.17g", columnName(c - 1).c_str(), r + 1, amount - quantity);
+    worksheet_write_formula(sheet, r, c, formula, format);
+}
+
+void writeSheet(lxw_worksheet *sheet, const Formats &f, int rows, int columns, Random &random, bool amountFormulas) {
     for (int c = 0; c < columns; ++c) worksheet_write_string(sheet, 0, c, headerText(c).c_str(), f.header);
     worksheet_set_column(sheet, 0, 0, 22, nullptr);
     for (int r = 1; r <= rows; ++r) {
+        double quantity = 0;
         for (int c = 0; c < columns; ++c) {
             const Value v = cellValue(c, random);
             switch (v.kind) {
@@ -173,9 +189,13 @@ void writeSheet(lxw_worksheet *sheet, const Formats &f, int rows, int columns, R
                     break;
                 case Kind::Number:
                     worksheet_write_number(sheet, r, c, v.number, nullptr);
+                    quantity = v.number;
                     break;
                 case Kind::Money:
-                    worksheet_write_number(sheet, r, c, v.number, f.money);
+                    if (amountFormulas && c > 0)
+                        writeAmountFormula(sheet, r, c, v.number, quantity, f.money);
+                    else
+                        worksheet_write_number(sheet, r, c, v.number, f.money);
                     break;
                 case Kind::Date: {
                     lxw_datetime when = {v.year, v.month, v.day, 0, 0, 0};
@@ -207,18 +227,21 @@ bool writeXlsx(const fs::path &path, const Settings &s, Random &random, bool wit
     f.date = workbook_add_format(book);
     format_set_num_format(f.date, "yyyy-mm-dd");
 
-    writeSheet(workbook_add_worksheet(book, "Sheet1"), f, s.rows, s.columns, random);
-    if (withArchive) writeSheet(workbook_add_worksheet(book, "Archive"), f, kArchiveRows, s.columns, random);
+    writeSheet(workbook_add_worksheet(book, "Sheet1"), f, s.rows, s.columns, random, s.amountFormulas);
+    if (withArchive)
+        writeSheet(workbook_add_worksheet(book, "Archive"), f, kArchiveRows, s.columns, random, s.amountFormulas);
     return workbook_close(book) == LXW_NO_ERROR;
 }
 
 void usage() {
     std::fputs(
         "usage: generate_corpus --out DIR [--workbooks N] [--rows N] [--columns N] [--seed S]\n"
-        "                       [--format xlsx|csv] [--subfolders K] [--prefix NAME]\n"
+        "                       [--format xlsx|csv] [--subfolders K] [--prefix NAME] [--amounts values|formulas]\n"
         "Writes N workbooks (NAME_001 ...) into DIR and K subfolders of it (part_1 ...),\n"
         "each with a"
-        " header row and N data rows; every second .xlsx also has a small sheet \"Archive\".\n",
+        " header row and N data rows; every second .xlsx also has a small sheet \"Archive\".\n"
+        "--amounts formulas writes each amount as a formula on its quantity (same values,\n"
+        "no stored results), to be calculated on opening.\n",
         stderr);
 }
 
@@ -240,6 +263,8 @@ bool parse(int argc, char **argv, Settings *s) {
             s->out = value;
         else if (flag == "--prefix" && *value && !std::strpbrk(value, "/\\"))
             s->prefix = value;
+        else if (flag == "--amounts" && (std::string(value) == "values" || std::string(value) == "formulas"))
+            s->amountFormulas = std::string(value) == "formulas";
         else if (flag == "--format" && (std::string(value) == "xlsx" || std::string(value) == "csv"))
             s->csv = std::string(value) == "csv";
         else if (flag == "--workbooks" && parseInt(value, 1, 100000, &n))

@@ -4,6 +4,8 @@
 #   - rowsifter-cli in single-workbook mode (3 values) on one core and on every core;
 #   - rowsifter-cli in per-value mode (5 values);
 #   - the same corpus as .xls, single-workbook mode;
+#   - the same workbooks with every amount a formula stored without its
+#     result, which is calculated on opening (the cost of evaluation);
 #   - the same search done by an openpyxl script (the peer);
 #   - a large extraction (six names, about a tenth of the rows) against a search
 #     for six ID fragments on the same corpus that extracts a few hundred rows;
@@ -140,7 +142,18 @@ if [ ! -f "$xls/.done" ]; then
   rm -rf "$xls"; "$python" "$root/bench/xlsx_to_xls.py" "$small" "$xls"; touch "$xls/.done"
 fi
 # shellcheck disable=SC2046
-row "$xls_n workbooks as .xlsx, 3 values" "$(median "$cli" --source "$small" --dest "$out" $(findargs "${values3[@]}"))"
+stored=$(median "$cli" --source "$small" --dest "$out" $(findargs "${values3[@]}"))
+row "$xls_n workbooks as .xlsx, 3 values" "$stored"
+# The same workbooks, every amount a formula without a stored result.
+calc="$work/formulas-${xls_n}x${rows}x$columns"
+if [ ! -f "$calc/.done" ]; then
+  rm -rf "$calc"
+  "$gen" --out "$calc" --workbooks "$xls_n" --rows "$rows" --columns "$columns" --seed 7 --subfolders 2 --amounts formulas >/dev/null
+  touch "$calc/.done"
+fi
+# shellcheck disable=SC2046
+calculated=$(median "$cli" --source "$calc" --dest "$out" $(findargs "${values3[@]}"))
+row "$xls_n workbooks, amounts as formulas" "$calculated"
 # shellcheck disable=SC2046
 row "$xls_n workbooks as .xls, 3 values" "$(median "$cli" --source "$xls" --dest "$out" $(findargs "${values3[@]}"))"
 
@@ -167,6 +180,7 @@ row "one workbook of $one_rows rows, all cores" "$one_all"
 echo
 echo "One workbook of $one_rows rows on every core: $(awk -v a="${one_all%% *}" -v b="${single%% *}" 'BEGIN{printf "%.2f", a/b}')x the time of the same rows over $workbooks workbooks on every core."
 echo "Large extraction: $many_rows rows take $(awk -v a="${many%% *}" -v b="${few%% *}" 'BEGIN{printf "%.2f", a/b}')x the time of the $few_rows-row search on the same corpus."
+echo "Formulas without stored results: $(awk -v a="${calculated%% *}" -v b="${stored%% *}" 'BEGIN{printf "%.2f", a/b}')x the time of the same workbooks with stored values."
 if [ "$csv_records" = "$past_rows" ]; then
   echo "Past the row limit: the CSV holds $csv_records records, every row extracted."
 else

@@ -19,10 +19,12 @@ QString csvField(const QString &text) {
 }  // namespace
 
 QByteArray jobReportCsv(const JobResult &result) {
-    QString text = QStringLiteral("path,outcome,sheets searched,rows extracted\r\n");
+    QString text = QStringLiteral("path,outcome,sheets searched,rows extracted,formulas not evaluated
+");
     for (const SourceFileReport &file : result.files) {
         const QStringList fields{csvField(file.path), fileOutcomeName(file.outcome),
-                                 QString::number(file.sheetsSearched), QString::number(file.rowsExtracted)};
+                                 QString::number(file.sheetsSearched), QString::number(file.rowsExtracted),
+                                 QString::number(file.formulasNotEvaluated)};
         text += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();

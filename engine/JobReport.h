@@ -11,7 +11,8 @@
 namespace engine {
 
 // UTF-8 with a byte-order mark, CRLF line ends, a header line, then
-// path,outcome,sheets searched,rows extracted for each source workbook.
+// path,outcome,sheets searched,rows extracted,formulas not evaluated for each
+// source workbook.
 QByteArray jobReportCsv(const JobResult &result);
 
 // Writes the report to `path` (replacing it whole); false with `error` set when it cannot.

@@ -23,7 +23,8 @@ struct SourceFileReport {
     QString path;  // native separators, as shown in the status texts
     FileOutcome outcome = FileOutcome::Searched;
     int sheetsSearched = 0;
-    long long rowsExtracted = 0;  // copies made from this file, over every pass
+    long long rowsExtracted = 0;   // copies made from this file, over every pass
+    int formulasNotEvaluated = 0;  // formula cells searched as the file stored them, uncalculated
 };
 
 struct FailedSave {

@@ -107,6 +107,7 @@ void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFile
             std::unique_ptr<automation::Worksheet> sheet = sheets->item(number);
             if (sheet && walkSheet(job, pass, *sheet)) ++sheetsSearched;
         }
+        file.formulasNotEvaluated = workbook->formulasNotEvaluated();
         workbook->close(false);
         // Every pass searches the same sheets; the rows add up over the passes.
         file.sheetsSearched = sheetsSearched;

@@ -23,6 +23,8 @@ public:
     WorkbookModel();
 
     bool date1904 = false;
+    // Formula cells the reader could not evaluate; they hold what the file stored.
+    uint32_t formulasNotEvaluated = 0;
 
     // ---- sheets
     size_t sheetCount() const { return sheets_.size(); }

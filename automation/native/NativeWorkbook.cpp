@@ -44,6 +44,11 @@ std::unique_ptr<Sheets> NativeWorkbook::sheets() {
     return std::make_unique<NativeSheets>(workbook_);
 }
 
+int NativeWorkbook::formulasNotEvaluated() const {
+    auto state = workbook_.lock();
+    return state ? static_cast<int>(state->model.formulasNotEvaluated) : 0;
+}
+
 SaveResult NativeWorkbook::saveAs(const QString &path) {
     auto state = workbook_.lock();
     if (!state) return failure(QStringLiteral("the workbook is closed"));

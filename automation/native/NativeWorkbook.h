@@ -17,6 +17,7 @@ public:
     SaveResult saveAs(const QString &path, int fileFormat) override;
     // Discards the workbook: nothing is ever written back to the file it came from.
     void close(bool saveChanges) override;
+    int formulasNotEvaluated() const override;
 
 private:
     std::weak_ptr<ApplicationState> application_;

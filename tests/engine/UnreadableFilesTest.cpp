@@ -126,6 +126,24 @@ TEST_F(UnreadableFilesTest, TheJobResultListsEveryFileWithItsOutcome) {
     }
 }
 
+TEST_F(UnreadableFilesTest, FormulasThatCannotBeCalculatedAreCountedPerFile) {
+    ASSERT_TRUE(files::writeXlsx(src("calc.xlsx"), {{"Sheet1", {{"fig", "2", "=B1*3", "=NOSUCH(B1)", "=D1+1"}}}}));
+    ASSERT_TRUE(files::writeXlsx(src("plain.xlsx"), {{"Sheet1", {{"fig", "2"}}}}));
+    options.findText = "fig";
+    engine::optionSet() = options;
+    MergeObject worker(QStringLiteral("tem"));
+    worker.ExcelFilter();
+    const engine::JobResult &result = worker.result();
+    ASSERT_EQ(result.files.size(), 2);
+    for (const engine::SourceFileReport &file : result.files) {
+        const QString name = QFileInfo(file.path).fileName();
+        EXPECT_EQ(file.formulasNotEvaluated, name == "calc.xlsx" ? 2 : 0) << name.toStdString();
+    }
+    Rows rows = files::readXlsxResult(out("fig.xlsx")).rows;
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(rows, (Rows{{"fig", "2", "", "", ""}, {"fig", "2", "6", "0", "0"}}));
+}
+
 // Runs out of memory for any file whose name holds "huge".
 automation::readers::ReadResult failingReader(const std::string &path) {
     if (path.find("huge") != std::string::npos) throw std::bad_alloc();

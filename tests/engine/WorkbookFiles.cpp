@@ -86,7 +86,9 @@ bool writeXlsx(const QString &path, const std::vector<SheetContent> &sheets) {
                 const QString &text = content.rows[r][c];
                 double number = 0;
                 if (text.isEmpty()) continue;
-                if (asNumber(text, &number))
+                if (text.startsWith('='))
+                    worksheet_write_formula(sheet, r, c, text.toUtf8().constData(), format);
+                else if (asNumber(text, &number))
                     worksheet_write_number(sheet, r, c, number, format);
                 else
                     worksheet_write_string(sheet, r, c, text.toUtf8().constData(), format);

@@ -8,7 +8,8 @@
 namespace files {
 
 // Rows of cell texts, row 1 first; "" leaves a cell empty. A text that reads
-// as a plain number is written as a number. Cells of `boldRow` (1-based, 0 for
+// as a plain number is written as a number, one that starts with '=' as a
+// formula (stored as 0, to be calculated on load). Cells of `boldRow` (1-based, 0 for
 // none) are bold.
 struct SheetContent {
     QString name;

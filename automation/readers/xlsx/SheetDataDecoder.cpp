@@ -236,6 +236,8 @@ SheetDataDecoder::Step SheetDataDecoder::cell(const char *&p, const char *end) {
             } else if (child.local == "f") {
                 cell_.hasFormula = true;
                 cell_.formula = std::string_view();
+                cell_.formulaType = valueOf(child, "t", &formulaType_);
+                cell_.formulaShared = valueOf(child, "si", &formulaShared_);
                 if (!child.selfClosing) t = textThenEnd(q, end, child.name, &formula_, &cell_.formula);
             } else if (child.local == "is") {
                 cell_.hasValue = true;

@@ -31,10 +31,11 @@ struct CellMarkup {
     uint32_t row = 0, column = 0;
     bool styled = false;  // styleValue holds s, which is null
     uint32_t styleValue = 0;
-    bool hasValue = false;     // a <v> or an <is> was there
-    std::string_view value;    // the last one's text; valid during the call only
-    bool hasFormula = false;   // an <f> was there
-    std::string_view formula;  // the last one's text; valid during the call only
+    bool hasValue = false;                                        // a <v> or an <is> was there
+    std::string_view value;                                       // the last one's text; valid during the call only
+    bool hasFormula = false;                                      // an <f> was there
+    std::string_view formula;                                     // the last one's text; valid during the call only
+    const char *formulaType = nullptr, *formulaShared = nullptr;  // its t and si
 };
 
 class SheetDataSink {
@@ -80,7 +81,7 @@ private:
     bool rowOpen_ = false;
     std::string rowName_;  // qualified, to match its end tag
     // Scratch, reused from cell to cell.
-    AttributeText r_, ht_, s_, t_, customFormat_, hidden_;
+    AttributeText r_, ht_, s_, t_, customFormat_, hidden_, formulaType_, formulaShared_;
     std::string value_, formula_;  // texts that needed decoding
     std::string ignored_;
     CellMarkup cell_;

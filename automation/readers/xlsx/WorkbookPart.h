@@ -1,6 +1,8 @@
-// The workbook part: the sheets in their order and the date system.
+// The workbook part: the sheets in their order, the date system, the names
+// it defines and whether it asks for a full calculation on load.
 #pragma once
 
+#include "automation/readers/xlsx/FormulaCells.h"
 #include "automation/readers/xlsx/ZipArchive.h"
 
 #include <string>
@@ -16,7 +18,9 @@ struct SheetEntry {
 
 struct WorkbookInfo {
     bool date1904 = false;
+    bool fullCalcOnLoad = false;     // stored formula results are placeholders
     std::vector<SheetEntry> sheets;  // as listed, charts and all
+    std::vector<DefinedName> names;
 };
 
 ReadStatus readWorkbookPart(const ZipArchive &zip, const std::string &part, WorkbookInfo *out, std::string *message);

@@ -231,12 +231,7 @@ public:
                 if (is(local, "mergeCell")) merge(atts);
                 break;
             case 'f':
-                // Kept only to tell an error written as a formula (=#N/A) from a text.
-                if (local[1] == 0 && inCell_ && kind_ == ValueKind::FormulaString) {
-                    formula_.clear();
-                    inFormula_ = true;
-                    captureText(true);
-                }
+                if (local[1] == 0 && inCell_) startFormula(atts);
                 break;
             default:
                 break;
@@ -276,7 +271,8 @@ public:
 
     void characters(const char *s, int len) override {
         if (inFormula_) {
-            if (formula_.size() < kMaxErrorFormulaBytes) formula_.append(s, static_cast<size_t>(len));
+            if (formula_.size() < (ctx_.formulas ? WorkbookFormulas::kMaxTextBytes : kMaxErrorFormulaBytes))
+                formula_.append(s, static_cast<size_t>(len));
             return;
         }
         if (value_.size() < kMaxRawTextBytes) value_.append(s, static_cast<size_t>(len));
@@ -318,6 +314,8 @@ private:
             startCell(c.r, c.s, c.t);
         }
         if (failed()) return;
+        if (c.hasFormula && !skipCell_)
+            noteFormula(storedResult(c.hasValue, c.value), c.formulaType, c.formulaShared, c.formula);
         if (c.hasValue && !skipCell_ && plainValue(c.value)) {
             // The common cells, read from the text where it lies: what
             // endCell() makes of the same text, without copying it.
@@ -454,6 +452,52 @@ private:
         startCell(r, s, t);
     }
 
+    // Kept only to tell an error written as a formula (=#N/A) from a text,
+    // unless the workbook is to be evaluated.
+    void startFormula(const char **atts) {
+        hasFormula_ = true;
+        if (ctx_.formulas) {
+            formulaType_.assign(attributeOr(findAttribute(atts, "t")));
+            formulaShared_.assign(attributeOr(findAttribute(atts, "si")));
+        }
+        if (kind_ != ValueKind::FormulaString && !ctx_.formulas) return;
+        formula_.clear();
+        inFormula_ = true;
+        captureText(true);
+    }
+
+    static const char *attributeOr(const char *value) { return value ? value : ""; }
+
+    // An empty <v/> holds a result only as a text (a formula giving "").
+    bool storedResult(bool hasValue, std::string_view value) const {
+        return hasValue && (!value.empty() || kind_ == ValueKind::FormulaString);
+    }
+
+    // A formula cell: whether the workbook needs evaluating, and the formula when it is being evaluated.
+    void noteFormula(bool hasValue, const char *type, const char *shared, std::string_view text) {
+        if (ctx_.formulasNeedEvaluation && (!hasValue || ctx_.fullCalcOnLoad)) *ctx_.formulasNeedEvaluation = true;
+        WorkbookFormulas *all = ctx_.formulas;
+        if (!all || all->sheets.empty()) return;
+        if (all->count >= WorkbookFormulas::kMaxCells) {
+            all->overflow = true;
+            if (!hasValue || ctx_.fullCalcOnLoad) ++all->uncollectedNeedingResult;
+            return;
+        }
+        ++all->count;
+        FormulaCell f;
+        f.row = cellRow_;
+        f.column = cellColumn_;
+        f.style = cellStyle_;
+        f.hasValue = hasValue;
+        if (type && *type && std::strcmp(type, "normal") != 0)
+            f.kind = std::strcmp(type, "shared") == 0  ? FormulaKind::Shared
+                     : std::strcmp(type, "array") == 0 ? FormulaKind::Array
+                                                       : FormulaKind::Other;
+        if (f.kind == FormulaKind::Shared) f.sharedIndex = attributeUInt(shared, UINT32_MAX);
+        f.text.assign(text.substr(0, WorkbookFormulas::kMaxTextBytes));
+        all->sheets.back().push_back(std::move(f));
+    }
+
     void startCell(const char *r, const char *s, const char *t) {
         uint32_t row = 0, col = 0;
         const AddressParse p = r ? parseCellAddress(r, &row, &col) : AddressParse::Malformed;
@@ -489,6 +533,7 @@ private:
         cellStyle_ = style;
         kind_ = kindOf(t);
         formula_.clear();
+        hasFormula_ = false;
         hasValue_ = false;
         inCell_ = true;
     }
@@ -497,6 +542,7 @@ private:
         skipCell_ = true;
         inCell_ = true;
         hasValue_ = false;
+        hasFormula_ = false;
         formula_.clear();
         kind_ = ValueKind::Number;
     }
@@ -526,6 +572,8 @@ private:
         inCell_ = false;
         inInline_ = false;
         if (skipCell_) return;
+        if (hasFormula_)
+            noteFormula(storedResult(hasValue_, value_), formulaType_.c_str(), formulaShared_.c_str(), formula_);
         Cell cell = Cell::makeEmpty(cellColumn_, cellStyle_);
         if (hasValue_) {
             switch (kind_) {
@@ -655,7 +703,8 @@ private:
     bool irregular_ = false;
     std::string value_;
     std::string formula_;
-    bool inFormula_ = false;
+    std::string formulaType_, formulaShared_;  // of the cell's <f>, when formulas are kept
+    bool inFormula_ = false, hasFormula_ = false;
     uint32_t row_ = 0, lastRow_ = 0, lastColumn_ = 0;
     uint32_t cellRow_ = 0, cellColumn_ = 0, cellStyle_ = 0;
     ValueKind kind_ = ValueKind::Number;
@@ -741,15 +790,8 @@ ReadStatus readWorksheetOnce(const ZipArchive &zip, const std::string &part, con
     *refused = handler.decoderRefused();
     if (status != ReadStatus::Ok) return status;
     handler.finish();
-    *outline = SheetOutline{};
-    Sheet kept = model::sheetWithoutRows(whole);
-    RowKeeper keeper(context, &kept, outline, false);
-    for (const Row &r : whole.rows()) {
-        keeper.startRow(r.index, r.height, r.style, r.hidden);
-        for (const Cell &c : r.cells) keeper.add(c);
-    }
-    keeper.finish();
-    *sheet = std::move(kept);
+    *sheet = std::move(whole);
+    keepReachedRows(context, sheet, outline);
     return ReadStatus::Ok;
 }
 
@@ -772,6 +814,18 @@ ReadStatus scanWorksheetOnce(char *data, size_t size, const WorksheetContext &co
 }
 
 }  // namespace
+
+void keepReachedRows(const WorksheetContext &context, Sheet *sheet, SheetOutline *outline) {
+    *outline = SheetOutline{};
+    Sheet kept = model::sheetWithoutRows(*sheet);
+    RowKeeper keeper(context, &kept, outline, false);
+    for (const Row &r : sheet->rows()) {
+        keeper.startRow(r.index, r.height, r.style, r.hidden);
+        for (const Cell &c : r.cells) keeper.add(c);
+    }
+    keeper.finish();
+    *sheet = std::move(kept);
+}
 
 ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context, Sheet *sheet,
                          std::string *message, SheetOutline *outline) {

@@ -6,6 +6,7 @@
 #include "automation/model/StringPool.h"
 #include "automation/model/WorkbookModel.h"
 #include "automation/readers/RowFilter.h"
+#include "automation/readers/xlsx/FormulaCells.h"
 #include "automation/readers/xlsx/ZipArchive.h"
 
 namespace automation::readers::xlsx {
@@ -17,11 +18,18 @@ struct WorksheetContext {
     bool date1904 = false;                           // for ISO date cells
     RowFilter *filter = nullptr;                     // when set, only the rows it reaches are kept
     const model::WorkbookModel *workbook = nullptr;  // whose strings and styles the filter judges by
+    bool fullCalcOnLoad = false;                     // stored formula results are placeholders
+    bool *formulasNeedEvaluation = nullptr;          // when set, becomes true at a formula without a usable result
+    WorkbookFormulas *formulas = nullptr;            // when set, the sheet's formulas go to its last sheet entry
 };
 
 // With a filter in `context`, `outline` (required then) tells what the whole sheet held.
 ReadStatus readWorksheet(const ZipArchive &zip, const std::string &part, const WorksheetContext &context,
                          model::Sheet *sheet, std::string *message, SheetOutline *outline = nullptr);
+
+// Keeps of a sheet read whole what `context.filter` reaches, as a filtered
+// read would have; `outline` tells what the whole sheet held.
+void keepReachedRows(const WorksheetContext &context, model::Sheet *sheet, SheetOutline *outline);
 
 // A worksheet part already in memory, through the in-place scanner alone (no
 // package around it, no expat fallback): Unsupported when the scanner does not

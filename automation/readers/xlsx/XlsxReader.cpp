@@ -3,6 +3,7 @@
 #include "automation/readers/Readers.h"
 
 #include "automation/readers/xlsx/EncryptedPackage.h"
+#include "automation/readers/xlsx/FormulaEvaluation.h"
 #include "automation/readers/xlsx/Relationships.h"
 #include "automation/readers/xlsx/SharedStrings.h"
 #include "automation/readers/xlsx/StylesReader.h"
@@ -23,7 +24,22 @@ constexpr const char *kDefaultWorkbookPart = "xl/workbook.xml";
 
 ReadResult failed(ReadStatus status, std::string message) { return ReadResult::fail(status, std::move(message)); }
 
-ReadResult readPackage(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines) {
+// Worksheets and Excel 4.0 macro sheets hold cells alike; chart and dialog sheets hold none.
+bool holdsCells(const Relationship &r) {
+    return isRelationshipType(r.type, "worksheet") || isRelationshipType(r.type, "xlMacrosheet") ||
+           isRelationshipType(r.type, "xlIntlMacrosheet") || isRelationshipType(r.type, "macrosheet");
+}
+
+// How a read treats formulas: on the first read it only notes that one lacks
+// a usable result (`needsEvaluation`), and stops there; the read that
+// follows keeps them all and evaluates the workbook.
+struct FormulaPass {
+    bool evaluate = false;
+    bool needsEvaluation = false;
+};
+
+ReadResult readPackage(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines,
+                       FormulaPass *pass) {
     std::string message;
     ZipArchive zip;
     ReadStatus s = zip.open(path, &message);
@@ -93,6 +109,12 @@ ReadResult readPackage(const std::string &path, RowFilter *filter, std::vector<S
     ctx.sharedStringCount = static_cast<uint32_t>(ctx.strings->size());
     ctx.styleCount = styleCount;
     ctx.date1904 = info.date1904;
+    ctx.fullCalcOnLoad = info.fullCalcOnLoad;
+    WorkbookFormulas formulas;
+    if (pass->evaluate)
+        ctx.formulas = &formulas;
+    else
+        ctx.formulasNeedEvaluation = &pass->needsEvaluation;
     if (filter) {
         filter->prepare(*wb);
         ctx.filter = filter;
@@ -112,7 +134,7 @@ ReadResult readPackage(const std::string &path, RowFilter *filter, std::vector<S
                              resolveTarget(workbookPart, "worksheets/sheet" + std::to_string(listed + 1) + ".xml")};
             r = &guessed;
         }
-        if (r && !isRelationshipType(r->type, "worksheet")) continue;  // chart, dialog and macro sheets
+        if (r && !holdsCells(*r)) continue;  // chart and dialog sheets
         ++listed;
         std::string sheetError;
         ReadStatus sheetStatus = ReadStatus::Corrupt;
@@ -125,11 +147,18 @@ ReadResult readPackage(const std::string &path, RowFilter *filter, std::vector<S
             model::Sheet &sheet = wb->appendSheet(entry.name);
             sheet.hidden = entry.hidden;
             SheetOutline *outline = filter ? &outlines->emplace_back() : nullptr;
+            if (ctx.formulas) formulas.sheets.emplace_back();
             sheetStatus = readWorksheet(zip, r->target, ctx, &sheet, &sheetError, outline);
             if (sheetStatus != ReadStatus::Ok) {
                 wb->removeSheet(index);
                 if (filter) outlines->pop_back();  // one outline per sheet kept
+                if (ctx.formulas) {
+                    formulas.count -= formulas.sheets.back().size();
+                    formulas.sheets.pop_back();
+                }
             }
+            // The workbook is read again, whole, to be evaluated.
+            if (pass->needsEvaluation) return failed(ReadStatus::Ok, {});
         }
         if (sheetStatus != ReadStatus::Ok && sheetFailure == ReadStatus::Ok) {
             sheetFailure = sheetStatus;
@@ -137,7 +166,38 @@ ReadResult readPackage(const std::string &path, RowFilter *filter, std::vector<S
         }
     }
     if (listed > 0 && wb->sheetCount() == 0) return failed(sheetFailure, sheetMessage);
+    if (pass->evaluate) {
+        std::vector<std::string> listedNames;
+        for (const SheetEntry &entry : info.sheets) listedNames.push_back(entry.name);
+        FormulaSource source;
+        source.formulas = &formulas;
+        source.names = &info.names;
+        source.listedSheets = &listedNames;
+        source.fullCalcOnLoad = info.fullCalcOnLoad;
+        wb->formulasNotEvaluated = evaluateFormulas(*wb, source);
+    }
     return ReadResult::ok(std::move(wb));
+}
+
+// A workbook to be evaluated is read whole: a formula's result can make a row
+// match, and a formula can refer to any cell. The filter is applied after.
+ReadResult readEvaluated(const std::string &path, RowFilter *filter, std::vector<SheetOutline> *outlines) {
+    FormulaPass pass;
+    pass.evaluate = true;
+    ReadResult result = readPackage(path, nullptr, nullptr, &pass);
+    if (!result.workbook || !filter) return result;
+    model::WorkbookModel &wb = *result.workbook;
+    filter->prepare(wb);
+    WorksheetContext ctx;
+    ctx.strings = &wb.mutableStrings();
+    ctx.filter = filter;
+    ctx.workbook = &wb;
+    for (size_t i = 0; i < wb.sheetCount(); ++i) {
+        model::Sheet sheet = wb.sheet(i);
+        keepReachedRows(ctx, &sheet, &outlines->emplace_back());
+        wb.replaceSheet(i, std::move(sheet));
+    }
+    return result;
 }
 
 }  // namespace
@@ -148,7 +208,12 @@ ReadResult readXlsx(const std::string &path, RowFilter *filter, std::vector<Shee
     if (!outlines) filter = nullptr;
     if (outlines) outlines->clear();
     try {
-        ReadResult result = readPackage(path, filter, outlines);
+        FormulaPass pass;
+        ReadResult result = readPackage(path, filter, outlines, &pass);
+        if (pass.needsEvaluation) {
+            if (outlines) outlines->clear();
+            result = readEvaluated(path, filter, outlines);
+        }
         if (!result.workbook && outlines) outlines->clear();
         return result;
     } catch (const std::bad_alloc &) {
