@@ -17,7 +17,8 @@ constexpr size_t kMaxProblemsPerPart = 8;
 // The schema of a part by its name; "" when none covers it.
 std::string schemaFileFor(const std::string &partName) {
     const auto endsWith = [&partName](const std::string &tail) {
-        return partName.size() >= tail.size() && partName.compare(partName.size() - tail.size(), tail.size(), tail) == 0;
+        return partName.size() >= tail.size() &&
+               partName.compare(partName.size() - tail.size(), tail.size(), tail) == 0;
     };
     if (partName == "[Content_Types].xml") return "opc-contentTypes.xsd";
     if (endsWith(".rels")) return "opc-relationships.xsd";
@@ -107,8 +108,8 @@ std::vector<std::string> partProblems(const std::string &partName, const std::st
     const std::string text = withoutSpacePreserve(xml);
     Collector collector{partName, &problems};
     // A streaming reader: a large sheet is validated without building its tree.
-    xmlTextReaderPtr reader = xmlReaderForMemory(text.data(), static_cast<int>(text.size()), partName.c_str(), nullptr,
-                                                 XML_PARSE_NONET);
+    xmlTextReaderPtr reader =
+        xmlReaderForMemory(text.data(), static_cast<int>(text.size()), partName.c_str(), nullptr, XML_PARSE_NONET);
     xmlSchemaValidCtxtPtr validation = xmlSchemaNewValidCtxt(schema);
     if (!reader || !validation) {
         problems.push_back(partName + ": cannot start the validation");
@@ -116,11 +117,9 @@ std::vector<std::string> partProblems(const std::string &partName, const std::st
         xmlTextReaderSetStructuredErrorHandler(reader, collect, &collector);
         xmlSchemaSetValidStructuredErrors(validation, collect, &collector);
         int status = xmlTextReaderSchemaValidateCtxt(reader, validation, 0);
-        while (status == 0 && (status = xmlTextReaderRead(reader)) == 1) {
-        }
+        while (status == 0 && (status = xmlTextReaderRead(reader)) == 1) {}
         if (status < 0 && problems.empty()) problems.push_back(partName + ": not well-formed");
-        if (xmlTextReaderIsValid(reader) != 1 && problems.empty())
-            problems.push_back(partName + ": does not validate");
+        if (xmlTextReaderIsValid(reader) != 1 && problems.empty()) problems.push_back(partName + ": does not validate");
     }
     // The reader unplugs itself from the validation context: it goes first.
     if (reader) xmlFreeTextReader(reader);

@@ -129,6 +129,21 @@ TEST(XlsxHandWritten, SharedStringsRichRunsPhoneticAndEscapes) {
     EXPECT_EQ(wb.text(*s.findCell(1, 5)).size(), 32767u);
 }
 
+TEST(XlsxHandWritten, EscapedNulAndNonCharactersKeepTheTextAroundThem) {
+    HandPackage p;
+    p.sharedStrings = "<si><t>before _x0000_ after</t></si><si><r><t>x_xFFFF_</t></r><r><t>_x0000_y</t></r></si>";
+    p.sheets.push_back({"S",
+                        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+                        "<c r=\"C1\" t=\"inlineStr\"><is><t>in_x0000_line_xFFFE_</t></is></c></row></sheetData>"});
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    const model::WorkbookModel &wb = *r.workbook;
+    const model::Sheet &s = wb.sheet(0);
+    EXPECT_EQ(wb.text(*s.findCell(1, 1)), std::string("before \0 after", 14));
+    EXPECT_EQ(wb.text(*s.findCell(1, 2)), std::string("x\xEF\xBF\xBF\0y", 6));
+    EXPECT_EQ(wb.text(*s.findCell(1, 3)), std::string("in\0line\xEF\xBF\xBE", 10));
+}
+
 TEST(XlsxHandWritten, ThemeIndexedAndTintedColoursResolveToRgb) {
     HandPackage p;
     p.theme =

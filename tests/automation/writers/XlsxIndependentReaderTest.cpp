@@ -4,6 +4,8 @@
 #include "automation/model/RowSpill.h"
 #include "automation/writers/Writers.h"
 
+#include "SchemaValidation.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -224,6 +226,7 @@ TEST(XlsxIndependentReader, OpenpyxlReadsBackWhatWasWritten) {
     const std::string path = folder.file("independent.xlsx");
     const auto written = writeXlsx(wb, path, &tail);
     ASSERT_TRUE(written.ok) << written.error;
+    EXPECT_EQ(schemacheck::joined(schemacheck::packageProblems(path)), "");
 
     if (::access(kPython, X_OK) != 0) GTEST_SKIP() << kPython << " is missing; scripts/install-deps.sh installs it";
     const std::string command =

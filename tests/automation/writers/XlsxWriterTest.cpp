@@ -1,6 +1,8 @@
 #include "WriterTestSupport.h"
 #include "automation/writers/Writers.h"
 
+#include "SchemaValidation.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,6 +34,7 @@ std::string save(const WorkbookModel &wb, const ScratchFolder &folder, const std
     const std::string path = folder.file(name);
     const auto result = writeXlsx(wb, path);
     EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(schemacheck::joined(schemacheck::packageProblems(path)), "");
     return path;
 }
 
