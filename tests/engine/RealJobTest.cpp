@@ -103,6 +103,15 @@ TEST_F(RealJobTest, SingleWorkbookNamesAndDestinationWithoutSeparator) {
     EXPECT_TRUE(run.texts.filter(QRegularExpression("^保存失败:")).isEmpty());
 }
 
+TEST_F(RealJobTest, AValueEndingInASpaceNamesItsOwnFile) {
+    ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"apple "}, {"apple"}}}}));
+    options.findText = "apple \napple";
+    options.oneBookPerValue = true;
+    runJob(options);
+    EXPECT_EQ(resultFiles(), (QStringList{"apple .xlsx", "apple.xlsx"}));
+    EXPECT_EQ(resultRows("apple .xlsx"), (Rows{{"apple "}}));
+}
+
 TEST_F(RealJobTest, NoFileWhenNoDataLeavesOutEmptyPerValueResultsOnly) {
     ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"apple"}}}}));
     options.findText = "apple\nplum";
