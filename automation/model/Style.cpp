@@ -15,6 +15,7 @@ void mixLine(size_t &h, const BorderLine &l) {
 
 size_t hashStyle(const CellStyle &s) {
     size_t h = std::hash<std::string>()(s.numberFormat);
+    mix(h, s.builtinFormatId);
     mix(h, std::hash<std::string>()(s.font.name));
     mix(h, std::hash<double>()(s.font.size));
     mix(h, (s.font.bold << 0) | (s.font.italic << 1) | (s.font.strike << 2) |

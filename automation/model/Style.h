@@ -80,6 +80,10 @@ struct Alignment {
 
 struct CellStyle {
     std::string numberFormat = "General";  // the format code, built-in ids already resolved
+    // The built-in format id the code stands for, 0 for a code of the file's
+    // own: a built-in format such as 14, the short date, follows the regional
+    // settings of whoever opens the file, so a written file names it by id.
+    uint8_t builtinFormatId = 0;
     Font font;
     Fill fill;
     Border border;
@@ -87,8 +91,9 @@ struct CellStyle {
     bool locked = true;
     bool hidden = false;
     bool operator==(const CellStyle &o) const {
-        return numberFormat == o.numberFormat && font == o.font && fill == o.fill && border == o.border &&
-               alignment == o.alignment && locked == o.locked && hidden == o.hidden;
+        return numberFormat == o.numberFormat && builtinFormatId == o.builtinFormatId && font == o.font &&
+               fill == o.fill && border == o.border && alignment == o.alignment && locked == o.locked &&
+               hidden == o.hidden;
     }
     bool operator!=(const CellStyle &o) const { return !(*this == o); }
 };

@@ -25,8 +25,9 @@ constexpr uint32_t kFirstCustomFormatId = 164;
 constexpr int16_t kStoredVertical = 255;
 constexpr int16_t kStoredDownMax = 180;
 
-// Built-in number formats that every installation shows alike; other codes
-// are written out, so a result looks the same wherever it is opened.
+// Built-in number formats that every installation shows alike: a code of
+// the source's own that equals one of them is written as its id. A format the
+// source itself named by a built-in id keeps that id, whatever it shows.
 struct Builtin {
     const char *code;
     uint32_t id;
@@ -216,7 +217,9 @@ uint32_t StylesPart::intern(std::unordered_map<std::string, uint32_t> &index, st
     return id;
 }
 
-uint32_t StylesPart::numberFormatId(const std::string &code) {
+uint32_t StylesPart::numberFormatId(const model::CellStyle &style) {
+    if (style.builtinFormatId) return style.builtinFormatId;
+    const std::string &code = style.numberFormat;
     if (code.empty() || code == kGeneral || !isValidUtf8(code) ||
         utf8PrefixWithinUtf16Units(code, kMaxFormatCodeUnits) != code.size())
         return 0;
@@ -241,7 +244,7 @@ uint32_t StylesPart::resolve(uint32_t styleIndex) {
     for (auto it = range.first; it != range.second; ++it)
         if (styles_.at(styleOfFormat_[it->second]) == style) return formatOfStyle_[styleIndex] = it->second;
 
-    const uint32_t numFmt = numberFormatId(style.numberFormat);
+    const uint32_t numFmt = numberFormatId(style);
     const uint32_t font = intern(fontIndex_, fonts_, fontXml(style.font));
     std::string fill = fillXml(style.fill);
     const uint32_t fillId = fill.empty() ? 0 : intern(fillIndex_, fills_, std::move(fill));

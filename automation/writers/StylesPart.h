@@ -31,7 +31,7 @@ private:
     static constexpr uint32_t kUnresolved = UINT32_MAX;
 
     uint32_t resolve(uint32_t styleIndex);
-    uint32_t numberFormatId(const std::string &code);
+    uint32_t numberFormatId(const model::CellStyle &style);
     static uint32_t intern(std::unordered_map<std::string, uint32_t> &index, std::vector<std::string> &list,
                            std::string xml);
 

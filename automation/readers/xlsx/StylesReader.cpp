@@ -312,11 +312,18 @@ BorderLine resolveLine(const RawLine &l, const ColorContext &colors) {
     return out;
 }
 
-std::string numberFormatCode(uint32_t id, const std::unordered_map<uint32_t, std::string> &custom) {
+// The code of format `id`, and its built-in id when the file does not define
+// it itself and it is one of the built-in formats.
+void resolveNumberFormat(uint32_t id, const std::unordered_map<uint32_t, std::string> &custom, CellStyle *style) {
     auto it = custom.find(id);
-    if (it != custom.end()) return it->second;
+    if (it != custom.end()) {
+        style->numberFormat = it->second;
+        return;
+    }
     std::string code = id <= INT32_MAX ? numfmt::builtinFormatCode(static_cast<int>(id)) : std::string();
-    return code.empty() ? std::string("General") : code;
+    if (code.empty()) return;  // General
+    style->numberFormat = std::move(code);
+    style->builtinFormatId = static_cast<uint8_t>(id);
 }
 
 }  // namespace
@@ -339,7 +346,7 @@ ReadStatus readStyles(const ZipArchive &zip, const std::string &part, ColorConte
     for (size_t i = 0; i < h.xfs.size(); ++i) {
         const RawXf &x = h.xfs[i];
         CellStyle s;
-        s.numberFormat = numberFormatCode(x.numFmt, h.numFmts);
+        resolveNumberFormat(x.numFmt, h.numFmts, &s);
         if (const RawFont *f = pick(h.fonts, x.font)) {
             s.font = f->font;
             s.font.color = resolveColor(f->color, colors);

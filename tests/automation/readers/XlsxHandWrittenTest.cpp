@@ -144,6 +144,27 @@ TEST(XlsxHandWritten, EscapedNulAndNonCharactersKeepTheTextAroundThem) {
     EXPECT_EQ(wb.text(*s.findCell(1, 3)), std::string("in\0line\xEF\xBF\xBE", 10));
 }
 
+TEST(XlsxHandWritten, BuiltInFormatsKeepTheirIds) {
+    HandPackage p;
+    p.styles =
+        "<numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"yyyy-mm-dd\"/></numFmts>"
+        "<cellXfs count=\"4\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/>"
+        "<xf numFmtId=\"10\"/></cellXfs>";
+    p.sheets.push_back({"S",
+                        "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c><c r=\"B1\" s=\"2\"><v>1</v></c>"
+                        "<c r=\"C1\" s=\"3\"><v>1</v></c></row></sheetData>"});
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    const model::WorkbookModel &wb = *r.workbook;
+    const auto style = [&](uint32_t column) { return wb.styles().at(wb.sheet(0).findCell(1, column)->style); };
+    EXPECT_EQ(style(1).builtinFormatId, 14);
+    EXPECT_EQ(style(1).numberFormat, "yyyy/m/d");
+    EXPECT_EQ(style(2).builtinFormatId, 0);
+    EXPECT_EQ(style(2).numberFormat, "yyyy-mm-dd");
+    EXPECT_EQ(style(3).builtinFormatId, 10);
+    EXPECT_EQ(style(3).numberFormat, "0.00%");
+}
+
 TEST(XlsxHandWritten, ThemeIndexedAndTintedColoursResolveToRgb) {
     HandPackage p;
     p.theme =

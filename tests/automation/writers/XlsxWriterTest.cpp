@@ -227,6 +227,37 @@ TEST(XlsxWriter, WritesFontFillBorderAlignmentAndNumberFormat) {
     EXPECT_NE(xf.find("locked=\"0\""), std::string::npos) << xf;
 }
 
+TEST(XlsxWriter, BuiltInFormatsAreWrittenAsTheirIds) {
+    ScratchFolder folder;
+    WorkbookModel wb;
+    CellStyle shortDate;  // built-in 14 as an .xls file spells it
+    shortDate.numberFormat = "m/d/yyyy";
+    shortDate.builtinFormatId = 14;
+    CellStyle ownDate;  // the same code, of the file's own
+    ownDate.numberFormat = "m/d/yyyy";
+    CellStyle yuan;
+    yuan.numberFormat = "\"\xC2\xA5\"#,##0;\"\xC2\xA5\"\\-#,##0";
+    yuan.builtinFormatId = 5;
+    Sheet &s = wb.appendSheet("S");
+    s.setCell(1, Cell::makeNumber(1, 45000, wb.mutableStyles().intern(shortDate)));
+    s.setCell(1, Cell::makeNumber(2, 45000, wb.mutableStyles().intern(ownDate)));
+    s.setCell(1, Cell::makeNumber(3, 12, wb.mutableStyles().intern(yuan)));
+    const std::string path = save(wb, folder);
+    const std::string styles = zipEntry(path, "xl/styles.xml");
+    const auto xfs = elements(styles, "cellXfs", "xf");
+    const auto formatOf = [&](const std::string &ref) {
+        return attribute(xfs.at(std::stoul(attribute(cellXml(sheetXml(path), ref), "s"))), "numFmtId");
+    };
+    EXPECT_EQ(formatOf("A1"), "14");
+    EXPECT_EQ(formatOf("C1"), "5");
+    const std::string own = formatOf("B1");
+    EXPECT_GE(std::stoul(own), 164u);
+    const auto custom = elements(styles, "numFmts", "numFmt");
+    ASSERT_EQ(custom.size(), 1u) << styles;
+    EXPECT_EQ(attribute(custom[0], "numFmtId"), own);
+    EXPECT_EQ(attribute(custom[0], "formatCode"), "m/d/yyyy");
+}
+
 TEST(XlsxWriter, LeavesOutFormatFieldsTheFormatCannotHold) {
     ScratchFolder folder;
     WorkbookModel wb;
