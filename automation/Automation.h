@@ -33,6 +33,9 @@ constexpr long long kMaxSheetRows = 1048576;  // rows of a workbook-format sheet
 struct SaveResult {
     bool ok = false;
     QString error;
+    // Saved, but the result held more distinct cell formats than the
+    // spreadsheet applications load: some cells took the closest one written.
+    bool formatsSimplified = false;
     explicit operator bool() const { return ok; }
 };
 

@@ -18,6 +18,9 @@ inline const QString kHeaderMissing = QStringLiteral("包含表头的excel文件
 inline const QString kHeaderWrongType = QStringLiteral("文件类型不正确,请重新选择,或取消[指定表头]选项!");
 inline const QString kHeaderUnopenable = QStringLiteral("无法打开包含表头的excel文件,请重新选择,或取消[指定表头]选项!");
 inline const QString kSaveFailedPrefix = QStringLiteral("保存失败:");
+// After a summary, once a job: a result held more distinct cell formats than
+// the spreadsheet applications load, so some cells took the closest one.
+inline const QString kFormatsSimplified = QStringLiteral("部分单元格格式超出上限,已简化。");
 // An unexpected failure (an exception, memory running out) ended the job.
 inline const QString kInterruptedPrefix = QStringLiteral("提取中断:");
 

@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 namespace engine {
 
 namespace {
@@ -130,6 +132,8 @@ void endPass(JobContext &job, PassState &pass) {
         const automation::SaveResult saved =
             asCsv ? pass.workbook->saveAs(target.path, automation::kFileFormatCsv) : pass.workbook->saveAs(target.path);
         job.report(text::summary(job.filesSearched, job.rowsExtracted, elapsed, asCsv));
+        if (saved.ok && saved.formatsSimplified && !std::exchange(job.formatsSimplifiedSaid, true))
+            job.report(text::kFormatsSimplified);
         if (!saved.ok) {
             const QString failure = text::kSaveFailedPrefix + target.path;
             job.result.failedSaves.append(FailedSave{target.path, saved.error});

@@ -1,5 +1,6 @@
 #include "automation/writers/StylesPart.h"
 
+#include "automation/numfmt/NumberFormat.h"
 #include "automation/writers/TextLimits.h"
 #include "automation/writers/XlsxText.h"
 #include "automation/writers/XmlOut.h"
@@ -204,7 +205,8 @@ StylesPart::StylesPart(const model::StyleTable &styles) : styles_(styles), forma
     borders_.push_back(borderXml(model::Border{}));
     borderIndex_.emplace(borders_.back(), 0);
     formats_.push_back("<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>");
-    styleOfFormat_.push_back(0);
+    formatIndex_.emplace(formats_.back(), 0);
+    formatKeys_.emplace_back();
 }
 
 uint32_t StylesPart::intern(std::unordered_map<std::string, uint32_t> &index, std::vector<std::string> &list,
@@ -227,6 +229,14 @@ uint32_t StylesPart::numberFormatId(const model::CellStyle &style) {
         if (code == builtin.code) return builtin.id;
     const auto found = numberFormatIndex_.find(code);
     if (found != numberFormatIndex_.end()) return found->second;
+    if (numberFormats_.size() >= kMaxCustomNumberFormats) {
+        // No room for another code: the built-in format of the same kind.
+        simplified_ = true;
+        constexpr uint32_t kPercent = 10, kShortDate = 14, kDateTime = 22, kText = 49;
+        if (numfmt::isDateFormat(code)) return code.find_first_of("hs") == std::string::npos ? kShortDate : kDateTime;
+        if (code.find('%') != std::string::npos) return kPercent;
+        return code.find('@') != std::string::npos ? kText : 0;
+    }
     const auto id = static_cast<uint32_t>(kFirstCustomFormatId + numberFormats_.size());
     numberFormats_.emplace_back(id, code);
     numberFormatIndex_.emplace(code, id);
@@ -238,11 +248,6 @@ uint32_t StylesPart::resolve(uint32_t styleIndex) {
     const model::CellStyle &style = styles_.at(styleIndex);
     static const model::CellStyle kFileDefault;
     if (style == kFileDefault) return formatOfStyle_[styleIndex] = 0;
-
-    const size_t hash = model::hashStyle(style);
-    const auto range = formatsByHash_.equal_range(hash);
-    for (auto it = range.first; it != range.second; ++it)
-        if (styles_.at(styleOfFormat_[it->second]) == style) return formatOfStyle_[styleIndex] = it->second;
 
     const uint32_t numFmt = numberFormatId(style);
     const uint32_t font = intern(fontIndex_, fonts_, fontXml(style.font));
@@ -279,11 +284,37 @@ uint32_t StylesPart::resolve(uint32_t styleIndex) {
         xf.append(">").append(alignment).append(protection).append("</xf>");
     }
 
+    const auto found = formatIndex_.find(xf);
+    if (found != formatIndex_.end()) return formatOfStyle_[styleIndex] = found->second;
+    FormatKey key{numFmt, font, fillId, border, alignment + protection};
+    if (formats_.size() >= kMaxCellFormats) {
+        simplified_ = true;
+        return formatOfStyle_[styleIndex] = closestFormat(key);
+    }
     const auto index = static_cast<uint32_t>(formats_.size());
+    formatIndex_.emplace(xf, index);
     formats_.push_back(std::move(xf));
-    styleOfFormat_.push_back(styleIndex);
-    formatsByHash_.emplace(hash, index);
+    formatKeys_.push_back(std::move(key));
     return formatOfStyle_[styleIndex] = index;
+}
+
+uint32_t StylesPart::closestFormat(const FormatKey &key) const {
+    // The number format matters most (it decides what the cell shows), then
+    // the font; the rest only colours and frames the cell.
+    const auto score = [&key](const FormatKey &other) {
+        return (other.numberFormat == key.numberFormat) * 16 + (other.font == key.font) * 8 +
+               (other.fill == key.fill) * 4 + (other.border == key.border) * 2 + (other.rest == key.rest);
+    };
+    uint32_t best = 0;
+    int bestScore = score(formatKeys_[0]);
+    for (size_t i = 1; i < formatKeys_.size(); ++i) {
+        const int s = score(formatKeys_[i]);
+        if (s > bestScore) {
+            bestScore = s;
+            best = static_cast<uint32_t>(i);
+        }
+    }
+    return best;
 }
 
 std::string StylesPart::xml() const {

@@ -93,7 +93,7 @@ WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, co
         return failure(reason);
     }
     if (!file.commit(&reason)) return failure(reason);
-    return WriteResult{true, {}};
+    return WriteResult{true, {}, styles.simplified()};
 }
 
 }  // namespace automation::writers

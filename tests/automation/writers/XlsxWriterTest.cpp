@@ -1,4 +1,5 @@
 #include "WriterTestSupport.h"
+#include "automation/writers/StylesPart.h"
 #include "automation/writers/Writers.h"
 
 #include "SchemaValidation.h"
@@ -256,6 +257,66 @@ TEST(XlsxWriter, BuiltInFormatsAreWrittenAsTheirIds) {
     ASSERT_EQ(custom.size(), 1u) << styles;
     EXPECT_EQ(attribute(custom[0], "numFmtId"), own);
     EXPECT_EQ(attribute(custom[0], "formatCode"), "m/d/yyyy");
+}
+
+// Past the formats the applications load, a further format takes the closest
+// one written: the same number format first, then the same font.
+TEST(XlsxWriter, StaysWithinTheFormatLimitsTheApplicationsLoad) {
+    using automation::writers::StylesPart;
+    ScratchFolder folder;
+    WorkbookModel wb;
+    Sheet &s = wb.appendSheet("S");
+    uint32_t row = 0;
+    const auto put = [&](const CellStyle &style) {
+        ++row;
+        s.setCell(row, Cell::makeNumber(1, row, wb.mutableStyles().intern(style)));
+    };
+    CellStyle thousandthsBold;
+    thousandthsBold.numberFormat = "0.000";
+    thousandthsBold.font.bold = true;
+    thousandthsBold.fill = {1, rgb(0x123456), automation::model::kAutoColor};
+    put(thousandthsBold);
+    for (uint32_t i = 0; i < StylesPart::kMaxCellFormats + 50; ++i) {
+        CellStyle filled;
+        filled.fill = {1, rgb(i), automation::model::kAutoColor};
+        if (i < StylesPart::kMaxCustomNumberFormats + 20) filled.numberFormat = "0.0\"" + std::to_string(i) + "\"";
+        put(filled);
+    }
+    CellStyle late = thousandthsBold;  // a new fill, the rest as the first format
+    late.fill.foreground = rgb(0xABCDEF);
+    put(late);
+    CellStyle lateItalic = late;  // the number format only
+    lateItalic.font.bold = false;
+    lateItalic.font.italic = true;
+    put(lateItalic);
+
+    const std::string path = folder.file("many.xlsx");
+    const auto result = writeXlsx(wb, path);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(result.formatsSimplified);
+    EXPECT_EQ(schemacheck::joined(schemacheck::packageProblems(path)), "");
+    const std::string styles = zipEntry(path, "xl/styles.xml");
+    const auto xfs = elements(styles, "cellXfs", "xf");
+    EXPECT_EQ(xfs.size(), StylesPart::kMaxCellFormats);
+    EXPECT_EQ(attribute(styles.substr(styles.find("<cellXfs")), "count"), std::to_string(xfs.size()));
+    EXPECT_EQ(elements(styles, "numFmts", "numFmt").size(), StylesPart::kMaxCustomNumberFormats);
+    const std::string xml = sheetXml(path);
+    const auto formatOf = [&](uint32_t r) { return attribute(cellXml(xml, "A" + std::to_string(r)), "s"); };
+    EXPECT_EQ(formatOf(row - 1), formatOf(1));
+    const std::string italic = xfs.at(std::stoul(formatOf(row)));
+    EXPECT_EQ(attribute(italic, "numFmtId"), attribute(xfs.at(std::stoul(formatOf(1))), "numFmtId"));
+    // Every cell still refers to a format the part holds.
+    const std::regex reference(" s=\"([0-9]+)\"");
+    size_t highest = 0;
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), reference); it != std::sregex_iterator(); ++it)
+        highest = std::max<size_t>(highest, std::stoul((*it)[1].str()));
+    EXPECT_LT(highest, xfs.size());
+
+    WorkbookModel small;
+    small.appendSheet("S").setCell(1, Cell::makeNumber(1, 1, small.mutableStyles().intern(thousandthsBold)));
+    const auto within = writeXlsx(small, folder.file("small.xlsx"));
+    ASSERT_TRUE(within.ok);
+    EXPECT_FALSE(within.formatsSimplified);
 }
 
 TEST(XlsxWriter, LeavesOutFormatFieldsTheFormatCannotHold) {

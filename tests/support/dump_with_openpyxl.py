@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Prints what openpyxl reads from an .xlsx file, for XlsxIndependentReaderTest.
+"""Prints what openpyxl reads from an .xlsx file, for the tests (OpenpyxlDump.h).
 
 One tab-separated record a line; every text field is encoded by enc() so that
 a field never holds a tab, a line end or anything a byte-wise compare could
@@ -59,6 +59,7 @@ def style_fields(cell):
     font, fill, border, al = cell.font, cell.fill, cell.border, cell.alignment
     return [
         ("numfmt", cell.number_format),
+        ("numfmtid", cell._style.numFmtId),  # a built-in format is named by id alone
         ("font", font.name),
         ("size", float(font.sz)),
         ("bold", bool(font.b)),
