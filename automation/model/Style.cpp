@@ -24,6 +24,10 @@ size_t hashStyle(const CellStyle &s) {
     mix(h, s.fill.pattern);
     mix(h, s.fill.foreground);
     mix(h, s.fill.background);
+    for (const GradientStop &stop : s.fill.gradient.stops) {
+        mix(h, std::hash<double>()(stop.position));
+        mix(h, stop.color);
+    }
     mixLine(h, s.border.left);
     mixLine(h, s.border.right);
     mixLine(h, s.border.top);

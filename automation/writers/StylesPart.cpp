@@ -5,7 +5,10 @@
 #include "automation/writers/XlsxText.h"
 #include "automation/writers/XmlOut.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace automation::writers {
 
@@ -138,7 +141,43 @@ std::string fontXml(const model::Font &font) {
     return out;
 }
 
+// Numbers the schema bounds (a stop's position, an edge of a path): out of
+// range they would make the part invalid.
+double unitInterval(double value) { return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0; }
+
+void appendDoubleAttribute(std::string &out, const char *name, double value) {
+    out.append(" ").append(name).append("=\"");
+    appendNumber(out, value);
+    out.append("\"");
+}
+
+std::string gradientXml(const model::Gradient &gradient) {
+    std::string out = "<fill><gradientFill";
+    if (gradient.path) {
+        out.append(" type=\"path\"");
+        for (const auto &[name, edge] : {std::pair{"left", gradient.left}, std::pair{"right", gradient.right},
+                                         std::pair{"top", gradient.top}, std::pair{"bottom", gradient.bottom}})
+            if (edge != 0) appendDoubleAttribute(out, name, unitInterval(edge));
+    } else if (gradient.degree != 0 && std::isfinite(gradient.degree)) {
+        appendDoubleAttribute(out, "degree", gradient.degree);
+    }
+    out.append(">");
+    for (const model::GradientStop &stop : gradient.stops) {
+        out.append("<stop");
+        appendDoubleAttribute(out, "position", unitInterval(stop.position));
+        out.append(">");
+        if (stop.color == model::kAutoColor)
+            out.append("<color auto=\"1\"/>");
+        else
+            appendColor(out, "color", stop.color);
+        out.append("</stop>");
+    }
+    out.append("</gradientFill></fill>");
+    return out;
+}
+
 std::string fillXml(const model::Fill &fill) {
+    if (!fill.gradient.stops.empty()) return gradientXml(fill.gradient);
     if (fill.pattern == 0 || fill.pattern >= std::size(kPatternNames)) return {};
     std::string out = "<fill><patternFill patternType=\"";
     out.append(kPatternNames[fill.pattern]).append("\">");

@@ -55,6 +55,14 @@ def side(line):
     return "%s:%s" % (line.style, rgb(line.color))
 
 
+def gradient(fill):
+    """type:degree:position=colour,... of a gradient fill; None for a pattern."""
+    if fill.tagname != "gradientFill":
+        return None
+    stops = ",".join("%r=%s" % (stop.position, rgb(stop.color)) for stop in fill.stop)
+    return "%s:%r:%s" % (fill.type, float(fill.degree or 0), stops)
+
+
 def style_fields(cell):
     font, fill, border, al = cell.font, cell.fill, cell.border, cell.alignment
     return [
@@ -68,8 +76,9 @@ def style_fields(cell):
         ("strike", bool(font.strike)),
         ("color", rgb(font.color)),
         ("fill", fill.fill_type),
-        ("fg", rgb(fill.fgColor)),
-        ("bg", rgb(fill.bgColor)),
+        ("fg", rgb(fill.fgColor) if fill.tagname == "patternFill" else None),
+        ("bg", rgb(fill.bgColor) if fill.tagname == "patternFill" else None),
+        ("gradient", gradient(fill)),
         ("left", side(border.left)),
         ("right", side(border.right)),
         ("top", side(border.top)),

@@ -107,7 +107,7 @@ TEST(XlsxIndependentReader, OpenpyxlReadsBackWhatWasWritten) {
     const uint32_t fonty =
         intern([](CellStyle &s) { s.font = {"Arial", 14, true, true, true, Underline::Single, 0, rgb(0xFF0000)}; });
     const uint32_t boxed = intern([](CellStyle &s) {
-        s.fill = {1, rgb(0xFFFF00), rgb(0x00FF00)};
+        s.fill = {1, rgb(0xFFFF00), rgb(0x00FF00), {}};
         s.border.left = {2, rgb(0xFF0000)};
         s.border.bottom = {6, automation::model::kAutoColor};
     });
@@ -123,7 +123,9 @@ TEST(XlsxIndependentReader, OpenpyxlReadsBackWhatWasWritten) {
         s.alignment.indent = 2;
     });
     const uint32_t upright = intern([](CellStyle &s) { s.alignment.rotation = 255; });
-    const uint32_t shaded = intern([](CellStyle &s) { s.fill = {1, rgb(0x3366CC), automation::model::kAutoColor}; });
+    const uint32_t shaded = intern([](CellStyle &s) {
+        s.fill = {1, rgb(0x3366CC), automation::model::kAutoColor, {}};
+    });
     const uint32_t thousandths = intern([](CellStyle &s) { s.numberFormat = "0.000"; });
     const uint32_t percent = intern([](CellStyle &s) { s.numberFormat = "0.00%"; });
     const uint32_t date = intern([](CellStyle &s) { s.numberFormat = "yyyy-mm-dd"; });

@@ -274,11 +274,11 @@ TEST(XlsxWriter, StaysWithinTheFormatLimitsTheApplicationsLoad) {
     CellStyle thousandthsBold;
     thousandthsBold.numberFormat = "0.000";
     thousandthsBold.font.bold = true;
-    thousandthsBold.fill = {1, rgb(0x123456), automation::model::kAutoColor};
+    thousandthsBold.fill = {1, rgb(0x123456), automation::model::kAutoColor, {}};
     put(thousandthsBold);
     for (uint32_t i = 0; i < StylesPart::kMaxCellFormats + 50; ++i) {
         CellStyle filled;
-        filled.fill = {1, rgb(i), automation::model::kAutoColor};
+        filled.fill = {1, rgb(i), automation::model::kAutoColor, {}};
         if (i < StylesPart::kMaxCustomNumberFormats + 20) filled.numberFormat = "0.0\"" + std::to_string(i) + "\"";
         put(filled);
     }
@@ -317,6 +317,39 @@ TEST(XlsxWriter, StaysWithinTheFormatLimitsTheApplicationsLoad) {
     const auto within = writeXlsx(small, folder.file("small.xlsx"));
     ASSERT_TRUE(within.ok);
     EXPECT_FALSE(within.formatsSimplified);
+}
+
+TEST(XlsxWriter, GradientFillsAreWrittenAsGradients) {
+    ScratchFolder folder;
+    WorkbookModel wb;
+    CellStyle linear;
+    linear.fill.pattern = 1;
+    linear.fill.foreground = rgb(0xFF0000);
+    linear.fill.gradient.degree = 45;
+    linear.fill.gradient.stops = {{0, rgb(0xFF0000)}, {1, rgb(0x0000FF)}};
+    CellStyle path;
+    path.fill.gradient.path = true;
+    path.fill.gradient.left = path.fill.gradient.top = 0.25;
+    path.fill.gradient.right = 7;  // out of range: the nearest edge
+    path.fill.gradient.stops = {{0, automation::model::kAutoColor}, {2, rgb(0x00FF00)}};
+    Sheet &s = wb.appendSheet("S");
+    s.setCell(1, Cell::makeNumber(1, 1, wb.mutableStyles().intern(linear)));
+    s.setCell(1, Cell::makeNumber(2, 2, wb.mutableStyles().intern(path)));
+    const std::string file = save(wb, folder);
+    const std::string styles = zipEntry(file, "xl/styles.xml");
+    const auto xfs = elements(styles, "cellXfs", "xf");
+    const auto fills = elements(styles, "fills", "fill");
+    const auto fillOf = [&](const std::string &ref) {
+        return fills.at(
+            std::stoul(attribute(xfs.at(std::stoul(attribute(cellXml(sheetXml(file), ref), "s"))), "fillId")));
+    };
+    EXPECT_EQ(fillOf("A1"),
+              "<fill><gradientFill degree=\"45\"><stop position=\"0\"><color rgb=\"FFFF0000\"/></stop>"
+              "<stop position=\"1\"><color rgb=\"FF0000FF\"/></stop></gradientFill></fill>");
+    EXPECT_EQ(fillOf("B1"),
+              "<fill><gradientFill type=\"path\" left=\"0.25\" right=\"1\" top=\"0.25\">"
+              "<stop position=\"0\"><color auto=\"1\"/></stop>"
+              "<stop position=\"1\"><color rgb=\"FF00FF00\"/></stop></gradientFill></fill>");
 }
 
 TEST(XlsxWriter, LeavesOutFormatFieldsTheFormatCannotHold) {
