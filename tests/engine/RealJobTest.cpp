@@ -1,5 +1,6 @@
 // Whole jobs through the native spreadsheet layer on workbooks written here:
 // the result files are read back cell by cell.
+#include "SchemaValidation.h"
 #include "automation/Automation.h"
 #include "engine/JobRunner.h"
 #include "engine/JobText.h"
@@ -52,6 +53,7 @@ protected:
         return names;
     }
     Rows resultRows(const QString &name) const {
+        EXPECT_EQ(schemacheck::joined(schemacheck::packageProblems(out(name).toStdString())), "");
         const files::ReadBack back = files::readXlsxResult(out(name));
         EXPECT_TRUE(back.ok) << name.toStdString();
         return back.rows;

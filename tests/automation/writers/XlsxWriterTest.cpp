@@ -460,6 +460,35 @@ TEST(XlsxWriter, WritesEverySheetWithAValidUniqueName) {
     EXPECT_FALSE(sheetXml(path, 5).empty());
 }
 
+// An attribute cannot carry control characters, U+FFFE or U+FFFF in any
+// form: a sheet name takes "_" for them (before names are made unique), a
+// number format code or font name goes without them.
+TEST(XlsxWriter, AttributesHoldOnlyCharactersXmlCarries) {
+    ScratchFolder folder;
+    WorkbookModel wb;
+    Sheet &first = wb.appendSheet(
+        "a\x01"
+        "b");
+    wb.appendSheet("a_b");
+    wb.appendSheet(
+        "x\xEF\xBF\xBF"
+        "y\xEF\xBF\xBE");
+    CellStyle style;
+    style.numberFormat = "0.0\xEF\xBF\xBF\x02";
+    style.font.name =
+        "Ari\x03"
+        "al";
+    first.setCell(1, Cell::makeNumber(1, 1, wb.mutableStyles().intern(style)));
+    const std::string path = save(wb, folder);  // validates every part
+    std::vector<std::string> names;
+    for (const auto &s : elements(zipEntry(path, "xl/workbook.xml"), "sheets", "sheet"))
+        names.push_back(attribute(s, "name"));
+    EXPECT_EQ(names, (std::vector<std::string>{"a_b", "a_b (2)", "x_y_"}));
+    const std::string styles = zipEntry(path, "xl/styles.xml");
+    EXPECT_NE(styles.find("formatCode=\"0.0\""), std::string::npos) << styles;
+    EXPECT_NE(styles.find("<name val=\"Arial\"/>"), std::string::npos) << styles;
+}
+
 TEST(XlsxWriter, AHiddenFirstSheetLeavesAnotherOneActive) {
     ScratchFolder folder;
     WorkbookModel wb;
