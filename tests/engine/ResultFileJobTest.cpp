@@ -156,6 +156,21 @@ TEST_F(ResultFileJobTest, BuiltInNumberFormatsStayBuiltIn) {
     EXPECT_EQ(field("Sheet1!D1", "value"), "12.5");
 }
 
+// From an .xls source too: a BIFF format index below the custom ones is built in.
+TEST_F(ResultFileJobTest, BuiltInFormatsOfAnXlsSourceStayBuiltIn) {
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(ROWSIFTER_FIXTURES "/xls/formats.xls"), QString::fromStdString(src("formats.xls"))));
+    options.findText = QStringLiteral("张三");
+
+    runJob(options);
+    const auto cells = checkedCells(out("张三.xlsx"));
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+    ASSERT_TRUE(cells.count("Sheet1!C1") && cells.count("Sheet1!D1"));
+    EXPECT_EQ(cells.at("Sheet1!C1").at("value"), "1234.5");
+    EXPECT_EQ(cells.at("Sheet1!C1").at("numfmtid"), "4");
+    EXPECT_EQ(cells.at("Sheet1!D1").at("value"), "2024-01-15T00:00:00");
+}
+
 // A gradient fill of a found row arrives as that gradient, not as a solid colour.
 TEST_F(ResultFileJobTest, GradientFillsArriveAsGradients) {
     readertest::HandPackage package;
