@@ -36,6 +36,9 @@ struct SaveResult {
     bool ok = false;
     QString error;                            // the writer's own words
     SaveFailure failure = SaveFailure::None;  // the kind, for a front end's own words
+    // Saved, but the result held more distinct cell formats than the
+    // spreadsheet applications load: some cells took the closest one written.
+    bool formatsSimplified = false;
     explicit operator bool() const { return ok; }
 };
 

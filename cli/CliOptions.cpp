@@ -29,8 +29,10 @@ const QString kHelpText = QStringLiteral(
     "                     (default: the value may be any part of the cell)\n"
     "  --column N         search only column N of each sheet (1 is column A)\n"
     "  --sheet NAME       search only sheets named NAME (case-sensitive)\n"
-    "  --cell-only        copy only the found cell, not its row\n"
-    "  --per-value        one result workbook per value, named after it\n"
+    "  --cell-only        copy only the found cell, not its row; left aside with\n"
+    "                     --per-value, which always copies whole rows\n"
+    "  --per-value        one result workbook per value, named after it, holding\n"
+    "                     whole rows (--cell-only is left aside)\n"
     "                     (default: one workbook, RowBasket.xlsx, or the value's\n"
     "                     name when there is only one value)\n"
     "  --no-empty-files   with --per-value: no file for a value that found nothing\n"
@@ -92,10 +94,12 @@ ParsedCommandLine parseCommandLine(const QStringList &arguments) {
     const QCommandLineOption sheet(QStringLiteral("sheet"),
                                    QStringLiteral("Search only sheets named NAME (case-sensitive)."),
                                    QStringLiteral("NAME"));
-    const QCommandLineOption cellOnly(QStringLiteral("cell-only"),
-                                      QStringLiteral("Copy only the found cell, not its row."));
-    const QCommandLineOption perValue(QStringLiteral("per-value"),
-                                      QStringLiteral("One result workbook per value, named after it."));
+    const QCommandLineOption cellOnly(
+        QStringLiteral("cell-only"),
+        QStringLiteral("Copy only the found cell, not its row; left aside with --per-value."));
+    const QCommandLineOption perValue(
+        QStringLiteral("per-value"),
+        QStringLiteral("One result workbook per value, named after it; --cell-only is left aside."));
     const QCommandLineOption noEmpty(QStringLiteral("no-empty-files"),
                                      QStringLiteral("With --per-value: no file for a value that found nothing."));
     const QCommandLineOption templ(QStringLiteral("template"),

@@ -22,9 +22,10 @@ struct JobContext {
     QStringList fileNames;  // the file name each value gives a result, by value index
     long long startSeconds = 0;
     int matchMode = automation::kLookAtPart;
-    long long rowsExtracted = 0;   // whole job, never reset
-    long long filesSearched = 0;   // current pass
-    long long rowsInWorkbook = 0;  // current pass
+    long long rowsExtracted = 0;         // whole job, never reset
+    long long filesSearched = 0;         // current pass
+    long long rowsInWorkbook = 0;        // current pass
+    bool formatsSimplifiedSaid = false;  // the job says it once, whatever the passes
     automation::Application *application = nullptr;
     automation::Workbooks *workbooks = nullptr;
     std::function<void(const QString &)> report;  // one status text

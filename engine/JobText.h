@@ -20,6 +20,9 @@ inline const QString kHeaderUnopenable = QStringLiteral("无法打开包含表�
 inline const QString kSaveFailedPrefix = QStringLiteral("保存失败:");
 // Why a pass had no workbook to save into.
 inline const QString kNoResultWorkbook = QStringLiteral("无法新建工作簿");
+// After a summary, once a job: a result held more distinct cell formats than
+// the spreadsheet applications load, so some cells took the closest one.
+inline const QString kFormatsSimplified = QStringLiteral("部分单元格格式超出上限,已简化。");
 // An unexpected failure (an exception, memory running out) ended the job.
 inline const QString kInterruptedPrefix = QStringLiteral("提取中断:");
 

@@ -32,10 +32,6 @@ bool isDeviceName(const QString &name) {
     return devices.contains(stem.trimmed().toUpper());
 }
 
-bool endsWithDotOrSpace(const QString &name) {
-    return name.endsWith(QLatin1Char('.')) || name.endsWith(QLatin1Char(' '));
-}
-
 int utf8Bytes(const QString &text) { return text.toUtf8().size(); }
 
 // The longest start of `name` that fits in `maxBytes` of UTF-8, cut between
@@ -52,11 +48,6 @@ QString cutToBytes(const QString &name, int maxBytes) {
         end += units;
     }
     return name.left(end);
-}
-
-QString trimEnd(QString name) {
-    while (endsWithDotOrSpace(name)) name.chop(1);
-    return name;
 }
 
 }  // namespace
@@ -76,7 +67,8 @@ QString resultFilePath(const QString &savePath, const QString &baseName, const c
 }
 
 bool isValidFileBaseName(const QString &name) {
-    if (name.isEmpty() || endsWithDotOrSpace(name) || isDeviceName(name)) return false;
+    // A dot or space may end the base name: the suffix ends the file's name.
+    if (name.isEmpty() || isDeviceName(name)) return false;
     for (const QChar ch : name) {
         if (isRefused(ch)) return false;
     }
@@ -89,7 +81,7 @@ QString safeFileBaseName(const QString &value) {
     for (QChar &ch : name) {
         if (isRefused(ch)) ch = kReplacement;
     }
-    name = trimEnd(cutToBytes(trimEnd(name), kMaxFileNameBytes - kSuffixBytes));
+    name = cutToBytes(name, kMaxFileNameBytes - kSuffixBytes);
     if (name.isEmpty()) return QString(kReplacement);
     if (isDeviceName(name)) {
         const int stemEnd = name.indexOf(QLatin1Char('.'));
@@ -113,7 +105,7 @@ QStringList resultBaseNames(const QStringList &values) {
         QString name = base;
         for (int n = 1; taken.contains(name.toCaseFolded()); ++n) {
             const QString tail = QLatin1Char('_') + QString::number(n);
-            name = trimEnd(cutToBytes(base, kMaxFileNameBytes - kSuffixBytes - utf8Bytes(tail))) + tail;
+            name = cutToBytes(base, kMaxFileNameBytes - kSuffixBytes - utf8Bytes(tail)) + tail;
         }
         taken.insert(name.toCaseFolded());
         names << name;

@@ -26,13 +26,13 @@ QString resultFilePath(const QString &savePath, const QString &baseName, const c
 
 // True when `name` can stand unchanged as a file name (with a result suffix)
 // on both Windows and Linux: no separator, no character Windows refuses, no
-// control character, no trailing dot or space, no device name, not too long.
+// control character, no device name, not too long. A dot or space may end
+// it, since the suffix ends the file's name.
 bool isValidFileBaseName(const QString &name);
 
-// A valid base name made from any value: refused characters become "_",
-// trailing dots and spaces go, a device name gets "_" after it, nothing left
-// becomes "_", and a long name is cut at a whole character. A valid name is
-// returned as it is.
+// A valid base name made from any value: refused characters become "_", a
+// device name gets "_" after it, an empty value becomes "_", and a long name
+// is cut at a whole character. A valid name is returned as it is.
 QString safeFileBaseName(const QString &value);
 
 // The base name of every value's result file, by value index: valid values

@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 namespace engine {
 
 namespace {
@@ -163,6 +165,8 @@ void endPass(JobContext &job, PassState &pass) {
         job.result.summary = text::summary(job.filesSearched, job.rowsExtracted, elapsed, asCsv);
         job.report(job.result.summary);
         if (saved.ok && asCsv) job.result.csvResults.append(target.path);
+        if (saved.ok && saved.formatsSimplified && !std::exchange(job.formatsSimplifiedSaid, true))
+            job.report(text::kFormatsSimplified);
     }
     if (pass.filesNotSearched > 0) job.report(text::filesNotSearched(pass.filesNotSearched));
     reportStop(job, pass);

@@ -15,6 +15,7 @@ void mixLine(size_t &h, const BorderLine &l) {
 
 size_t hashStyle(const CellStyle &s) {
     size_t h = std::hash<std::string>()(s.numberFormat);
+    mix(h, s.builtinFormatId);
     mix(h, std::hash<std::string>()(s.font.name));
     mix(h, std::hash<double>()(s.font.size));
     mix(h, (s.font.bold << 0) | (s.font.italic << 1) | (s.font.strike << 2) |
@@ -23,6 +24,10 @@ size_t hashStyle(const CellStyle &s) {
     mix(h, s.fill.pattern);
     mix(h, s.fill.foreground);
     mix(h, s.fill.background);
+    for (const GradientStop &stop : s.fill.gradient.stops) {
+        mix(h, std::hash<double>()(stop.position));
+        mix(h, stop.color);
+    }
     mixLine(h, s.border.left);
     mixLine(h, s.border.right);
     mixLine(h, s.border.top);

@@ -36,13 +36,35 @@ struct Font {
     }
 };
 
+struct GradientStop {
+    double position = 0;  // 0 to 1 along the gradient
+    Color color = kAutoColor;
+    bool operator==(const GradientStop &o) const { return position == o.position && color == o.color; }
+};
+
+// A gradient fill of an .xlsx file: linear at `degree`, or a path from the
+// rectangle the four edges (0 to 1) give. No stops: no gradient.
+struct Gradient {
+    bool path = false;
+    double degree = 0, left = 0, right = 0, top = 0, bottom = 0;
+    std::vector<GradientStop> stops;
+    bool operator==(const Gradient &o) const {
+        return path == o.path && degree == o.degree && left == o.left && right == o.right && top == o.top &&
+               bottom == o.bottom && stops == o.stops;
+    }
+};
+
 // Pattern numbers as the file formats give them: 0 none, 1 solid, 2 mediumGray, ...
+// A gradient also keeps its first colour as a solid fill, which is what
+// whoever does not draw gradients shows.
 struct Fill {
     uint8_t pattern = 0;
     Color foreground = kAutoColor;
     Color background = kAutoColor;
+    Gradient gradient;
     bool operator==(const Fill &o) const {
-        return pattern == o.pattern && foreground == o.foreground && background == o.background;
+        return pattern == o.pattern && foreground == o.foreground && background == o.background &&
+               gradient == o.gradient;
     }
 };
 
@@ -80,6 +102,10 @@ struct Alignment {
 
 struct CellStyle {
     std::string numberFormat = "General";  // the format code, built-in ids already resolved
+    // The built-in format id the code stands for, 0 for a code of the file's
+    // own: a built-in format such as 14, the short date, follows the regional
+    // settings of whoever opens the file, so a written file names it by id.
+    uint8_t builtinFormatId = 0;
     Font font;
     Fill fill;
     Border border;
@@ -87,8 +113,9 @@ struct CellStyle {
     bool locked = true;
     bool hidden = false;
     bool operator==(const CellStyle &o) const {
-        return numberFormat == o.numberFormat && font == o.font && fill == o.fill && border == o.border &&
-               alignment == o.alignment && locked == o.locked && hidden == o.hidden;
+        return numberFormat == o.numberFormat && builtinFormatId == o.builtinFormatId && font == o.font &&
+               fill == o.fill && border == o.border && alignment == o.alignment && locked == o.locked &&
+               hidden == o.hidden;
     }
     bool operator!=(const CellStyle &o) const { return !(*this == o); }
 };

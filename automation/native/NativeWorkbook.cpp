@@ -11,6 +11,7 @@ namespace {
 SaveResult fromWrite(const writers::WriteResult &written) {
     SaveResult result;
     result.ok = written.ok;
+    result.formatsSimplified = written.formatsSimplified;
     if (!written.ok) {
         result.error = QString::fromStdString(written.error);
         result.failure = written.failure == SaveFailure::None ? SaveFailure::Other : written.failure;

@@ -3,6 +3,7 @@
 #include "automation/model/Limits.h"
 #include "automation/writers/TextLimits.h"
 #include "automation/writers/XlsxText.h"
+#include "automation/writers/XmlOut.h"
 
 #include <cctype>
 #include <string_view>
@@ -20,10 +21,27 @@ std::string foldCase(const std::string &name) {
     return folded;
 }
 
+// Characters a sheet name may not hold, and those XML cannot carry (which the
+// part would otherwise leave out, so that two names could end up equal), as '_'.
+std::string withAllowedCharacters(const std::string &valid) {
+    std::string name;
+    name.reserve(valid.size());
+    for (size_t i = 0; i < valid.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(valid[i]);
+        if (xmlout::nonCharacterAt(valid, i)) {
+            name.push_back('_');
+            i += 2;
+        } else if (c < 0x20 || kForbiddenCharacters.find(static_cast<char>(c)) != std::string_view::npos) {
+            name.push_back('_');
+        } else {
+            name.push_back(static_cast<char>(c));
+        }
+    }
+    return name;
+}
+
 std::string cleaned(const std::string &raw) {
-    std::string name = isValidUtf8(raw) ? raw : validUtf8(raw);
-    for (char &c : name)
-        if (kForbiddenCharacters.find(c) != std::string_view::npos) c = '_';
+    std::string name = withAllowedCharacters(isValidUtf8(raw) ? raw : validUtf8(raw));
     while (!name.empty() && name.front() == '\'') name.erase(name.begin());
     name.resize(utf8PrefixWithinUtf16Units(name, model::kMaxSheetNameLength));
     while (!name.empty() && name.back() == '\'') name.pop_back();

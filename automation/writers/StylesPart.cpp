@@ -1,10 +1,14 @@
 #include "automation/writers/StylesPart.h"
 
+#include "automation/numfmt/NumberFormat.h"
 #include "automation/writers/TextLimits.h"
 #include "automation/writers/XlsxText.h"
 #include "automation/writers/XmlOut.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace automation::writers {
 
@@ -25,8 +29,9 @@ constexpr uint32_t kFirstCustomFormatId = 164;
 constexpr int16_t kStoredVertical = 255;
 constexpr int16_t kStoredDownMax = 180;
 
-// Built-in number formats that every installation shows alike; other codes
-// are written out, so a result looks the same wherever it is opened.
+// Built-in number formats that every installation shows alike: a code of
+// the source's own that equals one of them is written as its id. A format the
+// source itself named by a built-in id keeps that id, whatever it shows.
 struct Builtin {
     const char *code;
     uint32_t id;
@@ -136,7 +141,43 @@ std::string fontXml(const model::Font &font) {
     return out;
 }
 
+// Numbers the schema bounds (a stop's position, an edge of a path): out of
+// range they would make the part invalid.
+double unitInterval(double value) { return std::isfinite(value) ? std::clamp(value, 0.0, 1.0) : 0.0; }
+
+void appendDoubleAttribute(std::string &out, const char *name, double value) {
+    out.append(" ").append(name).append("=\"");
+    appendNumber(out, value);
+    out.append("\"");
+}
+
+std::string gradientXml(const model::Gradient &gradient) {
+    std::string out = "<fill><gradientFill";
+    if (gradient.path) {
+        out.append(" type=\"path\"");
+        for (const auto &[name, edge] : {std::pair{"left", gradient.left}, std::pair{"right", gradient.right},
+                                         std::pair{"top", gradient.top}, std::pair{"bottom", gradient.bottom}})
+            if (edge != 0) appendDoubleAttribute(out, name, unitInterval(edge));
+    } else if (gradient.degree != 0 && std::isfinite(gradient.degree)) {
+        appendDoubleAttribute(out, "degree", gradient.degree);
+    }
+    out.append(">");
+    for (const model::GradientStop &stop : gradient.stops) {
+        out.append("<stop");
+        appendDoubleAttribute(out, "position", unitInterval(stop.position));
+        out.append(">");
+        if (stop.color == model::kAutoColor)
+            out.append("<color auto=\"1\"/>");
+        else
+            appendColor(out, "color", stop.color);
+        out.append("</stop>");
+    }
+    out.append("</gradientFill></fill>");
+    return out;
+}
+
 std::string fillXml(const model::Fill &fill) {
+    if (!fill.gradient.stops.empty()) return gradientXml(fill.gradient);
     if (fill.pattern == 0 || fill.pattern >= std::size(kPatternNames)) return {};
     std::string out = "<fill><patternFill patternType=\"";
     out.append(kPatternNames[fill.pattern]).append("\">");
@@ -203,7 +244,8 @@ StylesPart::StylesPart(const model::StyleTable &styles) : styles_(styles), forma
     borders_.push_back(borderXml(model::Border{}));
     borderIndex_.emplace(borders_.back(), 0);
     formats_.push_back("<xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\" xfId=\"0\"/>");
-    styleOfFormat_.push_back(0);
+    formatIndex_.emplace(formats_.back(), 0);
+    formatKeys_.emplace_back();
 }
 
 uint32_t StylesPart::intern(std::unordered_map<std::string, uint32_t> &index, std::vector<std::string> &list,
@@ -216,7 +258,9 @@ uint32_t StylesPart::intern(std::unordered_map<std::string, uint32_t> &index, st
     return id;
 }
 
-uint32_t StylesPart::numberFormatId(const std::string &code) {
+uint32_t StylesPart::numberFormatId(const model::CellStyle &style) {
+    if (style.builtinFormatId) return style.builtinFormatId;
+    const std::string &code = style.numberFormat;
     if (code.empty() || code == kGeneral || !isValidUtf8(code) ||
         utf8PrefixWithinUtf16Units(code, kMaxFormatCodeUnits) != code.size())
         return 0;
@@ -224,6 +268,14 @@ uint32_t StylesPart::numberFormatId(const std::string &code) {
         if (code == builtin.code) return builtin.id;
     const auto found = numberFormatIndex_.find(code);
     if (found != numberFormatIndex_.end()) return found->second;
+    if (numberFormats_.size() >= kMaxCustomNumberFormats) {
+        // No room for another code: the built-in format of the same kind.
+        simplified_ = true;
+        constexpr uint32_t kPercent = 10, kShortDate = 14, kDateTime = 22, kText = 49;
+        if (numfmt::isDateFormat(code)) return code.find_first_of("hs") == std::string::npos ? kShortDate : kDateTime;
+        if (code.find('%') != std::string::npos) return kPercent;
+        return code.find('@') != std::string::npos ? kText : 0;
+    }
     const auto id = static_cast<uint32_t>(kFirstCustomFormatId + numberFormats_.size());
     numberFormats_.emplace_back(id, code);
     numberFormatIndex_.emplace(code, id);
@@ -236,12 +288,7 @@ uint32_t StylesPart::resolve(uint32_t styleIndex) {
     static const model::CellStyle kFileDefault;
     if (style == kFileDefault) return formatOfStyle_[styleIndex] = 0;
 
-    const size_t hash = model::hashStyle(style);
-    const auto range = formatsByHash_.equal_range(hash);
-    for (auto it = range.first; it != range.second; ++it)
-        if (styles_.at(styleOfFormat_[it->second]) == style) return formatOfStyle_[styleIndex] = it->second;
-
-    const uint32_t numFmt = numberFormatId(style.numberFormat);
+    const uint32_t numFmt = numberFormatId(style);
     const uint32_t font = intern(fontIndex_, fonts_, fontXml(style.font));
     std::string fill = fillXml(style.fill);
     const uint32_t fillId = fill.empty() ? 0 : intern(fillIndex_, fills_, std::move(fill));
@@ -276,11 +323,37 @@ uint32_t StylesPart::resolve(uint32_t styleIndex) {
         xf.append(">").append(alignment).append(protection).append("</xf>");
     }
 
+    const auto found = formatIndex_.find(xf);
+    if (found != formatIndex_.end()) return formatOfStyle_[styleIndex] = found->second;
+    FormatKey key{numFmt, font, fillId, border, alignment + protection};
+    if (formats_.size() >= kMaxCellFormats) {
+        simplified_ = true;
+        return formatOfStyle_[styleIndex] = closestFormat(key);
+    }
     const auto index = static_cast<uint32_t>(formats_.size());
+    formatIndex_.emplace(xf, index);
     formats_.push_back(std::move(xf));
-    styleOfFormat_.push_back(styleIndex);
-    formatsByHash_.emplace(hash, index);
+    formatKeys_.push_back(std::move(key));
     return formatOfStyle_[styleIndex] = index;
+}
+
+uint32_t StylesPart::closestFormat(const FormatKey &key) const {
+    // The number format matters most (it decides what the cell shows), then
+    // the font; the rest only colours and frames the cell.
+    const auto score = [&key](const FormatKey &other) {
+        return (other.numberFormat == key.numberFormat) * 16 + (other.font == key.font) * 8 +
+               (other.fill == key.fill) * 4 + (other.border == key.border) * 2 + (other.rest == key.rest);
+    };
+    uint32_t best = 0;
+    int bestScore = score(formatKeys_[0]);
+    for (size_t i = 1; i < formatKeys_.size(); ++i) {
+        const int s = score(formatKeys_[i]);
+        if (s > bestScore) {
+            bestScore = s;
+            best = static_cast<uint32_t>(i);
+        }
+    }
+    return best;
 }
 
 std::string StylesPart::xml() const {

@@ -1,6 +1,8 @@
 // The style sheet of a written workbook (xl/styles.xml). Model formats are
 // registered as cells use them, so the part lists only formats in use; equal
-// fonts, fills, borders and number formats are kept once.
+// fonts, fills, borders, number formats and cell formats are kept once. The
+// part stays within what the applications load: past their limits a further
+// format takes the closest one already written.
 #pragma once
 
 #include "automation/model/Style.h"
@@ -27,23 +29,38 @@ public:
     // The whole part, with every format registered so far.
     std::string xml() const;
 
+    // True once a format had to take another's place to stay within the limits.
+    bool simplified() const { return simplified_; }
+
+    // What the applications load of one workbook's formats.
+    static constexpr size_t kMaxCellFormats = 64000;
+    static constexpr size_t kMaxCustomNumberFormats = 200;
+
 private:
     static constexpr uint32_t kUnresolved = UINT32_MAX;
 
+    // The pieces of one written cell format, to find the closest to another.
+    struct FormatKey {
+        uint32_t numberFormat = 0, font = 0, fill = 0, border = 0;
+        std::string rest;  // alignment and protection
+    };
+
     uint32_t resolve(uint32_t styleIndex);
-    uint32_t numberFormatId(const std::string &code);
+    uint32_t numberFormatId(const model::CellStyle &style);
+    uint32_t closestFormat(const FormatKey &key) const;
     static uint32_t intern(std::unordered_map<std::string, uint32_t> &index, std::vector<std::string> &list,
                            std::string xml);
 
     const model::StyleTable &styles_;
     std::vector<uint32_t> formatOfStyle_;  // model style index -> cell format index
-    std::unordered_multimap<size_t, uint32_t> formatsByHash_;
-    std::vector<uint32_t> styleOfFormat_;  // cell format index -> a model style index holding it
     std::vector<std::string> formats_;     // <xf> elements
+    std::unordered_map<std::string, uint32_t> formatIndex_;
+    std::vector<FormatKey> formatKeys_;  // by cell format index
     std::vector<std::string> fonts_, fills_, borders_;
     std::unordered_map<std::string, uint32_t> fontIndex_, fillIndex_, borderIndex_;
     std::vector<std::pair<uint32_t, std::string>> numberFormats_;  // custom: id, code
     std::unordered_map<std::string, uint32_t> numberFormatIndex_;
+    bool simplified_ = false;
 };
 
 }  // namespace automation::writers

@@ -14,6 +14,9 @@ struct WriteResult {
     bool ok = false;
     std::string error;  // why not, when !ok
     SaveFailure failure = SaveFailure::None;
+    // Some cell formats took the place of others to stay within what the
+    // applications load (StylesPart's limits).
+    bool formatsSimplified = false;
 };
 
 // Rows of one sheet kept outside the model, below all of the sheet's model

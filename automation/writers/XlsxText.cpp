@@ -102,22 +102,22 @@ std::string validUtf8(std::string_view text) {
     return out;
 }
 
-const char *xlsxCellText(std::string_view text, std::string &scratch) {
+std::string_view xlsxCellText(std::string_view text, std::string &scratch) {
     const bool valid = isValidUtf8(text);
     const bool lookalike = hasEscapeLookalike(text);
-    if (valid && !lookalike && text.size() <= model::kMaxTextLength) return text.data();
+    if (valid && !lookalike && text.size() <= model::kMaxTextLength) return text;
 
     std::string logical = valid ? std::string(text) : validUtf8(text);
     logical.resize(utf8PrefixWithinUtf16Units(logical, model::kMaxTextLength));
     if (!hasEscapeLookalike(logical)) {
         scratch = std::move(logical);
-        return scratch.c_str();
+        return scratch;
     }
     // The escapes count against the limit too: give up text until they fit.
     for (;;) {
         appendEscaped(logical, scratch);
         const size_t length = codePoints(scratch);
-        if (length <= model::kMaxTextLength) return scratch.c_str();
+        if (length <= model::kMaxTextLength) return scratch;
         const size_t excess = length - model::kMaxTextLength;
         const size_t keep = codePoints(logical) > excess ? codePoints(logical) - excess : 0;
         logical.resize(utf8PrefixWithinUtf16Units(logical, keep));

@@ -10,8 +10,8 @@ namespace automation::writers {
 
 // The text to write: `text` itself when it needs no change
 // (the common case, no copy), otherwise a repaired copy built in `scratch`.
-// `text` must be followed by a NUL (a std::string's, or a spilled row's).
-const char *xlsxCellText(std::string_view text, std::string &scratch);
+// A NUL is a character like any other here.
+std::string_view xlsxCellText(std::string_view text, std::string &scratch);
 
 // Invalid UTF-8 sequences replaced by U+FFFD.
 std::string validUtf8(std::string_view text);

@@ -96,7 +96,7 @@ WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, co
         return failure(reason, kind);
     }
     if (!file.commit(&reason)) return failure(reason, file.failureOrOther());
-    return WriteResult{true, {}, SaveFailure::None};
+    return WriteResult{true, {}, SaveFailure::None, styles.simplified()};
 }
 
 }  // namespace automation::writers

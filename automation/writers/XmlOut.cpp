@@ -22,15 +22,30 @@ struct EscapeTable {
         flags[static_cast<unsigned char>('<')] = kText | kAttribute;
         flags[static_cast<unsigned char>('>')] = kText | kAttribute;
         flags[static_cast<unsigned char>('"')] = kAttribute;
+        flags[0xEF] = kText | kAttribute;  // may start U+FFFE or U+FFFF
     }
 };
 constexpr EscapeTable kEscapes;
+
+void appendCodeEscape(std::string &out, char32_t code) {
+    const char escape[] = {
+        '_', 'x', kHex[(code >> 12) & 15], kHex[(code >> 8) & 15], kHex[(code >> 4) & 15], kHex[code & 15], '_'};
+    out.append(escape, sizeof escape);
+}
 
 void appendEscaped(std::string &out, std::string_view text, uint8_t mask) {
     size_t plainFrom = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (!(kEscapes.flags[c] & mask)) continue;
+        if (c == 0xEF) {
+            const char32_t nonCharacter = nonCharacterAt(text, i);
+            if (!nonCharacter) continue;
+            out.append(text.data() + plainFrom, i - plainFrom);
+            plainFrom = i + 3;
+            if (mask == kText) appendCodeEscape(out, nonCharacter);
+            continue;
+        }
         out.append(text.data() + plainFrom, i - plainFrom);
         plainFrom = i + 1;
         switch (c) {
@@ -60,8 +75,7 @@ void appendEscaped(std::string &out, std::string_view text, uint8_t mask) {
                 [[fallthrough]];
             default: {  // a control character: element text has a form for it, an attribute none
                 if (mask == kAttribute) break;
-                const char escape[] = {'_', 'x', '0', '0', kHex[c >> 4], kHex[c & 15], '_'};
-                out.append(escape, sizeof escape);
+                appendCodeEscape(out, c);
             }
         }
     }
@@ -69,6 +83,14 @@ void appendEscaped(std::string &out, std::string_view text, uint8_t mask) {
 }
 
 }  // namespace
+
+char32_t nonCharacterAt(std::string_view text, size_t i) {
+    if (i + 2 >= text.size() || static_cast<unsigned char>(text[i]) != 0xEF ||
+        static_cast<unsigned char>(text[i + 1]) != 0xBF)
+        return 0;
+    const unsigned char last = static_cast<unsigned char>(text[i + 2]);
+    return last == 0xBE ? 0xFFFE : last == 0xBF ? 0xFFFF : 0;
+}
 
 void appendText(std::string &out, std::string_view text) { appendEscaped(out, text, kText); }
 

@@ -9,15 +9,20 @@
 
 namespace automation::writers::xmlout {
 
-// Element text: &, < and > as entities; control characters XML cannot carry
-// (and CR, which XML would turn into LF) in the format's "_xHHHH_" form.
+// Element text: &, < and > as entities; characters XML cannot carry (control
+// characters, U+FFFE, U+FFFF) and CR, which XML would turn into LF, in the
+// format's "_xHHHH_" form.
 void appendText(std::string &out, std::string_view text);
 
 // An attribute value (without the quotes): &, <, > and '"' as entities; tab,
 // LF and CR as character references, which attribute normalisation would
-// otherwise turn into spaces; other control characters, which an attribute
-// cannot carry in any form, left out.
+// otherwise turn into spaces; other control characters, U+FFFE and U+FFFF,
+// which an attribute cannot carry in any form, left out.
 void appendAttribute(std::string &out, std::string_view text);
+
+// U+FFFE or U+FFFF when the UTF-8 sequence at byte `i` is one of them, else 0:
+// XML allows neither, in any form.
+char32_t nonCharacterAt(std::string_view text, size_t i);
 
 // A number as the shortest decimal that reads back as the same double.
 void appendNumber(std::string &out, double value);

@@ -113,4 +113,18 @@ TEST_F(CliOptionsTest, HelpListsEveryFlag) {
         EXPECT_TRUE(parsed.message.contains(QLatin1String(flag))) << flag;
 }
 
+// The job copies whole rows in per-value mode whatever --cell-only says; the
+// help says so where either option is described.
+TEST_F(CliOptionsTest, HelpSaysPerValueLeavesCellOnlyAside) {
+    const auto parsed = parse({"--help"});
+    ASSERT_EQ(parsed.outcome, Outcome::Help);
+    const auto entry = [&parsed](const QString &flag) {
+        const int start = parsed.message.indexOf(QStringLiteral("  ") + flag + QLatin1Char(' '));
+        const int next = parsed.message.indexOf(QStringLiteral("\n  --"), start);
+        return parsed.message.mid(start, next - start);
+    };
+    EXPECT_TRUE(entry(QStringLiteral("--cell-only")).contains(QLatin1String("--per-value")));
+    EXPECT_TRUE(entry(QStringLiteral("--per-value")).contains(QLatin1String("--cell-only")));
+}
+
 }  // namespace

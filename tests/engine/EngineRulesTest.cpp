@@ -50,6 +50,11 @@ TEST(ResultNaming, ValidNamesStayAndOthersBecomeSafeNamesInsideTheDestination) {
         {"苹果", "苹果"},
         {"a.b", "a.b"},
         {"CONSOLE", "CONSOLE"},
+        // only the whole file name's end may not be a dot or space, and the suffix is that end
+        {"apple ", "apple "},
+        {"abc. .", "abc. ."},
+        {"..", ".."},
+        {"   ", "   "},
         // refused characters become "_"
         {"1/2 CHEST", "1_2 CHEST"},
         {"http://example.org", "http___example.org"},
@@ -58,19 +63,16 @@ TEST(ResultNaming, ValidNamesStayAndOthersBecomeSafeNamesInsideTheDestination) {
         {"a\\b", "a_b"},
         {"<x>|*?", "_x____"},
         {"tab\there", "tab_here"},
-        // trailing dots and spaces go; nothing left gives "_"
-        {"abc ", "abc"},
-        {"abc. .", "abc"},
-        {"..", "_"},
-        {".", "_"},
+        // refused characters at the end become "_" like any other; nothing gives "_"
+        {"what?", "what_"},
         {"", "_"},
-        {"   ", "_"},
         // device names get "_" after the name, with or without an extension
         {"CON", "CON_"},
         {"nul", "nul_"},
         {"com1", "com1_"},
         {"LPT9.txt", "LPT9_.txt"},
-        {"AUX ", "AUX_"},
+        {"AUX ", "AUX _"},
+        {"con .", "con _."},
     };
     for (const auto &[value, expected] : cases) {
         const QString name = engine::safeFileBaseName(QString::fromUtf8(value));
@@ -100,6 +102,8 @@ TEST(ResultNaming, ValuesThatShareASafeNameGetDistinctFiles) {
     const QStringList values{"a/b", "a:b", "a_b", "A*B", "x"};
     const QStringList names = engine::resultBaseNames(values);
     EXPECT_EQ(names, (QStringList{"a_b_1", "a_b_2", "a_b", "A_B_3", "x"}));
+    // A trailing space makes another valid name: neither value needs a number.
+    EXPECT_EQ(engine::resultBaseNames({"apple ", "apple", "apple."}), (QStringList{"apple ", "apple", "apple."}));
 
     const QString longValue = QString(300, QLatin1Char('z'));
     const QStringList longNames = engine::resultBaseNames({longValue + "/", longValue + ":"});

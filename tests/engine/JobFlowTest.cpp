@@ -188,9 +188,9 @@ TEST_F(JobFlowTest, HeaderTemplateErrorsEndTheJobInOrder) {
 }
 
 TEST_F(JobFlowTest, FailedSaveIsReportedAfterTheSummaryAndValuesUnfitForNamesStillSave) {
-    addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"fig"}, {"a/b"}, {".."}})});
+    addSource("a.xlsx", {fake::makeSheet("Sheet1", {{"fig"}, {"a/b"}, {"a?"}})});
     world->failingSaves.insert(resultPath("fig.xlsx"));
-    options.findText = "fig\na/b\n..";
+    options.findText = "fig\na/b\na?";
     options.oneBookPerValue = true;
     const JobRun run = runJob(options);
     const QStringList failures = run.texts.filter(QRegularExpression("^保存失败:"));
@@ -200,7 +200,7 @@ TEST_F(JobFlowTest, FailedSaveIsReportedAfterTheSummaryAndValuesUnfitForNamesSti
     EXPECT_TRUE(run.texts[firstFailure - 1].startsWith("查找"));
     // The other two values save under safe names inside the destination.
     EXPECT_EQ(fake::rowsOf(savedResultSheet("a_b.xlsx")), (std::vector<QStringList>{{"a/b"}}));
-    EXPECT_EQ(fake::rowsOf(savedResultSheet("_.xlsx")), (std::vector<QStringList>{{".."}}));
+    EXPECT_EQ(fake::rowsOf(savedResultSheet("a_.xlsx")), (std::vector<QStringList>{{"a?"}}));
     EXPECT_EQ(run.endSignals, 1);
 }
 

@@ -1,5 +1,6 @@
 // Whole jobs through the native spreadsheet layer on workbooks written here:
 // the result files are read back cell by cell.
+#include "SchemaValidation.h"
 #include "automation/Automation.h"
 #include "engine/JobRunner.h"
 #include "engine/JobText.h"
@@ -52,6 +53,7 @@ protected:
         return names;
     }
     Rows resultRows(const QString &name) const {
+        EXPECT_EQ(schemacheck::joined(schemacheck::packageProblems(out(name).toStdString())), "");
         const files::ReadBack back = files::readXlsxResult(out(name));
         EXPECT_TRUE(back.ok) << name.toStdString();
         return back.rows;
@@ -101,6 +103,15 @@ TEST_F(RealJobTest, SingleWorkbookNamesAndDestinationWithoutSeparator) {
     EXPECT_TRUE(QFileInfo::exists(out("typed/abc.xlsx")));
     EXPECT_FALSE(QFileInfo::exists(out("typedabc.xlsx")));
     EXPECT_TRUE(run.texts.filter(QRegularExpression("^保存失败:")).isEmpty());
+}
+
+TEST_F(RealJobTest, AValueEndingInASpaceNamesItsOwnFile) {
+    ASSERT_TRUE(files::writeXlsx(src("a.xlsx"), {{"Sheet1", {{"apple "}, {"apple"}}}}));
+    options.findText = "apple \napple";
+    options.oneBookPerValue = true;
+    runJob(options);
+    EXPECT_EQ(resultFiles(), (QStringList{"apple .xlsx", "apple.xlsx"}));
+    EXPECT_EQ(resultRows("apple .xlsx"), (Rows{{"apple "}}));
 }
 
 TEST_F(RealJobTest, NoFileWhenNoDataLeavesOutEmptyPerValueResultsOnly) {

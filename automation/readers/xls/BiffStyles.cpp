@@ -212,6 +212,10 @@ std::string BiffStyles::formatCode(uint16_t id) const {
 model::CellStyle BiffStyles::resolveXf(const Xf &xf) const {
     model::CellStyle s = xf.style;
     s.numberFormat = formatCode(xf.format);
+    // Ids below the first custom one are the built-in formats, whatever code
+    // the file's FORMAT record spells them with.
+    if (!legacy_ && !numfmt::builtinFormatCode(xf.format).empty() && s.numberFormat != "General")
+        s.builtinFormatId = static_cast<uint8_t>(xf.format);
     size_t font = xf.font > kSkippedFontIndex ? xf.font - 1u : xf.font;
     if (xf.font == kSkippedFontIndex) font = 0;
     if (font < fonts_.size()) {

@@ -19,6 +19,7 @@ using namespace model;
 constexpr size_t kMaxStyleRecords = 1u << 20;
 constexpr uint8_t kMaxIndent = 250;
 constexpr int kMaxRotation = 255;
+constexpr size_t kMaxGradientStops = 64;  // the applications draw a handful; more only costs memory
 
 bool is(const char *a, const char *b) { return std::strcmp(a, b) == 0; }
 
@@ -92,6 +93,8 @@ struct RawFont {
 struct RawFill {
     uint8_t pattern = 0;
     ColorSpec foreground, background;
+    Gradient gradient;                  // stops' colours come from `stopColors`
+    std::vector<ColorSpec> stopColors;  // by stop
 };
 struct RawLine {
     uint8_t style = 0;
@@ -230,14 +233,27 @@ private:
         } else if (is(local, "bgColor")) {
             f.background = readColorSpec(atts);
         } else if (is(local, "gradientFill")) {
-            // The model has no gradients: the first stop's colour, solid, comes closest.
+            // The first stop's colour, solid, stands for the gradient where it cannot be drawn.
             f.pattern = 1;
             gradientStops_ = 0;
+            const char *type = findAttribute(atts, "type");
+            f.gradient.path = type && is(type, "path");
+            f.gradient.degree = attributeDouble(findAttribute(atts, "degree"), 0);
+            f.gradient.left = attributeDouble(findAttribute(atts, "left"), 0);
+            f.gradient.right = attributeDouble(findAttribute(atts, "right"), 0);
+            f.gradient.top = attributeDouble(findAttribute(atts, "top"), 0);
+            f.gradient.bottom = attributeDouble(findAttribute(atts, "bottom"), 0);
         } else if (is(local, "stop")) {
             inStop_ = true;
             ++gradientStops_;
-        } else if (is(local, "color") && inStop_ && gradientStops_ == 1) {
-            f.foreground = readColorSpec(atts);
+            if (f.gradient.stops.size() < kMaxGradientStops) {
+                f.gradient.stops.push_back({attributeDouble(findAttribute(atts, "position"), 0), kAutoColor});
+                f.stopColors.emplace_back();
+            }
+        } else if (is(local, "color") && inStop_) {
+            const ColorSpec color = readColorSpec(atts);
+            if (gradientStops_ == 1) f.foreground = color;
+            if (static_cast<size_t>(gradientStops_) == f.stopColors.size()) f.stopColors.back() = color;
         }
     }
 
@@ -312,11 +328,18 @@ BorderLine resolveLine(const RawLine &l, const ColorContext &colors) {
     return out;
 }
 
-std::string numberFormatCode(uint32_t id, const std::unordered_map<uint32_t, std::string> &custom) {
+// The code of format `id`, and its built-in id when the file does not define
+// it itself and it is one of the built-in formats.
+void resolveNumberFormat(uint32_t id, const std::unordered_map<uint32_t, std::string> &custom, CellStyle *style) {
     auto it = custom.find(id);
-    if (it != custom.end()) return it->second;
+    if (it != custom.end()) {
+        style->numberFormat = it->second;
+        return;
+    }
     std::string code = id <= INT32_MAX ? numfmt::builtinFormatCode(static_cast<int>(id)) : std::string();
-    return code.empty() ? std::string("General") : code;
+    if (code.empty()) return;  // General
+    style->numberFormat = std::move(code);
+    style->builtinFormatId = static_cast<uint8_t>(id);
 }
 
 }  // namespace
@@ -339,7 +362,7 @@ ReadStatus readStyles(const ZipArchive &zip, const std::string &part, ColorConte
     for (size_t i = 0; i < h.xfs.size(); ++i) {
         const RawXf &x = h.xfs[i];
         CellStyle s;
-        s.numberFormat = numberFormatCode(x.numFmt, h.numFmts);
+        resolveNumberFormat(x.numFmt, h.numFmts, &s);
         if (const RawFont *f = pick(h.fonts, x.font)) {
             s.font = f->font;
             s.font.color = resolveColor(f->color, colors);
@@ -350,6 +373,9 @@ ReadStatus readStyles(const ZipArchive &zip, const std::string &part, ColorConte
                 s.fill.foreground = resolveColor(f->foreground, colors);
                 s.fill.background = resolveColor(f->background, colors);
             }
+            s.fill.gradient = f->gradient;
+            for (size_t stop = 0; stop < f->stopColors.size(); ++stop)
+                s.fill.gradient.stops[stop].color = resolveColor(f->stopColors[stop], colors);
         }
         if (const RawBorder *b = pick(h.borders, x.border)) {
             s.border.left = resolveLine(b->left, colors);

@@ -132,6 +132,77 @@ TEST(XlsxHandWritten, SharedStringsRichRunsPhoneticAndEscapes) {
     EXPECT_EQ(wb.text(*s.findCell(1, 5)).size(), 32767u);
 }
 
+TEST(XlsxHandWritten, EscapedNulAndNonCharactersKeepTheTextAroundThem) {
+    HandPackage p;
+    p.sharedStrings = "<si><t>before _x0000_ after</t></si><si><r><t>x_xFFFF_</t></r><r><t>_x0000_y</t></r></si>";
+    p.sheets.push_back({"S",
+                        "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+                        "<c r=\"C1\" t=\"inlineStr\"><is><t>in_x0000_line_xFFFE_</t></is></c></row></sheetData>"});
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    const model::WorkbookModel &wb = *r.workbook;
+    const model::Sheet &s = wb.sheet(0);
+    EXPECT_EQ(wb.text(*s.findCell(1, 1)), std::string("before \0 after", 14));
+    EXPECT_EQ(wb.text(*s.findCell(1, 2)), std::string("x\xEF\xBF\xBF\0y", 6));
+    EXPECT_EQ(wb.text(*s.findCell(1, 3)), std::string("in\0line\xEF\xBF\xBE", 10));
+}
+
+TEST(XlsxHandWritten, BuiltInFormatsKeepTheirIds) {
+    HandPackage p;
+    p.styles =
+        "<numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"yyyy-mm-dd\"/></numFmts>"
+        "<cellXfs count=\"4\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"164\"/>"
+        "<xf numFmtId=\"10\"/></cellXfs>";
+    p.sheets.push_back({"S",
+                        "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c><c r=\"B1\" s=\"2\"><v>1</v></c>"
+                        "<c r=\"C1\" s=\"3\"><v>1</v></c></row></sheetData>"});
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    const model::WorkbookModel &wb = *r.workbook;
+    const auto style = [&](uint32_t column) { return wb.styles().at(wb.sheet(0).findCell(1, column)->style); };
+    EXPECT_EQ(style(1).builtinFormatId, 14);
+    EXPECT_EQ(style(1).numberFormat, "yyyy/m/d");
+    EXPECT_EQ(style(2).builtinFormatId, 0);
+    EXPECT_EQ(style(2).numberFormat, "yyyy-mm-dd");
+    EXPECT_EQ(style(3).builtinFormatId, 10);
+    EXPECT_EQ(style(3).numberFormat, "0.00%");
+}
+
+TEST(XlsxHandWritten, GradientFillsKeepTheirStops) {
+    HandPackage p;
+    p.styles =
+        "<fills count=\"4\"><fill><patternFill patternType=\"none\"/></fill>"
+        "<fill><patternFill patternType=\"gray125\"/></fill>"
+        "<fill><gradientFill degree=\"90\"><stop position=\"0\"><color rgb=\"FFFF0000\"/></stop>"
+        "<stop position=\"1\"><color indexed=\"12\"/></stop></gradientFill></fill>"
+        "<fill><gradientFill type=\"path\" left=\"0.5\" right=\"0.5\" top=\"0.5\" bottom=\"0.5\">"
+        "<stop position=\"0\"><color rgb=\"FF00FF00\"/></stop><stop position=\"0.5\"><color auto=\"1\"/></stop>"
+        "<stop position=\"1\"><color rgb=\"FF0000FF\"/></stop></gradientFill></fill></fills>"
+        "<cellXfs count=\"3\"><xf/><xf fillId=\"2\"/><xf fillId=\"3\"/></cellXfs>";
+    p.sheets.push_back({"S",
+                        "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\"><v>1</v></c><c r=\"B1\" s=\"2\"><v>2</v></c>"
+                        "</row></sheetData>"});
+    ReadResult r = readHand(p);
+    ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+    const model::WorkbookModel &wb = *r.workbook;
+    const auto fill = [&](uint32_t column) { return wb.styles().at(wb.sheet(0).findCell(1, column)->style).fill; };
+    const model::Fill linear = fill(1);
+    EXPECT_FALSE(linear.gradient.path);
+    EXPECT_EQ(linear.gradient.degree, 90);
+    EXPECT_EQ(linear.gradient.stops,
+              (std::vector<model::GradientStop>{{0, model::rgb(0xFF0000)}, {1, model::rgb(0x0000FF)}}));
+    // Where gradients are not drawn, the first colour stands for it.
+    EXPECT_EQ(linear.pattern, 1);
+    EXPECT_EQ(linear.foreground, model::rgb(0xFF0000));
+    const model::Fill path = fill(2);
+    EXPECT_TRUE(path.gradient.path);
+    EXPECT_EQ(path.gradient.left, 0.5);
+    EXPECT_EQ(path.gradient.bottom, 0.5);
+    EXPECT_EQ(path.gradient.stops,
+              (std::vector<model::GradientStop>{
+                  {0, model::rgb(0x00FF00)}, {0.5, model::kAutoColor}, {1, model::rgb(0x0000FF)}}));
+}
+
 TEST(XlsxHandWritten, ThemeIndexedAndTintedColoursResolveToRgb) {
     HandPackage p;
     p.theme =

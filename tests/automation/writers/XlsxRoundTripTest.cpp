@@ -2,6 +2,8 @@
 #include "automation/readers/Readers.h"
 #include "automation/writers/Writers.h"
 
+#include "SchemaValidation.h"
+
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
 
@@ -41,6 +43,7 @@ std::unique_ptr<WorkbookModel> saveAndRead(const WorkbookModel &wb, const Scratc
     const std::string path = folder.file(name);
     const auto saved = writeXlsx(wb, path);
     EXPECT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(schemacheck::joined(schemacheck::packageProblems(path)), "");
     return readBack(path);
 }
 
@@ -257,6 +260,8 @@ TEST(XlsxRoundTrip, TextsComeBackAsTheyWere) {
     };
     const Case cases[] = {
         {"control character", "a\x01b", "a\x01b"},
+        {"NUL", std::string("before \0 after", 14), std::string("before \0 after", 14)},
+        {"XML non-characters", "x\xEF\xBF\xBFy\xEF\xBF\xBEz", "x\xEF\xBF\xBFy\xEF\xBF\xBEz"},
         {"escape look-alike", "c_x0041_d", "c_x0041_d"},
         {"escaped look-alike", "_x005F_x0041_", "_x005F_x0041_"},
         {"tab and line ends", "x\ty\r\nz\n", "x\ty\r\nz\n"},
@@ -370,6 +375,7 @@ TEST(XlsxRoundTrip, LargeWorkbookWrittenRowByRowKeepsEveryCellAndMerge) {
     const auto saved = writeXlsx(wb, path);
     ASSERT_TRUE(saved.ok) << saved.error;
     EXPECT_EQ(writertest::zipEntry(path, "xl/sharedStrings.xml"), "");
+    EXPECT_EQ(schemacheck::joined(schemacheck::packageProblems(path)), "");
 
     auto back = readBack(path);
     ASSERT_TRUE(back);

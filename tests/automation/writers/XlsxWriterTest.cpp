@@ -1,5 +1,8 @@
 #include "WriterTestSupport.h"
+#include "automation/writers/StylesPart.h"
 #include "automation/writers/Writers.h"
+
+#include "SchemaValidation.h"
 
 #include <gtest/gtest.h>
 
@@ -32,6 +35,7 @@ std::string save(const WorkbookModel &wb, const ScratchFolder &folder, const std
     const std::string path = folder.file(name);
     const auto result = writeXlsx(wb, path);
     EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(schemacheck::joined(schemacheck::packageProblems(path)), "");
     return path;
 }
 
@@ -224,6 +228,130 @@ TEST(XlsxWriter, WritesFontFillBorderAlignmentAndNumberFormat) {
     EXPECT_NE(xf.find("locked=\"0\""), std::string::npos) << xf;
 }
 
+TEST(XlsxWriter, BuiltInFormatsAreWrittenAsTheirIds) {
+    ScratchFolder folder;
+    WorkbookModel wb;
+    CellStyle shortDate;  // built-in 14 as an .xls file spells it
+    shortDate.numberFormat = "m/d/yyyy";
+    shortDate.builtinFormatId = 14;
+    CellStyle ownDate;  // the same code, of the file's own
+    ownDate.numberFormat = "m/d/yyyy";
+    CellStyle yuan;
+    yuan.numberFormat = "\"\xC2\xA5\"#,##0;\"\xC2\xA5\"\\-#,##0";
+    yuan.builtinFormatId = 5;
+    Sheet &s = wb.appendSheet("S");
+    s.setCell(1, Cell::makeNumber(1, 45000, wb.mutableStyles().intern(shortDate)));
+    s.setCell(1, Cell::makeNumber(2, 45000, wb.mutableStyles().intern(ownDate)));
+    s.setCell(1, Cell::makeNumber(3, 12, wb.mutableStyles().intern(yuan)));
+    const std::string path = save(wb, folder);
+    const std::string styles = zipEntry(path, "xl/styles.xml");
+    const auto xfs = elements(styles, "cellXfs", "xf");
+    const auto formatOf = [&](const std::string &ref) {
+        return attribute(xfs.at(std::stoul(attribute(cellXml(sheetXml(path), ref), "s"))), "numFmtId");
+    };
+    EXPECT_EQ(formatOf("A1"), "14");
+    EXPECT_EQ(formatOf("C1"), "5");
+    const std::string own = formatOf("B1");
+    EXPECT_GE(std::stoul(own), 164u);
+    const auto custom = elements(styles, "numFmts", "numFmt");
+    ASSERT_EQ(custom.size(), 1u) << styles;
+    EXPECT_EQ(attribute(custom[0], "numFmtId"), own);
+    EXPECT_EQ(attribute(custom[0], "formatCode"), "m/d/yyyy");
+}
+
+// Past the formats the applications load, a further format takes the closest
+// one written: the same number format first, then the same font.
+TEST(XlsxWriter, StaysWithinTheFormatLimitsTheApplicationsLoad) {
+    using automation::writers::StylesPart;
+    ScratchFolder folder;
+    WorkbookModel wb;
+    Sheet &s = wb.appendSheet("S");
+    uint32_t row = 0;
+    const auto put = [&](const CellStyle &style) {
+        ++row;
+        s.setCell(row, Cell::makeNumber(1, row, wb.mutableStyles().intern(style)));
+    };
+    CellStyle thousandthsBold;
+    thousandthsBold.numberFormat = "0.000";
+    thousandthsBold.font.bold = true;
+    thousandthsBold.fill = {1, rgb(0x123456), automation::model::kAutoColor, {}};
+    put(thousandthsBold);
+    for (uint32_t i = 0; i < StylesPart::kMaxCellFormats + 50; ++i) {
+        CellStyle filled;
+        filled.fill = {1, rgb(i), automation::model::kAutoColor, {}};
+        if (i < StylesPart::kMaxCustomNumberFormats + 20) filled.numberFormat = "0.0\"" + std::to_string(i) + "\"";
+        put(filled);
+    }
+    CellStyle late = thousandthsBold;  // a new fill, the rest as the first format
+    late.fill.foreground = rgb(0xABCDEF);
+    put(late);
+    CellStyle lateItalic = late;  // the number format only
+    lateItalic.font.bold = false;
+    lateItalic.font.italic = true;
+    put(lateItalic);
+
+    const std::string path = folder.file("many.xlsx");
+    const auto result = writeXlsx(wb, path);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(result.formatsSimplified);
+    EXPECT_EQ(schemacheck::joined(schemacheck::packageProblems(path)), "");
+    const std::string styles = zipEntry(path, "xl/styles.xml");
+    const auto xfs = elements(styles, "cellXfs", "xf");
+    EXPECT_EQ(xfs.size(), StylesPart::kMaxCellFormats);
+    EXPECT_EQ(attribute(styles.substr(styles.find("<cellXfs")), "count"), std::to_string(xfs.size()));
+    EXPECT_EQ(elements(styles, "numFmts", "numFmt").size(), StylesPart::kMaxCustomNumberFormats);
+    const std::string xml = sheetXml(path);
+    const auto formatOf = [&](uint32_t r) { return attribute(cellXml(xml, "A" + std::to_string(r)), "s"); };
+    EXPECT_EQ(formatOf(row - 1), formatOf(1));
+    const std::string italic = xfs.at(std::stoul(formatOf(row)));
+    EXPECT_EQ(attribute(italic, "numFmtId"), attribute(xfs.at(std::stoul(formatOf(1))), "numFmtId"));
+    // Every cell still refers to a format the part holds.
+    const std::regex reference(" s=\"([0-9]+)\"");
+    size_t highest = 0;
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), reference); it != std::sregex_iterator(); ++it)
+        highest = std::max<size_t>(highest, std::stoul((*it)[1].str()));
+    EXPECT_LT(highest, xfs.size());
+
+    WorkbookModel small;
+    small.appendSheet("S").setCell(1, Cell::makeNumber(1, 1, small.mutableStyles().intern(thousandthsBold)));
+    const auto within = writeXlsx(small, folder.file("small.xlsx"));
+    ASSERT_TRUE(within.ok);
+    EXPECT_FALSE(within.formatsSimplified);
+}
+
+TEST(XlsxWriter, GradientFillsAreWrittenAsGradients) {
+    ScratchFolder folder;
+    WorkbookModel wb;
+    CellStyle linear;
+    linear.fill.pattern = 1;
+    linear.fill.foreground = rgb(0xFF0000);
+    linear.fill.gradient.degree = 45;
+    linear.fill.gradient.stops = {{0, rgb(0xFF0000)}, {1, rgb(0x0000FF)}};
+    CellStyle path;
+    path.fill.gradient.path = true;
+    path.fill.gradient.left = path.fill.gradient.top = 0.25;
+    path.fill.gradient.right = 7;  // out of range: the nearest edge
+    path.fill.gradient.stops = {{0, automation::model::kAutoColor}, {2, rgb(0x00FF00)}};
+    Sheet &s = wb.appendSheet("S");
+    s.setCell(1, Cell::makeNumber(1, 1, wb.mutableStyles().intern(linear)));
+    s.setCell(1, Cell::makeNumber(2, 2, wb.mutableStyles().intern(path)));
+    const std::string file = save(wb, folder);
+    const std::string styles = zipEntry(file, "xl/styles.xml");
+    const auto xfs = elements(styles, "cellXfs", "xf");
+    const auto fills = elements(styles, "fills", "fill");
+    const auto fillOf = [&](const std::string &ref) {
+        return fills.at(
+            std::stoul(attribute(xfs.at(std::stoul(attribute(cellXml(sheetXml(file), ref), "s"))), "fillId")));
+    };
+    EXPECT_EQ(fillOf("A1"),
+              "<fill><gradientFill degree=\"45\"><stop position=\"0\"><color rgb=\"FFFF0000\"/></stop>"
+              "<stop position=\"1\"><color rgb=\"FF0000FF\"/></stop></gradientFill></fill>");
+    EXPECT_EQ(fillOf("B1"),
+              "<fill><gradientFill type=\"path\" left=\"0.25\" right=\"1\" top=\"0.25\">"
+              "<stop position=\"0\"><color auto=\"1\"/></stop>"
+              "<stop position=\"1\"><color rgb=\"FF00FF00\"/></stop></gradientFill></fill>");
+}
+
 TEST(XlsxWriter, LeavesOutFormatFieldsTheFormatCannotHold) {
     ScratchFolder folder;
     WorkbookModel wb;
@@ -330,6 +458,35 @@ TEST(XlsxWriter, WritesEverySheetWithAValidUniqueName) {
                                                "secret"}));
     EXPECT_EQ(attribute(sheets[4], "state"), "hidden");
     EXPECT_FALSE(sheetXml(path, 5).empty());
+}
+
+// An attribute cannot carry control characters, U+FFFE or U+FFFF in any
+// form: a sheet name takes "_" for them (before names are made unique), a
+// number format code or font name goes without them.
+TEST(XlsxWriter, AttributesHoldOnlyCharactersXmlCarries) {
+    ScratchFolder folder;
+    WorkbookModel wb;
+    Sheet &first = wb.appendSheet(
+        "a\x01"
+        "b");
+    wb.appendSheet("a_b");
+    wb.appendSheet(
+        "x\xEF\xBF\xBF"
+        "y\xEF\xBF\xBE");
+    CellStyle style;
+    style.numberFormat = "0.0\xEF\xBF\xBF\x02";
+    style.font.name =
+        "Ari\x03"
+        "al";
+    first.setCell(1, Cell::makeNumber(1, 1, wb.mutableStyles().intern(style)));
+    const std::string path = save(wb, folder);  // validates every part
+    std::vector<std::string> names;
+    for (const auto &s : elements(zipEntry(path, "xl/workbook.xml"), "sheets", "sheet"))
+        names.push_back(attribute(s, "name"));
+    EXPECT_EQ(names, (std::vector<std::string>{"a_b", "a_b (2)", "x_y_"}));
+    const std::string styles = zipEntry(path, "xl/styles.xml");
+    EXPECT_NE(styles.find("formatCode=\"0.0\""), std::string::npos) << styles;
+    EXPECT_NE(styles.find("<name val=\"Arial\"/>"), std::string::npos) << styles;
 }
 
 TEST(XlsxWriter, AHiddenFirstSheetLeavesAnotherOneActive) {

@@ -33,12 +33,21 @@ TEST(XmlOut, ElementTextEscapesWhatXmlCannotCarryAsIs) {
               "kept:a_x000D_b_x0001_c_x001F_");
     EXPECT_EQ(text(std::string("\0z", 2)), "kept:_x0000_z");
     EXPECT_EQ(text("\xE4\xB8\xAD\xF0\x9F\x98\x80"), "kept:\xE4\xB8\xAD\xF0\x9F\x98\x80");
+    // U+FFFE and U+FFFF are not XML characters; their neighbours U+FFFD and U+EFBF are.
+    EXPECT_EQ(text("a\xEF\xBF\xBE"
+                   "b\xEF\xBF\xBF"
+                   "c\xEF\xBF\xBD\xEE\xBE\xBF"),
+              "kept:a_xFFFE_b_xFFFF_c\xEF\xBF\xBD\xEE\xBE\xBF");
+    EXPECT_EQ(text("\xEF\xBF"), "kept:\xEF\xBF");
 }
 
 TEST(XmlOut, AttributeValuesSurviveAttributeNormalisation) {
     EXPECT_EQ(attribute("R&D \"<1>\""), "R&amp;D &quot;&lt;1&gt;&quot;");
     EXPECT_EQ(attribute("a\tb\nc\rd"), "a&#9;b&#10;c&#13;d");
     EXPECT_EQ(attribute(std::string("x\x01y\0", 4)), "xy");
+    EXPECT_EQ(attribute("m\xEF\xBF\xBF"
+                        "d\xEF\xBF\xBE"),
+              "md");
 }
 
 TEST(XmlOut, NumbersReadBackAsTheSameDouble) {

@@ -3,6 +3,7 @@
 #include "BiffTestWriter.h"
 
 #include "automation/readers/Readers.h"
+#include "automation/readers/xls/BiffStyles.h"
 
 #include <gtest/gtest.h>
 
@@ -238,6 +239,37 @@ TEST(XlsRecords, OnlyWorksheetsBecomeSheets) {
     EXPECT_EQ(r.workbook->sheet(1).name, "Last");
     EXPECT_EQ(r.workbook->sheet(0).cellCount(), 2u);
     EXPECT_EQ(r.workbook->sheet(0).findCell(2, 1)->number, 2.0);
+}
+
+// Ids below the first custom one are built-in formats whatever code a FORMAT
+// record spells them with: the model keeps both the code and the id.
+TEST(XlsRecords, BuiltInFormatIdsStayBuiltIn) {
+    readers::xls::BiffStyles styles(true, nullptr);
+    const Bytes font =
+        Payload().u16(200).u16(0).u16(0x7FFF).u16(400).u16(0).u8(0).u8(0).u8(0).u8(0).str8("Arial", false).bytes();
+    styles.addFont(font.data(), font.size());
+    const Bytes shortDate = Payload().u16(14).str8("m/d/yyyy").bytes();
+    const Bytes custom = Payload().u16(164).str8("yyyy-mm-dd").bytes();
+    styles.addFormat(shortDate.data(), shortDate.size());
+    styles.addFormat(custom.data(), custom.size());
+    const uint16_t formats[] = {0, 14, 164, 4, 22};
+    for (uint16_t format : formats) {
+        Bytes xf = Payload().u16(0).u16(format).u16(0x0001).bytes();
+        xf.resize(20, 0);
+        styles.addXf(xf.data(), xf.size());
+    }
+    model::StyleTable table;
+    styles.resolve(&table);
+    const auto style = [&](uint16_t xf) { return table.at(styles.styleOf(xf)); };
+    EXPECT_EQ(style(0).builtinFormatId, 0);
+    EXPECT_EQ(style(0).numberFormat, "General");
+    EXPECT_EQ(style(1).builtinFormatId, 14);
+    EXPECT_EQ(style(1).numberFormat, "m/d/yyyy");  // shown as the file spells it
+    EXPECT_EQ(style(2).builtinFormatId, 0);
+    EXPECT_EQ(style(2).numberFormat, "yyyy-mm-dd");
+    EXPECT_EQ(style(3).builtinFormatId, 4);
+    EXPECT_EQ(style(3).numberFormat, "#,##0.00");
+    EXPECT_EQ(style(4).builtinFormatId, 22);
 }
 
 TEST(XlsRecords, FontsAndPaletteColours) {

@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""Prints what openpyxl reads from an .xlsx file, for XlsxIndependentReaderTest.
+"""Prints what openpyxl reads from an .xlsx file, for the tests (OpenpyxlDump.h).
 
 One tab-separated record a line; every text field is encoded by enc() so that
 a field never holds a tab, a line end or anything a byte-wise compare could
@@ -55,10 +55,19 @@ def side(line):
     return "%s:%s" % (line.style, rgb(line.color))
 
 
+def gradient(fill):
+    """type:degree:position=colour,... of a gradient fill; None for a pattern."""
+    if fill.tagname != "gradientFill":
+        return None
+    stops = ",".join("%r=%s" % (stop.position, rgb(stop.color)) for stop in fill.stop)
+    return "%s:%r:%s" % (fill.type, float(fill.degree or 0), stops)
+
+
 def style_fields(cell):
     font, fill, border, al = cell.font, cell.fill, cell.border, cell.alignment
     return [
         ("numfmt", cell.number_format),
+        ("numfmtid", cell._style.numFmtId),  # a built-in format is named by id alone
         ("font", font.name),
         ("size", float(font.sz)),
         ("bold", bool(font.b)),
@@ -67,8 +76,9 @@ def style_fields(cell):
         ("strike", bool(font.strike)),
         ("color", rgb(font.color)),
         ("fill", fill.fill_type),
-        ("fg", rgb(fill.fgColor)),
-        ("bg", rgb(fill.bgColor)),
+        ("fg", rgb(fill.fgColor) if fill.tagname == "patternFill" else None),
+        ("bg", rgb(fill.bgColor) if fill.tagname == "patternFill" else None),
+        ("gradient", gradient(fill)),
         ("left", side(border.left)),
         ("right", side(border.right)),
         ("top", side(border.top)),

@@ -1,0 +1,249 @@
+// Whole jobs whose result files must open in the strict spreadsheet
+// applications without a repair: every part validates against the published
+// schemas, the application's limits hold, and openpyxl, a reader sharing no
+// code with ours, reads back the sources' values and number formats.
+#include "OpenpyxlDump.h"
+#include "SchemaValidation.h"
+#include "automation/Automation.h"
+#include "automation/model/WorkbookModel.h"
+#include "automation/readers/ReaderTestFiles.h"
+#include "automation/writers/StylesPart.h"
+#include "automation/writers/Writers.h"
+#include "engine/JobRunner.h"
+#include "engine/JobText.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <regex>
+
+namespace {
+
+using automation::model::Cell;
+using automation::model::CellStyle;
+using automation::model::WorkbookModel;
+using automation::writers::StylesPart;
+using openpyxldump::Dump;
+using openpyxldump::Fields;
+
+std::string zipEntry(const std::string &zipPath, const std::string &name) {
+    int err = 0;
+    zip_t *archive = zip_open(zipPath.c_str(), ZIP_RDONLY, &err);
+    if (!archive) return {};
+    std::string content;
+    zip_stat_t st;
+    if (zip_stat(archive, name.c_str(), 0, &st) == 0) {
+        if (zip_file_t *f = zip_fopen(archive, name.c_str(), 0)) {
+            content.resize(st.size);
+            const zip_int64_t got = zip_fread(f, &content[0], st.size);
+            content.resize(got > 0 ? static_cast<size_t>(got) : 0);
+            zip_fclose(f);
+        }
+    }
+    zip_close(archive);
+    return content;
+}
+
+size_t countOf(const std::string &xml, const std::string &element) {
+    size_t n = 0;
+    for (size_t at = xml.find("<" + element + " "); at != std::string::npos; at = xml.find("<" + element + " ", at + 1))
+        ++n;
+    return n;
+}
+
+class ResultFileJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        automation::setApplicationFactory(nullptr);
+        ASSERT_TRUE(source.isValid());
+        ASSERT_TRUE(dest.isValid());
+        options.sourcePath = QDir::toNativeSeparators(source.path());
+        options.savePath = QDir::toNativeSeparators(dest.path() + "/");
+    }
+    void TearDown() override { automation::setApplicationFactory(nullptr); }
+
+    std::string src(const std::string &name) const { return source.path().toStdString() + "/" + name; }
+    std::string out(const std::string &name) const { return dest.path().toStdString() + "/" + name; }
+
+    // The result's cells as openpyxl reads them, after the schema check; an
+    // empty map, with the test skipped, when openpyxl is not installed.
+    std::map<std::string, Fields> checkedCells(const std::string &result) {
+        EXPECT_EQ(schemacheck::joined(schemacheck::packageProblems(result)), "");
+        const std::string styles = zipEntry(result, "xl/styles.xml");
+        EXPECT_LE(countOf(styles.substr(std::min(styles.size(), styles.find("<cellXfs"))), "xf"),
+                  StylesPart::kMaxCellFormats);
+        EXPECT_LE(countOf(styles, "numFmt"), StylesPart::kMaxCustomNumberFormats);
+        const Dump dump = openpyxldump::dump(result);
+        if (dump.outcome == Dump::Outcome::NoPython || dump.outcome == Dump::Outcome::NoOpenpyxl) {
+            skipped = dump.output;
+            return {};
+        }
+        EXPECT_EQ(dump.outcome, Dump::Outcome::Ran)
+            << dump.output.substr(std::max<size_t>(dump.output.size(), 3000) - 3000);
+        for (const std::string &warning : openpyxldump::warnings(dump)) ADD_FAILURE() << "openpyxl:" << warning;
+        return openpyxldump::cells(dump);
+    }
+
+    QTemporaryDir source, dest;
+    engine::OptionSet options;
+    std::string skipped;
+};
+
+// Cell texts holding characters XML cannot carry: U+FFFE and U+FFFF as a CSV
+// gives them, NUL and U+FFFF as an .xlsx stores them (_x0000_, _xFFFF_).
+TEST_F(ResultFileJobTest, TextsXmlCannotCarryReachTheResultWhole) {
+    const std::string csvTexts[] = {
+        "a\xEF\xBF\xBF"
+        "b",
+        "c\xEF\xBF\xBE"
+        "d",
+        "ctl\x01x\x1F", "_x0041_ literal"};
+    std::string csv;
+    for (size_t i = 0; i < std::size(csvTexts); ++i) csv += "key" + std::to_string(i) + "," + csvTexts[i] + "\r\n";
+    ASSERT_TRUE(readertest::writeBytes(src("texts.csv"), csv));
+    readertest::HandPackage package;
+    package.sharedStrings = "<si><t>key9</t></si><si><t>before _x0000_ after</t></si><si><t>x_xFFFF_y</t></si>";
+    package.sheets.push_back({"S",
+                              "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+                              "<c r=\"C1\" t=\"s\"><v>2</v></c><c r=\"D1\" t=\"inlineStr\"><is><t>in_x0000_line</t>"
+                              "</is></c></row></sheetData>"});
+    ASSERT_TRUE(readertest::writeHandPackage(src("texts.xlsx"), package));
+    options.findText = "key";
+
+    const JobRun run = runJob(options);
+    ASSERT_EQ(run.endSignals, 1);
+    const auto cells = checkedCells(out("key.xlsx"));
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+    std::multiset<std::string> texts;
+    for (const auto &[ref, fields] : cells)
+        if (ref.find("!A") == std::string::npos) texts.insert(fields.at("value"));
+    std::multiset<std::string> expected(std::begin(csvTexts), std::end(csvTexts));
+    expected.insert(std::string("before \0 after", 14));
+    expected.insert("x\xEF\xBF\xBFy");
+    expected.insert(std::string("in\0line", 7));
+    EXPECT_EQ(texts, expected);
+}
+
+// Built-in formats keep their id, so the result follows the regional settings
+// of whoever opens it as the source did; a format of the source's own keeps its code.
+TEST_F(ResultFileJobTest, BuiltInNumberFormatsStayBuiltIn) {
+    readertest::HandPackage package;
+    package.styles =
+        "<numFmts count=\"1\"><numFmt numFmtId=\"170\" formatCode=\"0.0&quot;kg&quot;\"/></numFmts>"
+        "<cellXfs count=\"4\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"22\"/>"
+        "<xf numFmtId=\"170\"/></cellXfs>";
+    package.sheets.push_back({"S",
+                              "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>row</t></is></c>"
+                              "<c r=\"B1\" s=\"1\"><v>43968</v></c><c r=\"C1\" s=\"2\"><v>43968.5</v></c>"
+                              "<c r=\"D1\" s=\"3\"><v>12.5</v></c></row></sheetData>"});
+    ASSERT_TRUE(readertest::writeHandPackage(src("dates.xlsx"), package));
+    options.findText = "row";
+
+    runJob(options);
+    const auto cells = checkedCells(out("row.xlsx"));
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+    const auto field = [&cells](const std::string &ref, const std::string &key) {
+        return cells.count(ref) ? cells.at(ref).at(key) : std::string("missing");
+    };
+    EXPECT_EQ(field("Sheet1!B1", "numfmtid"), "14");
+    EXPECT_EQ(field("Sheet1!B1", "value"), "2020-05-17T00:00:00");
+    EXPECT_EQ(field("Sheet1!C1", "numfmtid"), "22");
+    EXPECT_EQ(field("Sheet1!C1", "value"), "2020-05-17T12:00:00");
+    EXPECT_EQ(field("Sheet1!D1", "numfmt"), "0.0\"kg\"");
+    EXPECT_EQ(field("Sheet1!D1", "value"), "12.5");
+}
+
+// From an .xls source too: a BIFF format index below the custom ones is built in.
+TEST_F(ResultFileJobTest, BuiltInFormatsOfAnXlsSourceStayBuiltIn) {
+    ASSERT_TRUE(
+        QFile::copy(QStringLiteral(ROWSIFTER_FIXTURES "/xls/formats.xls"), QString::fromStdString(src("formats.xls"))));
+    options.findText = QStringLiteral("张三");
+
+    runJob(options);
+    const auto cells = checkedCells(out("张三.xlsx"));
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+    ASSERT_TRUE(cells.count("Sheet1!C1") && cells.count("Sheet1!D1"));
+    EXPECT_EQ(cells.at("Sheet1!C1").at("value"), "1234.5");
+    EXPECT_EQ(cells.at("Sheet1!C1").at("numfmtid"), "4");
+    EXPECT_EQ(cells.at("Sheet1!D1").at("value"), "2024-01-15T00:00:00");
+}
+
+// A gradient fill of a found row arrives as that gradient, not as a solid colour.
+TEST_F(ResultFileJobTest, GradientFillsArriveAsGradients) {
+    readertest::HandPackage package;
+    package.styles =
+        "<fills count=\"3\"><fill><patternFill patternType=\"none\"/></fill>"
+        "<fill><patternFill patternType=\"gray125\"/></fill>"
+        "<fill><gradientFill degree=\"90\"><stop position=\"0\"><color rgb=\"FFFF0000\"/></stop>"
+        "<stop position=\"1\"><color rgb=\"FF0000FF\"/></stop></gradientFill></fill></fills>"
+        "<cellXfs count=\"2\"><xf/><xf fillId=\"2\" applyFill=\"1\"/></cellXfs>";
+    package.sheets.push_back({"S",
+                              "<sheetData><row r=\"1\"><c r=\"A1\" s=\"1\" t=\"inlineStr\"><is><t>shaded</t></is>"
+                              "</c></row></sheetData>"});
+    ASSERT_TRUE(readertest::writeHandPackage(src("gradient.xlsx"), package));
+    options.findText = "shaded";
+
+    runJob(options);
+    const auto cells = checkedCells(out("shaded.xlsx"));
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+    ASSERT_TRUE(cells.count("Sheet1!A1"));
+    EXPECT_EQ(cells.at("Sheet1!A1").at("gradient"), "linear:90.0:0.0=FFFF0000,1.0=FF0000FF");
+}
+
+// Two sources, each within the application's limits, whose union is not: the
+// result holds at most the formats the application loads, every value, and the
+// job says once that formats were simplified.
+TEST_F(ResultFileJobTest, TheUnionOfManyFormatsStaysWithinTheLimits) {
+    constexpr uint32_t kRowsPerSource = 33000;
+    constexpr uint32_t kCodesPerSource = 110;
+    for (const char *name : {"a", "b"}) {
+        WorkbookModel book;
+        automation::model::Sheet &sheet = book.appendSheet("Sheet1");
+        for (uint32_t r = 1; r <= kRowsPerSource; ++r) {
+            CellStyle style;
+            style.fill = {1, automation::model::rgb((name[0] == 'a' ? 0 : 0x800000) + r), 0, {}};
+            if (r <= kCodesPerSource) style.numberFormat = "0.00\"" + std::string(name) + std::to_string(r) + "\"";
+            sheet.setCell(r, Cell::makeString(1, book.mutableStrings().intern(std::string("hit ") + name)));
+            sheet.setCell(r, Cell::makeNumber(2, r + 0.25, book.mutableStyles().intern(style)));
+        }
+        const auto written = automation::writers::writeXlsx(book, src(std::string(name) + ".xlsx"));
+        ASSERT_TRUE(written.ok) << written.error;
+        ASSERT_FALSE(written.formatsSimplified);
+    }
+    options.findText = "hit";
+
+    const JobRun run = runJob(options);
+    const int simplified = static_cast<int>(run.texts.count(engine::text::kFormatsSimplified));
+    EXPECT_EQ(simplified, 1) << run.texts.join("\n").toStdString();
+    const int at = static_cast<int>(run.texts.indexOf(engine::text::kFormatsSimplified));
+    ASSERT_GT(at, 0);
+    EXPECT_TRUE(run.texts[at - 1].startsWith(QStringLiteral("查找2个Excel文件,提取66000条数据")))
+        << run.texts[at - 1].toStdString();
+
+    const auto cells = checkedCells(out("hit.xlsx"));
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+    // Every value arrives; the rows of the source visited first, whose
+    // formats all fit, keep their number formats exactly.
+    const std::string first = cells.count("Sheet1!A1") ? cells.at("Sheet1!A1").at("value") : "";
+    std::map<std::string, std::set<double>> values;  // by source
+    size_t firstSourceCodes = 0;
+    for (uint32_t r = 1; r <= 2 * kRowsPerSource; ++r) {
+        const auto a = cells.find("Sheet1!A" + std::to_string(r));
+        const auto b = cells.find("Sheet1!B" + std::to_string(r));
+        ASSERT_TRUE(a != cells.end() && b != cells.end()) << r;
+        const double value = std::strtod(b->second.at("value").c_str(), nullptr);
+        values[a->second.at("value")].insert(value);
+        const auto sourceRow = static_cast<uint32_t>(value);
+        if (a->second.at("value") == first && sourceRow <= kCodesPerSource)
+            firstSourceCodes += b->second.at("numfmt") == "0.00\"" + first.substr(4) + std::to_string(sourceRow) + "\"";
+    }
+    std::set<double> all;
+    for (uint32_t r = 1; r <= kRowsPerSource; ++r) all.insert(r + 0.25);
+    EXPECT_EQ(values, (std::map<std::string, std::set<double>>{{"hit a", all}, {"hit b", all}}));
+    EXPECT_EQ(firstSourceCodes, kCodesPerSource);
+}
+
+}  // namespace
