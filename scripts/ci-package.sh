@@ -29,8 +29,8 @@ pids=()
 cleanup() {
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   rm -rf "$work"
-  # Sockets the other users' copies left behind (ended by a signal).
-  if [ "$(id -u)" -eq 0 ]; then rm -f /tmp/RowSifter-64001 /tmp/RowSifter-64002; fi
+  # The folders the other users' copies made for their sockets.
+  if [ "$(id -u)" -eq 0 ]; then rm -rf /tmp/RowSifter-runtime-64001 /tmp/RowSifter-runtime-64002; fi
 }
 trap cleanup EXIT
 chmod 755 "$work"
@@ -136,9 +136,11 @@ if [ "$(id -u)" -eq 0 ]; then
   alive_after "$b" 2 || { cat "$work/home-b/log" >&2; fail "user 64001's copy ended while others run"; }
   kill -0 "$c" 2>/dev/null || { cat "$work/home-c/log" >&2; fail "user 64002's copy ended while others run"; }
   kill -0 "$first" 2>/dev/null || fail "the first user's copy ended when others started theirs"
-  # Each listens on a socket of its own user's.
+  # Each listens on a socket of its own user's, in a folder only that user may enter.
   for uid in 64001 64002; do
-    [ "$(stat -c %u "/tmp/RowSifter-$uid" 2>/dev/null)" = "$uid" ] || fail "no socket of user $uid's own"
+    folder="/tmp/RowSifter-runtime-$uid"
+    [ "$(stat -c '%u %a' "$folder" 2>/dev/null)" = "$uid 700" ] || fail "no private folder of user $uid's own"
+    [ "$(stat -c %u "$folder/RowSifter.socket" 2>/dev/null)" = "$uid" ] || fail "no socket of user $uid's own"
   done
   start_window 64001 "$work/home-b"
   again=$started
