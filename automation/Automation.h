@@ -81,10 +81,6 @@ public:
     // "Copy": contents and formats of this range to `destination` (its top-left cell).
     virtual bool copy(const Range &destination) = 0;
 
-    // "SetValue": sets the value of every cell of the range; an empty text empties
-    // the cells and keeps their formats.
-    virtual bool setValue(const QString &value) = 0;
-
     // "Value()": the value of the range's first cell, as text.
     virtual QString value() const = 0;
 

@@ -13,7 +13,7 @@ packages=(
   libgtest-dev googletest
   clang libclang-rt-14-dev llvm clang-format
   xvfb x11-apps imagemagick fonts-wqy-zenhei
-  help2man dpkg-dev file desktop-file-utils groff-base binutils
+  help2man dpkg-dev file desktop-file-utils groff-base binutils lintian
   python3 python3-openpyxl python3-xlwt python3-matplotlib
   time util-linux
 )

@@ -4,28 +4,35 @@
 #include <QDeadlineTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
-
-#ifdef _WIN32
 #include <QtGlobal>
-#else
-#include <unistd.h>
+
+#ifndef _WIN32
+#include <QDir>
+#include <QFile>
+
+#include "app/startup/PrivateRuntimeFolder.h"
 #endif
 
 namespace {
 
+#ifdef _WIN32
 constexpr char kServerPrefix[] = "RowSifter-";
+#else
+constexpr char kSocketName[] = "RowSifter.socket";
+#endif
 constexpr char kShowRequest[] = "show\n";
 constexpr char kShowAck[] = "ok\n";
 // A request is one short line; anything longer is not from a copy of ours.
 constexpr qint64 kMaxRequestBytes = 64;
 constexpr int kLiveCheckMs = 200;
 
-QString userTag() {
+// A socket another user put in place is neither asked nor replaced.
+bool isHeldByAnotherUser(const QString &serverName) {
 #ifdef _WIN32
-    const QString user = qEnvironmentVariable("USERNAME");
-    return user.isEmpty() ? QStringLiteral("user") : user;
+    Q_UNUSED(serverName);
+    return false;
 #else
-    return QString::number(static_cast<qulonglong>(getuid()));
+    return startup::isHeldByAnotherUser(QFile::encodeName(serverName).toStdString());
 #endif
 }
 
@@ -45,9 +52,26 @@ SingleInstance::SingleInstance(QObject *parent) : QObject(parent) {}
 
 SingleInstance::~SingleInstance() = default;
 
-QString SingleInstance::defaultServerName() { return QLatin1String(kServerPrefix) + userTag(); }
+QString SingleInstance::defaultServerName() {
+#ifdef _WIN32
+    const QString user = qEnvironmentVariable("USERNAME");
+    return QLatin1String(kServerPrefix) + (user.isEmpty() ? QStringLiteral("user") : user);
+#else
+    const QByteArray runtimeFolder = qgetenv("XDG_RUNTIME_DIR");
+    const std::string folder =
+        startup::privateRuntimeFolder(runtimeFolder.isEmpty() ? nullptr : runtimeFolder.constData(),
+                                      QFile::encodeName(QDir::tempPath()).toStdString());
+    if (folder.empty()) return QString();
+    return QFile::decodeName(QByteArray::fromStdString(folder)) + QLatin1Char('/') + QLatin1String(kSocketName);
+#endif
+}
+
+bool SingleInstance::isUsable(const QString &serverName) {
+    return !serverName.isEmpty() && !isHeldByAnotherUser(serverName);
+}
 
 bool SingleInstance::askRunningCopyToShow(int timeoutMs, const QString &serverName) {
+    if (!isUsable(serverName)) return false;
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
     socket.connectToServer(serverName);
@@ -69,7 +93,7 @@ bool SingleInstance::askRunningCopyToShow(int timeoutMs, const QString &serverNa
 
 bool SingleInstance::listen(const QString &serverName) {
     if (server_ != nullptr && server_->isListening()) return true;
-    if (isAnswered(serverName)) return false;
+    if (!isUsable(serverName) || isAnswered(serverName)) return false;
     // Whatever is left under the name belongs to a copy that died.
     QLocalServer::removeServer(serverName);
     delete server_;

@@ -98,6 +98,9 @@ int chooseSettingsFile(const char *userPath, const char *runningFolder) {
 InstanceOutcome settleSingleInstanceFor(const char *processName, const QString &serverName, int answerTimeoutMs) {
     // The count includes the copy that is starting.
     if (GetProcessCountByName(processName) <= 1) return InstanceOutcome::GoOn;
+    // Without a socket of its own no copy can be asked, nor can the others
+    // listen: they run side by side rather than one ending another.
+    if (!SingleInstance::isUsable(serverName)) return InstanceOutcome::GoOn;
     if (SingleInstance::askRunningCopyToShow(answerTimeoutMs, serverName)) return InstanceOutcome::ExitNow;
     // Nobody answered: the other copy is hung or too old to listen, so the
     // first copy in the process list is ended, which may be this one.

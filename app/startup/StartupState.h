@@ -50,13 +50,14 @@ int recordCommandLine(int argc, const char *const *argv);
 int fillSettingsFilePath();
 
 enum class InstanceOutcome {
-    GoOn,     // start-up continues (no other copy, or one was ended)
+    GoOn,     // start-up continues (no other copy, one was ended, or no usable socket)
     ExitNow,  // a running copy brought its window forward; end with code 0
 };
 
 // Step 4: when another copy named kProcessName runs, ask it to show its
 // window; if none answers within answerTimeoutMs, end the first copy in the
-// process list and go on.
+// process list and go on. Without a usable socket (no private folder, or one
+// held by another user) nothing is asked or ended and start-up goes on.
 InstanceOutcome settleSingleInstance(int answerTimeoutMs = kRunningCopyAnswerMs);
 
 // The same rule for any process name and server name.

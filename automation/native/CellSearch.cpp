@@ -108,28 +108,10 @@ bool scanSpan(const model::Sheet &sheet, const Grid &grid, uint64_t first, uint6
     return false;
 }
 
-// The first match at steps `fromStep`.. of the round that starts at `start`.
-bool scanRound(const model::Sheet &sheet, const Grid &grid, uint64_t start, uint64_t fromStep, Matcher &match,
-               uint64_t *foundStep) {
-    if (fromStep >= grid.count) return false;
-    const uint64_t first = start + fromStep;
-    uint64_t index = 0;
-    if (first < grid.count) {
-        if (scanSpan(sheet, grid, first, grid.count - 1, match, &index)) {
-            *foundStep = index - start;
-            return true;
-        }
-        if (start > 0 && scanSpan(sheet, grid, 0, start - 1, match, &index)) {
-            *foundStep = index + grid.count - start;
-            return true;
-        }
-        return false;
-    }
-    if (scanSpan(sheet, grid, first - grid.count, start - 1, match, &index)) {
-        *foundStep = index + grid.count - start;
-        return true;
-    }
-    return false;
+// The first match going round the grid from `start` (the last cell before it comes last).
+bool scanRound(const model::Sheet &sheet, const Grid &grid, uint64_t start, Matcher &match, uint64_t *foundIndex) {
+    return scanSpan(sheet, grid, start, grid.count - 1, match, foundIndex) ||
+           (start > 0 && scanSpan(sheet, grid, 0, start - 1, match, foundIndex));
 }
 }  // namespace
 
@@ -138,58 +120,13 @@ bool findCell(WorkbookState &state, int sheetIndex, const FindQuery &query, Cell
     const model::Sheet &sheet = state.model.sheet(static_cast<size_t>(sheetIndex));
     const Grid grid(query.range);
     const bool inside = query.afterInside && query.range.contains(query.afterRow, query.afterColumn);
-    const uint64_t afterIndex = inside ? grid.indexOf(query.afterRow, query.afterColumn) : 0;
-
-    SearchCursor &cursor = state.cursors[sheet.uid];
-    uint64_t fromStep = 0;
-    if (cursor.resumable && cursor.version == sheet.version() &&
-        cursor.sameQuestion(query.what, query.lookAt, query.range, inside, afterIndex)) {
-        if (cursor.exhausted) return false;
-        fromStep = cursor.nextStep;
-    } else {
-        cursor = SearchCursor{};
-        cursor.what = query.what;
-        cursor.lookAt = query.lookAt;
-        cursor.range = query.range;
-        cursor.afterInside = inside;
-        cursor.afterIndex = afterIndex;
-        // The cell after `after` comes first and `after` itself last.
-        cursor.startIndex = inside ? (afterIndex + 1) % grid.count : 0;
-    }
-
+    // The cell after `after` comes first and `after` itself last.
+    const uint64_t start = inside ? (grid.indexOf(query.afterRow, query.afterColumn) + 1) % grid.count : 0;
     Matcher match(state, query);
-    uint64_t step = 0;
-    const bool hit = !match.isEmpty() && scanRound(sheet, grid, cursor.startIndex, fromStep, match, &step);
-    cursor.version = sheet.version();
-    if (!hit) {
-        // Nothing matches until the sheet changes.
-        cursor.exhausted = true;
-        cursor.hasHit = false;
-        cursor.resumable = true;
-        return false;
-    }
-    const CellPosition position = grid.positionOf((cursor.startIndex + step) % grid.count);
-    cursor.nextStep = step + 1;
-    cursor.exhausted = cursor.nextStep >= grid.count;
-    cursor.hitRow = position.row;
-    cursor.hitColumn = position.column;
-    cursor.hasHit = true;
-    // Until the found cell is emptied, asking again must give it again.
-    cursor.resumable = false;
-    *found = position;
+    uint64_t index = 0;
+    if (match.isEmpty() || !scanRound(sheet, grid, start, match, &index)) return false;
+    *found = grid.positionOf(index);
     return true;
-}
-
-void noteCellEmptied(WorkbookState &state, uint32_t sheetUid, uint32_t row, uint32_t column, uint64_t versionBefore,
-                     uint64_t versionAfter) {
-    auto it = state.cursors.find(sheetUid);
-    if (it == state.cursors.end()) return;
-    SearchCursor &cursor = it->second;
-    if (cursor.hasHit && !cursor.resumable && cursor.version == versionBefore && cursor.hitRow == row &&
-        cursor.hitColumn == column) {
-        cursor.version = versionAfter;
-        cursor.resumable = true;
-    }
 }
 
 }  // namespace automation::native

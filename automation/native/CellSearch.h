@@ -22,14 +22,7 @@ struct CellPosition {
     uint32_t row = 0, column = 0;
 };
 
-// The first matching cell in search order, or false. Resumes from the sheet's
-// cursor when the same question follows the emptying of the last answer.
+// The first matching cell in search order, or false.
 bool findCell(WorkbookState &state, int sheetIndex, const FindQuery &query, CellPosition *found);
-
-// To be called after the cell at (row, column) lost its value through
-// "SetValue" with an empty text: lets the cursor resume when it was the last
-// answer. `versionBefore` is the sheet's version before the emptying.
-void noteCellEmptied(WorkbookState &state, uint32_t sheetUid, uint32_t row, uint32_t column, uint64_t versionBefore,
-                     uint64_t versionAfter);
 
 }  // namespace automation::native

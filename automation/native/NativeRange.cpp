@@ -1,19 +1,12 @@
 #include "automation/native/NativeRange.h"
 
-#include "automation/model/Limits.h"
 #include "automation/native/CellSearch.h"
 #include "automation/native/DisplayText.h"
 #include "automation/native/RangeCopy.h"
-#include "automation/numfmt/NumberFormat.h"
 
 #include <algorithm>
 
 namespace automation::native {
-
-namespace {
-// Filling a block cell by cell beyond this is surely a mistake (a whole sheet).
-constexpr uint64_t kMaxFilledCells = uint64_t(model::kMaxRows) * 4;
-}  // namespace
 
 NativeRange::NativeRange(std::weak_ptr<WorkbookState> workbook, uint32_t sheetUid, const model::CellArea &area)
     : workbook_(std::move(workbook)), sheetUid_(sheetUid), area_(area) {}
@@ -89,51 +82,6 @@ bool NativeRange::copy(const Range &destination) {
                     target->area_.firstColumn);
 }
 
-bool NativeRange::emptyCells(WorkbookState &state, int sheetIndex) {
-    const auto i = static_cast<size_t>(sheetIndex);
-    const auto filled = state.model.sheet(i).cellsWithValues(area_);
-    // Nothing to empty: leave a shared sheet shared.
-    if (filled.empty()) return true;
-    model::Sheet &sheet = state.model.mutableSheet(i);
-    const uint64_t before = sheet.version();
-    for (const auto &rc : filled) sheet.clearValue(rc.first, rc.second);
-    if (filled.size() == 1)
-        noteCellEmptied(state, sheetUid_, filled[0].first, filled[0].second, before, sheet.version());
-    return true;
-}
-
-bool NativeRange::fillCells(WorkbookState &state, int sheetIndex, const QString &value) {
-    if (static_cast<uint64_t>(value.size()) > model::kMaxTextLength) return false;
-    if (static_cast<uint64_t>(count()) > kMaxFilledCells) return false;
-    const std::string utf8 = value.toStdString();
-    bool isNumber = false;
-    const double number = value.toDouble(&isNumber);
-    // A text that the General format shows back unchanged is taken as that number.
-    isNumber = isNumber && numfmt::formatGeneral(number) == utf8;
-    uint32_t stringId = 0;
-    if (!isNumber) stringId = state.model.mutableStrings().intern(utf8);
-    model::Sheet &sheet = state.model.mutableSheet(static_cast<size_t>(sheetIndex));
-    for (uint32_t r = area_.firstRow; r <= area_.lastRow; ++r) {
-        for (uint32_t c = area_.firstColumn; c <= area_.lastColumn; ++c) {
-            const model::Cell *old = sheet.findCell(r, c);
-            const uint32_t style = old ? old->style : 0;
-            sheet.setCell(
-                r, isNumber ? model::Cell::makeNumber(c, number, style) : model::Cell::makeString(c, stringId, style));
-        }
-    }
-    return true;
-}
-
-bool NativeRange::setValue(const QString &value) {
-    int index = 0;
-    auto state = resolve(&index);
-    if (!state || !state->settle(sheetUid_)) return false;
-    if (!value.isEmpty()) return state->ensureFull() && fillCells(*state, index, value);
-    if (!state->ensureHolds(sheetUid_, area_)) return false;
-    state->noteEdit(sheetUid_, area_, false);
-    return emptyCells(*state, index);
-}
-
 QString NativeRange::value() const {
     int index = 0;
     auto state = resolve(&index);
@@ -150,7 +98,7 @@ bool NativeRange::clear() {
     int index = 0;
     auto state = resolve(&index);
     if (!state || !state->settle(sheetUid_)) return false;
-    state->noteEdit(sheetUid_, area_, true);
+    state->noteClear(sheetUid_, area_);
     state->model.clearSheetArea(static_cast<size_t>(index), area_);
     state->giveBackStrings(sheetUid_);
     return true;

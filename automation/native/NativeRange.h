@@ -20,7 +20,6 @@ public:
     long long columnCount() const override;
     std::unique_ptr<Range> find(const QString &what, const Range *after, int lookIn, int lookAt) override;
     bool copy(const Range &destination) override;
-    bool setValue(const QString &value) override;
     QString value() const override;
     bool clear() override;
 
@@ -31,8 +30,6 @@ public:
 private:
     // The workbook and the sheet's index while both still exist.
     std::shared_ptr<WorkbookState> resolve(int *sheetIndex) const;
-    bool emptyCells(WorkbookState &state, int sheetIndex);
-    bool fillCells(WorkbookState &state, int sheetIndex, const QString &value);
 
     std::weak_ptr<WorkbookState> workbook_;
     uint32_t sheetUid_;

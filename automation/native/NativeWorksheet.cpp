@@ -44,8 +44,8 @@ std::unique_ptr<Range> NativeWorksheet::usedRange() {
     if (!state) return nullptr;
     model::CellArea area;
     bool used = false;
-    const bool sheetEdited = std::any_of(state->edits.begin(), state->edits.end(),
-                                         [&](const WorkbookState::Edit &e) { return e.sheetUid == uid_; });
+    const bool sheetEdited = std::any_of(state->clears.begin(), state->clears.end(),
+                                         [&](const WorkbookState::Clear &c) { return c.sheetUid == uid_; });
     if (state->reduction && !sheetEdited) {
         // A reduced view knows the whole sheet's used area.
         const ReducedSheet *whole = state->reduction->sheet(uid_);
@@ -93,7 +93,6 @@ bool NativeWorksheet::remove() {
     if (!state || state->model.sheetCount() <= 1 || !state->ensureFull()) return false;
     const bool wasActive = state->activeSheetIndex() == index;
     state->model.removeSheet(static_cast<size_t>(index));
-    state->cursors.erase(uid_);
     if (state->spill && state->spillSheetUid == uid_) state->spill.reset();
     if (wasActive) {
         // The neighbour that moves into its place, or the one before when it was last.

@@ -5,7 +5,7 @@
 // the row of the used area's first cell, and a column copied whole. The view
 // answers every operation on what it kept exactly as the whole workbook would;
 // anything beyond that makes the workbook state read the whole file after all
-// (WorkbookState::makeFull).
+// (WorkbookState::ensureFull).
 #pragma once
 
 #include "automation/Automation.h"

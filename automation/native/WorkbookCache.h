@@ -2,7 +2,7 @@
 // workbook once per value, and re-reading it each time would dominate the job.
 // An entry is valid while its file keeps the same size and modification time.
 // Each opening gets a copy-on-write view of the model, so what one opening
-// changes (found cells emptied) never shows in another.
+// changes (a cleared range, a scratch sheet) never shows in another.
 #pragma once
 
 #include "automation/model/WorkbookModel.h"

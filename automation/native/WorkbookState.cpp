@@ -57,8 +57,8 @@ void WorkbookState::giveBackStrings(uint32_t sheetUid) {
     display.forgetStringsFrom(from);
 }
 
-void WorkbookState::noteEdit(uint32_t sheetUid, const model::CellArea &area, bool clearAll) {
-    if (reduction) edits.push_back(Edit{sheetUid, area, clearAll});
+void WorkbookState::noteClear(uint32_t sheetUid, const model::CellArea &area) {
+    if (reduction) clears.push_back(Clear{sheetUid, area});
 }
 
 bool WorkbookState::ensureFull() {
@@ -67,22 +67,15 @@ bool WorkbookState::ensureFull() {
     if (!read.workbook) return false;
     model::WorkbookModel whole = std::move(*read.workbook);
     // The same file gives the same sheets in the same order, so uids agree.
-    for (const Edit &e : edits) {
-        const int index = whole.sheetIndexByUid(e.sheetUid);
-        if (index < 0) continue;
-        if (e.clearAll) {
-            whole.clearSheetArea(static_cast<size_t>(index), e.area);
-            continue;
-        }
-        model::Sheet &sheet = whole.mutableSheet(static_cast<size_t>(index));
-        for (const auto &rc : sheet.cellsWithValues(e.area)) sheet.clearValue(rc.first, rc.second);
+    for (const Clear &c : clears) {
+        const int index = whole.sheetIndexByUid(c.sheetUid);
+        if (index >= 0) whole.clearSheetArea(static_cast<size_t>(index), c.area);
     }
     model = std::move(whole);
     reduction.reset();
     origin.reset();
-    edits.clear();
+    clears.clear();
     display = DisplayTextCache{};
-    cursors.clear();
     serial = nextWorkbookSerial();  // string ids changed: copies from here on need fresh remaps
     return true;
 }

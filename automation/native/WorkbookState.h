@@ -6,7 +6,6 @@
 #include "automation/model/RowSpill.h"
 #include "automation/model/WorkbookModel.h"
 #include "automation/native/DisplayText.h"
-#include "automation/native/SearchCursor.h"
 
 #include <QString>
 #include <memory>
@@ -34,18 +33,16 @@ struct WorkbookState {
     model::WorkbookModel model;
     std::shared_ptr<const CachedWorkbook> origin;  // the cached parse this view came from
     // Set while the model is a reduced view: operations on what it left out
-    // call makeFull() first, which reads the whole file and replays `edits`.
+    // call ensureFull() first, which reads the whole file and replays `clears`.
     std::shared_ptr<const Reduction> reduction;
     QString path;
-    struct Edit {
+    struct Clear {
         uint32_t sheetUid;
         model::CellArea area;
-        bool clearAll;  // contents and formats; otherwise values only
     };
-    std::vector<Edit> edits;
+    std::vector<Clear> clears;
     uint32_t activeSheetUid = 0;
     DisplayTextCache display;
-    std::unordered_map<uint32_t, SearchCursor> cursors;  // by sheet uid
     // The last Find's compiled text and what it learnt of the number formats:
     // a search extracting many rows asks the same question once per row.
     std::shared_ptr<FindMemo> findMemo;
@@ -77,8 +74,8 @@ struct WorkbookState {
     // After a clear on the sheet: drops the lent texts from the pool when
     // nothing refers to them any more.
     void giveBackStrings(uint32_t sheetUid);
-    // Records an edit that a later makeFull must replay.
-    void noteEdit(uint32_t sheetUid, const model::CellArea &area, bool clearAll);
+    // Records a clear (contents and formats) that a later ensureFull must replay.
+    void noteClear(uint32_t sheetUid, const model::CellArea &area);
     // True when a Find for this text can be answered by the current model.
     bool answersFind(const QString &what, int lookAt) const;
 

@@ -59,20 +59,6 @@ public:
         return true;
     }
 
-    bool setValue(const QString &value) override {
-        world_->calls << QStringLiteral("setValue");
-        if (sheet_->lockedCells) return false;
-        for (int r = r1_; r <= r2_; ++r) {
-            for (int c = c1_; c <= c2_; ++c) {
-                if (value.isEmpty())
-                    sheet_->cells.erase({r, c});
-                else
-                    sheet_->cells[{r, c}] = value;
-            }
-        }
-        return true;
-    }
-
     QString value() const override {
         auto it = sheet_->cells.find({r1_, c1_});
         return it == sheet_->cells.end() ? QString() : it->second;

@@ -21,7 +21,6 @@ struct Sheet {
     QString name;
     std::map<CellKey, QString> cells;  // row-major order
     bool chart = false;                // has no used range
-    bool lockedCells = false;          // SetValue has no effect
 };
 
 struct Book {

@@ -4,8 +4,10 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QThread>
 
@@ -14,6 +16,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "app/startup/PrivateRuntimeFolder.h"
 #include "app/startup/SingleInstance.h"
 #include "app/startup/StartupState.h"
 #include "tests/startup/HelperProcesses.h"
@@ -23,6 +26,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kAnswerMs = 1000;
+// An unprivileged id, to stand for another local user.
+constexpr uid_t kOtherUser = 65534;
 
 // A running copy: a SingleInstance answering in a thread with its own event
 // loop, as the GUI thread of the real program would.
@@ -148,10 +153,85 @@ TEST_F(SingleInstanceTest, ForeignRequestsAreNotObeyed) {
     EXPECT_EQ(running.shows.load(), 1);
 }
 
-TEST_F(SingleInstanceTest, DefaultNameBelongsToThisUser) {
+// Sets an environment variable for one scope.
+class ScopedVariable {
+public:
+    ScopedVariable(const char *name, const std::string &value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+        qputenv(name_, QByteArray::fromStdString(value));
+    }
+    ~ScopedVariable() {
+        if (had_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
+    }
+
+private:
+    const char *name_;
+    bool had_;
+    QByteArray old_;
+};
+
+TEST_F(SingleInstanceTest, DefaultNameIsInTheUsersPrivateFolder) {
+    const std::string temp = folder_ + "/tmp";
+    ASSERT_TRUE(fs::create_directory(temp));
+    ScopedVariable tmpdir("TMPDIR", temp);
+    {
+        ScopedVariable runtime("XDG_RUNTIME_DIR", folder_);
+        EXPECT_EQ(QFileInfo(SingleInstance::defaultServerName()).path().toStdString(), folder_);
+    }
+    for (const std::string &runtime : {std::string(), temp}) {
+        // Unset, or a folder others may enter (the temporary folder itself).
+        ScopedVariable variable("XDG_RUNTIME_DIR", runtime);
+        const QString name = SingleInstance::defaultServerName();
+        const std::string own = temp + "/" + startup::kRuntimeFolderPrefix + std::to_string(getuid());
+        EXPECT_EQ(QFileInfo(name).path().toStdString(), own) << runtime;
+        EXPECT_TRUE(startup::isPrivateFolder(own));
+    }
+    RunningCopy running;
+    ASSERT_TRUE(running.listen(SingleInstance::defaultServerName()));
+    EXPECT_TRUE(SingleInstance::askRunningCopyToShow(kAnswerMs, SingleInstance::defaultServerName()));
+    EXPECT_EQ(running.shows.load(), 1);
+}
+
+TEST_F(SingleInstanceTest, NoPrivateFolderMeansNoSocket) {
+    const std::string temp = folder_ + "/tmp";
+    ASSERT_TRUE(fs::create_directory(temp));
+    // Something not of the user's making stands where the own folder goes.
+    const std::string own = temp + "/" + startup::kRuntimeFolderPrefix + std::to_string(getuid());
+    ASSERT_EQ(symlink(folder_.c_str(), own.c_str()), 0);
+    ScopedVariable tmpdir("TMPDIR", temp);
+    ScopedVariable runtime("XDG_RUNTIME_DIR", "");
     const QString name = SingleInstance::defaultServerName();
-    EXPECT_TRUE(name.startsWith(QLatin1String("RowSifter-")));
-    EXPECT_TRUE(name.endsWith(QString::number(getuid())));
+    EXPECT_TRUE(name.isEmpty());
+    EXPECT_FALSE(SingleInstance::askRunningCopyToShow(kAnswerMs, name));
+    RunningCopy running;
+    EXPECT_FALSE(running.listen(name));
+}
+
+TEST_F(SingleInstanceTest, SocketOfAnotherUserIsNeitherAskedNorTakenOver) {
+    if (geteuid() != 0) GTEST_SKIP() << "planting another user's socket needs root";
+    RunningCopy planted;
+    ASSERT_TRUE(planted.listen(serverName));
+    ASSERT_EQ(lchown(serverName.toStdString().c_str(), kOtherUser, kOtherUser), 0);
+    // The request would reach the other user's listener: it is never sent.
+    EXPECT_FALSE(SingleInstance::askRunningCopyToShow(kAnswerMs, serverName));
+    EXPECT_EQ(planted.shows.load(), 0);
+
+    RunningCopy mine;
+    EXPECT_FALSE(mine.listen(serverName));
+    EXPECT_TRUE(startup::isHeldByAnotherUser(serverName.toStdString()));
+}
+
+TEST_F(SingleInstanceTest, StaleSocketOfAnotherUserIsNotRemoved) {
+    if (geteuid() != 0) GTEST_SKIP() << "planting another user's socket needs root";
+    ASSERT_TRUE(leaveStaleSocket());
+    ASSERT_EQ(lchown(serverName.toStdString().c_str(), kOtherUser, kOtherUser), 0);
+    EXPECT_FALSE(SingleInstance::askRunningCopyToShow(kAnswerMs, serverName));
+    RunningCopy running;
+    EXPECT_FALSE(running.listen(serverName));
+    EXPECT_TRUE(startup::isHeldByAnotherUser(serverName.toStdString()));
 }
 
 // The start-up rule, with helper processes in the place of other copies.
@@ -181,6 +261,27 @@ TEST_F(SettleTest, AnsweringCopyIsShownAndNothingIsEnded) {
     EXPECT_EQ(startup::settleSingleInstanceFor(copies.name().c_str(), serverName, kAnswerMs),
               startup::InstanceOutcome::ExitNow);
     EXPECT_EQ(running.shows.load(), 1);
+    EXPECT_TRUE(copies.isRunning(first));
+    EXPECT_TRUE(copies.isRunning(second));
+}
+
+TEST_F(SettleTest, WithoutUsableSocketCopiesRunSideBySide) {
+    HelperProcesses copies("rowsifter-copy-");
+    ASSERT_TRUE(copies.ready());
+    const pid_t first = copies.start();
+    const pid_t second = copies.start();
+    ASSERT_TRUE(copies.waitForCount(2));
+    std::vector<QString> names{QString()};
+    if (geteuid() == 0) {
+        // A socket another user left: asking it is refused, and that is no silence of this user's copy.
+        ASSERT_TRUE(leaveStaleSocket());
+        ASSERT_EQ(lchown(serverName.toStdString().c_str(), kOtherUser, kOtherUser), 0);
+        names.push_back(serverName);
+    }
+    for (const QString &name : names) {
+        EXPECT_EQ(startup::settleSingleInstanceFor(copies.name().c_str(), name, kAnswerMs),
+                  startup::InstanceOutcome::GoOn);
+    }
     EXPECT_TRUE(copies.isRunning(first));
     EXPECT_TRUE(copies.isRunning(second));
 }

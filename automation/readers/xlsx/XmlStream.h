@@ -17,7 +17,6 @@ namespace automation::readers::xlsx {
 
 // Separates a prefix from the local name.
 constexpr char kPrefixSeparator = ':';
-constexpr char kNamespaceSeparator = kPrefixSeparator;  // older name, kept for callers
 
 inline const char *localName(const char *qualified) {
     // Names are short: a forward scan beats finding the end first.

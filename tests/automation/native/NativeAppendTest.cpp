@@ -172,9 +172,9 @@ TEST_F(Append, AnythingButAnAppendPutsTheRowsBackIntoTheModel) {
     ASSERT_NE(modelSheet(*result).findRow(10), nullptr);
     EXPECT_EQ(modelSheet(*result).findRow(10)->height, 30.0f);
 
-    // Emptying a spilled cell, and copying from a spilled row, work on the model.
+    // Clearing a spilled cell, and copying from a spilled row, work on the model.
     ASSERT_TRUE(from->rows(2)->copy(*result->cells(11, 1)));
-    ASSERT_TRUE(result->cells(11, 1)->setValue(QString()));
+    ASSERT_TRUE(result->cells(11, 1)->clear());
     EXPECT_EQ(at(*result, 11, 1), "");
     EXPECT_EQ(at(*result, 11, 2), "2.50");
     ASSERT_TRUE(from->rows(3)->copy(*result->cells(12, 1)));

@@ -52,7 +52,7 @@ TEST_F(Sheets_, DeleteKeepsAtLeastOneSheetAndDeadHandlesFailSoftly) {
     EXPECT_EQ(cell->value(), "");
     EXPECT_EQ(cell->row(), 0);
     EXPECT_EQ(cell->count(), 0);
-    EXPECT_FALSE(cell->setValue("y"));
+    EXPECT_FALSE(cell->clear());
     EXPECT_EQ(cell->find("x", nullptr, kLookInValues, kLookAtWhole), nullptr);
     EXPECT_FALSE(first->remove());  // the last sheet stays
     EXPECT_EQ(first->name(), "Sheet1");
@@ -80,8 +80,8 @@ TEST_F(Sheets_, UsedRangeOfEmptyFormattedAndClearedSheets) {
     check({4, 3, 1, 1}, "one formatted cell");
     put(*ws, 6, 5, "v");
     check({4, 3, 3, 3}, "formatted and a value");
-    ws->cells(6, 5)->setValue(QString());
-    check({4, 3, 1, 1}, "value emptied");
+    ASSERT_TRUE(ws->cells(6, 5)->clear());
+    check({4, 3, 1, 1}, "value cleared");
     ASSERT_TRUE(ws->usedRange()->clear());
     check({1, 1, 1, 1}, "cleared");
 }
@@ -104,23 +104,6 @@ TEST_F(Sheets_, WholeRowsAndColumnsHaveTheFormatsSizes) {
     EXPECT_EQ(ws->cells(static_cast<int>(model::kMaxRows) + 1, 1)->row(), static_cast<int>(model::kMaxRows) + 1);
     EXPECT_EQ(ws->cells(static_cast<int>(model::kMaxAppendRows) + 1, 1), nullptr);
     EXPECT_EQ(ws->cells(0, 1), nullptr);
-}
-
-TEST_F(Sheets_, SetValueStoresNumbersAndTextsAndEmptyingKeepsFormat) {
-    auto wb = addWorkbook();
-    auto ws = sheet(*wb, 1);
-    const uint32_t style = styleWithFormat(*ws, "0.00");
-    modelSheet(*ws).setCell(1, model::Cell::makeEmpty(1, style));
-    put(*ws, 1, 1, "2.5");
-    EXPECT_EQ(at(*ws, 1, 1), "2.50");  // a number, shown through the cell's format
-    put(*ws, 2, 1, "007");
-    EXPECT_EQ(at(*ws, 2, 1), "007");  // would not show back as typed: kept as text
-    ws->cells(1, 1)->setValue(QString());
-    const model::Cell *cell = modelSheet(*ws).findCell(1, 1);
-    ASSERT_NE(cell, nullptr);
-    EXPECT_FALSE(cell->hasValue());
-    EXPECT_EQ(cell->style, style);
-    EXPECT_FALSE(ws->cells(3, 1)->setValue(QString(40000, QChar('x'))));  // past the cell text limit
 }
 
 TEST_F(Sheets_, ClosedWorkbookAndQuitLeaveSafeHandles) {

@@ -1,10 +1,11 @@
 // Builds workbooks in memory through the automation interface, with a way in
-// to the model for what the interface cannot set (number formats, heights).
+// to the model for what the interface cannot set (values, number formats, heights).
 #pragma once
 
 #include "automation/Automation.h"
 #include "automation/native/NativeRange.h"
 #include "automation/native/NativeWorksheet.h"
+#include "automation/numfmt/NumberFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -24,9 +25,8 @@ protected:
         return app->activeWorkbook();
     }
     static std::unique_ptr<Worksheet> sheet(Workbook &wb, int index) { return wb.sheets()->item(index); }
-    static void put(Worksheet &ws, int row, int column, const QString &text) {
-        ASSERT_TRUE(ws.cells(row, column)->setValue(text));
-    }
+    // A typed entry: a number when the General format shows it back unchanged, else text.
+    static void put(Worksheet &ws, int row, int column, const QString &text);
     static QString at(Worksheet &ws, int row, int column) { return ws.cells(row, column)->value(); }
 };
 
@@ -40,6 +40,22 @@ inline model::Sheet &modelSheet(Worksheet &ws) {
     // Rows appended below the end wait in the sheet's spill; tests look at them in the model.
     EXPECT_TRUE(state->settle(uid));
     return state->model.mutableSheet(static_cast<size_t>(state->sheetIndex(uid)));
+}
+
+inline void NativeFixture::put(Worksheet &ws, int row, int column, const QString &text) {
+    const std::string utf8 = text.toStdString();
+    bool isNumber = false;
+    const double number = text.toDouble(&isNumber);
+    const auto c = static_cast<uint32_t>(column);
+    model::Sheet &sheet = modelSheet(ws);
+    const model::Cell *old = sheet.findCell(static_cast<uint32_t>(row), c);
+    const uint32_t style = old ? old->style : 0;
+    if (isNumber && numfmt::formatGeneral(number) == utf8) {
+        sheet.setCell(static_cast<uint32_t>(row), model::Cell::makeNumber(c, number, style));
+    } else {
+        const uint32_t id = stateOf(ws)->model.mutableStrings().intern(utf8);
+        sheet.setCell(static_cast<uint32_t>(row), model::Cell::makeString(c, id, style));
+    }
 }
 
 inline uint32_t styleWithFormat(Worksheet &ws, const std::string &code) {
