@@ -19,8 +19,7 @@ QString csvField(const QString &text) {
 }  // namespace
 
 QByteArray jobReportCsv(const JobResult &result) {
-    QString text = QStringLiteral("path,outcome,sheets searched,rows extracted,formulas not evaluated
-");
+    QString text = QStringLiteral("path,outcome,sheets searched,rows extracted,formulas not evaluated\r\n");
     for (const SourceFileReport &file : result.files) {
         const QStringList fields{csvField(file.path), fileOutcomeName(file.outcome),
                                  QString::number(file.sheetsSearched), QString::number(file.rowsExtracted),
