@@ -12,6 +12,9 @@ ClosingReport closingReportOf(const engine::JobResult &result) {
     const int unreadable = result.filesNotSearched();
     if (unreadable > 0) report.attention << text::filesUnreadable(unreadable);
     if (result.stopped) report.attention << text::jobStopped(result.filesNotReached, result.valuesNotSearched);
+    long long uncalculated = 0;
+    for (const engine::SourceFileReport &file : result.files) uncalculated += file.formulasNotEvaluated;
+    if (uncalculated > 0) report.attention << text::formulasNotEvaluated(uncalculated);
     for (const QString &path : result.csvResults) report.attention << text::savedAsCsv(path);
     for (const engine::FailedSave &failed : result.failedSaves)
         report.attention << text::saveFailed(failed.path, failed.reason);
@@ -23,6 +26,9 @@ ClosingReport closingReportOf(const engine::JobResult &result) {
     for (const engine::SourceFileReport &file : result.files)
         if (file.outcome != engine::FileOutcome::Searched)
             report.details << text::notSearchedPrefix(file.outcome) + file.path;
+    for (const engine::SourceFileReport &file : result.files)
+        if (file.formulasNotEvaluated > 0)
+            report.details << text::formulasNotEvaluatedIn(file.formulasNotEvaluated, file.path);
     for (const engine::FailedSave &failed : result.failedSaves) {
         report.details << text::saveFailed(failed.path, failed.reason);
         if (!failed.error.isEmpty() && failed.error != failed.reason)

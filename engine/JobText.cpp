@@ -82,4 +82,12 @@ QString filesUnreadable(long long count) { return QString::number(count) + QStri
 
 QString savedAsCsv(const QString &path) { return QStringLiteral("结果已保存为CSV:") + path; }
 
+QString formulasNotEvaluated(long long cells) {
+    return QString::number(cells) + QStringLiteral("个公式无法计算,按文件中存储的值查找");
+}
+
+QString formulasNotEvaluatedIn(int cells, const QString &path) {
+    return QString::number(cells) + QStringLiteral("个公式无法计算:") + path;
+}
+
 }  // namespace engine::text

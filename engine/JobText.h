@@ -40,6 +40,11 @@ QString jobStopped(long long filesNotReached, int valuesNotSearched);
 // Lines of the closing report.
 QString filesUnreadable(long long count);  // "3个文件无法读取,未被查找"
 QString savedAsCsv(const QString &path);   // "结果已保存为CSV:path"
+// "4个公式无法计算,按文件中存储的值查找": formula cells stored without a
+// result that could not be calculated either.
+QString formulasNotEvaluated(long long cells);
+// A detail line: "2个公式无法计算:path".
+QString formulasNotEvaluatedIn(int cells, const QString &path);
 // Before the path of a file a stopped job never reached.
 inline const QString kNotReachedPrefix = QStringLiteral("未查找(已停止):");
 

@@ -156,6 +156,23 @@ TEST_F(ClosingReport, AResultPastTheRowLimitIsNamedAsCsv) {
     EXPECT_FALSE(report()->findChild<QPushButton *>("pBtn_Details")->isEnabled()) << "nothing was skipped";
 }
 
+TEST_F(ClosingReport, FormulasThatCouldNotBeCalculatedAreCountedWithTheirFile) {
+    const QByteArray name = QFile::encodeName(source_.filePath("calc.xlsx"));
+    lxw_workbook *book = workbook_new(name.constData());
+    ASSERT_NE(book, nullptr);
+    lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
+    worksheet_write_string(sheet, 0, 0, "apple", nullptr);
+    worksheet_write_number(sheet, 0, 1, 2, nullptr);
+    worksheet_write_formula(sheet, 0, 2, "=B1*3", nullptr);
+    worksheet_write_formula(sheet, 0, 3, "=NOSUCHFUNCTION(B1)", nullptr);
+    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
+
+    ASSERT_TRUE(runJob());
+    ASSERT_NE(report(), nullptr) << "an uncalculated formula needs the user's attention";
+    EXPECT_EQ(reportText("lb_Attention"), QString::fromUtf8("1个公式无法计算,按文件中存储的值查找"));
+    EXPECT_EQ(reportText("pTEdt_Details"), QString::fromUtf8("1个公式无法计算:") + src("calc.xlsx"));
+}
+
 TEST_F(ClosingReport, AGoodJobShowsNoDialogAndItsProgressReachesTheTotal) {
     for (const char *name : {"a.xlsx", "b.xlsx", "c.xlsx"}) writeWorkbook(source_.filePath(name), {{"x", "apple"}});
     auto *row = window_->findChild<QWidget *>("wgt_Progress");
