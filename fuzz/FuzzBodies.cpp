@@ -7,6 +7,7 @@
 #include "automation/readers/text/CsvReader.h"
 #include "automation/readers/text/TextDecoding.h"
 #include "automation/readers/xls/BiffWorkbookReader.h"
+#include "automation/readers/xlsx/FormulaEvaluation.h"
 #include "automation/readers/xlsx/WorksheetReader.h"
 #include "automation/writers/Writers.h"
 
@@ -176,6 +177,57 @@ bool htmlTable(const uint8_t *data, size_t size) {
                    [](const std::string &path) { return automation::readers::readHtmlTable(path, "Sheet1"); });
 }
 
+bool formulaEvaluation(const uint8_t *data, size_t size) {
+    namespace xlsx = automation::readers::xlsx;
+    // A line each: "=formula" a formula cell of the first sheet, "2=formula"
+    // one of the second, "name=formula" a defined name, anything else a
+    // number or a text. An odd first byte asks for a full calculation.
+    constexpr size_t kMaxLines = 96;
+    const std::string text(reinterpret_cast<const char *>(data), size);
+    model::WorkbookModel book;
+    const std::vector<std::string> listed{"Sheet1", "Other"};
+    for (const std::string &name : listed) book.appendSheet(name);
+    xlsx::WorkbookFormulas formulas;
+    formulas.sheets.resize(listed.size());
+    std::vector<xlsx::DefinedName> names;
+    size_t start = 0;
+    for (size_t line = 0; start <= text.size() && line < kMaxLines; ++line) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string item = text.substr(start, end - start);
+        start = end + 1;
+        const auto row = static_cast<uint32_t>(line / 3 + 1);
+        const auto column = static_cast<uint32_t>(line % 3 + 1);
+        const size_t equals = item.find('=');
+        if (equals != std::string::npos && equals <= 1) {
+            const size_t sheet = equals == 1 && item[0] == '2' ? 1 : 0;
+            xlsx::FormulaCell cell;
+            cell.row = row;
+            cell.column = column;
+            cell.text = item.substr(equals + 1);
+            formulas.sheets[sheet].push_back(cell);
+            ++formulas.count;
+            book.mutableSheet(sheet).setCell(row, model::Cell::makeNumber(column, 0));
+        } else if (equals != std::string::npos) {
+            names.push_back(xlsx::DefinedName{item.substr(0, equals), -1, item.substr(equals + 1)});
+        } else {
+            char *stop = nullptr;
+            const double number = std::strtod(item.c_str(), &stop);
+            if (!item.empty() && stop && *stop == '\0')
+                book.mutableSheet(0).setCell(row, model::Cell::makeNumber(column, number));
+            else
+                book.mutableSheet(0).setCell(row, model::Cell::makeString(column, book.mutableStrings().intern(item)));
+        }
+    }
+    xlsx::FormulaSource source;
+    source.formulas = &formulas;
+    source.names = &names;
+    source.listedSheets = &listed;
+    source.fullCalcOnLoad = size > 0 && (data[0] & 1);
+    const uint32_t left = xlsx::evaluateFormulas(book, source);
+    return left <= formulas.count && workbookSound(book);
+}
+
 bool numberFormat(const uint8_t *data, size_t size) {
     namespace numfmt = automation::numfmt;
     // Eight bytes of value, one of switches, the rest the format code.
@@ -196,7 +248,7 @@ bool numberFormat(const uint8_t *data, size_t size) {
 const Body kBodies[] = {
     {"xlsx", &xlsxPackage},    {"worksheet", &worksheetScanner}, {"xls", &xlsWorkbook},
     {"biff", &biffStream},     {"csv", &delimitedText},          {"html", &htmlTable},
-    {"numfmt", &numberFormat},
+    {"numfmt", &numberFormat}, {"formula", &formulaEvaluation},
 };
 const size_t kBodyCount = sizeof kBodies / sizeof kBodies[0];
 

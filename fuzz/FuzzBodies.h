@@ -22,6 +22,7 @@ bool biffStream(const uint8_t *data, size_t size);   // a workbook stream's reco
 bool delimitedText(const uint8_t *data, size_t size);
 bool htmlTable(const uint8_t *data, size_t size);
 bool numberFormat(const uint8_t *data, size_t size);
+bool formulaEvaluation(const uint8_t *data, size_t size);  // cells and names of formulas, evaluated
 
 // A workbook exactly when the status is Ok, and its sheets in order: rows
 // and cells ascending, none at 0. Also shows the first cells as a search would.

@@ -282,6 +282,17 @@ FORMAT_CODES = [
 VALUES = [0.0, 1.0, -1.5, 45351.75, 0.3333333333333, 1e15, -1e-10, 123456789.987, 2958465.99999, -0.0, 60.0]
 
 
+# Lines of the formula target: "=..." a formula of the first sheet, "2=..." of
+# the second, "name=..." a defined name, anything else a value.
+FORMULAS = [
+    ["KEY1", "2", "3", '=A1&"-x"', "=B1+C1", "=B1>C1", "=DATE(2020,2,29)", "=1/0", "=NOSUCH(A1)"],
+    ["1", "2", "3", "=SUM(A1:C1)", "=A2*2", "=B2+A2", "=C2", "=A3", "=B3"],
+    ["10", "total=Sheet1!$A$1*2", "=total+1", "2=Sheet1!A1+1", "=Other!A1*3", "=COUNTA(A1:C9)"],
+    ["=A1+1", "=A1", "=LEN(\"abc\")", '=IF(A1>0,"yes","no")', '=CONCATENATE("a","b")', "=LEFT(\"xyz\",2)", "=PI()"],
+    ["text", "TRUE", "=A1=\"TEXT\"", "=#REF!+1", "=[1]Sheet1!A1", "=SUM(A:A)", "=INDIRECT(\"A1\")", "=RAND()"],
+]
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: make-seeds.py OUT")
@@ -332,6 +343,9 @@ def main():
     for i, code in enumerate(FORMAT_CODES):
         value = VALUES[i % len(VALUES)]
         put(out, "numfmt", "code%02d" % i, struct.pack("<d", value) + bytes([i & 1]) + code.encode("utf-8"))
+
+    for i, lines in enumerate(FORMULAS):
+        put(out, "formula", "cells%02d" % i, "\n".join(lines).encode("utf-8"))
 
 
 if __name__ == "__main__":

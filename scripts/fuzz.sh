@@ -12,7 +12,7 @@ cd "$(dirname "$0")/.."
 
 total=${1:-600}
 build=${FUZZ_BUILD_DIR:-build-fuzz}
-read -r -a targets <<<"${FUZZ_TARGETS:-xlsx worksheet xls biff csv html numfmt}"
+read -r -a targets <<<"${FUZZ_TARGETS:-xlsx worksheet xls biff csv html numfmt formula}"
 
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
@@ -46,6 +46,7 @@ for t in "${targets[@]}"; do
   esac
   case $t in
     numfmt) extra=(-max_len=512) ;;
+    formula) extra=(-max_len=4096) ;;
     worksheet | csv | html) extra=(-max_len=65536) ;;
   esac
   status=0
