@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <xlsxwriter.h>
 
 namespace apptest {
 
@@ -108,6 +109,17 @@ bool waitFor(const std::function<bool()> &done, int timeoutMs) {
         QThread::msleep(5);
     }
     return true;
+}
+
+bool writeWorkbook(const QString &path, const std::vector<std::vector<const char *>> &rows) {
+    const QByteArray name = QFile::encodeName(path);
+    lxw_workbook *book = workbook_new(name.constData());
+    if (!book) return false;
+    lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
+    for (size_t r = 0; r < rows.size(); ++r)
+        for (size_t c = 0; c < rows[r].size(); ++c)
+            worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), rows[r][c], nullptr);
+    return workbook_close(book) == LXW_NO_ERROR;
 }
 
 }  // namespace apptest

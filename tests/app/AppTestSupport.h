@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QWidget>
 #include <functional>
+#include <vector>
 
 namespace apptest {
 
@@ -36,6 +37,9 @@ private:
 // Runs `action`, answering the first modal widget that appears with `answer`
 // (called with the widget; it must close it). True when a modal widget appeared.
 bool whileAnsweringModal(const std::function<void()> &action, const std::function<void(QWidget *)> &answer);
+
+// Writes a one-sheet source workbook of text cells with libxlsxwriter; false when it cannot.
+bool writeWorkbook(const QString &path, const std::vector<std::vector<const char *>> &rows);
 
 // Spins the event loop until `done` holds or `timeoutMs` passes.
 bool waitFor(const std::function<bool()> &done, int timeoutMs);

@@ -29,17 +29,6 @@ namespace {
 
 constexpr int kJobTimeoutMs = 120000;
 
-void writeWorkbook(const QString &path, const std::vector<std::vector<const char *>> &rows) {
-    const QByteArray name = QFile::encodeName(path);
-    lxw_workbook *book = workbook_new(name.constData());
-    ASSERT_NE(book, nullptr);
-    lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
-    for (size_t r = 0; r < rows.size(); ++r)
-        for (size_t c = 0; c < rows[r].size(); ++c)
-            worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), rows[r][c], nullptr);
-    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
-}
-
 void writeBytes(const QString &path, const QByteArray &bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -90,8 +79,8 @@ protected:
 };
 
 TEST_F(ClosingReport, AFailedSaveAndUnreadableFilesAreReportedWithTheirReasons) {
-    writeWorkbook(source_.filePath("a.xlsx"), {{"ann", "apple"}, {"bob", "pear"}});
-    writeWorkbook(source_.filePath("b.xlsx"), {{"cid", "apple"}});
+    ASSERT_TRUE(apptest::writeWorkbook(source_.filePath("a.xlsx"), {{"ann", "apple"}, {"bob", "pear"}}));
+    ASSERT_TRUE(apptest::writeWorkbook(source_.filePath("b.xlsx"), {{"cid", "apple"}}));
     writeBytes(source_.filePath("noise.xlsx"), QByteArray(3000, '\x5a'));
     writeBytes(source_.filePath("empty.xls"), QByteArray());
     // A folder holds the result's name: the save cannot happen, even as root.
@@ -148,7 +137,8 @@ TEST_F(ClosingReport, AFailedSaveAndUnreadableFilesAreReportedWithTheirReasons) 
 
 TEST_F(ClosingReport, AResultPastTheRowLimitIsNamedAsCsv) {
     engine::setRowLimitForTesting(2);
-    writeWorkbook(source_.filePath("a.xlsx"), {{"ann", "apple"}, {"bob", "apple"}, {"cid", "apple"}});
+    ASSERT_TRUE(
+        apptest::writeWorkbook(source_.filePath("a.xlsx"), {{"ann", "apple"}, {"bob", "apple"}, {"cid", "apple"}}));
     ASSERT_TRUE(runJob());
     EXPECT_TRUE(QFile::exists(out("apple.csv")));
     ASSERT_NE(report(), nullptr);
@@ -174,7 +164,8 @@ TEST_F(ClosingReport, FormulasThatCouldNotBeCalculatedAreCountedWithTheirFile) {
 }
 
 TEST_F(ClosingReport, AGoodJobShowsNoDialogAndItsProgressReachesTheTotal) {
-    for (const char *name : {"a.xlsx", "b.xlsx", "c.xlsx"}) writeWorkbook(source_.filePath(name), {{"x", "apple"}});
+    for (const char *name : {"a.xlsx", "b.xlsx", "c.xlsx"})
+        ASSERT_TRUE(apptest::writeWorkbook(source_.filePath(name), {{"x", "apple"}}));
     auto *row = window_->findChild<QWidget *>("wgt_Progress");
     auto *bar = window_->findChild<QProgressBar *>("pBar_Progress");
     EXPECT_TRUE(row->isHidden());
@@ -191,8 +182,9 @@ TEST_F(ClosingReport, AGoodJobShowsNoDialogAndItsProgressReachesTheTotal) {
 TEST_F(ClosingReport, TheStopButtonEndsTheJobAndKeepsWhatWasFound) {
     constexpr int kBooks = 300;
     for (int i = 0; i < kBooks; ++i)
-        writeWorkbook(source_.filePath(QStringLiteral("book_%1.xlsx").arg(i, 3, 10, QLatin1Char('0'))),
-                      {{"name", "fruit"}, {"ann", "apple"}, {"bob", "pear"}});
+        ASSERT_TRUE(
+            apptest::writeWorkbook(source_.filePath(QStringLiteral("book_%1.xlsx").arg(i, 3, 10, QLatin1Char('0'))),
+                                   {{"name", "fruit"}, {"ann", "apple"}, {"bob", "pear"}}));
     auto *bar = window_->findChild<QProgressBar *>("pBar_Progress");
     auto *stop = window_->findChild<QPushButton *>("pBtn_Stop");
     window_->findChild<QPushButton *>("pBtn_ExcelFilter")->click();

@@ -178,18 +178,6 @@ TEST_F(StartButton, StatusLineShowsTheLatestText) {
     }
 }
 
-// Source workbooks written with libxlsxwriter.
-void writeWorkbook(const QString &path, const std::vector<std::vector<const char *>> &rows) {
-    const QByteArray name = QFile::encodeName(path);
-    lxw_workbook *book = workbook_new(name.constData());
-    ASSERT_NE(book, nullptr);
-    lxw_worksheet *sheet = workbook_add_worksheet(book, nullptr);
-    for (size_t r = 0; r < rows.size(); ++r)
-        for (size_t c = 0; c < rows[r].size(); ++c)
-            worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c), rows[r][c], nullptr);
-    ASSERT_EQ(workbook_close(book), LXW_NO_ERROR);
-}
-
 // Every non-empty row of the first sheet, cells joined by '|'.
 QStringList readRows(const QString &path) {
     QStringList rows;
@@ -216,10 +204,11 @@ QStringList readRows(const QString &path) {
 }
 
 TEST_F(StartButton, JobsRunEndToEndInFreshThreads) {
-    writeWorkbook(source_.filePath(QStringLiteral("a.xlsx")),
-                  {{"name", "fruit"}, {"ann", "apple"}, {"bob", "pear"}, {"cid", "apple"}});
+    ASSERT_TRUE(apptest::writeWorkbook(source_.filePath(QStringLiteral("a.xlsx")),
+                                       {{"name", "fruit"}, {"ann", "apple"}, {"bob", "pear"}, {"cid", "apple"}}));
     QDir(source_.path()).mkdir(QStringLiteral("sub"));
-    writeWorkbook(source_.filePath(QStringLiteral("sub/b.xlsx")), {{"dan", "plum"}, {"eve", "apple"}});
+    ASSERT_TRUE(
+        apptest::writeWorkbook(source_.filePath(QStringLiteral("sub/b.xlsx")), {{"dan", "plum"}, {"eve", "apple"}}));
 
     setFolders(source_.path() + QStringLiteral("/"), save_.path() + QStringLiteral("/"));
     child<QPlainTextEdit>(*window_, "pTEdt_FindText")->setPlainText(QStringLiteral("apple\n"));
@@ -278,7 +267,8 @@ TEST_F(StartButton, JobsRunEndToEndInFreshThreads) {
 namespace {
 
 TEST_F(StartButton, DestinationTypedWithoutSeparatorGetsTheResultInside) {
-    writeWorkbook(source_.filePath(QStringLiteral("a.xlsx")), {{"ann", "apple"}, {"bob", "pear"}});
+    ASSERT_TRUE(
+        apptest::writeWorkbook(source_.filePath(QStringLiteral("a.xlsx")), {{"ann", "apple"}, {"bob", "pear"}}));
     // Typed by hand: neither folder ends with a separator.
     setFolders(source_.path(), save_.path());
     child<QPlainTextEdit>(*window_, "pTEdt_FindText")->setPlainText(QStringLiteral("apple"));
