@@ -1,6 +1,7 @@
 #include "automation/native/RangeCopy.h"
 
 #include "automation/model/Limits.h"
+#include "automation/numfmt/NumberFormat.h"
 
 #include <algorithm>
 
@@ -8,6 +9,15 @@ namespace automation::native {
 
 namespace {
 constexpr uint32_t kUnmapped = RemapTable::kUnmapped;
+// Days between the 1900 and the 1904 date systems' day 0.
+constexpr double kDaysBetweenDateSystems = 1462.0;
+
+// What a date number gains on its way from the source's date system to the
+// destination's, so that it names the same day; 0 between the same systems.
+double dateShift(const WorkbookState &source, const WorkbookState &dest) {
+    if (source.model.date1904 == dest.model.date1904) return 0.0;
+    return source.model.date1904 ? kDaysBetweenDateSystems : -kDaysBetweenDateSystems;
+}
 
 // Re-enters source ids in the destination, remembering each answer so that a
 // style is hashed once per source workbook, not once per copied cell.
@@ -17,13 +27,25 @@ public:
         : source_(source),
           dest_(dest),
           same_(&source == &dest),
-          table_(same_ ? nullptr : &dest.remapFrom(source.serial)) {}
+          table_(same_ ? nullptr : &dest.remapFrom(source.serial)),
+          dateShift_(same_ ? 0.0 : dateShift(source, dest)) {}
 
     model::Cell cell(model::Cell c) {
         if (same_) return c;
+        moveDate(c);
         c.style = style(c.style);
         if (c.type == model::CellType::String) c.stringId = string(c.stringId);
         return c;
+    }
+    // Between date systems, a number shown as a date keeps its day: it moves
+    // by the systems' difference, unless the destination cannot show that day
+    // (before 1904 in the 1904 system), where it keeps its number as a paste would.
+    // Takes the cell with its source style.
+    void moveDate(model::Cell &c) {
+        if (dateShift_ == 0.0 || c.type != model::CellType::Number || c.style == 0) return;
+        if (!showsDate(c.style)) return;
+        const double moved = c.number + dateShift_;
+        if (c.number >= 0 && moved >= 0) c.number = moved;
     }
     uint32_t style(uint32_t id) {
         // Style 0 is each workbook's own default format, as a paste adopts the target's.
@@ -35,6 +57,12 @@ public:
     }
 
 private:
+    bool showsDate(uint32_t id) {
+        auto &known = table_->showsDate;
+        if (id >= known.size()) known.resize(id + 1, -1);
+        if (known[id] < 0) known[id] = numfmt::showsCalendarDate(source_.model.styles().at(id).numberFormat) ? 1 : 0;
+        return known[id] == 1;
+    }
     uint32_t string(uint32_t id) {
         auto &map = table_->strings;
         if (id >= map.size()) map.resize(id + 1, kUnmapped);
@@ -46,6 +74,7 @@ private:
     WorkbookState &dest_;
     bool same_;
     RemapTable *table_;
+    double dateShift_;
 };
 
 // Results may pass the .xlsx grid: such a sheet is saved as CSV.
@@ -151,6 +180,7 @@ void appendRows(WorkbookState &source, const model::Sheet &from, const model::Ce
             if (c.column < area.firstColumn || c.column > area.lastColumn || !c.isUsed()) continue;
             begin();
             model::Cell moved = c;
+            remap.moveDate(moved);
             moved.style = remap.style(c.style);
             moved.column = static_cast<uint32_t>(c.column + dColumn);
             spill.addCell(moved, c.type == model::CellType::String ? std::string_view(strings.at(c.stringId))

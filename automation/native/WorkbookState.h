@@ -26,6 +26,9 @@ struct RemapTable {
     uint64_t sourceSerial = 0;
     std::vector<uint32_t> strings;
     std::vector<uint32_t> styles;
+    // Per source style: 1 when its number format shows a calendar date, 0
+    // when not, -1 not yet asked (only between different date systems).
+    std::vector<int8_t> showsDate;
 };
 
 struct WorkbookState {

@@ -180,4 +180,14 @@ bool isDateFormat(std::string_view formatCode) {
     return first.kind == SectionKind::Date && first.hasDateOrTime;
 }
 
+bool showsCalendarDate(std::string_view formatCode) {
+    const std::shared_ptr<const CompiledFormat> format = cachedFormat(formatCode);
+    if (format->isGeneral || format->numberSections == 0) return false;
+    const Section &first = format->sections[0];
+    if (first.kind != SectionKind::Date) return false;
+    return std::any_of(first.tokens.begin(), first.tokens.end(), [](const Token &token) {
+        return token.kind >= TokenKind::YearShort && token.kind <= TokenKind::WeekdayChineseFull;
+    });
+}
+
 }  // namespace automation::numfmt

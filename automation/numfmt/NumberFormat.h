@@ -37,4 +37,9 @@ int longestDigitRun(std::string_view formatCode);
 // True when the code shows a date or time (so a reader may tell dates apart).
 bool isDateFormat(std::string_view formatCode);
 
+// True when the code shows a day of the calendar (a year, month, day or
+// weekday), not a time of day or a duration alone: such a number names a
+// different day in the 1900 and the 1904 date systems.
+bool showsCalendarDate(std::string_view formatCode);
+
 }  // namespace automation::numfmt

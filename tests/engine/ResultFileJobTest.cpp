@@ -171,6 +171,81 @@ TEST_F(ResultFileJobTest, BuiltInFormatsOfAnXlsSourceStayBuiltIn) {
     EXPECT_EQ(cells.at("Sheet1!D1").at("value"), "2024-01-15T00:00:00");
 }
 
+// A source in the 1904 date system: its dates keep their day in a result of
+// the 1900 system, and what does not show a day keeps its number.
+TEST_F(ResultFileJobTest, DatesOfA1904SourceKeepTheirDayInA1900Result) {
+    readertest::HandPackage package;
+    package.workbookPrAttributes = "date1904=\"1\"";
+    package.styles =
+        "<numFmts count=\"2\"><numFmt numFmtId=\"170\" formatCode=\"yyyy-mm-dd hh:mm\"/>"
+        "<numFmt numFmtId=\"171\" formatCode=\"[h]:mm\"/></numFmts>"
+        "<cellXfs count=\"6\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/><xf numFmtId=\"170\"/>"
+        "<xf numFmtId=\"20\"/><xf numFmtId=\"171\"/><xf numFmtId=\"2\"/></cellXfs>";
+    // 42506 is 2020-05-17 in the 1904 system (43968 in the 1900 system).
+    package.sheets.push_back({"S",
+                              "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>row</t></is></c>"
+                              "<c r=\"B1\" s=\"1\"><v>42506</v></c><c r=\"C1\" s=\"2\"><v>42506.75</v></c>"
+                              "<c r=\"D1\" s=\"3\"><v>0.5</v></c><c r=\"E1\" s=\"4\"><v>1.5</v></c>"
+                              "<c r=\"F1\" s=\"5\"><v>42506</v></c></row></sheetData>"});
+    ASSERT_TRUE(readertest::writeHandPackage(src("mac.xlsx"), package));
+    options.findText = "row";
+
+    const JobRun run = runJob(options);
+    ASSERT_EQ(run.endSignals, 1);
+    EXPECT_EQ(zipEntry(out("row.xlsx"), "xl/workbook.xml").find("date1904"), std::string::npos)
+        << "without a template the result counts days as the 1900 system does";
+    const auto cells = checkedCells(out("row.xlsx"));
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+    const auto value = [&cells](const std::string &ref) {
+        return cells.count("Sheet1!" + ref) ? cells.at("Sheet1!" + ref).at("value") : std::string("missing");
+    };
+    EXPECT_EQ(value("B1"), "2020-05-17T00:00:00");
+    EXPECT_EQ(value("C1"), "2020-05-17T18:00:00");
+    EXPECT_EQ(value("D1"), "12:00:00") << "a time of day names no day";
+    EXPECT_EQ(value("E1"), "1 day, 12:00:00") << "a duration names no day";
+    EXPECT_EQ(value("F1"), "42506") << "a number that does not show a date keeps its value";
+}
+
+// A header template in the 1904 date system makes the result count days that
+// way: rows of an ordinary workbook keep their days, and a day before 1904,
+// which that system cannot show, keeps its number.
+TEST_F(ResultFileJobTest, ATemplateIn1904GivesTheResultItsDateSystem) {
+    readertest::HandPackage header;
+    header.workbookPrAttributes = "date1904=\"1\"";
+    header.styles = "<cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs>";
+    header.sheets.push_back({"Header",
+                             "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>name</t></is></c>"
+                             "<c r=\"B1\" t=\"inlineStr\"><is><t>day</t></is></c></row>"
+                             "<row r=\"2\"><c r=\"A2\" t=\"inlineStr\"><is><t>since</t></is></c>"
+                             "<c r=\"B2\" s=\"1\"><v>1</v></c></row></sheetData>"});
+    const QString headerPath = dest.filePath("header/header.xlsx");
+    ASSERT_TRUE(QDir(dest.path()).mkpath("header"));
+    ASSERT_TRUE(readertest::writeHandPackage(headerPath.toStdString(), header));
+    readertest::HandPackage package;
+    package.styles = "<cellXfs count=\"2\"><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs>";
+    package.sheets.push_back({"S",
+                              "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>row</t></is></c>"
+                              "<c r=\"B1\" s=\"1\"><v>43968</v></c><c r=\"C1\" s=\"1\"><v>1000</v></c>"
+                              "</row></sheetData>"});
+    ASSERT_TRUE(readertest::writeHandPackage(src("plain.xlsx"), package));
+    options.findText = "row";
+    options.useHeaderWorkbook = true;
+    options.headerWorkbookPath = headerPath;
+
+    const JobRun run = runJob(options);
+    ASSERT_EQ(run.endSignals, 1);
+    EXPECT_NE(zipEntry(out("row.xlsx"), "xl/workbook.xml").find("date1904=\"1\""), std::string::npos);
+    const auto cells = checkedCells(out("row.xlsx"));
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+    const auto value = [&cells](const std::string &ref) {
+        return cells.count("Header!" + ref) ? cells.at("Header!" + ref).at("value") : std::string("missing");
+    };
+    EXPECT_EQ(value("B2"), "1904-01-02T00:00:00") << "the template's own dates stay";
+    EXPECT_EQ(value("B3"), "2020-05-17T00:00:00");
+    // 1000 is 1902-09-26 in the 1900 system: kept, it is day 1000 of the 1904 system.
+    EXPECT_EQ(value("C3"), "1906-09-27T00:00:00");
+}
+
 // A gradient fill of a found row arrives as that gradient, not as a solid colour.
 TEST_F(ResultFileJobTest, GradientFillsArriveAsGradients) {
     readertest::HandPackage package;

@@ -83,6 +83,21 @@ TEST(DateDetection, TellsDateCodesApart) {
     for (const Row &row : rows) EXPECT_EQ(isDateFormat(row.code), row.date) << row.code;
 }
 
+// Only a code that shows a day names a different day in the two date systems.
+TEST(DateDetection, CalendarDatesApartFromTimesAndDurations) {
+    const std::pair<const char *, bool> rows[] = {
+        {"yyyy/m/d", true}, {"m/d/yyyy h:mm", true},
+        {"mmm-yy", true},   {"dddd", true},
+        {"aaaa", true},     {"[$-804]e\"年\"m\"月\"", true},
+        {"h:mm", false},    {"[h]:mm:ss", false},
+        {"mm:ss.0", false}, {"h:mm AM/PM", false},
+        {"0.00", false},    {"General", false},
+        {"\"d\"0", false},  {"@", false},
+        {"", false},
+    };
+    for (const auto &[code, day] : rows) EXPECT_EQ(showsCalendarDate(code), day) << code;
+}
+
 class ChineseNumeralDisplay : public ::testing::TestWithParam<DisplayCase> {};
 
 TEST_P(ChineseNumeralDisplay, ShowsAsTheSpreadsheetDoes) {
