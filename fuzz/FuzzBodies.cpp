@@ -8,6 +8,7 @@
 #include "automation/readers/text/TextDecoding.h"
 #include "automation/readers/xls/BiffWorkbookReader.h"
 #include "automation/readers/xlsx/FormulaEvaluation.h"
+#include "automation/readers/xlsx/KeptMarkupReader.h"
 #include "automation/readers/xlsx/WorksheetReader.h"
 #include "automation/writers/Writers.h"
 
@@ -114,9 +115,12 @@ bool xlsxPackage(const uint8_t *data, size_t size) {
     const ReadResult read = automation::readers::readXlsx(source.path());
     if (!readResultSound(read)) return false;
     if (!read.workbook) return true;
-    // Whatever a workbook holds may end up in a result: saving it either
-    // works, giving a file that reads back with every sheet, or says why not.
-    const automation::writers::WriteResult written = automation::writers::writeXlsx(*read.workbook, saved.path());
+    // Whatever a workbook holds may end up in a result, and a header template
+    // brings the markup around its cells too: saving it either works, giving
+    // a file that reads back with every sheet, or says why not.
+    const auto kept = automation::readers::xlsx::readKeptMarkup(source.path());
+    const automation::writers::WriteResult written =
+        automation::writers::writeXlsx(*read.workbook, saved.path(), nullptr, kept.get());
     if (!written.ok) return !written.error.empty();
     const ReadResult again = automation::readers::readXlsx(saved.path());
     const size_t sheets = std::max<size_t>(read.workbook->sheetCount(), 1);

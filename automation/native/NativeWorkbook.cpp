@@ -1,5 +1,7 @@
 #include "automation/native/NativeWorkbook.h"
 
+#include "automation/readers/xlsx/KeptMarkupReader.h"
+
 #include "automation/native/NativeSheets.h"
 #include "automation/writers/Writers.h"
 
@@ -56,7 +58,11 @@ SaveResult NativeWorkbook::saveAs(const QString &path) {
     if (path.isEmpty()) return failure(QStringLiteral("no file name"));
     if (!state->ensureFull()) return failure(QStringLiteral("the workbook's file can no longer be read"));
     const writers::SheetTail tail = tailOf(*state);
-    return fromWrite(writers::writeXlsx(state->model, QFile::encodeName(path).toStdString(), &tail));
+    // A workbook opened from an .xlsx file (a header template) keeps what its
+    // sheets held beyond cells: panes, filter, validation, print settings, names.
+    std::shared_ptr<const model::KeptMarkup> kept;
+    if (!state->path.isEmpty()) kept = readers::xlsx::readKeptMarkup(QFile::encodeName(state->path).toStdString());
+    return fromWrite(writers::writeXlsx(state->model, QFile::encodeName(path).toStdString(), &tail, kept.get()));
 }
 
 SaveResult NativeWorkbook::saveAs(const QString &path, int fileFormat) {

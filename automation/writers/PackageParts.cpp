@@ -57,7 +57,34 @@ std::string workbookRelationshipsXml(size_t sheetCount) {
     return out;
 }
 
-std::string workbookXml(const std::vector<PackageSheet> &sheets, size_t activeSheet, bool date1904) {
+// The names a workbook came with; one defined on a sheet the workbook no
+// longer has is left out.
+static void appendDefinedNames(std::string &out, const std::vector<PackageSheet> &sheets,
+                               const std::vector<model::KeptName> &names) {
+    std::string list;
+    for (const model::KeptName &name : names) {
+        size_t local = sheets.size();
+        if (!name.localSheet.empty()) {
+            local = 0;
+            while (local < sheets.size() && sheets[local].modelName != name.localSheet) ++local;
+            if (local == sheets.size()) continue;
+        }
+        list.append("<definedName");
+        for (const auto &[key, value] : name.attributes) {
+            list.append(" " + key + "=\"");
+            xmlout::appendAttribute(list, value);
+            list.push_back('"');
+        }
+        if (local < sheets.size()) list.append(" localSheetId=\"" + number(local) + "\"");
+        list.push_back('>');
+        xmlout::appendText(list, name.formula);
+        list.append("</definedName>");
+    }
+    if (!list.empty()) out.append("<definedNames>" + list + "</definedNames>");
+}
+
+std::string workbookXml(const std::vector<PackageSheet> &sheets, size_t activeSheet, bool date1904,
+                        const std::vector<model::KeptName> *names) {
     std::string out = kXmlDeclaration;
     out.append(
         "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
@@ -73,7 +100,9 @@ std::string workbookXml(const std::vector<PackageSheet> &sheets, size_t activeSh
         if (sheets[i].hidden) out.append(" state=\"hidden\"");
         out.append(" r:id=\"rId" + number(i + 1) + "\"/>");
     }
-    out.append("</sheets></workbook>");
+    out.append("</sheets>");
+    if (names) appendDefinedNames(out, sheets, *names);
+    out.append("</workbook>");
     return out;
 }
 

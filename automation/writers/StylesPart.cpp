@@ -386,9 +386,11 @@ std::string StylesPart::xml() const {
     out.append(
         "<cellStyleXfs count=\"1\"><xf numFmtId=\"0\" fontId=\"0\" fillId=\"0\" borderId=\"0\"/></cellStyleXfs>");
     list("cellXfs", formats_);
+    out.append("<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>");
+    out.append("<dxfs count=\"" + std::to_string(differentialFormatCount_) + "\"");
+    out.append(differentialFormats_.empty() ? "/>" : ">" + differentialFormats_ + "</dxfs>");
     out.append(
-        "<cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
-        "<dxfs count=\"0\"/><tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" "
+        "<tableStyles count=\"0\" defaultTableStyle=\"TableStyleMedium9\" "
         "defaultPivotStyle=\"PivotStyleLight16\"/></styleSheet>");
     return out;
 }

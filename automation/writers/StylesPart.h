@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace automation::writers {
@@ -26,6 +27,13 @@ public:
         return resolve(styleIndex);
     }
 
+    // The differential formats (<dxf> elements) of the workbook's file, which
+    // its conditional formats name by position.
+    void keepDifferentialFormats(std::string markup, size_t count) {
+        differentialFormats_ = std::move(markup);
+        differentialFormatCount_ = count;
+    }
+
     // The whole part, with every format registered so far.
     std::string xml() const;
 
@@ -38,6 +46,8 @@ public:
 
 private:
     static constexpr uint32_t kUnresolved = UINT32_MAX;
+    std::string differentialFormats_;
+    size_t differentialFormatCount_ = 0;
 
     // The pieces of one written cell format, to find the closest to another.
     struct FormatKey {

@@ -52,17 +52,18 @@ CellArea unite(const CellArea &a, const CellArea &b) {
 
 class SheetXml {
 public:
-    SheetXml(const model::WorkbookModel &workbook, const Sheet &sheet, StylesPart &styles, DeflatedPart &out)
-        : workbook_(workbook), sheet_(sheet), styles_(styles), out_(out), buffer_(out.pending()) {}
+    SheetXml(const model::WorkbookModel &workbook, const Sheet &sheet, const model::KeptSheetMarkup &kept,
+             StylesPart &styles, DeflatedPart &out)
+        : workbook_(workbook), sheet_(sheet), kept_(kept), styles_(styles), out_(out), buffer_(out.pending()) {}
 
     bool write(model::RowSpill *tail, bool selected, std::string *error) {
         buffer_.append(
             "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
             "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
             "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">");
+        buffer_.append(kept_.properties);
         writeDimension(tail);
-        buffer_.append(selected ? "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
-                                : "<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>");
+        writeViews(selected);
         defaultHeight_ =
             sheet_.defaultRowHeight > 0 ? std::min(sheet_.defaultRowHeight, kMaxRowHeight) : kDefaultRowHeight;
         buffer_.append("<sheetFormatPr defaultRowHeight=\"");
@@ -87,6 +88,7 @@ public:
             }
         }
         buffer_.append("</sheetData>");
+        buffer_.append(kept_.beforeMerges);
         if (!merges.empty()) {
             buffer_.append("<mergeCells count=\"");
             appendUnsigned(buffer_, merges.size());
@@ -101,13 +103,48 @@ public:
             }
             buffer_.append("</mergeCells>");
         }
-        buffer_.append(
-            "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
-            "</worksheet>");
+        buffer_.append(kept_.beforeMargins);
+        if (kept_.margins.empty())
+            buffer_.append(
+                "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
+                "footer=\"0.3\"/>");
+        buffer_.append(kept_.margins);
+        buffer_.append(kept_.afterMargins);
+        buffer_.append("</worksheet>");
         return true;
     }
 
 private:
+    // The views the sheet came with (panes, zoom), else a plain one; either
+    // way only the selected sheet's tab is selected, or the applications would
+    // open the sheets grouped.
+    void writeViews(bool selected) {
+        if (kept_.views.empty()) {
+            buffer_.append(selected ? "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"/></sheetViews>"
+                                    : "<sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>");
+            return;
+        }
+        std::string views = kept_.views;
+        for (size_t at = 0; (at = views.find(" tabSelected=\"", at)) != std::string::npos;) {
+            const size_t end = views.find('"', at + 14);
+            if (end == std::string::npos) break;
+            views.erase(at, end + 1 - at);
+        }
+        if (selected) {
+            // The first <sheetView (or <x:sheetView) element, not <sheetViews.
+            for (size_t at = 0; (at = views.find("sheetView", at)) != std::string::npos; at += 9) {
+                const size_t after = at + 9;
+                const bool opens = at > 0 && (views[at - 1] == '<' || views[at - 1] == ':');
+                if (opens && after < views.size() &&
+                    (views[after] == ' ' || views[after] == '>' || views[after] == '/')) {
+                    views.insert(after, " tabSelected=\"1\"");
+                    break;
+                }
+            }
+        }
+        buffer_.append(views);
+    }
+
     void writeDimension(model::RowSpill *tail) {
         CellArea bounds;
         bool any = sheet_.usedArea(&bounds);
@@ -264,6 +301,7 @@ private:
 
     const model::WorkbookModel &workbook_;
     const Sheet &sheet_;
+    const model::KeptSheetMarkup &kept_;
     StylesPart &styles_;
     DeflatedPart &out_;
     std::string &buffer_;
@@ -303,8 +341,10 @@ std::vector<CellArea> acceptedMerges(const Sheet &sheet) {
 }
 
 bool writeWorksheet(const model::WorkbookModel &workbook, const model::Sheet &sheet, model::RowSpill *tail,
-                    bool selected, StylesPart &styles, DeflatedPart &out, std::string *error) {
-    return SheetXml(workbook, sheet, styles, out).write(tail, selected, error);
+                    bool selected, const model::KeptSheetMarkup *kept, StylesPart &styles, DeflatedPart &out,
+                    std::string *error) {
+    static const model::KeptSheetMarkup kNothingKept;
+    return SheetXml(workbook, sheet, kept ? *kept : kNothingKept, styles, out).write(tail, selected, error);
 }
 
 }  // namespace automation::writers

@@ -4,6 +4,7 @@
 // merges.
 #pragma once
 
+#include "automation/model/KeptMarkup.h"
 #include "automation/model/RowSpill.h"
 #include "automation/model/WorkbookModel.h"
 #include "automation/writers/DeflatedPart.h"
@@ -14,8 +15,10 @@
 namespace automation::writers {
 
 // False with a reason when the rows outside the model could not be read back.
+// `kept`, when given, adds the markup the sheet had in the file it came from.
 bool writeWorksheet(const model::WorkbookModel &workbook, const model::Sheet &sheet, model::RowSpill *tail,
-                    bool selected, StylesPart &styles, DeflatedPart &out, std::string *error);
+                    bool selected, const model::KeptSheetMarkup *kept, StylesPart &styles, DeflatedPart &out,
+                    std::string *error);
 
 // Merges the file can hold: inside the sheet, more than one cell, not
 // overlapping an earlier one (the spreadsheet applications reject such files).

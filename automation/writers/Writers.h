@@ -3,6 +3,7 @@
 #pragma once
 
 #include "automation/SaveFailure.h"
+#include "automation/model/KeptMarkup.h"
 #include "automation/model/RowSpill.h"
 #include "automation/model/WorkbookModel.h"
 
@@ -27,8 +28,10 @@ struct SheetTail {
 };
 
 // Every sheet of `workbook` as .xlsx: values, formats, column widths, row
-// heights, merged cells. A sheet past the format's size is a failed write.
-WriteResult writeXlsx(const model::WorkbookModel &workbook, const std::string &path, const SheetTail *tail = nullptr);
+// heights, merged cells, and what `kept` holds of the file the workbook came
+// from (matched by sheet name). A sheet past the format's size is a failed write.
+WriteResult writeXlsx(const model::WorkbookModel &workbook, const std::string &path, const SheetTail *tail = nullptr,
+                      const model::KeptMarkup *kept = nullptr);
 
 // One sheet as CSV: comma separated, CRLF line ends, UTF-8 with a byte-order
 // mark, values as displayed, every row of the sheet.

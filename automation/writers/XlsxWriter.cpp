@@ -44,7 +44,8 @@ bool checkLimits(const WorkbookModel &workbook, const SheetTail *tail, std::stri
 
 }  // namespace
 
-WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, const SheetTail *tail) {
+WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, const SheetTail *tail,
+                      const model::KeptMarkup *kept) {
     std::string reason;
     if (!checkLimits(workbook, tail, &reason))
         return failure("cannot save \"" + path + "\": " + reason, SaveFailure::TooLarge);
@@ -71,21 +72,26 @@ WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, co
     const std::vector<std::string> names = xlsxSheetNames(written);
     std::vector<PackageSheet> sheets;
     for (size_t i = 0; i < written.sheetCount(); ++i)
-        sheets.push_back(PackageSheet{names[i], written.sheet(i).hidden && i != firstVisible});
+        sheets.push_back(PackageSheet{names[i], written.sheet(i).hidden && i != firstVisible, written.sheet(i).name});
     // The parts that describe the package come first, as readers that stream a package expect.
     if (!package.addPart("[Content_Types].xml", contentTypesXml(sheets.size()), &reason) ||
         !package.addPart("_rels/.rels", packageRelationshipsXml(), &reason) ||
-        !package.addPart("xl/workbook.xml", workbookXml(sheets, firstVisible, written.date1904), &reason) ||
+        !package.addPart("xl/workbook.xml",
+                         workbookXml(sheets, firstVisible, written.date1904, kept ? &kept->names : nullptr), &reason) ||
         !package.addPart("xl/_rels/workbook.xml.rels", workbookRelationshipsXml(sheets.size()), &reason))
         return failed(reason);
 
     // Formats are gathered while the sheets are written; their part comes last.
     StylesPart styles(written.styles());
+    if (kept) styles.keepDifferentialFormats(kept->differentialFormats, kept->differentialFormatCount);
     for (size_t i = 0; i < written.sheetCount(); ++i) {
         const Sheet &sheet = written.sheet(i);
         auto part = std::make_unique<DeflatedPart>();
         model::RowSpill *rows = hasTail && tail->sheetIndex == i ? tail->rows : nullptr;
-        if (!writeWorksheet(written, sheet, rows, i == firstVisible, styles, *part, &reason) ||
+        const model::KeptSheetMarkup *markup = nullptr;
+        if (kept)
+            if (auto found = kept->sheets.find(sheet.name); found != kept->sheets.end()) markup = &found->second;
+        if (!writeWorksheet(written, sheet, rows, i == firstVisible, markup, styles, *part, &reason) ||
             !package.addPart(worksheetPartName(i), std::move(part), &reason))
             return failed(sheetLabel(sheet) + ": " + reason);
     }

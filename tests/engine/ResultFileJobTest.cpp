@@ -4,6 +4,7 @@
 // code with ours, reads back the sources' values and number formats.
 #include "OpenpyxlDump.h"
 #include "SchemaValidation.h"
+#include "WorkbookFiles.h"
 #include "automation/Automation.h"
 #include "automation/model/WorkbookModel.h"
 #include "automation/readers/ReaderTestFiles.h"
@@ -244,6 +245,101 @@ TEST_F(ResultFileJobTest, ATemplateIn1904GivesTheResultItsDateSystem) {
     EXPECT_EQ(value("B3"), "2020-05-17T00:00:00");
     // 1000 is 1902-09-26 in the 1900 system: kept, it is day 1000 of the 1904 system.
     EXPECT_EQ(value("C3"), "1906-09-27T00:00:00");
+}
+
+// A header template keeps what its sheet holds beyond the header's cells:
+// frozen panes, the filter, validation, conditional formats and the formats
+// they use, column widths and hidden columns, the tab colour, print settings
+// and the workbook's names; a link to a part the result does not have is left out.
+TEST_F(ResultFileJobTest, ATemplateKeepsItsSheetWhole) {
+    readertest::HandPackage header;
+    header.styles =
+        "<fonts count=\"1\"><font><sz val=\"11\"/><name val=\"Calibri\"/></font></fonts>"
+        "<fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill>"
+        "<fill><patternFill patternType=\"gray125\"/></fill></fills>"
+        "<borders count=\"1\"><border/></borders><cellXfs count=\"1\"><xf/></cellXfs>"
+        "<dxfs count=\"1\"><dxf><fill><patternFill><bgColor rgb=\"FFFFC7CE\"/></patternFill></fill></dxf></dxfs>";
+    header.sheets.push_back(
+        {"Header",
+         "<sheetPr><tabColor rgb=\"FF00B050\"/></sheetPr><dimension ref=\"A1:C1\"/>"
+         "<sheetViews><sheetView tabSelected=\"1\" workbookViewId=\"0\"><pane ySplit=\"1\" topLeftCell=\"A2\" "
+         "activePane=\"bottomLeft\" state=\"frozen\"/><selection pane=\"bottomLeft\" activeCell=\"A2\" "
+         "sqref=\"A2\"/></sheetView></sheetViews><sheetFormatPr defaultRowHeight=\"15\"/>"
+         "<cols><col min=\"2\" max=\"2\" width=\"30\" customWidth=\"1\"/>"
+         "<col min=\"3\" max=\"3\" width=\"12\" hidden=\"1\" customWidth=\"1\"/></cols>"
+         "<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>name</t></is></c>"
+         "<c r=\"B1\" t=\"inlineStr\"><is><t>city</t></is></c><c r=\"C1\" t=\"inlineStr\"><is><t>code</t></is></c>"
+         "</row></sheetData><autoFilter ref=\"A1:C1\"/>"
+         "<conditionalFormatting sqref=\"B2:B100\"><cfRule type=\"containsText\" dxfId=\"0\" priority=\"1\" "
+         "operator=\"containsText\" text=\"Paris\"><formula>NOT(ISERROR(SEARCH(\"Paris\",B2)))</formula></cfRule>"
+         "</conditionalFormatting><dataValidations count=\"1\"><dataValidation type=\"list\" allowBlank=\"1\" "
+         "sqref=\"C2:C100\"><formula1>\"x,y,z\"</formula1></dataValidation></dataValidations>"
+         "<hyperlinks><hyperlink ref=\"A1\" location=\"Header!C1\"/>"
+         "<hyperlink xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" ref=\"B1\" "
+         "r:id=\"rId7\"/></hyperlinks>"
+         "<pageMargins left=\"0.25\" right=\"0.25\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
+         "<pageSetup xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+         "orientation=\"landscape\" r:id=\"rId9\"/><headerFooter><oddHeader>&amp;CSales</oddHeader></headerFooter>"});
+    header.edit = [](std::vector<readertest::ZipMember> &members) {
+        readertest::ZipMember *workbook = readertest::findMember(members, "xl/workbook.xml");
+        ASSERT_NE(workbook, nullptr);
+        const size_t at = workbook->second.find("</sheets>");
+        ASSERT_NE(at, std::string::npos);
+        workbook->second.insert(at + 9,
+                                "<definedNames><definedName name=\"_xlnm._FilterDatabase\" localSheetId=\"0\" "
+                                "hidden=\"1\">Header!$A$1:$C$1</definedName><definedName name=\"_xlnm.Print_Titles\" "
+                                "localSheetId=\"0\">Header!$1:$1</definedName><definedName name=\"Codes\">"
+                                "Header!$C$2:$C$100</definedName><definedName name=\"Lost\" localSheetId=\"5\">"
+                                "Header!$A$1</definedName></definedNames>");
+    };
+    const QString headerPath = dest.filePath("header/header.xlsx");
+    ASSERT_TRUE(QDir(dest.path()).mkpath("header"));
+    ASSERT_TRUE(readertest::writeHandPackage(headerPath.toStdString(), header));
+    ASSERT_TRUE(files::writeXlsx(QString::fromStdString(src("cities.xlsx")),
+                                 {{"Sheet1", {{"apple", "Paris", "x"}, {"pear", "Rome", "y"}}}}));
+    options.findText = "apple";
+    options.useHeaderWorkbook = true;
+    options.headerWorkbookPath = headerPath;
+
+    const JobRun run = runJob(options);
+    ASSERT_EQ(run.endSignals, 1);
+    const std::string sheetXml = zipEntry(out("apple.xlsx"), "xl/worksheets/sheet1.xml");
+    EXPECT_EQ(sheetXml.find("rId"), std::string::npos) << "no link to a part the result lacks";
+    const Dump dump = openpyxldump::dump(out("apple.xlsx"));
+    const auto cells = checkedCells(out("apple.xlsx"));
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+    ASSERT_TRUE(cells.count("Header!A2") && cells.count("Header!B2"));
+    EXPECT_EQ(cells.at("Header!A2").at("value"), "apple") << "the rows land below the header";
+    EXPECT_EQ(cells.at("Header!B2").at("value"), "Paris");
+
+    std::map<std::string, std::string> features, columns;
+    std::vector<std::string> names;
+    for (const openpyxldump::Record &r : dump.records) {
+        if (r.size() > 2 && r[0] == "features" && r[1] == "Header") {
+            for (size_t i = 2; i < r.size(); ++i) {
+                const size_t eq = r[i].find('=');
+                features[r[i].substr(0, eq)] = r[i].substr(eq + 1);
+            }
+        }
+        if (r.size() > 6 && r[0] == "col" && r[1] == "Header") columns[r[2]] = r[5] + " " + r[6];
+        if (r.size() > 3 && r[0] == "name") names.push_back(r[1] + " " + r[2] + " " + r[3]);
+        if (r.size() > 3 && r[0] == "sheet") {
+            EXPECT_EQ(r[3], "selected=True") << "one tab selected";
+        }
+    }
+    EXPECT_EQ(features["freeze"], "A2");
+    EXPECT_EQ(features["filter"], "A1:C1");
+    EXPECT_EQ(features["validations"], "C2:C100:list:\"x,y,z\"");
+    EXPECT_EQ(features["conditional"], "B2:B100:containsText:NOT(ISERROR(SEARCH(\"Paris\",B2))):FFFFC7CE");
+    EXPECT_EQ(features["tab"], "FF00B050");
+    EXPECT_EQ(features["orientation"], "landscape");
+    EXPECT_EQ(features["margins"], "0.25");
+    EXPECT_EQ(features["header"], "Sales");
+    EXPECT_EQ(features["printrows"], "$1:$1");
+    EXPECT_EQ(columns["B"], "width=30.0 hidden=False");
+    EXPECT_EQ(columns["C"], "width=12.0 hidden=True");
+    EXPECT_EQ(names, (std::vector<std::string>{"Codes - Header!$C$2:$C$100"}));
+    EXPECT_NE(sheetXml.find("location=\"Header!C1\""), std::string::npos) << "a link within the workbook stays";
 }
 
 // A gradient fill of a found row arrives as that gradient, not as a solid colour.

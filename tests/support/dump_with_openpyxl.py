@@ -12,6 +12,9 @@ misread:
   merge    SHEET  RANGE
   col      SHEET  LETTER  min=N  max=N  width=W  hidden=BOOL
   row      SHEET  INDEX  height=H  hidden=BOOL
+  features SHEET  key=value...  (panes, filter, validation, conditional
+                                  formats, tab colour, print settings)
+  name     NAME  SCOPE  VALUE
 
 Exit status 77 when openpyxl is not installed, so the test can skip.
 """
@@ -159,6 +162,44 @@ def main(path):
         for index, dim in sorted(ws.row_dimensions.items()):
             if dim.ht is not None or dim.hidden:
                 emit("row", ws.title, index, "height=%r" % dim.ht, "hidden=%s" % bool(dim.hidden))
+        emit(*features(ws))
+
+    for name, scope, text in sorted(defined_names(values)):
+        emit("name", name, scope, text)
+
+
+def defined_names(wb):
+    """(name, sheet or "-", value) of the names openpyxl hands out as names
+    (print titles and areas it turns into sheet settings)."""
+    if hasattr(wb.defined_names, "items"):  # openpyxl 3.1: by scope
+        found = [(n, "-", d.attr_text) for n, d in wb.defined_names.items()]
+        for ws in wb.worksheets:
+            found += [(n, ws.title, d.attr_text) for n, d in ws.defined_names.items()]
+        return found
+    titles = [ws.title for ws in wb.worksheets]
+    return [(d.name, "-" if d.localSheetId is None else titles[int(d.localSheetId)], d.attr_text)
+            for d in wb.defined_names.definedName]
+
+
+def features(ws):
+    """What a sheet holds beyond its cells, one field a feature."""
+    rules = []
+    for cf in ws.conditional_formatting:
+        for rule in cf.rules:
+            dxf = rule.dxf
+            fill = rgb(dxf.fill.bgColor) if dxf is not None and dxf.fill is not None else None
+            rules.append("%s:%s:%s:%s" % (cf.sqref, rule.type, ",".join(rule.formula or []), fill))
+    validations = ["%s:%s:%s" % (dv.sqref, dv.type, dv.formula1) for dv in ws.data_validations.dataValidation]
+    return ["features", ws.title,
+            "freeze=%s" % ws.freeze_panes,
+            "filter=%s" % ws.auto_filter.ref,
+            "validations=%s" % ";".join(validations),
+            "conditional=%s" % ";".join(rules),
+            "tab=%s" % rgb(ws.sheet_properties.tabColor),
+            "orientation=%s" % ws.page_setup.orientation,
+            "margins=%s" % ws.page_margins.left,
+            "header=%s" % ws.oddHeader.center.text,
+            "printrows=%s" % ws.print_title_rows]
 
 
 if __name__ == "__main__":
