@@ -2,6 +2,7 @@
 // the result files are read back cell by cell.
 #include "SchemaValidation.h"
 #include "automation/Automation.h"
+#include "engine/JobFolders.h"
 #include "engine/JobRunner.h"
 #include "engine/JobText.h"
 #include "engine/RowLimit.h"
@@ -31,22 +32,13 @@ QStringList summaryCounts(const JobRun &run) {
     return out;
 }
 
-class RealJobTest : public ::testing::Test {
+class RealJobTest : public JobFolders {
 protected:
-    void SetUp() override {
-        automation::setApplicationFactory(nullptr);
-        ASSERT_TRUE(source.isValid());
-        ASSERT_TRUE(dest.isValid());
-        options.sourcePath = QDir::toNativeSeparators(source.path());
-        options.savePath = QDir::toNativeSeparators(dest.path() + "/");
-    }
     void TearDown() override {
         engine::setRowLimitForTesting(0);
         automation::setApplicationFactory(nullptr);
     }
 
-    QString src(const QString &relative) const { return QDir::toNativeSeparators(source.path() + "/" + relative); }
-    QString out(const QString &name) const { return QDir::toNativeSeparators(dest.path() + "/" + name); }
     QStringList resultFiles() const {
         QStringList names = QDir(dest.path()).entryList(QDir::Files);
         names.sort();
@@ -58,9 +50,6 @@ protected:
         EXPECT_TRUE(back.ok) << name.toStdString();
         return back.rows;
     }
-
-    QTemporaryDir source, dest;
-    engine::OptionSet options;
 };
 
 TEST_F(RealJobTest, PerValueWorkbooksAreNamedByValueAndHoldTheirRows) {

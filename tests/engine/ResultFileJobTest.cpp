@@ -10,6 +10,7 @@
 #include "automation/readers/ReaderTestFiles.h"
 #include "automation/writers/StylesPart.h"
 #include "automation/writers/Writers.h"
+#include "engine/JobFolders.h"
 #include "engine/JobRunner.h"
 #include "engine/JobText.h"
 
@@ -55,17 +56,8 @@ size_t countOf(const std::string &xml, const std::string &element) {
     return n;
 }
 
-class ResultFileJobTest : public ::testing::Test {
+class ResultFileJobTest : public JobFolders {
 protected:
-    void SetUp() override {
-        automation::setApplicationFactory(nullptr);
-        ASSERT_TRUE(source.isValid());
-        ASSERT_TRUE(dest.isValid());
-        options.sourcePath = QDir::toNativeSeparators(source.path());
-        options.savePath = QDir::toNativeSeparators(dest.path() + "/");
-    }
-    void TearDown() override { automation::setApplicationFactory(nullptr); }
-
     std::string src(const std::string &name) const { return source.path().toStdString() + "/" + name; }
     std::string out(const std::string &name) const { return dest.path().toStdString() + "/" + name; }
 
@@ -88,8 +80,6 @@ protected:
         return openpyxldump::cells(dump);
     }
 
-    QTemporaryDir source, dest;
-    engine::OptionSet options;
     std::string skipped;
 };
 

@@ -2,6 +2,7 @@
 // found, and says so; progress counts every file of every pass; the last
 // status text of a pass is the one the user must not miss.
 #include "automation/Automation.h"
+#include "engine/JobFolders.h"
 #include "engine/JobRunner.h"
 #include "engine/JobText.h"
 #include "engine/MergeObject.h"
@@ -18,18 +19,8 @@ namespace {
 
 using Progress = std::tuple<int, int, int, int>;  // done, total, value number, value count
 
-class StopAndProgressTest : public ::testing::Test {
+class StopAndProgressTest : public JobFolders {
 protected:
-    void SetUp() override {
-        automation::setApplicationFactory(nullptr);
-        ASSERT_TRUE(source.isValid());
-        ASSERT_TRUE(dest.isValid());
-        options.sourcePath = QDir::toNativeSeparators(source.path());
-        options.savePath = QDir::toNativeSeparators(dest.path() + "/");
-    }
-    QString src(const QString &name) const { return QDir::toNativeSeparators(source.path() + "/" + name); }
-    QString out(const QString &name) const { return QDir::toNativeSeparators(dest.path() + "/" + name); }
-
     // `count` workbooks, each with one row holding "fig" and one holding "kiwi".
     void writeBooks(int count) {
         for (int i = 0; i < count; ++i) {
@@ -58,9 +49,6 @@ protected:
         r.result = worker.result();
         return r;
     }
-
-    QTemporaryDir source, dest;
-    engine::OptionSet options;
 };
 
 TEST_F(StopAndProgressTest, AStopEndsTheJobAfterTheFileInHandAndSavesWhatWasFound) {

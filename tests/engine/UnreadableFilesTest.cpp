@@ -5,6 +5,7 @@
 #include "automation/native/SourceRead.h"
 #include "automation/readers/ReaderTestFiles.h"
 #include "automation/readers/Readers.h"
+#include "engine/JobFolders.h"
 #include "engine/JobRunner.h"
 #include "engine/JobText.h"
 #include "engine/MergeObject.h"
@@ -22,20 +23,16 @@ namespace {
 
 using Rows = std::vector<QStringList>;
 
-class UnreadableFilesTest : public ::testing::Test {
+class UnreadableFilesTest : public JobFolders {
 protected:
     void SetUp() override {
-        automation::setApplicationFactory(nullptr);
-        ASSERT_TRUE(source.isValid());
-        ASSERT_TRUE(dest.isValid());
-        options.sourcePath = QDir::toNativeSeparators(source.path());
-        options.savePath = QDir::toNativeSeparators(dest.path() + "/");
+        JobFolders::SetUp();
         options.findText = "fig";
     }
-    void TearDown() override { automation::native::setSourceReaderForTesting(nullptr); }
-
-    QString src(const QString &name) const { return QDir::toNativeSeparators(source.path() + "/" + name); }
-    QString out(const QString &name) const { return QDir::toNativeSeparators(dest.path() + "/" + name); }
+    void TearDown() override {
+        automation::native::setSourceReaderForTesting(nullptr);
+        JobFolders::TearDown();
+    }
 
     // A good workbook, and one workbook of each kind that cannot be searched.
     void writeMixedFolder() {
@@ -59,9 +56,6 @@ protected:
                            "</row></sheetData></worksheet>"}};
         ASSERT_TRUE(readertest::writeHandPackage(src("emptyindex.xlsx").toStdString(), package));
     }
-
-    QTemporaryDir source, dest;
-    engine::OptionSet options;
 };
 
 TEST_F(UnreadableFilesTest, EveryFileNotSearchedIsNamedWithItsReasonAndCounted) {
