@@ -9,13 +9,13 @@
 #include "automation/model/WorkbookModel.h"
 #include "automation/readers/ReaderTestFiles.h"
 #include "automation/writers/StylesPart.h"
+#include "automation/writers/WriterTestSupport.h"
 #include "automation/writers/Writers.h"
 #include "engine/JobFolders.h"
 #include "engine/JobRunner.h"
 #include "engine/JobText.h"
 
 #include <gtest/gtest.h>
-#include <zip.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -30,24 +30,7 @@ using automation::model::WorkbookModel;
 using automation::writers::StylesPart;
 using openpyxldump::Dump;
 using openpyxldump::Fields;
-
-std::string zipEntry(const std::string &zipPath, const std::string &name) {
-    int err = 0;
-    zip_t *archive = zip_open(zipPath.c_str(), ZIP_RDONLY, &err);
-    if (!archive) return {};
-    std::string content;
-    zip_stat_t st;
-    if (zip_stat(archive, name.c_str(), 0, &st) == 0) {
-        if (zip_file_t *f = zip_fopen(archive, name.c_str(), 0)) {
-            content.resize(st.size);
-            const zip_int64_t got = zip_fread(f, &content[0], st.size);
-            content.resize(got > 0 ? static_cast<size_t>(got) : 0);
-            zip_fclose(f);
-        }
-    }
-    zip_close(archive);
-    return content;
-}
+using writertest::zipEntry;
 
 size_t countOf(const std::string &xml, const std::string &element) {
     size_t n = 0;
