@@ -1,5 +1,7 @@
 #include "ReaderTestFiles.h"
 
+#include "automation/readers/xlsx/ZipArchive.h"
+
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-stdio.h>
@@ -130,6 +132,16 @@ bool writeHandPackage(const std::string &path, const HandPackage &p) {
     members.push_back({"xl/_rels/workbook.xml.rels", rels});
     if (p.edit) p.edit(members);
     return writeZip(path, members);
+}
+
+automation::readers::ReadStatus readPartThroughArchive(const std::string &zipPath, const std::string &part,
+                                                       std::string *out) {
+    using automation::readers::ReadStatus;
+    automation::readers::xlsx::ZipArchive zip;
+    std::string message;
+    if (zip.open(zipPath, &message) != ReadStatus::Ok) return ReadStatus::Unreadable;
+    return zip.readPart(
+        part, [&](const char *d, size_t n) { return out->append(d, n), true; }, &message);
 }
 
 }  // namespace readertest

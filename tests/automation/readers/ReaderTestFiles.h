@@ -2,6 +2,8 @@
 // zips and OLE2 compound files.
 #pragma once
 
+#include "automation/readers/ReadResult.h"
+
 #include <QTemporaryDir>
 
 #include <functional>
@@ -32,6 +34,10 @@ bool writeZip(const std::string &path, const std::vector<ZipMember> &members);
 bool writeCompoundFile(const std::string &path, const std::vector<ZipMember> &streams);
 
 std::string fixture(const std::string &relative);
+
+// One part of a zip, as the readers' own archive inflates it: whole, in order.
+automation::readers::ReadStatus readPartThroughArchive(const std::string &zipPath, const std::string &part,
+                                                       std::string *out);
 
 // A minimal package around hand-written parts: the workbook part lists one
 // worksheet per entry of `sheets` (name, xml). `styles` and `strings` are
