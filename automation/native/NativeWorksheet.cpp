@@ -49,8 +49,8 @@ std::unique_ptr<Range> NativeWorksheet::usedRange() {
     if (state->reduction && !sheetEdited) {
         // A reduced view knows the whole sheet's used area.
         const ReducedSheet *whole = state->reduction->sheet(uid_);
-        used = whole && whole->hasUsed;
-        if (used) area = whole->used;
+        used = whole && whole->outline.hasUsed;
+        if (used) area = whole->outline.used;
     } else {
         if (!state->ensureFull()) return nullptr;
         used = state->model.sheet(static_cast<size_t>(index)).usedArea(&area);

@@ -34,14 +34,15 @@ const ReducedSheet *Reduction::sheet(uint32_t uid) const {
 
 bool Reduction::holds(uint32_t uid, const model::CellArea &area) const {
     const ReducedSheet *s = sheet(uid);
-    if (!s || !s->hasUsed) return true;  // nothing was left out there
-    const uint32_t r0 = std::max(area.firstRow, s->used.firstRow), r1 = std::min(area.lastRow, s->used.lastRow);
-    const uint32_t c0 = std::max(area.firstColumn, s->used.firstColumn),
-                   c1 = std::min(area.lastColumn, s->used.lastColumn);
+    if (!s || !s->outline.hasUsed) return true;  // nothing was left out there
+    const uint32_t r0 = std::max(area.firstRow, s->outline.used.firstRow),
+                   r1 = std::min(area.lastRow, s->outline.used.lastRow);
+    const uint32_t c0 = std::max(area.firstColumn, s->outline.used.firstColumn),
+                   c1 = std::min(area.lastColumn, s->outline.used.lastColumn);
     if (r0 > r1 || c0 > c1) return true;  // outside the used area: empty in both
     if (plan->onlyColumn && area.firstColumn == plan->onlyColumn && area.lastColumn == plan->onlyColumn) return true;
-    const auto first = std::lower_bound(s->keptRows.begin(), s->keptRows.end(), r0);
-    const auto last = std::upper_bound(s->keptRows.begin(), s->keptRows.end(), r1);
+    const auto first = std::lower_bound(s->outline.keptRows.begin(), s->outline.keptRows.end(), r0);
+    const auto last = std::upper_bound(s->outline.keptRows.begin(), s->outline.keptRows.end(), r1);
     return static_cast<uint64_t>(last - first) == uint64_t(r1) - r0 + 1;
 }
 
@@ -240,9 +241,7 @@ std::shared_ptr<const CachedWorkbook> readReduced(const QString &path, const std
     for (size_t i = 0; i < outlines.size(); ++i) {
         ReducedSheet info;
         info.uid = read.workbook->sheet(i).uid;
-        info.hasUsed = outlines[i].hasUsed;
-        info.used = outlines[i].used;
-        info.keptRows = std::move(outlines[i].keptRows);
+        info.outline = std::move(outlines[i]);
         reduction->sheets.push_back(std::move(info));
     }
     return std::make_shared<const CachedWorkbook>(compacted(std::move(*read.workbook)), std::move(reduction));
@@ -265,11 +264,11 @@ model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> 
         const model::Sheet &sheet = source.sheet(i);
         ReducedSheet info;
         info.uid = sheet.uid;
-        info.hasUsed = sheet.usedArea(&info.used);
+        info.outline.hasUsed = sheet.usedArea(&info.outline.used);
 
         model::Sheet kept = model::sheetWithoutRows(sheet);
         for (const model::Row &row : sheet.rows()) {
-            bool keep = info.hasUsed && row.index == info.used.firstRow;
+            bool keep = info.outline.hasUsed && row.index == info.outline.used.firstRow;
             for (auto cell = row.cells.begin(); !keep && cell != row.cells.end(); ++cell) {
                 if (!cell->hasValue()) continue;
                 for (size_t p = 0; p < plan->patterns.size() && !keep; ++p) {
@@ -279,7 +278,7 @@ model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> 
                 }
             }
             if (keep) {
-                info.keptRows.push_back(row.index);
+                info.outline.keptRows.push_back(row.index);
                 model::Row &r = kept.rowForWrite(row.index);
                 r.height = row.height;
                 r.style = row.style;

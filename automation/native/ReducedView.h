@@ -33,12 +33,10 @@ struct SearchPlan {
     bool covers(const QString &what, int lookAtCode) const;
 };
 
-// What each sheet of the whole workbook looked like.
+// What each sheet of the whole workbook looked like, by the sheet's uid.
 struct ReducedSheet {
     uint32_t uid = 0;
-    bool hasUsed = false;
-    model::CellArea used;
-    std::vector<uint32_t> keptRows;  // ascending: rows kept whole
+    readers::SheetOutline outline;
 };
 
 struct Reduction {
