@@ -221,4 +221,16 @@ Sheet sheetWithoutRows(const Sheet &sheet) {
     return empty;
 }
 
+void settleColumns(std::vector<ColumnInfo> *columns) {
+    std::stable_sort(columns->begin(), columns->end(),
+                     [](const ColumnInfo &a, const ColumnInfo &b) { return a.first < b.first; });
+    std::vector<ColumnInfo> settled;
+    settled.reserve(columns->size());
+    for (ColumnInfo c : *columns) {
+        if (!settled.empty() && c.first <= settled.back().last) c.first = settled.back().last + 1;
+        if (c.first <= c.last) settled.push_back(c);
+    }
+    columns->swap(settled);
+}
+
 }  // namespace automation::model

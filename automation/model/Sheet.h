@@ -99,4 +99,10 @@ private:
 // sizes) that holds no rows yet: where a reduced copy starts.
 Sheet sheetWithoutRows(const Sheet &sheet);
 
+// Column spans as a file may list them (in any order, overlapping) put in
+// order without overlap: where spans overlap, the one starting first (of two
+// starting together, the one listed first) keeps its columns, and the other
+// keeps what is left of it. Every reader ends a sheet with this.
+void settleColumns(std::vector<ColumnInfo> *columns);
+
 }  // namespace automation::model

@@ -463,12 +463,8 @@ LegacyDecoder::SheetEnd LegacyDecoder::readSheet(int version, model::Sheet *shee
                 break;
         }
     }
-    std::stable_sort(columns.begin(), columns.end(),
-                     [](const model::ColumnInfo &a, const model::ColumnInfo &b) { return a.first < b.first; });
-    for (const model::ColumnInfo &c : columns) {
-        if (!sheet->columns.empty() && c.first <= sheet->columns.back().last) continue;  // overlap
-        sheet->columns.push_back(c);
-    }
+    sheet->columns.insert(sheet->columns.end(), columns.begin(), columns.end());
+    model::settleColumns(&sheet->columns);
     return end;
 }
 

@@ -333,12 +333,8 @@ ReadStatus Decoder::readSheet(const SheetEntry &entry, model::Sheet *sheet, size
         }
     }
 
-    std::stable_sort(columns_.begin(), columns_.end(),
-                     [](const model::ColumnInfo &a, const model::ColumnInfo &b) { return a.first < b.first; });
-    for (const model::ColumnInfo &c : columns_) {
-        if (!sheet->columns.empty() && c.first <= sheet->columns.back().last) continue;  // overlap
-        sheet->columns.push_back(c);
-    }
+    sheet->columns.insert(sheet->columns.end(), columns_.begin(), columns_.end());
+    model::settleColumns(&sheet->columns);
     return truncated ? ReadStatus::Corrupt : ReadStatus::Ok;
 }
 

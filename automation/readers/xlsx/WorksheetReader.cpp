@@ -291,16 +291,7 @@ public:
 
     void finish() {
         if (keeper_) keeper_->finish();
-        auto &cols = sheet_->columns;
-        std::stable_sort(cols.begin(), cols.end(),
-                         [](const ColumnInfo &a, const ColumnInfo &b) { return a.first < b.first; });
-        // Overlapping spans: the earlier one keeps its columns.
-        std::vector<ColumnInfo> clean;
-        for (ColumnInfo c : cols) {
-            if (!clean.empty() && c.first <= clean.back().last) c.first = clean.back().last + 1;
-            if (c.first <= c.last) clean.push_back(c);
-        }
-        cols.swap(clean);
+        model::settleColumns(&sheet_->columns);
     }
 
 private:

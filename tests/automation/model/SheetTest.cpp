@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 using namespace automation::model;
 
 namespace {
@@ -180,4 +183,22 @@ TEST(Sheet, ClearedCopyEqualsClearArea) {
         EXPECT_EQ(copy.usedArea(&ua), inPlace.usedArea(&ub));
         EXPECT_EQ(ua, ub);
     }
+}
+
+// Spans in any order, overlapping as a damaged file may list them, leave the
+// sheet with ordered spans that do not overlap, whatever reader read them.
+TEST(Sheet, ColumnSpansSettleInOrderWithoutOverlap) {
+    auto span = [](uint32_t first, uint32_t last, double width) {
+        ColumnInfo c;
+        c.first = first;
+        c.last = last;
+        c.width = width;
+        return c;
+    };
+    std::vector<ColumnInfo> columns{span(5, 10, 1), span(3, 6, 2), span(3, 4, 3), span(12, 11, 4), span(20, 20, 5)};
+    settleColumns(&columns);
+    ASSERT_EQ(columns.size(), 3u);
+    EXPECT_EQ(std::make_tuple(columns[0].first, columns[0].last, columns[0].width), std::make_tuple(3u, 6u, 2.0));
+    EXPECT_EQ(std::make_tuple(columns[1].first, columns[1].last, columns[1].width), std::make_tuple(7u, 10u, 1.0));
+    EXPECT_EQ(std::make_tuple(columns[2].first, columns[2].last, columns[2].width), std::make_tuple(20u, 20u, 5.0));
 }
