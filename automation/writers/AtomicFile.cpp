@@ -175,30 +175,27 @@ AtomicFile::~AtomicFile() {
     if (!committed_) discard();
 }
 
-bool AtomicFile::fail(std::string *error, SaveFailure kind, const std::string &why) {
-    failure_ = kind;
-    if (error) *error = "cannot save \"" + target_ + "\": " + why;
-    return false;
+WriteResult AtomicFile::failed(const std::string &why, SaveFailure kind) const {
+    return WriteResult::failed("cannot save \"" + target_ + "\": " + why, kind);
 }
 
-bool AtomicFile::failOnError(std::string *error, int errorNumber) {
-    return fail(error, fileErrorKind(errorNumber), describeFileError(errorNumber));
+WriteResult AtomicFile::failedOnError(int errorNumber) const {
+    return failed(describeFileError(errorNumber), fileErrorKind(errorNumber));
 }
 
-bool AtomicFile::open(std::string *error) {
+WriteResult AtomicFile::open() {
     discard();
     committed_ = false;
-    failure_ = SaveFailure::None;
     const std::string name = nameOf(target_);
     if (name.empty() || name == "." || name == "..")
-        return fail(error, SaveFailure::NameNotValid, "the file name is not valid");
+        return failed("the file name is not valid", SaveFailure::NameNotValid);
 
     const std::string folder = folderOf(target_);
     struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0) return failOnError(error, errno);
-    if (!isFolder(info)) return fail(error, SaveFailure::NotAFolder, "\"" + folder + "\" is not a folder");
+    if (::stat(folder.c_str(), &info) != 0) return failedOnError(errno);
+    if (!isFolder(info)) return failed("\"" + folder + "\" is not a folder", SaveFailure::NotAFolder);
     if (::stat(target_.c_str(), &info) == 0 && isFolder(info))
-        return fail(error, SaveFailure::FolderInTheWay, "a folder of that name is in the way");
+        return failed("a folder of that name is in the way", SaveFailure::FolderInTheWay);
 
     const std::string base = target_.substr(0, target_.size() - name.size());
     std::mt19937_64 random(std::random_device{}() ^
@@ -209,11 +206,11 @@ bool AtomicFile::open(std::string *error) {
         if (fd >= 0) {
             fd_ = fd;
             tempPath_ = std::move(candidate);
-            return true;
+            return WriteResult::done();
         }
-        if (errno != EEXIST && errno != EINTR) return failOnError(error, errno);
+        if (errno != EEXIST && errno != EINTR) return failedOnError(errno);
     }
-    return fail(error, SaveFailure::Other, "no free temporary file name in the folder");
+    return failed("no free temporary file name in the folder");
 }
 
 void AtomicFile::releaseHandle() {
@@ -221,36 +218,36 @@ void AtomicFile::releaseHandle() {
     fd_ = -1;
 }
 
-bool AtomicFile::write(const char *data, size_t size, std::string *error) {
-    if (fd_ < 0) return fail(error, SaveFailure::Other, "the file is not open");
+WriteResult AtomicFile::write(const char *data, size_t size) {
+    if (fd_ < 0) return failed("the file is not open");
     while (size > 0) {
         const long written = writeSome(fd_, data, size);
         if (written < 0) {
             if (errno == EINTR) continue;
-            return failOnError(error, errno);
+            return failedOnError(errno);
         }
-        if (written == 0) return failOnError(error, ENOSPC);
+        if (written == 0) return failedOnError(ENOSPC);
         data += written;
         size -= static_cast<size_t>(written);
     }
-    return true;
+    return WriteResult::done();
 }
 
-bool AtomicFile::seek(uint64_t offset, std::string *error) {
-    if (fd_ < 0) return fail(error, SaveFailure::Other, "the file is not open");
-    if (!seekFile(fd_, offset)) return failOnError(error, errno);
-    return true;
+WriteResult AtomicFile::seek(uint64_t offset) {
+    if (fd_ < 0) return failed("the file is not open");
+    if (!seekFile(fd_, offset)) return failedOnError(errno);
+    return WriteResult::done();
 }
 
-bool AtomicFile::commit(std::string *error) {
-    if (tempPath_.empty()) return fail(error, SaveFailure::Other, "the file is not open");
+WriteResult AtomicFile::commit() {
+    if (tempPath_.empty()) return failed("the file is not open");
     int fd = fd_;
     fd_ = -1;
     if (fd < 0) fd = reopenForSync(tempPath_.c_str());
     if (fd < 0) {
         const int code = errno;
         discard();
-        return failOnError(error, code);
+        return failedOnError(code);
     }
     // Delayed allocation may report a full disk only here.
     const bool synced = syncFile(fd) == 0;
@@ -259,17 +256,17 @@ bool AtomicFile::commit(std::string *error) {
     const int closeCode = errno;
     if (!synced || !closed) {
         discard();
-        return failOnError(error, !synced ? syncCode : closeCode);
+        return failedOnError(!synced ? syncCode : closeCode);
     }
     if (!replaceFile(tempPath_, target_)) {
         const int code = errno;
         discard();
-        return failOnError(error, code);
+        return failedOnError(code);
     }
     tempPath_.clear();
     committed_ = true;
     syncFolder(folderOf(target_));
-    return true;
+    return WriteResult::done();
 }
 
 void AtomicFile::discard() {

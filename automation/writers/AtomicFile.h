@@ -4,7 +4,7 @@
 // stays exactly as it was; an uncommitted temporary file is removed.
 #pragma once
 
-#include "automation/SaveFailure.h"
+#include "automation/writers/WriteResult.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,9 +19,9 @@ public:
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
 
-    // Creates the temporary file beside the target. False with a reason when
-    // the folder is missing, not a folder, not writable, or the name is unusable.
-    bool open(std::string *error);
+    // Creates the temporary file beside the target. A failure says why: the
+    // folder is missing, not a folder, not writable, or the name is unusable.
+    WriteResult open();
 
     const std::string &targetPath() const { return target_; }
 
@@ -32,31 +32,26 @@ public:
     // library may write to tempPath().
     void releaseHandle();
 
-    bool write(const char *data, size_t size, std::string *error);
+    WriteResult write(const char *data, size_t size);
     // Moves where the next write goes (a writer that fills in a header later).
-    bool seek(uint64_t offset, std::string *error);
+    WriteResult seek(uint64_t offset);
 
     // Flushes the temporary file to disk and renames it over the target.
-    bool commit(std::string *error);
+    WriteResult commit();
 
     // Removes the temporary file; the target is untouched.
     void discard();
 
-    // The kind of the last failure of this file (None while nothing failed).
-    SaveFailure failure() const { return failure_; }
-    // For a writer that failed while this file was open: the file's own kind
-    // when the file failed, Other when something else did.
-    SaveFailure failureOrOther() const { return failure_ == SaveFailure::None ? SaveFailure::Other : failure_; }
+    // A failure of something written into this file: "cannot save "path": why".
+    WriteResult failed(const std::string &why, SaveFailure kind = SaveFailure::Other) const;
 
 private:
-    bool fail(std::string *error, SaveFailure kind, const std::string &why);
-    bool failOnError(std::string *error, int errorNumber);
+    WriteResult failedOnError(int errorNumber) const;
 
     std::string target_;
     std::string tempPath_;
     int fd_ = -1;
     bool committed_ = false;
-    SaveFailure failure_ = SaveFailure::None;
 };
 
 // The reason behind a system error number, in words a user understands.

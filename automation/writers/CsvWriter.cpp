@@ -45,7 +45,7 @@ public:
         out_.reserve(kFlushSize + kFlushSize / 4);
     }
 
-    bool writeSheet(const model::Sheet &sheet, model::RowSpill *tail, std::string *error) {
+    WriteResult writeSheet(const model::Sheet &sheet, model::RowSpill *tail) {
         out_.append(kByteOrderMark);
         model::CellArea used;
         bool hasUsed = sheet.usedArea(&used);
@@ -56,7 +56,7 @@ public:
             used.lastColumn = std::max(used.lastColumn, spilled.lastColumn);
             hasUsed = true;
         }
-        if (!hasUsed) return flush(error);
+        if (!hasUsed) return flush();
         // Every row from the first, so cells keep their places when the file is read again.
         const uint32_t modelEnd = tail && tail->rows() ? std::min(used.lastRow, tail->firstRow() - 1) : used.lastRow;
         uint32_t r = 1;
@@ -66,7 +66,8 @@ public:
             while (row != rowsEnd && row->index < r) ++row;
             const model::Row *current = (row != rowsEnd && row->index == r) ? &*row : nullptr;
             writeLine(current, used.lastColumn, nullptr);
-            if (out_.size() >= kFlushSize && !flush(error)) return false;
+            if (out_.size() >= kFlushSize)
+                if (WriteResult flushed = flush(); !flushed) return flushed;
         }
         if (tail && tail->rows()) {
             // The spilled rows all lie below the model's.
@@ -78,18 +79,19 @@ public:
                 for (; r < index; ++r) writeLine(nullptr, used.lastColumn, nullptr);
                 writeLine(&spilledRow.row, used.lastColumn, &spilledRow);
                 r = index + 1;
-                if (out_.size() >= kFlushSize && !flush(error)) return false;
+                if (out_.size() >= kFlushSize)
+                    if (WriteResult flushed = flush(); !flushed) return flushed;
             }
             if (!tail->error().empty()) {
-                *error = "cannot save the rows copied in: " + tail->error();
-                return false;
+                return WriteResult::failed("cannot save the rows copied in: " + tail->error());
             }
         }
         for (; r <= used.lastRow; ++r) {
             writeLine(nullptr, used.lastColumn, nullptr);
-            if (out_.size() >= kFlushSize && !flush(error)) return false;
+            if (out_.size() >= kFlushSize)
+                if (WriteResult flushed = flush(); !flushed) return flushed;
         }
-        return flush(error);
+        return flush();
     }
 
 private:
@@ -158,11 +160,11 @@ private:
         return known == kFormattedText;
     }
 
-    bool flush(std::string *error) {
-        if (out_.empty()) return true;
-        const bool ok = file_.write(out_.data(), out_.size(), error);
+    WriteResult flush() {
+        if (out_.empty()) return WriteResult::done();
+        WriteResult written = file_.write(out_.data(), out_.size());
         out_.clear();
-        return ok;
+        return written;
     }
 
     const WorkbookModel &workbook_;
@@ -175,17 +177,14 @@ private:
 
 WriteResult writeCsv(const WorkbookModel &workbook, size_t sheetIndex, const std::string &path, const SheetTail *tail) {
     if (sheetIndex >= workbook.sheetCount())
-        return WriteResult{false,
-                           "cannot save \"" + path + "\": the workbook has no sheet " + std::to_string(sheetIndex + 1),
-                           SaveFailure::Other};
+        return WriteResult::failed("cannot save \"" + path + "\": the workbook has no sheet " +
+                                   std::to_string(sheetIndex + 1));
     AtomicFile file(path);
-    std::string error;
-    if (!file.open(&error)) return WriteResult{false, error, file.failureOrOther()};
+    if (WriteResult opened = file.open(); !opened) return opened;
     model::RowSpill *rows = tail && tail->rows && tail->sheetIndex == sheetIndex ? tail->rows : nullptr;
-    if (!CsvBuilder(workbook, file).writeSheet(workbook.sheet(sheetIndex), rows, &error))
-        return WriteResult{false, error, file.failureOrOther()};
-    if (!file.commit(&error)) return WriteResult{false, error, file.failureOrOther()};
-    return WriteResult{true, {}, SaveFailure::None};
+    if (WriteResult written = CsvBuilder(workbook, file).writeSheet(workbook.sheet(sheetIndex), rows); !written)
+        return written;
+    return file.commit();
 }
 
 }  // namespace automation::writers

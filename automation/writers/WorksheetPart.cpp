@@ -56,7 +56,7 @@ public:
              StylesPart &styles, DeflatedPart &out)
         : workbook_(workbook), sheet_(sheet), kept_(kept), styles_(styles), out_(out), buffer_(out.pending()) {}
 
-    bool write(model::RowSpill *tail, bool selected, std::string *error) {
+    WriteResult write(model::RowSpill *tail, bool selected) {
         buffer_.append(
             "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
             "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
@@ -83,8 +83,7 @@ public:
                 writeRow(spilled.row, &spilled);
             }
             if (!tail->error().empty()) {
-                *error = tail->error();
-                return false;
+                return WriteResult::failed(tail->error());
             }
         }
         buffer_.append("</sheetData>");
@@ -111,7 +110,7 @@ public:
         buffer_.append(kept_.margins);
         buffer_.append(kept_.afterMargins);
         buffer_.append("</worksheet>");
-        return true;
+        return WriteResult::done();
     }
 
 private:
@@ -340,11 +339,10 @@ std::vector<CellArea> acceptedMerges(const Sheet &sheet) {
     return accepted;
 }
 
-bool writeWorksheet(const model::WorkbookModel &workbook, const model::Sheet &sheet, model::RowSpill *tail,
-                    bool selected, const model::KeptSheetMarkup *kept, StylesPart &styles, DeflatedPart &out,
-                    std::string *error) {
+WriteResult writeWorksheet(const model::WorkbookModel &workbook, const model::Sheet &sheet, model::RowSpill *tail,
+                           bool selected, const model::KeptSheetMarkup *kept, StylesPart &styles, DeflatedPart &out) {
     static const model::KeptSheetMarkup kNothingKept;
-    return SheetXml(workbook, sheet, kept ? *kept : kNothingKept, styles, out).write(tail, selected, error);
+    return SheetXml(workbook, sheet, kept ? *kept : kNothingKept, styles, out).write(tail, selected);
 }
 
 }  // namespace automation::writers

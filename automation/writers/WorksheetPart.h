@@ -9,16 +9,16 @@
 #include "automation/model/WorkbookModel.h"
 #include "automation/writers/DeflatedPart.h"
 #include "automation/writers/StylesPart.h"
+#include "automation/writers/WriteResult.h"
 
 #include <string>
 
 namespace automation::writers {
 
-// False with a reason when the rows outside the model could not be read back.
+// Fails with a reason when the rows outside the model could not be read back.
 // `kept`, when given, adds the markup the sheet had in the file it came from.
-bool writeWorksheet(const model::WorkbookModel &workbook, const model::Sheet &sheet, model::RowSpill *tail,
-                    bool selected, const model::KeptSheetMarkup *kept, StylesPart &styles, DeflatedPart &out,
-                    std::string *error);
+WriteResult writeWorksheet(const model::WorkbookModel &workbook, const model::Sheet &sheet, model::RowSpill *tail,
+                           bool selected, const model::KeptSheetMarkup *kept, StylesPart &styles, DeflatedPart &out);
 
 // Merges the file can hold: inside the sheet, more than one cell, not
 // overlapping an earlier one (the spreadsheet applications reject such files).

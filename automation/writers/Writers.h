@@ -2,23 +2,14 @@
 // renames it over the target, so a target is never left half-written.
 #pragma once
 
-#include "automation/SaveFailure.h"
 #include "automation/model/KeptMarkup.h"
 #include "automation/model/RowSpill.h"
 #include "automation/model/WorkbookModel.h"
+#include "automation/writers/WriteResult.h"
 
 #include <string>
 
 namespace automation::writers {
-
-struct WriteResult {
-    bool ok = false;
-    std::string error;  // why not, when !ok
-    SaveFailure failure = SaveFailure::None;
-    // Some cell formats took the place of others to stay within what the
-    // applications load (StylesPart's limits).
-    bool formatsSimplified = false;
-};
 
 // Rows of one sheet kept outside the model, below all of the sheet's model
 // rows; written after them. Reading them moves the spill's read position.

@@ -16,8 +16,6 @@ namespace {
 using model::Sheet;
 using model::WorkbookModel;
 
-WriteResult failure(std::string reason, SaveFailure kind) { return WriteResult{false, std::move(reason), kind}; }
-
 std::string sheetLabel(const Sheet &sheet) { return "sheet \"" + sheet.name + "\""; }
 
 // A sheet the format cannot hold is refused before any file exists.
@@ -48,16 +46,16 @@ WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, co
                       const model::KeptMarkup *kept) {
     std::string reason;
     if (!checkLimits(workbook, tail, &reason))
-        return failure("cannot save \"" + path + "\": " + reason, SaveFailure::TooLarge);
+        return WriteResult::failed("cannot save \"" + path + "\": " + reason, SaveFailure::TooLarge);
     const bool hasTail = tail && tail->rows && tail->rows->rows() > 0 && tail->sheetIndex < workbook.sheetCount();
     AtomicFile file(path);
-    const auto failed = [&path, &file](const std::string &why) {
-        return failure("cannot save \"" + path + "\": " + why, file.failureOrOther());
-    };
-    if (!file.open(&reason)) return failure(reason, file.failureOrOther());
-
+    if (WriteResult opened = file.open(); !opened) return opened;
     ZipPackage package;
-    if (!package.open(file, &reason)) return failure(reason, file.failureOrOther());
+    if (WriteResult opened = package.open(file); !opened) return opened;
+    // A part that could not be added says why without the file's name.
+    const auto partFailed = [&file](const std::string &what, const WriteResult &why) {
+        return file.failed(what + why.error, why.failure);
+    };
 
     size_t firstVisible = 0;
     while (firstVisible < workbook.sheetCount() && workbook.sheet(firstVisible).hidden) ++firstVisible;
@@ -74,12 +72,13 @@ WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, co
     for (size_t i = 0; i < written.sheetCount(); ++i)
         sheets.push_back(PackageSheet{names[i], written.sheet(i).hidden && i != firstVisible, written.sheet(i).name});
     // The parts that describe the package come first, as readers that stream a package expect.
-    if (!package.addPart("[Content_Types].xml", contentTypesXml(sheets.size()), &reason) ||
-        !package.addPart("_rels/.rels", packageRelationshipsXml(), &reason) ||
-        !package.addPart("xl/workbook.xml",
-                         workbookXml(sheets, firstVisible, written.date1904, kept ? &kept->names : nullptr), &reason) ||
-        !package.addPart("xl/_rels/workbook.xml.rels", workbookRelationshipsXml(sheets.size()), &reason))
-        return failed(reason);
+    const std::pair<const char *, std::string> described[] = {
+        {"[Content_Types].xml", contentTypesXml(sheets.size())},
+        {"_rels/.rels", packageRelationshipsXml()},
+        {"xl/workbook.xml", workbookXml(sheets, firstVisible, written.date1904, kept ? &kept->names : nullptr)},
+        {"xl/_rels/workbook.xml.rels", workbookRelationshipsXml(sheets.size())}};
+    for (const auto &[name, xml] : described)
+        if (WriteResult added = package.addPart(name, xml); !added) return partFailed("", added);
 
     // Formats are gathered while the sheets are written; their part comes last.
     StylesPart styles(written.styles());
@@ -91,18 +90,18 @@ WriteResult writeXlsx(const WorkbookModel &workbook, const std::string &path, co
         const model::KeptSheetMarkup *markup = nullptr;
         if (kept)
             if (auto found = kept->sheets.find(sheet.name); found != kept->sheets.end()) markup = &found->second;
-        if (!writeWorksheet(written, sheet, rows, i == firstVisible, markup, styles, *part, &reason) ||
-            !package.addPart(worksheetPartName(i), std::move(part), &reason))
-            return failed(sheetLabel(sheet) + ": " + reason);
+        WriteResult added = writeWorksheet(written, sheet, rows, i == firstVisible, markup, styles, *part);
+        if (added) added = package.addPart(worksheetPartName(i), std::move(part));
+        if (!added) return partFailed(sheetLabel(sheet) + ": ", added);
     }
-    if (!package.addPart("xl/styles.xml", styles.xml(), &reason)) return failed(reason);
-    if (!package.close(&reason)) {
-        const SaveFailure kind = file.failureOrOther();
+    if (WriteResult added = package.addPart("xl/styles.xml", styles.xml()); !added) return partFailed("", added);
+    if (WriteResult closed = package.close(); !closed) {
         file.discard();
-        return failure(reason, kind);
+        return closed;
     }
-    if (!file.commit(&reason)) return failure(reason, file.failureOrOther());
-    return WriteResult{true, {}, SaveFailure::None, styles.simplified()};
+    WriteResult committed = file.commit();
+    committed.formatsSimplified = committed.ok && styles.simplified();
+    return committed;
 }
 
 }  // namespace automation::writers

@@ -73,9 +73,9 @@ struct ZipPackage::PartSource {
 // system's crypto library, on whatever thread saves).
 struct ZipPackage::FileTarget {
     AtomicFile &file;
-    uint64_t offset = 0;  // where the next write goes
-    uint64_t end = 0;     // bytes written so far
-    std::string failure;  // the file's own words for what went wrong
+    uint64_t offset = 0;                        // where the next write goes
+    uint64_t end = 0;                           // bytes written so far
+    WriteResult failure = WriteResult::done();  // the file's own account of what went wrong
     zip_error_t error{};
 
     explicit FileTarget(AtomicFile &f) : file(f) { zip_error_init(&error); }
@@ -115,7 +115,7 @@ struct ZipPackage::FileTarget {
                 offset = end = 0;
                 return moveTo(0) ? 0 : -1;
             case ZIP_SOURCE_WRITE:
-                if (!file.write(static_cast<const char *>(data), static_cast<size_t>(length), &failure))
+                if (!(failure = file.write(static_cast<const char *>(data), static_cast<size_t>(length))))
                     return writeFailed();
                 offset += length;
                 end = std::max(end, offset);
@@ -146,7 +146,7 @@ struct ZipPackage::FileTarget {
     }
 
     bool moveTo(uint64_t to) {
-        if (!file.seek(to, &failure)) {
+        if (!(failure = file.seek(to))) {
             writeFailed();
             return false;
         }
@@ -171,7 +171,7 @@ ZipPackage::~ZipPackage() {
     if (archive_) zip_discard(archive_);
 }
 
-bool ZipPackage::open(AtomicFile &file, std::string *error) {
+WriteResult ZipPackage::open(AtomicFile &file) {
     target_ = std::make_unique<FileTarget>(file);
     zip_error_t e;
     zip_error_init(&e);
@@ -180,49 +180,41 @@ bool ZipPackage::open(AtomicFile &file, std::string *error) {
         archive_ = zip_open_from_source(source, ZIP_CREATE | ZIP_TRUNCATE, &e);
         if (!archive_) zip_source_free(source);
     }
-    if (!archive_) *error = "cannot save \"" + file.targetPath() + "\": " + zip_error_strerror(&e);
+    const WriteResult result = archive_ ? WriteResult::done() : file.failed(zip_error_strerror(&e));
     zip_error_fini(&e);
-    return archive_ != nullptr;
+    return result;
 }
 
-bool ZipPackage::addPart(const std::string &name, std::string_view bytes, std::string *error) {
+WriteResult ZipPackage::addPart(const std::string &name, std::string_view bytes) {
     auto part = std::make_unique<DeflatedPart>();
     part->append(bytes);
-    return addPart(name, std::move(part), error);
+    return addPart(name, std::move(part));
 }
 
-bool ZipPackage::addPart(const std::string &name, std::unique_ptr<DeflatedPart> part, std::string *error) {
-    if (!part->finish()) {
-        *error = part->error();
-        return false;
-    }
+WriteResult ZipPackage::addPart(const std::string &name, std::unique_ptr<DeflatedPart> part) {
+    if (!part->finish()) return WriteResult::failed(part->error());
     auto source = std::make_unique<PartSource>();
     source->part = std::move(part);
     source->modified = std::time(nullptr);
     zip_source_t *zs = zip_source_function(archive_, &PartSource::callback, source.get());
-    if (!zs) {
-        *error = zip_strerror(archive_);
-        return false;
-    }
+    if (!zs) return WriteResult::failed(zip_strerror(archive_));
     if (zip_file_add(archive_, name.c_str(), zs, 0) < 0) {
-        *error = zip_strerror(archive_);
+        const WriteResult failed = WriteResult::failed(zip_strerror(archive_));
         zip_source_free(zs);
-        return false;
+        return failed;
     }
     parts_.push_back(std::move(source));
-    return true;
+    return WriteResult::done();
 }
 
-bool ZipPackage::close(std::string *error) {
+WriteResult ZipPackage::close() {
     if (zip_close(archive_) != 0) {
-        // The file's own account of a failed write says more than libzip's.
-        *error = !target_->failure.empty()
-                     ? target_->failure
-                     : "cannot save \"" + target_->file.targetPath() + "\": " + zip_strerror(archive_);
-        return false;  // the destructor discards it
+        // The file's own account of a failed write says more than libzip's;
+        // the destructor discards the archive.
+        return !target_->failure ? target_->failure : target_->file.failed(zip_strerror(archive_));
     }
     archive_ = nullptr;
-    return true;
+    return WriteResult::done();
 }
 
 }  // namespace automation::writers

@@ -24,17 +24,17 @@ public:
 
     // Starts a package that close() writes into `file` (open, and kept open
     // until then); committing the file stays with the caller.
-    bool open(AtomicFile &file, std::string *error);
+    WriteResult open(AtomicFile &file);
 
     // A part built whole in memory. Failures here give the reason alone,
     // without the file's name.
-    bool addPart(const std::string &name, std::string_view bytes, std::string *error);
+    WriteResult addPart(const std::string &name, std::string_view bytes);
     // A part deflated as it was built; the package keeps it until close().
-    bool addPart(const std::string &name, std::unique_ptr<DeflatedPart> part, std::string *error);
+    WriteResult addPart(const std::string &name, std::unique_ptr<DeflatedPart> part);
 
-    // Writes the package. False with the whole reason ("cannot save ...")
-    // when it could not be written.
-    bool close(std::string *error);
+    // Writes the package. A failure gives the whole reason ("cannot save
+    // ..."), with the file's own kind when writing the file failed.
+    WriteResult close();
 
 private:
     struct PartSource;

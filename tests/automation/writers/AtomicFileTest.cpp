@@ -6,21 +6,24 @@
 #include <algorithm>
 
 using automation::writers::AtomicFile;
+using automation::writers::WriteResult;
 using writertest::ScratchFolder;
 
 namespace {
 
-bool saveText(const std::string &target, const std::string &text, std::string *error) {
+WriteResult saveText(const std::string &target, const std::string &text) {
     AtomicFile file(target);
-    return file.open(error) && file.write(text.data(), text.size(), error) && file.commit(error);
+    if (WriteResult opened = file.open(); !opened) return opened;
+    if (WriteResult written = file.write(text.data(), text.size()); !written) return written;
+    return file.commit();
 }
 
 TEST(AtomicFile, ReplacesAnExistingTargetAndLeavesNoTemporaryFile) {
     ScratchFolder folder;
     const std::string target = folder.file("result.csv");
     writertest::writeAll(target, "old content that is longer than the new one");
-    std::string error;
-    ASSERT_TRUE(saveText(target, "new", &error)) << error;
+    const WriteResult saved = saveText(target, "new");
+    ASSERT_TRUE(saved) << saved.error;
     EXPECT_EQ(writertest::readAll(target), "new");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"result.csv"});
 }
@@ -28,8 +31,8 @@ TEST(AtomicFile, ReplacesAnExistingTargetAndLeavesNoTemporaryFile) {
 TEST(AtomicFile, CreatesTheTemporaryFileBesideTheTarget) {
     ScratchFolder folder;
     AtomicFile file(folder.file("a.xlsx"));
-    std::string error;
-    ASSERT_TRUE(file.open(&error)) << error;
+    const WriteResult opened = file.open();
+    ASSERT_TRUE(opened) << opened.error;
     EXPECT_EQ(file.tempPath().rfind(folder.path() + "/.~rowsifter-", 0), 0u) << file.tempPath();
     EXPECT_TRUE(writertest::exists(file.tempPath()));
     EXPECT_FALSE(writertest::exists(folder.file("a.xlsx")));
@@ -41,9 +44,8 @@ TEST(AtomicFile, AnUncommittedFileIsRemovedAndTheTargetKept) {
     writertest::writeAll(target, "original");
     {
         AtomicFile file(target);
-        std::string error;
-        ASSERT_TRUE(file.open(&error));
-        ASSERT_TRUE(file.write("partial", 7, &error));
+        ASSERT_TRUE(file.open());
+        ASSERT_TRUE(file.write("partial", 7));
     }  // abandoned, as after a failed write
     EXPECT_EQ(writertest::readAll(target), "original");
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.csv"});
@@ -52,12 +54,11 @@ TEST(AtomicFile, AnUncommittedFileIsRemovedAndTheTargetKept) {
 TEST(AtomicFile, TwoWritersToTheSameTargetUseDistinctTemporaryFiles) {
     ScratchFolder folder;
     AtomicFile first(folder.file("same.csv")), second(folder.file("same.csv"));
-    std::string error;
-    ASSERT_TRUE(first.open(&error));
-    ASSERT_TRUE(second.open(&error));
+    ASSERT_TRUE(first.open());
+    ASSERT_TRUE(second.open());
     EXPECT_NE(first.tempPath(), second.tempPath());
-    ASSERT_TRUE(second.write("2", 1, &error) && second.commit(&error));
-    ASSERT_TRUE(first.write("1", 1, &error) && first.commit(&error));
+    ASSERT_TRUE(second.write("2", 1) && second.commit());
+    ASSERT_TRUE(first.write("1", 1) && first.commit());
     EXPECT_EQ(writertest::readAll(folder.file("same.csv")), "1");
 }
 
@@ -80,9 +81,10 @@ TEST(AtomicFile, AFailedSaveSaysWhyAndTouchesNothing) {
         ScratchFolder folder;
         writertest::writeAll(folder.file("plain.txt"), "existing bytes");
         ASSERT_EQ(::mkdir(folder.file("sub").c_str(), 0755), 0);
-        std::string error;
-        EXPECT_FALSE(saveText(bad.target(folder), "data", &error));
-        EXPECT_NE(error.find(bad.reasonPart), std::string::npos) << error;
+        const WriteResult saved = saveText(bad.target(folder), "data");
+        EXPECT_FALSE(saved);
+        EXPECT_NE(saved.error.find(bad.reasonPart), std::string::npos) << saved.error;
+        EXPECT_NE(saved.failure, automation::SaveFailure::None);
         EXPECT_EQ(writertest::readAll(folder.file("plain.txt")), "existing bytes");
         auto entries = folder.entries();
         std::sort(entries.begin(), entries.end());
@@ -95,10 +97,9 @@ TEST(AtomicFile, ARelativeTargetIsWrittenInTheWorkingFolder) {
     char previous[4096];
     ASSERT_NE(::getcwd(previous, sizeof previous), nullptr);
     ASSERT_EQ(::chdir(folder.path().c_str()), 0);
-    std::string error;
-    const bool saved = saveText("relative.csv", "x", &error);
+    const WriteResult saved = saveText("relative.csv", "x");
     ASSERT_EQ(::chdir(previous), 0);
-    ASSERT_TRUE(saved) << error;
+    ASSERT_TRUE(saved) << saved.error;
     EXPECT_EQ(writertest::readAll(folder.file("relative.csv")), "x");
     EXPECT_EQ(folder.entries().size(), 1u);
 }

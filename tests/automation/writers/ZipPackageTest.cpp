@@ -13,6 +13,7 @@ namespace {
 
 using automation::writers::AtomicFile;
 using automation::writers::DeflatedPart;
+using automation::writers::WriteResult;
 using automation::writers::ZipPackage;
 using writertest::ScratchFolder;
 
@@ -112,15 +113,16 @@ TEST(ZipPackage, PartsComeBackThroughLibzipAsWritten) {
     {
         AtomicFile file(path);
         ZipPackage package;
-        std::string error;
-        ASSERT_TRUE(file.open(&error)) << error;
-        ASSERT_TRUE(package.open(file, &error)) << error;
+        ASSERT_TRUE(file.open());
+        ASSERT_TRUE(package.open(file));
         auto part = std::make_unique<DeflatedPart>();
         part->append(large);
-        ASSERT_TRUE(package.addPart("xl/worksheets/sheet1.xml", std::move(part), &error)) << error;
-        ASSERT_TRUE(package.addPart("[Content_Types].xml", small, &error)) << error;
-        ASSERT_TRUE(package.close(&error)) << error;
-        ASSERT_TRUE(file.commit(&error)) << error;
+        ASSERT_TRUE(package.addPart("xl/worksheets/sheet1.xml", std::move(part)));
+        ASSERT_TRUE(package.addPart("[Content_Types].xml", small));
+        const WriteResult closed = package.close();
+        ASSERT_TRUE(closed) << closed.error;
+        const WriteResult committed = file.commit();
+        ASSERT_TRUE(committed) << committed.error;
     }
     int code = 0;
     zip_t *archive = zip_open(path.c_str(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
@@ -138,15 +140,16 @@ TEST(ZipPackage, PartsComeBackThroughLibzipAsWritten) {
 TEST(ZipPackage, AFileThatCannotBeWrittenIsAFailureInTheFilesOwnWords) {
     ScratchFolder folder;
     AtomicFile file(folder.file("p.xlsx"));
-    std::string error;
-    ASSERT_TRUE(file.open(&error)) << error;
+    ASSERT_TRUE(file.open());
     ZipPackage package;
-    ASSERT_TRUE(package.open(file, &error)) << error;
-    ASSERT_TRUE(package.addPart("a.xml", "<a/>", &error)) << error;
+    ASSERT_TRUE(package.open(file));
+    ASSERT_TRUE(package.addPart("a.xml", "<a/>"));
     file.releaseHandle();  // as if the disk went away under the writer
-    EXPECT_FALSE(package.close(&error));
-    EXPECT_NE(error.find("cannot save \""), std::string::npos) << error;
-    EXPECT_NE(error.find("p.xlsx"), std::string::npos) << error;
+    const WriteResult closed = package.close();
+    EXPECT_FALSE(closed);
+    EXPECT_NE(closed.error.find("cannot save \""), std::string::npos) << closed.error;
+    EXPECT_NE(closed.error.find("p.xlsx"), std::string::npos) << closed.error;
+    EXPECT_NE(closed.failure, automation::SaveFailure::None);
 }
 
 }  // namespace
