@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 source scripts/spdx-files.sh
 
 while IFS= read -r file; do
-  grep -q "SPDX-License-Identifier:" "$file" && continue
+  head -n 3 "$file" | grep -q "SPDX-License-Identifier:" && continue
   line="$(spdx_line_for "$file")"
   if head -n1 "$file" | grep -q '^#!'; then
     { head -n1 "$file"; echo "$line"; tail -n +2 "$file"; } >"$file.spdx"
