@@ -449,6 +449,20 @@ TEST(FastPathDifferential, DamagedBytesStayDamagedAcrossPieces) {
     }
 }
 
+// A package whose first sheet holds `rows` rows: read whole, then in pieces,
+// the fast path agrees with expat both times.
+void expectReadsAlikeWholeAndInPieces(const readertest::HandPackage &package, size_t rows) {
+    readertest::TempFolder folder;
+    const std::string path = folder.path("sheet.xlsx");
+    ASSERT_TRUE(readertest::writeHandPackage(path, package));
+    const TwoReads whole = readBothWays(path);
+    ASSERT_EQ(whole.fast.status, ReadStatus::Ok) << whole.fast.message;
+    EXPECT_TRUE(sameOutcome(whole));
+    EXPECT_EQ(whole.fast.workbook->sheet(0).rows().size(), rows);
+    InPieces pieces;
+    EXPECT_TRUE(sameOutcome(readBothWays(path)));
+}
+
 // The scan takes whole vectors of bytes at a time: bytes it must stop at
 // (references, line ends, quotes, markup, bytes no XML may hold) are put at
 // every place within and across the vectors' edges, in values and in text.
@@ -504,15 +518,7 @@ TEST(FastPathDifferential, CellValuesAcrossVectorEdgesReadAlike) {
     }
     readertest::HandPackage package;
     package.sheets.push_back({"Edges", "<sheetData>" + rows + "</sheetData>"});
-    readertest::TempFolder folder;
-    const std::string path = folder.path("edges.xlsx");
-    ASSERT_TRUE(readertest::writeHandPackage(path, package));
-    const TwoReads whole = readBothWays(path);
-    ASSERT_EQ(whole.fast.status, ReadStatus::Ok) << whole.fast.message;
-    EXPECT_TRUE(sameOutcome(whole));
-    EXPECT_EQ(whole.fast.workbook->sheet(0).rows().size(), static_cast<size_t>(row));
-    InPieces pieces;
-    EXPECT_TRUE(sameOutcome(readBothWays(path)));
+    expectReadsAlikeWholeAndInPieces(package, static_cast<size_t>(row));
 }
 
 // A handler that wants text from the very start gets it on both paths.
@@ -640,16 +646,7 @@ TEST(FastPathDifferential, DecodedCellsAndItemsReadTheSameWholeInPiecesAndWithEx
     package.sharedStrings =
         "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + items + "</sst>";
     package.sheets.push_back({"Decoded", "<sheetData>" + rows + "</sheetData>"});
-    readertest::TempFolder folder;
-    const std::string path = folder.path("decoded.xlsx");
-    ASSERT_TRUE(readertest::writeHandPackage(path, package));
-    const TwoReads whole = readBothWays(path);
-    ASSERT_EQ(whole.fast.status, ReadStatus::Ok) << whole.fast.message;
-    EXPECT_TRUE(sameOutcome(whole));
-    EXPECT_EQ(whole.fast.workbook->sheet(0).rows().size(), 40000u);
-    InPieces pieces;
-    const TwoReads cut = readBothWays(path);
-    EXPECT_TRUE(sameOutcome(cut));
+    expectReadsAlikeWholeAndInPieces(package, 40000);
 }
 
 TEST(FastPathDifferential, MutatedPartsAreNeverAcceptedByOnePathAlone) {
