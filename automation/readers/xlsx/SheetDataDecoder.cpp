@@ -1,7 +1,6 @@
 #include "automation/readers/xlsx/SheetDataDecoder.h"
 
 #include "automation/model/Limits.h"
-#include "automation/readers/xlsx/ByteSearch.h"
 #include "automation/readers/xlsx/FastXmlScanner.h"
 #include "automation/readers/xlsx/RawMarkup.h"
 
@@ -23,14 +22,19 @@ const char *valueOf(const Tag &tag, const char *name, AttributeText *out) {
 
 namespace {
 
-// Where a plain cell's bytes stop being taken as they are: in a
-// double-quoted value, at the quote, markup, references and white space to
-// normalise (other control bytes are no XML and go to the careful reading);
-// in a value's text, at markup, references, CR and '>' (which may close "]]>").
-constexpr bytesearch::Stops kValueStops{'"', '<', '&', '&', 0x20};
-constexpr bytesearch::Stops kTextStops{'<', '&', '\r', '>', 0};
-// Values are short: a vector search only pays behind this many bytes.
-constexpr size_t kScalarBytes = 16;
+// Bytes a plain cell may hold as they are: in a double-quoted value, all but
+// the quote, markup, references and white space to normalise; in a value's
+// text, all but markup, references, CR and '>' (which may close "]]>").
+struct PlainBytes {
+    bool inValue[256] = {}, inText[256] = {};
+    constexpr PlainBytes() {
+        for (int c = 0; c < 256; ++c) {
+            inValue[c] = c != '"' && c != '<' && c != '&' && c != '\n' && c != '\r' && c != '\t';
+            inText[c] = c != '<' && c != '&' && c != '\r' && c != '>';
+        }
+    }
+};
+constexpr PlainBytes kPlain;
 
 // "B7": upper-case letters, then a row number without leading zeros, within
 // the sheet. Anything else is left to the careful reading of the text.
@@ -138,7 +142,8 @@ bool SheetDataDecoder::plainCell(const char *&p, const char *end) {
         }
         if (end - q < 4 || q[0] != ' ' || q[2] != '=' || q[3] != '"') return false;
         const char *value = q + 4;
-        const char *close = bytesearch::find<kScalarBytes>(value, end, kValueStops);
+        const char *close = value;
+        while (close < end && kPlain.inValue[static_cast<unsigned char>(*close)]) ++close;
         if (close >= end || *close != '"') return false;
         const size_t length = static_cast<size_t>(close - value);
         switch (q[1]) {
@@ -175,7 +180,7 @@ bool SheetDataDecoder::plainCell(const char *&p, const char *end) {
     if (end - q < 3 || std::memcmp(q, kValueStart, 3) != 0) return false;
     q += 3;
     const char *text = q;
-    q = bytesearch::find<kScalarBytes>(q, end, kTextStops);
+    while (q < end && kPlain.inText[static_cast<unsigned char>(*q)]) ++q;
     if (q >= end || *q != '<') return false;
     if (end - q < 8 || std::memcmp(q, kValueEnd, 8) != 0) return false;
     cell_.hasValue = true;
