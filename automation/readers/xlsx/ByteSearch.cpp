@@ -22,15 +22,11 @@ const char *FindVector(const char *p, const char *end, const Stops &stops) {
     const auto b = hn::Set(d, stops.b);
     const auto c = hn::Set(d, stops.c);
     const auto e = hn::Set(d, stops.d);
-    // Unsigned "below": the byte's minimum with below - 1 is the byte itself.
-    const bool anyBelow = stops.below != 0;
-    const auto belowMax = hn::Set(d, static_cast<uint8_t>(anyBelow ? stops.below - 1 : 0));
     const uint8_t *q = reinterpret_cast<const uint8_t *>(p);
     const uint8_t *const last = reinterpret_cast<const uint8_t *>(end);
     while (static_cast<size_t>(last - q) >= lanes) {
         const auto v = hn::LoadU(d, q);
-        auto hit = hn::Or(hn::Or(hn::Eq(v, a), hn::Eq(v, b)), hn::Or(hn::Eq(v, c), hn::Eq(v, e)));
-        if (anyBelow) hit = hn::Or(hit, hn::Eq(hn::Min(v, belowMax), v));
+        const auto hit = hn::Or(hn::Or(hn::Eq(v, a), hn::Eq(v, b)), hn::Or(hn::Eq(v, c), hn::Eq(v, e)));
         const intptr_t first = hn::FindFirstTrue(d, hit);
         if (first >= 0) return reinterpret_cast<const char *>(q) + first;
         q += lanes;

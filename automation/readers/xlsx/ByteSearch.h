@@ -1,24 +1,23 @@
 // Byte searches over a part's XML a whole vector at a time, in the widest
 // vectors the machine offers (chosen when first called). Short runs are
-// looked at byte by byte first: most values in a sheet are a few bytes long,
-// and there a vector search costs more than it saves.
+// looked at byte by byte first: there a vector search costs more than it
+// saves.
 #pragma once
 
 #include <cstddef>
 
 namespace automation::readers::xlsx::bytesearch {
 
-// The bytes a search stops at: any of four (repeat one to need fewer), or
-// any byte below `below` (0: none).
+// The bytes a search stops at: any of four (repeat one to need fewer).
 class Stops {
 public:
-    constexpr Stops(unsigned char one, unsigned char two, unsigned char three, unsigned char four, unsigned char under)
-        : a(one), b(two), c(three), d(four), below(under) {
-        for (int i = 0; i < 256; ++i) stops_[i] = i == a || i == b || i == c || i == d || i < below;
+    constexpr Stops(unsigned char one, unsigned char two, unsigned char three, unsigned char four)
+        : a(one), b(two), c(three), d(four) {
+        for (int i = 0; i < 256; ++i) stops_[i] = i == a || i == b || i == c || i == d;
     }
     bool stopsAt(char byte) const { return stops_[static_cast<unsigned char>(byte)]; }
 
-    const unsigned char a, b, c, d, below;
+    const unsigned char a, b, c, d;
 
 private:
     bool stops_[256] = {};  // the same, for the bytes looked at one by one

@@ -83,7 +83,7 @@ Scan endTag(const char *&p, const char *end, std::string_view name) {
 namespace {
 
 // What text must look at: '<', '&', CR or '>'. Texts run long beside the markup.
-constexpr bytesearch::Stops kTextStops{'<', '&', '\r', '>', 0};
+constexpr bytesearch::Stops kTextStops{'<', '&', '\r', '>'};
 
 inline const char *nextSpecial(const char *q, const char *end) { return bytesearch::find<16>(q, end, kTextStops); }
 

@@ -16,7 +16,7 @@ constexpr size_t kMaxLength = 300;
 const char *oneByOne(const char *p, const char *end, const Stops &stops) {
     return std::find_if(p, end, [&](char byte) {
         const unsigned char c = static_cast<unsigned char>(byte);
-        return c == stops.a || c == stops.b || c == stops.c || c == stops.d || c < stops.below;
+        return c == stops.a || c == stops.b || c == stops.c || c == stops.d;
     });
 }
 
@@ -30,8 +30,8 @@ const unsigned char *firstNotPrintableAscii(const unsigned char *p, const unsign
 // a vector: a search that loses a byte at a vector's edge or reads past the
 // end shows here (the buffer ends where the search must stop).
 TEST(ByteSearch, FindsTheFirstStopWhereverItStands) {
-    const Stops value{'"', '<', '&', '&', 0x20};
-    const Stops text{'<', '&', '\r', '>', 0};
+    const Stops value{'"', '<', '&', '\t'};
+    const Stops text{'<', '&', '\r', '>'};
     for (const Stops &stops : {value, text}) {
         for (size_t length = 0; length <= kMaxLength; ++length) {
             for (char stop : {'<', '&', '"', '\r', '\t', '>'}) {
@@ -51,18 +51,6 @@ TEST(ByteSearch, FindsTheFirstStopWhereverItStands) {
             }
         }
     }
-}
-
-// Bytes above 0x7F are no control bytes, whatever their sign as a char.
-TEST(ByteSearch, HighBytesAreNotBelowASpace) {
-    const Stops value{'"', '<', '&', '&', 0x20};
-    const std::string utf8 = "\xE4\xB8\xAD\xE6\x96\x87\xC3\xA9\xF0\x9F\x98\x80\xFF\x80";
-    std::string bytes;
-    while (bytes.size() < kMaxLength) bytes += utf8;
-    const char *end = bytes.data() + bytes.size();
-    EXPECT_EQ(findVector(bytes.data(), end, value), end);
-    bytes[bytes.size() - 3] = '\x1F';
-    EXPECT_EQ(findVector(bytes.data(), end, value), end - 3);
 }
 
 TEST(ByteSearch, SkipsPrintableAsciiUpToTheFirstOtherByte) {
