@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qtbase5-dev qtbase5-dev-tools qttools5-dev-tools
-  libzip-dev zlib1g-dev libdeflate-dev libisal-dev libexpat1-dev
+  libzip-dev zlib1g-dev libdeflate-dev libisal-dev libexpat1-dev libhwy-dev
   libgsf-1-dev libxml2-dev libxlsxwriter-dev libixion-dev
   libgtest-dev googletest
   clang libclang-rt-14-dev llvm clang-format

@@ -1,18 +1,17 @@
 #include "automation/readers/xlsx/FastXmlScanner.h"
 
+#include "automation/readers/xlsx/ByteSearch.h"
+#include "automation/readers/xlsx/XmlBytes.h"
+
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 namespace automation::readers::xlsx {
 
 namespace {
 
-inline bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+using xmlbytes::isSpace;
 
 inline bool startsWith(const char *p, const char *end, const char *prefix) {
     const size_t n = std::strlen(prefix);
@@ -26,35 +25,28 @@ inline bool isXmlChar(uint32_t c) {
            (c >= 0x10000 && c <= kMaxCodePoint);
 }
 
-// Well-formed UTF-8 made only of characters XML allows. ASCII runs are
-// checked eight bytes at a time.
+// Well-formed UTF-8 made only of characters XML allows.
 // The end of the longest prefix that is well-formed UTF-8 of XML characters.
 const unsigned char *validXmlUtf8End(const unsigned char *p, const unsigned char *end) {
     constexpr uint64_t kHigh = 0x8080808080808080ull;
     constexpr uint64_t kSpaceBytes = 0x2020202020202020ull;
-#ifdef __SSE2__
-    const __m128i space = _mm_set1_epi8(0x20);
-#endif
+    // Runs this long go to the vector search; shorter ones (between the
+    // characters of a text in Chinese, say) cost less eight bytes at a time.
+    constexpr ptrdiff_t kLongRun = 32;
     while (p < end) {
-#ifdef __SSE2__
-        // Sixteen bytes at a time where the machine has it: a sheet is mostly ASCII markup.
-        while (end - p >= 16) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-            // High bit set, or below a space (as signed bytes: the high ones count too).
-            if (_mm_movemask_epi8(_mm_or_si128(v, _mm_cmplt_epi8(v, space))) != 0) break;
-            p += 16;
-        }
-        if (p >= end) break;
-#endif
-        if (end - p >= 8) {
+        const unsigned char *const run = p;
+        while (end - p >= 8) {
             uint64_t w;
             std::memcpy(&w, p, 8);
             // No high bit and no byte below 0x20: plain printable ASCII.
-            if (((w | ((w - kSpaceBytes) & ~w)) & kHigh) == 0) {
-                p += 8;
-                continue;
+            if (((w | ((w - kSpaceBytes) & ~w)) & kHigh) != 0) break;
+            p += 8;
+            if (p - run >= kLongRun) {
+                p = bytesearch::skipPrintableAscii(p, end);
+                break;
             }
         }
+        if (p >= end) break;
         const unsigned char c = *p;
         if (c < 0x80) {
             if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return p;
@@ -182,30 +174,15 @@ char *decodeInPlace(char *begin, char *end, bool attribute) {
     return out;
 }
 
-// Which bytes may start or continue an XML name. Of the characters beyond
-// ASCII only Latin-1 is judged (as expat does: letters, and the middle dot
-// inside a name); the rest are taken as name characters, since the input is
-// valid UTF-8 by then and these parts use ASCII names.
-constexpr uint8_t kNameStartByte = 1;
-constexpr uint8_t kNameByte = 2;
+// Of the name characters beyond ASCII only Latin-1 is judged (as expat
+// does: letters, and the middle dot inside a name); the rest are taken as
+// name characters, since the input is valid UTF-8 by then and these parts
+// use ASCII names.
 constexpr unsigned char kLatin1Lead = 0xC2;        // U+0080..U+00BF: no letters
 constexpr unsigned char kLatin1LetterLead = 0xC3;  // U+00C0..U+00FF: letters but two signs
 constexpr unsigned char kMiddleDot = 0xB7;         // U+00B7, second byte
 constexpr unsigned char kMultiplication = 0x97;    // U+00D7, second byte
 constexpr unsigned char kDivision = 0xB7;          // U+00F7, second byte
-
-struct NameTable {
-    uint8_t bits[128] = {};
-    constexpr NameTable() {
-        for (int c = 0; c < 128; ++c) {
-            const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            const bool start = letter || c == '_' || c == ':';
-            const bool inner = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
-            bits[c] = static_cast<uint8_t>((start ? kNameStartByte : 0) | (inner ? kNameByte : 0));
-        }
-    }
-};
-constexpr NameTable kNameTable;
 
 // Bytes of the name character at `p` (not ASCII), 0 when it is none.
 inline size_t nonAsciiNameChar(const char *p, const char *end, bool first) {
@@ -224,7 +201,7 @@ inline char *scanName(char *p, const char *end) {
     while (p < end) {
         const unsigned char c = static_cast<unsigned char>(*p);
         if (c < 0x80) {
-            if (!(kNameTable.bits[c] & (p == start ? kNameStartByte : kNameByte))) break;
+            if (!xmlbytes::is(static_cast<char>(c), p == start ? xmlbytes::kNameStart : xmlbytes::kNameInner)) break;
             ++p;
             continue;
         }

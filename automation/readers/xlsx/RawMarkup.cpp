@@ -1,8 +1,7 @@
 #include "automation/readers/xlsx/RawMarkup.h"
 
+#include "automation/readers/xlsx/ByteSearch.h"
 #include "automation/readers/xlsx/FastXmlScanner.h"
-
-#include <cstdint>
 
 namespace automation::readers::xlsx::rawmarkup {
 
@@ -83,25 +82,10 @@ Scan endTag(const char *&p, const char *end, std::string_view name) {
 // be); refused where the events would fail ("]]>").
 namespace {
 
-constexpr uint64_t kOnes = 0x0101010101010101ull;
-constexpr uint64_t kHighs = 0x8080808080808080ull;
+// What text must look at: '<', '&', CR or '>'. Texts run long beside the markup.
+constexpr bytesearch::Stops kTextStops{'<', '&', '\r', '>'};
 
-inline uint64_t zeroBytes(uint64_t v) { return (v - kOnes) & ~v & kHighs; }
-
-// The first byte at or after `q` that text must look at: '<', '&', CR or
-// '>'. Eight bytes at a time, as texts run long beside the markup.
-inline const char *nextSpecial(const char *q, const char *end) {
-    while (end - q >= 8) {
-        uint64_t w;
-        std::memcpy(&w, q, 8);
-        if (zeroBytes(w ^ (kOnes * '<')) | zeroBytes(w ^ (kOnes * '&')) | zeroBytes(w ^ (kOnes * '\r')) |
-            zeroBytes(w ^ (kOnes * '>')))
-            break;
-        q += 8;
-    }
-    while (q < end && *q != '<' && *q != '&' && *q != '\r' && *q != '>') ++q;
-    return q;
-}
+inline const char *nextSpecial(const char *q, const char *end) { return bytesearch::find<16>(q, end, kTextStops); }
 
 }  // namespace
 

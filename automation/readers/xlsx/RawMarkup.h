@@ -5,6 +5,7 @@
 // bytes end inside the piece.
 #pragma once
 
+#include "automation/readers/xlsx/XmlBytes.h"
 #include "automation/readers/xlsx/XmlStream.h"
 
 #include <cstddef>
@@ -14,24 +15,9 @@
 
 namespace automation::readers::xlsx::rawmarkup {
 
-inline bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// ASCII names only: anything else goes to the general scan, which judges it.
-struct NameBytes {
-    bool start[256] = {};
-    bool inner[256] = {};
-    constexpr NameBytes() {
-        for (int c = 0; c < 128; ++c) {
-            const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            start[c] = letter || c == '_' || c == ':';
-            inner[c] = start[c] || (c >= '0' && c <= '9') || c == '-' || c == '.';
-        }
-    }
-};
-constexpr NameBytes kName;
-
-inline bool nameStart(char c) { return kName.start[static_cast<unsigned char>(c)]; }
-inline bool nameInner(char c) { return kName.inner[static_cast<unsigned char>(c)]; }
+using xmlbytes::isSpace;
+using xmlbytes::nameInner;
+using xmlbytes::nameStart;
 
 // As the events name an element: behind the first prefix separator.
 inline std::string_view localOf(std::string_view qualified) {

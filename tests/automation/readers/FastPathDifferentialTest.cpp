@@ -175,7 +175,9 @@ ScanResult scanInPieces(const std::string &xml, size_t piece, XmlHandler &handle
     std::string message;
     const ScanResult expected = scanXmlInPlace(&copy[0], xml.size(), whole, &message);
     const std::string expectedEvents = whole.finish();
-    for (size_t piece : {size_t(1), size_t(2), size_t(3), size_t(7), size_t(64), size_t(1000)}) {
+    // Pieces ending on and beside the edges of 16-, 32- and 64-byte vectors too.
+    for (size_t piece : {size_t(1), size_t(2), size_t(3), size_t(7), size_t(16), size_t(31), size_t(33), size_t(64),
+                         size_t(65), size_t(1000)}) {
         EventLog log(captureFromStart);
         const ScanResult got = scanInPieces(xml, piece, log);
         if (got != expected)
@@ -447,6 +449,78 @@ TEST(FastPathDifferential, DamagedBytesStayDamagedAcrossPieces) {
     }
 }
 
+// A package whose first sheet holds `rows` rows: read whole, then in pieces,
+// the fast path agrees with expat both times.
+void expectReadsAlikeWholeAndInPieces(const readertest::HandPackage &package, size_t rows) {
+    readertest::TempFolder folder;
+    const std::string path = folder.path("sheet.xlsx");
+    ASSERT_TRUE(readertest::writeHandPackage(path, package));
+    const TwoReads whole = readBothWays(path);
+    ASSERT_EQ(whole.fast.status, ReadStatus::Ok) << whole.fast.message;
+    EXPECT_TRUE(sameOutcome(whole));
+    EXPECT_EQ(whole.fast.workbook->sheet(0).rows().size(), rows);
+    InPieces pieces;
+    EXPECT_TRUE(sameOutcome(readBothWays(path)));
+}
+
+// The scan takes whole vectors of bytes at a time: bytes it must stop at
+// (references, line ends, quotes, markup, bytes no XML may hold) are put at
+// every place within and across the vectors' edges, in values and in text.
+TEST(FastPathDifferential, MarkupStraddlingVectorEdgesParsesAlike) {
+    constexpr size_t kWidest = 64;
+    readertest::TempFolder folder;
+    for (size_t width = 0; width <= 2 * kWidest + 8; ++width) {
+        const std::string pad(width, 'x');
+        const std::string wellFormed[] = {
+            "<a b=\"" + pad + "&amp;\t\" c='" + pad + "\r\n'>" + pad + "&lt;\r\n\xE4\xB8\xAD\xC3\xA9" + pad + "]]<b/>" +
+                pad + "&#x4E2D;</a>",
+            "<" + pad + "a " + pad + "b=\"1\"/>",
+            "<a>" + pad + "<![CDATA[" + pad + "\r]]><!--" + pad + "--></a>",
+        };
+        const std::string malformed[] = {
+            "<a>" + pad + "\x01</a>",
+            "<a>" + pad + "]]></a>",
+            "<a b=\"" + pad + "<\"/>",
+            "<a>" + pad + "\xC3</a>",
+        };
+        for (const std::string &xml : wellFormed) {
+            SCOPED_TRACE(xml);
+            ReadStatus expat = ReadStatus::Unreadable;
+            EXPECT_TRUE(partParsesAlike(folder, xml, &expat));
+            EXPECT_EQ(expat, ReadStatus::Ok);
+            EXPECT_TRUE(piecesScanAlike(xml));
+        }
+        for (const std::string &xml : malformed) {
+            SCOPED_TRACE(xml);
+            ReadStatus expat = ReadStatus::Ok;
+            EXPECT_TRUE(partParsesAlike(folder, xml, &expat));
+            EXPECT_NE(expat, ReadStatus::Ok);
+            EXPECT_TRUE(piecesScanAlike(xml));
+        }
+    }
+}
+
+// The same for the cells a sheet's decoder reads straight from the bytes:
+// values of every length up to a few vectors, each ending in a byte that
+// makes the decoder look closer, read whole, in pieces and by expat alike.
+TEST(FastPathDifferential, CellValuesAcrossVectorEdgesReadAlike) {
+    const char *const endings[] = {"", "&amp;", "\r\n", ">", "\"", "\t", "\xE4\xB8\xAD"};
+    std::string rows;
+    int row = 0;
+    for (size_t width = 0; width <= 140; ++width) {
+        for (const char *ending : endings) {
+            const std::string n = std::to_string(++row);
+            const std::string text = std::string(width, 'v') + ending;
+            rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"str\"><v>" + text + "</v></c><c r=\"B" + n +
+                    "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c><c r=\"C" + n + "\" s=\"0\"><v>" +
+                    std::string(width % 15 + 1, '7') + "</v></c></row>";
+        }
+    }
+    readertest::HandPackage package;
+    package.sheets.push_back({"Edges", "<sheetData>" + rows + "</sheetData>"});
+    expectReadsAlikeWholeAndInPieces(package, static_cast<size_t>(row));
+}
+
 // A handler that wants text from the very start gets it on both paths.
 TEST(FastPathDifferential, TextCaptureSetBeforeTheParseHoldsOnBothPaths) {
     readertest::TempFolder folder;
@@ -572,16 +646,7 @@ TEST(FastPathDifferential, DecodedCellsAndItemsReadTheSameWholeInPiecesAndWithEx
     package.sharedStrings =
         "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + items + "</sst>";
     package.sheets.push_back({"Decoded", "<sheetData>" + rows + "</sheetData>"});
-    readertest::TempFolder folder;
-    const std::string path = folder.path("decoded.xlsx");
-    ASSERT_TRUE(readertest::writeHandPackage(path, package));
-    const TwoReads whole = readBothWays(path);
-    ASSERT_EQ(whole.fast.status, ReadStatus::Ok) << whole.fast.message;
-    EXPECT_TRUE(sameOutcome(whole));
-    EXPECT_EQ(whole.fast.workbook->sheet(0).rows().size(), 40000u);
-    InPieces pieces;
-    const TwoReads cut = readBothWays(path);
-    EXPECT_TRUE(sameOutcome(cut));
+    expectReadsAlikeWholeAndInPieces(package, 40000);
 }
 
 TEST(FastPathDifferential, MutatedPartsAreNeverAcceptedByOnePathAlone) {
