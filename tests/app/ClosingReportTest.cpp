@@ -7,6 +7,7 @@
 #include "app/JobReportDialog.h"
 #include "app/MainWindow.h"
 #include "automation/Automation.h"
+#include "engine/MergeObject.h"
 #include "engine/RowLimit.h"
 
 #include <QDir>
@@ -188,11 +189,23 @@ TEST_F(ClosingReport, TheStopButtonEndsTheJobAndKeepsWhatWasFound) {
     auto *bar = window_->findChild<QProgressBar *>("pBar_Progress");
     auto *stop = window_->findChild<QPushButton *>("pBtn_Stop");
     window_->findChild<QPushButton *>("pBtn_ExcelFilter")->click();
-    ASSERT_TRUE(apptest::waitFor([&] { return bar->value() >= 1 || !window_->isJobRunning(); }, kJobTimeoutMs));
-    ASSERT_TRUE(window_->isJobRunning()) << "the job ended before the stop could be pressed";
-    stop->click();
-    EXPECT_FALSE(stop->isEnabled());
+    auto *worker = qobject_cast<MergeObject *>(window_->worker());
+    ASSERT_NE(worker, nullptr);
+    // The button is pressed once the bar shows a file done; the worker waits
+    // at that report until it has been, however busy the machine.
+    bool pressed = false;
+    QObject::connect(
+        worker, &MergeObject::ShowProgress, window_.get(),
+        [&](int done, int total, int, int) {
+            if (pressed || done < 1 || done >= total) return;
+            EXPECT_GE(bar->value(), 0);
+            stop->click();
+            EXPECT_FALSE(stop->isEnabled());
+            pressed = true;
+        },
+        Qt::BlockingQueuedConnection);
     ASSERT_TRUE(apptest::waitFor([&] { return !window_->isJobRunning(); }, kJobTimeoutMs));
+    ASSERT_TRUE(pressed) << "the job ended before the stop could be pressed";
 
     // The status line and the report say how many files were not searched.
     const QRegularExpression stopped(QString::fromUtf8("^提取已停止,另有(\\d+)个文件未被查找。$"));
