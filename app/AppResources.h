@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The compiled-in resources live in a static library; the linker keeps them
 // only when something asks for them, so every user of ":/..." calls this first.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the window tells the user once a job has ended, when something needs
 // their attention: files not searched, a failed save, a result saved as CSV,
 // formulas that could not be calculated, a stop or an interruption. A job without any of these has no report.

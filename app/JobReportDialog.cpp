@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "app/JobReportDialog.h"
 
 #include "engine/JobReport.h"

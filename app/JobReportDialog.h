@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The closing report of a job: the summary on top, what needs attention in
 // plain words, the full list of files not searched under 显示详细信息
 // (selectable, to copy), and a button that saves the list as the same CSV the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The program's one window: the search values, the options, the two folder
 // rows with the start button and the status line. Options are loaded from the
 // settings file once, at construction; each control writes its key back the

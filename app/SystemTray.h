@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tray icon: its menu brings the main window back or ends the program.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Entry point: record the command line and the settings file's place, settle
 // which copy of the program runs, then build the window and run the loop.
 #include "app/MainWindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The spreadsheet automation interface: the operations of a spreadsheet
 // application's object model that the extraction engine relies on, and
 // nothing more. The engine talks to spreadsheets only through these classes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "automation/Automation.h"
 
 #include "automation/native/NativeApplication.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Why a save failed, as a kind that each front end puts into its own words;
 // the writer's own sentence travels beside it for logs and reports.
 #pragma once

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Runs two builds of rowsifter-cli on the same corpus in several job modes and
 # compares their result workbooks cell by cell (values and formats).
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Deterministic workbook generator: a folder tree of source workbooks with
 // mixed Chinese and ASCII text, 18-digit IDs stored as text, numbers, dates
 // and a few formats. The same flags always give the same cell contents.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The physical floor of a search job: inflating every worksheet and
 // shared-string part of a corpus with libdeflate on one core, and nothing
 // else. Every other figure of the benchmark is quoted as a ratio to this one.

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """The same search done with openpyxl, the side-by-side peer of the benchmark.
 
 Reads every workbook under SOURCE in read-only mode, keeps each row in which a

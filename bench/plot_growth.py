@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """Plots the benchmark's growth table: wall time and peak memory against the
 number of workbooks in the corpus.
 

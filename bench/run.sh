@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The extraction benchmark. In one run it measures, on a generated corpus:
 #   - the floor: inflating every worksheet and shared-string part with libdeflate, one core;
 #   - rowsifter-cli in single-workbook mode (3 values) on one core and on every core;

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """Rewrites every .xlsx of a corpus as .xls (BIFF8) with the same cells, so the
 benchmark can compare the legacy reader with the .xlsx one on the same data.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs one job the way the window does: a fresh worker in a fresh thread,
 // started by a signal, its status texts and end signal received queued.
 #pragma once

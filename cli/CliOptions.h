@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command line of rowsifter-cli, turned into the option set a job reads.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // rowsifter-cli: one extraction job from the command line.
 #include "cli/CliJob.h"
 #include "cli/CliOptions.h"

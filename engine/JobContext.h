@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The working state of one job and of its current pass, shared by the parts
 // of the job (result workbooks, source walk, sheet search).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The job report: one CSV line per source workbook, saying whether it was
 // searched and, when not, why. The command line writes it for --report, the
 // window from its closing report, in the same form.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a job did, for whoever started it: the window and the command line take
 // what they report from here instead of reading it back out of status texts.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every status text the job sends, and the summary built from its counters.
 #pragma once
 

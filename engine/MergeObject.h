@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The worker: one call of ExcelFilter() runs one whole extraction job in the
 // worker thread and reports through the two signals.
 #pragma once

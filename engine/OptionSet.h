@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one process-wide record through which the window hands a job its inputs.
 // Written by the window only while no job runs; read by the job while it runs.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where a pass's result file goes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The result side of a pass: the workbook that receives the rows, from its
 // creation (blank or from the header template) to its save and close.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The job total above which results are written as CSV instead of a workbook.
 #pragma once
 

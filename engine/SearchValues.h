@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The search values of a job, taken from the option set's text.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finds every cell of one sheet that matches a search value and copies its
 // row (or the cell alone) into the result sheet.
 #pragma once

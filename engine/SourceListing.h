@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which files a job searches: the recursive listing of the source folder and
 // the test a listed path must pass to be opened as a workbook.
 #pragma once

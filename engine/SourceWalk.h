@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One pass over the source files: open each workbook, pick its sheets,
 // search them, close it without saving.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What each fuzz target does with one input, kept apart from libFuzzer's entry
 // point so the regression test can replay saved inputs through the very same
 // code in an ordinary build.

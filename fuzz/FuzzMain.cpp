@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer's entry point for one target; ROWSIFTER_FUZZ_BODY names its body.
 #include "fuzz/FuzzBodies.h"
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Writes the seed inputs of the fuzz targets into OUT/<target>/: the test
 fixtures each target can take, and small hand-made inputs that reach the
 parts of a reader the fixtures leave cold (every cell kind, strings split

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Writes the hicolor theme's PNG sizes of the program icon from its .ico:
 # a size the .ico holds is taken as drawn, any other is scaled from the
 # largest picture in it.

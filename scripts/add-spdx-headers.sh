@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Puts the licence line at the top of every tracked source file that lacks it
 # (after a shebang line where there is one). Safe to run again.
 set -euo pipefail

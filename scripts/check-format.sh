@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Fails when a C++ source of the project strays from .clang-format.
 # With --fix, formats them in place instead.
 set -euo pipefail

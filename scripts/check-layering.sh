@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Fails when a subsystem includes a header it must not see: the engine, the
 # command line and the window reach spreadsheets only through
 # automation/Automation.h; the spreadsheet layer and the settings store know

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Fails when a tracked source file has no licence line in its first lines.
 set -euo pipefail
 cd "$(dirname "$0")/.."

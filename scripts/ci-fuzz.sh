@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # CI: every fuzz target for a short while (about a minute in all): enough to
 # replay the seeds and what lies near them, so a change that makes a reader
 # crash there fails. scripts/fuzz.sh 600 is the longer run for developers.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # CI, after the tests: builds the Debian package from the existing build
 # folder, unpacks it into a scratch root and checks what a user gets: the
 # installed rowsifter-cli on the example workbooks (its output as the README

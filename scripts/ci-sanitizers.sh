@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # CI: the whole test suite once under AddressSanitizer + UBSan (build-asan),
 # then the read-ahead and concurrent-read tests under ThreadSanitizer
 # (build-tsan, only the test programs that hold them). Any report fails.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the libFuzzer targets of fuzz/ with clang and runs each in turn,
 # SECONDS (default 600) in all, split evenly between them. Each starts from
 # the seeds (test fixtures and small made inputs) and the corpus it grew in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Installs every Debian package that building, testing, packaging, fuzzing,
 # benchmarking and screenshotting RowSifter needs (clang and its runtimes for
 # the fuzz targets, llvm for llvm-symbolizer's readable sanitizer reports,

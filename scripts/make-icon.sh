@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Draws the program icon (a sieve over table rows, one row caught) with
 # ImageMagick and packs it as a multi-size .ico: 16, 32, 48 and 256 px.
 # Usage: scripts/make-icon.sh [OUT.ico]   (default resources/images/rsf.ico)

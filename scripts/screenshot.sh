@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Starts the real program under a virtual X display (xvfb-run) and saves a PNG
 # of its window. Needs xvfb, imagemagick and a CJK font (fonts-wqy-zenhei).
 # Usage: scripts/screenshot.sh OUT.png [path/to/RowSifter]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Which tracked files carry the licence line, and in which comment form.
 # Sourced by add-spdx-headers.sh and check-spdx-headers.sh.
 

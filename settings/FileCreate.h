@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Creates the settings file where none may exist yet: in the user's
 // configuration folder, on the first option change.
 #pragma once

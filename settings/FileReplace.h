@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rewrites an existing file so that it ends up holding either the complete new
 // content or, on any failure, exactly the old one.
 #pragma once

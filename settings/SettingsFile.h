@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The key=value settings file beside the executable: one "key=value\r\n" line
 // per option, bytes in the local 8-bit code page, read whole once at start and
 // rewritten whole on every change. The file is never created here.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Byte-string cutting: find a marker, keep what lies before, after or between
 // markers. Outputs go to caller-owned buffers of outSize bytes and are always
 // NUL-terminated; a result that does not fit is refused with -1 (empty output).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The folder of this user's own that holds the single-instance socket, so
 // that no other local user can take its name first or hear its requests.
 // POSIX only: on Windows the socket is a named pipe outside any folder.

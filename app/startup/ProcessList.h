@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The running processes by executable file name (no folder, case significant),
 // on Linux those of the current user only,
 // for the single-instance rule.

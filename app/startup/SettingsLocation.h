@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The places start-up weighs for the settings file besides the one beside the
 // executable: the user's configuration folder, and the folder the system ran
 // the executable from when the command line does not say.

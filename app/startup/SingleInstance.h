@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Lets a starting copy of the program hand over to the copy already running:
 // the running copy listens on a local socket in the user's private runtime
 // folder and, asked to, brings its window forward, so the starting copy can

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What start-up records before any window exists: the command line, the
 // executable's folder and the settings file (beside it, or in the user's
 // configuration folder). Byte strings in the local 8-bit code page, in fixed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One cell of the sparse worksheet model.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What an .xlsx workbook holds around its cells that the model does not, kept
 // as the file's own markup so that a workbook opened and saved again (a
 // header template) keeps it: a sheet's views and panes, filter, validation,

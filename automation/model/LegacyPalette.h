@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The spreadsheet applications' legacy colour palette: indexed colours 0-63
 // as both file formats number them until a workbook redefines 8-63. Indexes
 // 0-7 repeat the first eight of 8-15 and never change.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Limits of the workbook file formats that the model and its writers respect.
 #pragma once
 

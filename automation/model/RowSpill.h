@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rows appended below everything else on a sheet, kept out of memory.
 //
 // Results grow by whole rows at the bottom of their sheet, and the file name

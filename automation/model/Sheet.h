@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One worksheet of the sparse model: rows in ascending order, each holding its
 // cells in ascending column order. Only rows and cells that exist are stored.
 #pragma once

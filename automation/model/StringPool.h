@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The texts of one workbook (UTF-8), kept end to end in a few large blocks:
 // a workbook holds hundreds of thousands of short texts, and one allocation
 // each would cost more than the texts themselves.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cell formats: number format, font, fill, border, alignment and protection,
 // with colours already resolved to RGB. A workbook keeps each distinct format
 // once in its StyleTable; cells refer to it by index.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A whole workbook in memory: its worksheets in order, one string pool and
 // one style table shared by all of them, and the date system.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Find over a block of one sheet: row by row, left to right, starting after a
 // given cell and wrapping round to it, as the spreadsheet applications search.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cell values as the spreadsheet application shows them, and a per-workbook
 // cache of their folded forms so that repeated searches do not render and
 // fold the same texts again.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The in-process spreadsheet application: workbooks held as sparse models,
 // read and written by the program's own readers and writers.
 #pragma once

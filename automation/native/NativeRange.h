@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A block of cells on one worksheet of the native backend.
 #pragma once
 

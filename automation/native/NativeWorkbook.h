@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One open workbook of the native backend.
 #pragma once
 

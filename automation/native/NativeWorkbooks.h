@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The workbooks collection of the native backend.
 #pragma once
 

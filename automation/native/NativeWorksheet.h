@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One worksheet of the native backend, found by its stable uid.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // "Copy" of a block of cells, with contents and formats, possibly into
 // another workbook: texts and formats are re-entered in the destination's
 // string pool and style table.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads the workbooks a job is about to open on background threads, a bounded
 // number ahead of the one being opened, so that parsing the next workbooks
 // overlaps searching the current one. What open() returns is the same as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A job that opens the same workbooks once per search value would read each of
 // them again and again, or keep all of them whole in memory. Told up front what
 // it will search for, the backend keeps instead, per workbook, only what those

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one way the backend reads a workbook file. Every read passes through
 // here, so no exception from a reader (an allocation failure on a huge file,
 // say) can escape into a reader thread or the job, and every failure keeps its

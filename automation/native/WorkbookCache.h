@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Parsed workbooks kept across openings: per-value passes open every source
 // workbook once per value, and re-reading it each time would dominate the job.
 // An entry is valid while its file keeps the same size and modification time.

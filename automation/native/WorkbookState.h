@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The state shared by all handles into one open workbook, and by all handles
 // into one application. Handles hold it weakly: once a workbook is closed (or
 // the application gone) their calls fail softly.

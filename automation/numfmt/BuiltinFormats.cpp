@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Built-in number format ids as a Chinese (zh-CN) installation of the
 // spreadsheet application shows them: ids 5-8 and 41-44 carry the yuan sign,
 // 14 and 22 put the year first, 27-36 and 50-58 use 年/月/日.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Chinese numerals for the [DBNum1] (一百二十三), [DBNum2] (壹佰贰拾叁) and
 // [DBNum3] (full-width digits) tags.
 #pragma once

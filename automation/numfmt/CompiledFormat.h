@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A number format code parsed once into sections of tokens, so that
 // rendering a value only walks a short token list.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Date and time sections over the serial day numbers of the two date systems.
 #include "automation/numfmt/SectionRenderers.h"
 

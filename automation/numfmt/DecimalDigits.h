@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A double taken to the 15 significant decimal digits the spreadsheet
 // application keeps, as a digit string, so that rounding for display is done
 // in decimal (2.675 shows as 2.68) rather than on the binary value.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The same few codes are rendered millions of times from several threads:
 // each thread first looks in a tiny private list, then in a shared map.
 #include "automation/numfmt/CompiledFormat.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Compiles a format code: splits it into sections, classifies and tokenizes each.
 #include "automation/numfmt/CompiledFormat.h"
 

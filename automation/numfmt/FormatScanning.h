@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Character-level reading of format codes shared by the section splitter,
 // the classifier and the tokenizer: UTF-8 steps, quotes, case-blind words.
 #pragma once

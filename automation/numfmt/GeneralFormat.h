@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The "General" display, shared by the public entry point and by sections
 // that hold the word General.
 #pragma once

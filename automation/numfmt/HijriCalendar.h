@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The arithmetic Hijri calendar that the B2 prefix of a date code selects.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Entry points: choose the section for a value, then render it.
 #include "automation/numfmt/NumberFormat.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Renders cell values as the spreadsheet application displays them through a
 // number format code. Pure functions of their arguments, safe from any thread;
 // each code is parsed once and kept in a small shared cache.

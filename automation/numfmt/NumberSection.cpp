@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Number sections: plain, exponent and fraction layouts.
 #include "automation/numfmt/GeneralFormat.h"
 #include "automation/numfmt/SectionRenderers.h"

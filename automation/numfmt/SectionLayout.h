@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The second pass over a tokenized section: what each comma and placeholder
 // means once its neighbours are known, and whether m means minutes.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Tokenizes one section of a format code. Lenient like the spreadsheet
 // applications reading foreign files: what it does not know is shown as text.
 #pragma once

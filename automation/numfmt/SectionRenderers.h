@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rendering of one chosen section; the choice of section (and of the minus
 // sign) is made by the caller.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libgsf, shared by the readers that open compound files: set up once for the
 // whole process (its object types must exist before two threads ask for them
 // at once), and a guard that releases its objects.

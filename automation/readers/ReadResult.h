@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What every workbook reader returns: a workbook, or the reason there is none.
 // Readers never throw and never crash on bad input: a missing, unreadable,
 // corrupt, truncated, encrypted or hostile file gives a null workbook.

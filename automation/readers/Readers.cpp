@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Chooses a reader by what the file holds, never by its name alone: the
 // applications open a zip named .xls as a workbook and refuse random bytes
 // named .xlsx.

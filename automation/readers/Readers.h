@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The workbook readers, one per file kind, and the sniffing entry point that
 // picks one by the file's content.
 #pragma once

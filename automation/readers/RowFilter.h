@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Told before the sheets are read what a job can reach, a reader keeps only
 // that: the rows in which some cell can match, the row of the used area's
 // first cell, and a column kept whole. The rest of a sheet is dropped as it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A Find text compiled once: folded literals with the wildcards * (any run)
 // and ? (one character), ~ escaping *, ? and ~. Matches folded cell texts.
 #pragma once

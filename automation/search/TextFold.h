@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text folding behind Find: case-insensitive, and full-width forms of
 // letters, digits and punctuation equal to their half-width ones, as the
 // spreadsheet applications compare when searching.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A file that appears under its name complete or not at all: the content goes
 // to a uniquely named temporary file in the target's folder, which is flushed
 // to disk and then renamed over the target. Until commit() succeeds the target

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One part of a zip package, deflated as its bytes come. The compressed bytes
 // stay in memory while they are few and move to an unnamed temporary file
 // past that, so a sheet of any size costs a fixed amount of memory. ISA-L's

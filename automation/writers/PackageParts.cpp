@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "automation/writers/PackageParts.h"
 
 #include "automation/writers/XmlOut.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The small parts that tie a workbook package together: content types,
 // relationships and the workbook part with its sheet list.
 #pragma once

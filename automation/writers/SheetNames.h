@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Worksheet names an .xlsx file accepts, made from the model's names.
 #pragma once
 

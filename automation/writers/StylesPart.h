@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The style sheet of a written workbook (xl/styles.xml). Model formats are
 // registered as cells use them, so the part lists only formats in use; equal
 // fonts, fills, borders, number formats and cell formats are kept once. The

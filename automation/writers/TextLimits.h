@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cutting UTF-8 text to a limit the spreadsheet formats count in UTF-16
 // units, without splitting a character.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One worksheet part (xl/worksheets/sheetN.xml), written row by row into a
 // DeflatedPart: the model's rows, then the rows kept outside the model, with
 // strings inline so nothing about the rows is held until the end but their

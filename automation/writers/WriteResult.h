@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What every write gives back, from one call on a file up to a whole
 // workbook: done, or why not, in words and as a kind a front end can put in
 // its own words.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The workbook writers. Each writes a temporary file in the target's folder and
 // renames it over the target, so a target is never left half-written.
 #pragma once

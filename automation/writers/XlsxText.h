@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cell texts made safe for a SpreadsheetML file: valid UTF-8, a literal
 // "_xHHHH_" kept literal (the format uses that form to escape characters),
 // and no longer than the format's cell text limit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "automation/model/Limits.h"
 #include "automation/writers/AtomicFile.h"
 #include "automation/writers/PackageParts.h"

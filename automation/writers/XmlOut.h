@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pieces of SpreadsheetML text appended to a buffer: escaped text and
 // attribute values, numbers, cell references. Kept small and inline-friendly,
 // since a large save writes millions of them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A zip package written through libzip from parts this program deflated
 // itself (DeflatedPart): libzip lays out the container (headers, ZIP64 when a
 // size needs it, the central directory) and copies the compressed bytes as

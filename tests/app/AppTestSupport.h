@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shared helpers of the window tests: one QApplication for the whole run, a
 // settings file in a temporary folder, and a way to answer modal boxes.
 #pragma once

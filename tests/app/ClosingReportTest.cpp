@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the window shows of a job's outcome: the status line ends on what
 // matters most, a closing report appears when something needs attention (and
 // only then), progress reaches its total, and the stop button ends a job

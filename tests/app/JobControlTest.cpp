@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The start button: the folder test with its message, the option set taken
 // from the controls, a fresh worker thread per job, status line and end signal.
 #include "AppTestSupport.h"

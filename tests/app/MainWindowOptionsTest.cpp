@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Options and paths: loading the nine keys at construction, each control
 // writing exactly its own key, the enable dependencies and the dialogs.
 #include "AppTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The window as built: every named widget with its type, text and initial
 // state, the limits, the layout proportions, title, size and placement.
 #include "AppTestSupport.h"

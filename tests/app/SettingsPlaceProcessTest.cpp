@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The real program started as a menu starts an installed copy (its bare name,
 // found through PATH): it reads the options file start-up picked. A stored
 // column above the limit is clamped and written back as the window loads,

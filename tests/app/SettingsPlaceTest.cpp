@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Options chosen in the window outlive a restart: in the user's configuration
 // folder for an installed copy, in its own file for a portable one.
 #include "AppTestSupport.h"

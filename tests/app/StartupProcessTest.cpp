@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Real processes: a second start while a first copy runs asks the first to
 // come forward and leaves; the first keeps running.
 #include "app/startup/ProcessList.h"

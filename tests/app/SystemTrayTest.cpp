@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tray icon: its menu, tool tip and icon, bringing the window back at
 // 940 x 480 from a click, a double-click or the menu, and quitting at once.
 #include "AppTestSupport.h"

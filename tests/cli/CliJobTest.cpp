@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command line's job: run in a worker thread through the engine's signals,
 // every status text delivered in order, the exit status read from them.
 #include "cli/CliJob.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command line as the window would fill the option set, and the refusals.
 #include "cli/CliOptions.h"
 

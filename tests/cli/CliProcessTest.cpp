@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The rowsifter-cli executable as a user runs it: help, refusals, a real job.
 #include "engine/WorkbookFiles.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The job's pure rules: search values, which paths are workbooks, which values
 // may name a file, the summary text and the source listing.
 #include "engine/JobRunner.h"

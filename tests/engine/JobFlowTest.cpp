@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole jobs over the recording double: the order of status texts and
 // automation calls, the passes, the copies and the mended failure paths.
 #include "engine/JobRunner.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The base of the tests that run whole jobs on real workbooks: a source and a
 // destination folder in temporary space, options pointing at them, and the
 // native backend.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Runs one job of the engine in the calling thread and keeps what it reported.
 #pragma once
 

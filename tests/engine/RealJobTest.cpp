@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole jobs through the native spreadsheet layer on workbooks written here:
 // the result files are read back cell by cell.
 #include "SchemaValidation.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A test double of the spreadsheet automation interface: workbooks are small
 // grids of texts, and every call that matters to the job's order is recorded.
 #pragma once

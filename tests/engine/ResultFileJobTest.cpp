@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Whole jobs whose result files must open in the strict spreadsheet
 // applications without a repair: every part validates against the published
 // schemas, the application's limits hold, and openpyxl, a reader sharing no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A real job whose results pass the .xlsx grid: with the production row limit,
 // every row extracted must reach the CSV.
 #include "automation/Automation.h"

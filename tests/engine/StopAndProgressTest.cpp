@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A stop asked for during a job ends it after the file in hand, saves what was
 // found, and says so; progress counts every file of every pass; the last
 // status text of a pass is the one the user must not miss.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Files that cannot be searched are named, with their reason, and counted;
 // a reader that fails, even by running out of memory on a reader thread,
 // costs only its own file.

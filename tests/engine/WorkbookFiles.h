@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Source workbooks written for the real-job tests, and result files read back.
 #pragma once
 

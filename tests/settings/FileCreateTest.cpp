@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Making the settings file in a configuration folder that may not exist yet.
 #include <gtest/gtest.h>
 

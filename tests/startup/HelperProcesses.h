@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Child processes for the process-list tests: copies of sleep under a file
 // name unique to this test run, ended by their ids when the test is done.
 #pragma once

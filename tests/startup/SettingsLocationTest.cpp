@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which settings file start-up picks: the portable one beside the executable
 // when it is there, else the one in the user's configuration folder.
 #include <gtest/gtest.h>

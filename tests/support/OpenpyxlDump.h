@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What openpyxl, a reader that shares no code with ours, reads from an .xlsx
 // file (tests/support/dump_with_openpyxl.py prints it), so that a fault
 // mirrored in our writer and reader cannot hide.

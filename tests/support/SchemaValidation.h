@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Checks a written .xlsx package against the published ECMA-376 schemas
 // (Transitional SpreadsheetML and the packaging schemas), the way the strict
 // applications read it. The schemas are the copies kept with the test data.

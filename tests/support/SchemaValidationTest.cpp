@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The schema check must tell a sound part from a broken one, or every writer
 // test that relies on it proves nothing.
 #include "SchemaValidation.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: Apache-2.0
 """Prints what openpyxl reads from an .xlsx file, for the tests (OpenpyxlDump.h).
 
 One tab-separated record a line; every text field is encoded by enc() so that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Works out the character set of an HTML document before parsing (a byte
 // order mark first, then a <meta> charset declaration near the start, else
 // UTF-8) and turns the document into UTF-8. Decoding here rather than in the

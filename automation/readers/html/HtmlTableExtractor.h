@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Turns the first <table> of a parsed HTML document into a worksheet: one
 // row per <tr>, one cell per <td>/<th>, spans as merged areas.
 #pragma once

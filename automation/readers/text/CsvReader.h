@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Delimited text (RFC 4180 quoting, any line ending) parsed into one sheet.
 #pragma once
 

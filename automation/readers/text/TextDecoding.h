@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The bytes of a text file as UTF-8: a byte-order mark decides when there is
 // one; otherwise valid UTF-8 stays as it is and anything else is read as
 // GB18030, the code page Chinese systems save their text files in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The BIFF2, BIFF3 and BIFF4 streams of Excel 2.x to 4.0 (still written by
 // some accounting and government systems): one worksheet per file, its
 // formats in the same stream; or a BIFF4 workbook, whose sheets follow its

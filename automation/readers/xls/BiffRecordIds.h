@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The record types the .xls readers know, BIFF2 to BIFF8, in one table: an
 // id means the same record in every version that has it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Walks the records of a BIFF stream held in memory. Every length is checked
 // against the stream: a record that would run past its end stops the walk.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The formats of a legacy workbook: FONT, FORMAT, XF and PALETTE records
 // collected from the globals, then resolved into the model's style table.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cell values as every BIFF version stores them: RK numbers and error codes.
 #pragma once
 

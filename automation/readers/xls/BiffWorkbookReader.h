@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Decodes the BIFF5/BIFF8 records of a workbook stream into the workbook
 // model: the globals (strings, formats, sheet list, date system, code page)
 // and every worksheet's rows, cells, column widths and merged areas.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "automation/readers/xls/OleContainer.h"
 
 #include "automation/readers/GsfSupport.h"

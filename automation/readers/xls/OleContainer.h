@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The OLE2 compound file around a legacy workbook: finds the workbook stream
 // and loads it into memory in one piece, so the record decoder can work on
 // plain bytes.

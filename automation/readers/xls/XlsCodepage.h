@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The 8-bit text of BIFF5 workbooks, stored in the code page their CODEPAGE
 // record names, turned into UTF-8.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Byte searches over a part's XML a whole vector at a time, in the widest
 // vectors the machine offers (chosen when first called). Short runs are
 // looked at byte by byte first: there a vector search costs more than it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A1-style cell references as SpreadsheetML writes them, parsed without
 // overflow whatever their length.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Password-protected .xlsx files are not zips: the applications wrap them in
 // an OLE2 compound file holding EncryptionInfo and EncryptedPackage streams.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A specialised in-place XML scanner for the large, plain parts of a package
 // (worksheets and shared strings). It feeds the same XmlHandler events as the
 // expat path, several times faster, because it can assume what these parts

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The formulas of a workbook as its parts write them, kept when the workbook
 // is to be evaluated after reading (FormulaEvaluation.h).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Formulas whose results the file does not hold (or holds as placeholders,
 // when the workbook asks for a full calculation on load) are evaluated with
 // libixion after the workbook is read whole, and their results put into the

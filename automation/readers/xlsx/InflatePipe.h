@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Two cores on one large part: a producer inflates on a thread of its own
 // into a few blocks while the calling thread hands the blocks, in order, to
 // the sink. Memory stays at a few blocks whatever the part's size.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads from an .xlsx file the markup a save must carry over (model/KeptMarkup.h).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Cell text as SpreadsheetML stores it: _xHHHH_ escapes for characters XML
 // cannot carry, and the application's limit on the length of one cell's text.
 #pragma once

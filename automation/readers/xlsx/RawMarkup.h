@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Pieces of markup read straight from a part's bytes, for the decoders that
 // take the common shapes of a large part without the general events. Each
 // piece refuses what the general scan would refuse or might read otherwise,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Package relationships (.rels parts): how one part finds the others.
 #pragma once
 

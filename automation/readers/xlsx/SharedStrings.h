@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The shared-strings part: each <si> becomes one string of the pool, keeping
 // the file's numbering (the n-th item is pool index n).
 #pragma once

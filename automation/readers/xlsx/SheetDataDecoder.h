@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The rows and cells of a worksheet's sheetData, decoded straight from the
 // inflated bytes: one call per row and per cell instead of an event per
 // element, attribute and text. This is where a large sheet spends its time.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The styles part: every cell format (cellXfs entry) becomes one entry of the
 // workbook's StyleTable under the same number (xf 0 is the default format).
 #pragma once

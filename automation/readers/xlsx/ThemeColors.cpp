@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "automation/readers/xlsx/ThemeColors.h"
 
 #include "automation/model/LegacyPalette.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Colours as SpreadsheetML gives them (rgb, theme slot, palette index, each
 // with an optional tint) resolved to plain RGB for the model.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The workbook part: the sheets in their order, the date system, the names
 // it defines and whether it asks for a full calculation on load.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One worksheet part streamed into a model Sheet: cells with their cached
 // values and formats, row heights, column widths and merged areas.
 #pragma once

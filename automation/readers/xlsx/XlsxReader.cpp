@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // .xlsx / .xlsm: the package's relationships lead from the root to the
 // workbook part and from there to its theme, styles, strings and sheets.
 #include "automation/readers/Readers.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a byte of a package part's XML is, for the scanner and the readers
 // of raw markup alike: one table, so both take the same bytes for white
 // space and names.

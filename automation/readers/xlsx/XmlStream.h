@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SAX parsing of one package part with expat, straight from the inflating
 // stream. Handlers see local names, so `x:c` and `c` are the same element:
 // producers choose prefixes freely and no part mixes two meanings of a name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Read-only access to the parts of a zip container, each part inflated as a
 // bounded stream so a hostile member cannot exhaust memory or time.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // HTML tables saved as ".xls" by web systems: encodings, spans, cell text and
 // the number rule, plus damaged and hostile documents.
 #include "automation/model/Limits.h"

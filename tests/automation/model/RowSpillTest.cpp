@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The spill of rows appended below a sheet's end: what goes in comes back out,
 // in order, whether it still sits in memory or already went to the file.
 #include "automation/model/RowSpill.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "automation/native/DisplayText.h"
 #include "automation/numfmt/NumberFormat.h"
 #include "automation/search/TextFold.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Formulas stored without their results (or with placeholders and a request
 // to calculate on load) are found and copied by the values the application
 // shows; stored results are used as they are; macro sheets are searched.

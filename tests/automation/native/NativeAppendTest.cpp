@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Result sheets that grow at the bottom: rows copied below the end wait in the
 // sheet's spill and are streamed out at the save; anything else puts them back
 // into the model first. Both ways must give the same files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Opening and saving real files, and the cache of parsed workbooks.
 #include "NativeTestSupport.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "NativeTestSupport.h"
 
 using namespace native_test;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Builds workbooks in memory through the automation interface, with a way in
 // to the model for what the interface cannot set (values, number formats, heights).
 #pragma once

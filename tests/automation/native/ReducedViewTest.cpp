@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Workbooks kept between passes as reduced views: every answer must be the one
 // the whole workbook gives, for the announced searches and beyond them.
 #include "NativeTestSupport.h"

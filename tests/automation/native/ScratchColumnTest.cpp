@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A column copied into an empty sheet of another workbook, searched and
 // cleared again, once per source: the pattern of a one-column search.
 #include "NativeTestSupport.h"

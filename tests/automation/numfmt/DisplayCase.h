@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One row of a display table: a value, a code, and what the spreadsheet
 // application shows.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every case of the published test tables of an independent formatter (see
 // tests/fixtures/numfmt-reference/SOURCE.md) run through the renderer. Where
 // that formatter is known to answer differently from the spreadsheet

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Random codes and values: no crash, no hang, no exception, and the output
 // stays well-formed UTF-8 of bounded size.
 #include "automation/numfmt/NumberFormat.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // compare_workbooks A B: reads both workbooks and prints the first
 // difference in sheets, rows, cells (values and formats) and styles. Exit
 // status 0 when they agree, 1 when they differ, 2 when one cannot be read.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Delimited text: quoting, line endings, encodings, the number rule and the
 // sheet name, read through the sniffing entry point as the engine does.
 #include "ReaderTestFiles.h"

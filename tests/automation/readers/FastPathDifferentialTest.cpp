@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The in-place scanner and expat must see the same document: every fixture,
 // every written workbook, random SpreadsheetML in all its spellings and
 // mutated parts give the same model (or the same failure) either way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A workbook read through a row filter must hold exactly what reading it whole
 // and then dropping the rows the filter does not reach holds, and its
 // outlines must describe the whole sheets: random SpreadsheetML in all its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A large part inflated on a second thread reaches its sink whole and in
 // order; a stop, a failure or an exception on either side ends both threads.
 #include "ReaderTestFiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Random but well-formed SpreadsheetML packages, each fixed by its seed: the
 // many ways producers may spell the same markup (prefixes, quotes, white
 // space, references, CDATA, comments, empty elements, missing addresses)

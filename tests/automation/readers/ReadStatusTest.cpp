@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every reason a file is not searched, as the readers report it: the engine
 // tells the user which (encrypted, damaged, not a workbook, unsupported,
 // unreadable), so each must be the true one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Files the reader tests write: a temporary folder, raw bytes, hand-built
 // zips and OLE2 compound files.
 #pragma once

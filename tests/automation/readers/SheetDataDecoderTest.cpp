@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The sheetData decoder: what it passes on, what it leaves to the events, and
 // that a part cut anywhere reads as the part whole.
 #include "ReaderTestFiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Compares two parsed workbooks in full, for tests that read one file two
 // ways and expect the same model.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Damaged, hostile and foreign files: each opens as null with its reason, never a crash.
 #include "ReaderTestFiles.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // SpreadsheetML as other producers write it: prefixes, missing addresses,
 // inline strings only, odd dimensions, ISO dates, theme colours.
 #include "ReaderTestFiles.h"

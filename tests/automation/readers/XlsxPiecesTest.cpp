@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The small pure parts of the .xlsx reader: references, escapes, paths,
 // tints, dates, and a part inflated as it streams.
 #include "ReaderTestFiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Workbooks written by libxlsxwriter, read back and checked cell by cell and
 // format by format.
 #include "ReaderTestFiles.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "automation/search/FindPattern.h"
 #include "automation/search/TextFold.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Helpers for the writer tests: a scratch folder, file contents, zip entries.
 #pragma once
 

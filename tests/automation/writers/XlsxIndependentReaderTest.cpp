@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads a written workbook back with openpyxl, a reader that shares no code
 // with ours, so a fault mirrored in our writer and reader cannot hide.
 #include "WriterTestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "WriterTestSupport.h"
 #include "automation/readers/Readers.h"
 #include "automation/writers/Writers.h"

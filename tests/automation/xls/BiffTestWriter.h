@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Builds BIFF record streams byte by byte and wraps them in an OLE2 compound
 // file, so tests can state exactly which records a workbook holds.
 #pragma once

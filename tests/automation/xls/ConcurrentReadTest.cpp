@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Workbooks are read on several threads at once (the read-ahead of a job). The
 // libraries behind the readers set themselves up on first use, so this test
 // runs in a process of its own: the very first reads happen concurrently.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads .xls files written by LibreOffice Calc (see tests/fixtures/xls/README.md)
 // and checks them against the sources they were converted from.
 #include "automation/numfmt/NumberFormat.h"

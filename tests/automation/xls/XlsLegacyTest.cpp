@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Worksheets and workbooks of Excel 2.x to 4.0 (BIFF2, BIFF3, BIFF4 and
 // BIFF4 workbooks), written record by record as those versions laid them out.
 #include "BiffTestWriter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads workbooks built record by record, so each BIFF record kind is
 // checked against values known from how it was written.
 #include "BiffTestWriter.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Damaged and hostile .xls input: every outcome must be a null workbook with
 // a failure status or a workbook that can be walked, never a crash or hang.
 #include "BiffTestWriter.h"
