@@ -25,8 +25,7 @@ ClosingReport closingReportOf(const engine::JobResult &result) {
         report.attention << result.errorReason;
 
     for (const engine::SourceFileReport &file : result.files)
-        if (file.outcome != engine::FileOutcome::Searched)
-            report.details << text::notSearchedPrefix(file.outcome) + file.path;
+        if (file.outcome != engine::FileOutcome::Searched) report.details << text::notSearchedPrefix(file) + file.path;
     for (const engine::SourceFileReport &file : result.files)
         if (file.formulasNotEvaluated > 0)
             report.details << text::formulasNotEvaluatedIn(file.formulasNotEvaluated, file.path);

@@ -9,6 +9,7 @@
 // No call throws.
 #pragma once
 
+#include "automation/ReadStatus.h"
 #include "automation/SaveFailure.h"
 
 #include <QString>
@@ -41,16 +42,6 @@ struct SaveResult {
     // spreadsheet applications load: some cells took the closest one written.
     bool formatsSimplified = false;
     explicit operator bool() const { return ok; }
-};
-
-// Why Workbooks::open gave no workbook.
-enum class OpenFailure {
-    None,          // the last open succeeded
-    Encrypted,     // password-protected
-    Damaged,       // a workbook, but nothing readable is left in it
-    NotAWorkbook,  // the content is of no workbook kind
-    Unsupported,   // a workbook kind this layer does not read
-    Unreadable,    // missing, not readable, or the read failed for want of memory
 };
 
 // What a job is about to open, announced to Workbooks::expectOpens.
@@ -125,14 +116,20 @@ public:
     virtual int formulasNotEvaluated() const { return 0; }
 };
 
+struct OpenResult {
+    std::unique_ptr<Workbook> workbook;          // null when the file could not be opened
+    ReadStatus status = ReadStatus::Unreadable;  // Ok with a workbook; otherwise why not
+};
+
 class Workbooks {
 public:
     virtual ~Workbooks() = default;
 
-    virtual bool add() = 0;                                           // "Add": a blank workbook, made active
-    virtual std::unique_ptr<Workbook> open(const QString &path) = 0;  // "Open"; null when it cannot be opened
-    // Why the last open() gave null; None after one that succeeded.
-    virtual OpenFailure lastOpenFailure() const { return OpenFailure::Unreadable; }
+    virtual bool add() = 0;  // "Add": a blank workbook, made active
+    // "Open": the workbook, or why there is none.
+    virtual OpenResult openWorkbook(const QString &path) = 0;
+    // "Open" where the reason does not matter; null when it cannot be opened.
+    std::unique_ptr<Workbook> open(const QString &path) { return openWorkbook(path).workbook; }
 
     // A hint about the workbooks about to be opened. A backend may read them
     // ahead of time, or keep between openings what the announced searches

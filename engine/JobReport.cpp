@@ -22,9 +22,8 @@ QString csvField(const QString &text) {
 QByteArray jobReportCsv(const JobResult &result) {
     QString text = QStringLiteral("path,outcome,sheets searched,rows extracted,formulas not evaluated\r\n");
     for (const SourceFileReport &file : result.files) {
-        const QStringList fields{csvField(file.path), fileOutcomeName(file.outcome),
-                                 QString::number(file.sheetsSearched), QString::number(file.rowsExtracted),
-                                 QString::number(file.formulasNotEvaluated)};
+        const QStringList fields{csvField(file.path), fileOutcomeName(file), QString::number(file.sheetsSearched),
+                                 QString::number(file.rowsExtracted), QString::number(file.formulasNotEvaluated)};
         text += fields.join(QLatin1Char(',')) + QStringLiteral("\r\n");
     }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();

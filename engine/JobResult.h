@@ -13,20 +13,20 @@ namespace engine {
 
 // What became of one source workbook. Stopped: the job was stopped before it
 // reached the file in any pass.
-enum class FileOutcome { Searched, Encrypted, Damaged, NotAWorkbook, Unsupported, Unreadable, Stopped };
-
-// The outcome's word in a report: "searched", "encrypted", "damaged", "not a
-// workbook", "unsupported", "unreadable", "stopped".
-QString fileOutcomeName(FileOutcome outcome);
-FileOutcome fileOutcomeOf(automation::OpenFailure failure);
+enum class FileOutcome { Searched, NotRead, Stopped };
 
 struct SourceFileReport {
     QString path;  // native separators, as shown in the status texts
     FileOutcome outcome = FileOutcome::Searched;
+    automation::ReadStatus whyNotRead = automation::ReadStatus::Ok;  // when outcome is NotRead
     int sheetsSearched = 0;
     long long rowsExtracted = 0;   // copies made from this file, over every pass
     int formulasNotEvaluated = 0;  // formula cells searched as the file stored them, uncalculated
 };
+
+// The outcome's word in a report: "searched", "stopped", or the read
+// failure's own word ("encrypted", "damaged", "not a workbook", ...).
+QString fileOutcomeName(const SourceFileReport &file);
 
 struct FailedSave {
     QString path;

@@ -11,20 +11,22 @@ QString summary(long long filesSearched, long long rowsExtracted, long long seco
     return s;
 }
 
-QString notSearchedPrefix(FileOutcome why) {
-    switch (why) {
-        case FileOutcome::Encrypted:
+QString notSearchedPrefix(const SourceFileReport &file) {
+    if (file.outcome == FileOutcome::Stopped) return kNotReachedPrefix;
+    using automation::ReadStatus;
+    switch (file.whyNotRead) {
+        case ReadStatus::Encrypted:
             return QStringLiteral("无法读取(文件已加密):");
-        case FileOutcome::Damaged:
+        case ReadStatus::Corrupt:
             return QStringLiteral("无法读取(文件已损坏):");
-        case FileOutcome::NotAWorkbook:
+        case ReadStatus::NotAWorkbook:
             return QStringLiteral("无法读取(不是表格文件):");
-        case FileOutcome::Unsupported:
+        case ReadStatus::Unsupported:
             return QStringLiteral("无法读取(不支持的格式):");
-        case FileOutcome::Stopped:
-            return kNotReachedPrefix;
-        case FileOutcome::Searched:
-        case FileOutcome::Unreadable:
+        case ReadStatus::Ok:
+        case ReadStatus::NotFound:
+        case ReadStatus::Unreadable:
+        case ReadStatus::TooLarge:
             break;
     }
     return QStringLiteral("无法读取(无法打开):");

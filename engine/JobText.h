@@ -49,9 +49,10 @@ QString formulasNotEvaluatedIn(int cells, const QString &path);
 // Before the path of a file a stopped job never reached.
 inline const QString kNotReachedPrefix = QStringLiteral("未查找(已停止):");
 
-// Sent right after the path of a source workbook that could not be opened:
-// "无法读取(文件已加密):" and its siblings, followed by the path.
-QString notSearchedPrefix(FileOutcome why);
+// Before the path of a source workbook that was not searched: "无法读取(文件已加密):"
+// and its siblings for one that could not be read, kNotReachedPrefix for one a
+// stopped job never reached.
+QString notSearchedPrefix(const SourceFileReport &file);
 
 // After a pass's summary, when files could not be searched:
 // "另有3个文件无法读取,未被查找。"

@@ -41,12 +41,12 @@ bool walkSheet(JobContext &job, PassState &pass, automation::Worksheet &sheet) {
 }
 
 // Tells the user, right after the path, why a workbook could not be searched.
-void reportNotOpened(JobContext &job, PassState &pass, SourceFileReport &file) {
-    FileOutcome why = fileOutcomeOf(job.workbooks->lastOpenFailure());
-    if (why == FileOutcome::Searched) why = FileOutcome::Unreadable;  // null without a reason is still a failure
-    file.outcome = why;
+void reportNotOpened(JobContext &job, PassState &pass, SourceFileReport &file, automation::ReadStatus why) {
+    file.outcome = FileOutcome::NotRead;
+    // No workbook without a reason is still a failure.
+    file.whyNotRead = why == automation::ReadStatus::Ok ? automation::ReadStatus::Unreadable : why;
     ++pass.filesNotSearched;
-    job.report(text::notSearchedPrefix(why) + file.path);
+    job.report(text::notSearchedPrefix(file) + file.path);
 }
 
 // A file first met in this pass keeps the stop as its outcome; one searched
@@ -91,14 +91,16 @@ void walkSources(JobContext &job, PassState &pass, const QStringList &sourceFile
         job.report(path);
         SourceFileReport &file = job.fileReport(path);
 
-        std::unique_ptr<automation::Workbook> workbook = job.workbooks->open(path);
+        automation::OpenResult opened = job.workbooks->openWorkbook(path);
+        std::unique_ptr<automation::Workbook> workbook = std::move(opened.workbook);
         if (!workbook) {
-            reportNotOpened(job, pass, file);
+            reportNotOpened(job, pass, file, opened.status);
             job.progress(index + 1, total, pass.passIndex, pass.passCount);
             continue;
         }
         ++job.filesSearched;
         file.outcome = FileOutcome::Searched;
+        file.whyNotRead = automation::ReadStatus::Ok;
 
         const long long rowsBefore = job.rowsExtracted;
         int sheetsSearched = 0;

@@ -3,7 +3,6 @@
 
 #include "automation/native/NativeWorkbook.h"
 #include "automation/native/ReadAhead.h"
-#include "automation/native/SourceRead.h"
 #include "automation/native/WorkbookCache.h"
 
 namespace automation::native {
@@ -23,41 +22,33 @@ bool NativeWorkbooks::add() {
     return true;
 }
 
-std::unique_ptr<Workbook> NativeWorkbooks::open(const QString &path) {
+OpenResult NativeWorkbooks::openWorkbook(const QString &path) {
     // Opening copies the parsed model; running out of memory there costs this
     // file, like a failed read, and never reaches the caller as an exception.
     try {
         return openParsed(path);
     } catch (...) {
-        lastFailure_ = OpenFailure::Unreadable;
-        return nullptr;
+        return OpenResult{nullptr, ReadStatus::Unreadable};
     }
 }
 
-std::unique_ptr<Workbook> NativeWorkbooks::openParsed(const QString &path) {
-    lastFailure_ = OpenFailure::Unreadable;
+OpenResult NativeWorkbooks::openParsed(const QString &path) {
     auto app = application_.lock();
-    if (!app || !app->cache || path.isEmpty()) return nullptr;
-    readers::ReadStatus status = readers::ReadStatus::Ok;
+    if (!app || !app->cache || path.isEmpty()) return OpenResult{nullptr, ReadStatus::Unreadable};
+    ReadStatus status = ReadStatus::Ok;
     std::shared_ptr<const CachedWorkbook> parsed =
         app->readAhead ? app->readAhead->take(path, &status) : app->cache->load(path, &status);
-    if (!parsed) {
-        lastFailure_ = status == readers::ReadStatus::Ok ? OpenFailure::Unreadable : openFailureOf(status);
-        return nullptr;
-    }
+    // No workbook without a reason is still a failure.
+    if (!parsed) return OpenResult{nullptr, status == ReadStatus::Ok ? ReadStatus::Unreadable : status};
     // A workbook without sheets is nothing the application could show.
-    if (parsed->model().sheetCount() == 0) {
-        lastFailure_ = OpenFailure::Damaged;
-        return nullptr;
-    }
+    if (parsed->model().sheetCount() == 0) return OpenResult{nullptr, ReadStatus::Corrupt};
     // A copy-on-write view: what this opening changes stays with it.
     auto state = app->newWorkbook(parsed->model());
     state->origin = parsed;
     state->reduction = parsed->reduction();
     state->path = path;
     state->display.attachShared(parsed);
-    lastFailure_ = OpenFailure::None;
-    return std::make_unique<NativeWorkbook>(application_, state);
+    return OpenResult{std::make_unique<NativeWorkbook>(application_, state), ReadStatus::Ok};
 }
 
 void NativeWorkbooks::expectOpens(const OpenPlan &plan) {

@@ -14,15 +14,13 @@ public:
     explicit NativeWorkbooks(std::weak_ptr<ApplicationState> application);
 
     bool add() override;
-    std::unique_ptr<Workbook> open(const QString &path) override;
-    OpenFailure lastOpenFailure() const override { return lastFailure_; }
+    OpenResult openWorkbook(const QString &path) override;
     void expectOpens(const OpenPlan &plan) override;
 
 private:
-    std::unique_ptr<Workbook> openParsed(const QString &path);
+    OpenResult openParsed(const QString &path);
 
     std::weak_ptr<ApplicationState> application_;
-    OpenFailure lastFailure_ = OpenFailure::None;
 };
 
 }  // namespace automation::native

@@ -30,26 +30,6 @@ readers::ReadResult readSourceWorkbook(const QString &path, readers::RowFilter *
     }
 }
 
-OpenFailure openFailureOf(readers::ReadStatus status) {
-    switch (status) {
-        case readers::ReadStatus::Ok:
-            return OpenFailure::None;
-        case readers::ReadStatus::Encrypted:
-            return OpenFailure::Encrypted;
-        case readers::ReadStatus::Corrupt:
-            return OpenFailure::Damaged;
-        case readers::ReadStatus::NotAWorkbook:
-            return OpenFailure::NotAWorkbook;
-        case readers::ReadStatus::Unsupported:
-            return OpenFailure::Unsupported;
-        case readers::ReadStatus::NotFound:
-        case readers::ReadStatus::Unreadable:
-        case readers::ReadStatus::TooLarge:
-            return OpenFailure::Unreadable;
-    }
-    return OpenFailure::Unreadable;
-}
-
 void setSourceReaderForTesting(SourceReader reader) { readerOverride.store(reader); }
 
 }  // namespace automation::native

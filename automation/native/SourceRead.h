@@ -19,9 +19,6 @@ namespace automation::native {
 readers::ReadResult readSourceWorkbook(const QString &path, readers::RowFilter *filter = nullptr,
                                        std::vector<readers::SheetOutline> *outlines = nullptr);
 
-// What a reader's status means to whoever asked to open the file.
-OpenFailure openFailureOf(readers::ReadStatus status);
-
 // Tests put a reader of their own in place of the real one (to make reads
 // fail in ways real files cannot); nullptr restores the real one.
 using SourceReader = readers::ReadResult (*)(const std::string &path);

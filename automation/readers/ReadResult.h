@@ -4,6 +4,7 @@
 // corrupt, truncated, encrypted or hostile file gives a null workbook.
 #pragma once
 
+#include "automation/ReadStatus.h"
 #include "automation/model/WorkbookModel.h"
 
 #include <memory>
@@ -11,18 +12,8 @@
 
 namespace automation::readers {
 
-enum class ReadStatus {
-    Ok,
-    NotFound,      // no such file
-    Unreadable,    // exists but cannot be read
-    NotAWorkbook,  // the content is of no known workbook kind
-    Corrupt,       // damaged or truncated
-    Encrypted,     // password-protected
-    TooLarge,      // a part would inflate past the sane limit
-    Unsupported,   // a workbook kind this program does not read
-};
-
-const char *readStatusText(ReadStatus status);
+using automation::ReadStatus;
+using automation::readStatusText;
 
 struct ReadResult {
     std::unique_ptr<model::WorkbookModel> workbook;  // null unless status is Ok

@@ -99,7 +99,8 @@ TEST_F(CliJobTest, AnInterruptedJobGivesOneAndTheResultSaysWhy) {
     EXPECT_EQ(cli::exitStatusOf(result, false), cli::kJobFailed);
 
     engine::JobResult skipped;
-    skipped.files.append(engine::SourceFileReport{"/a.xlsx", engine::FileOutcome::Damaged});
+    skipped.files.append(
+        engine::SourceFileReport{"/a.xlsx", engine::FileOutcome::NotRead, automation::ReadStatus::Corrupt});
     EXPECT_EQ(cli::exitStatusOf(skipped, false), cli::kJobEnded);
     EXPECT_EQ(cli::exitStatusOf(skipped, true), cli::kFilesNotSearched);
 }

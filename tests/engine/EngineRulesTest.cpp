@@ -132,16 +132,31 @@ TEST(JobText, SummaryReadsAsTheWindowShowsIt) {
         engine::text::summary(1, 1048570, 0, true),
         QString::fromUtf8("查找1个Excel文件,提取1048570条数据,耗时0秒。因行数超出excel限制,文件需保存为csv格式!"));
     EXPECT_EQ(engine::text::filesNotSearched(3), QString::fromUtf8("另有3个文件无法读取,未被查找。"));
-    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Encrypted),
-              QString::fromUtf8("无法读取(文件已加密):"));
-    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Damaged),
-              QString::fromUtf8("无法读取(文件已损坏):"));
-    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::NotAWorkbook),
-              QString::fromUtf8("无法读取(不是表格文件):"));
-    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Unsupported),
-              QString::fromUtf8("无法读取(不支持的格式):"));
-    EXPECT_EQ(engine::text::notSearchedPrefix(engine::FileOutcome::Unreadable),
-              QString::fromUtf8("无法读取(无法打开):"));
+    using automation::ReadStatus;
+    const auto notRead = [](ReadStatus why) {
+        return engine::SourceFileReport{QStringLiteral("/a.xlsx"), engine::FileOutcome::NotRead, why};
+    };
+    // Each read failure in the status line and in the report, from the one vocabulary.
+    const struct {
+        ReadStatus why;
+        const char *prefix;
+        const char *word;
+    } failures[] = {
+        {ReadStatus::Encrypted, "无法读取(文件已加密):", "encrypted"},
+        {ReadStatus::Corrupt, "无法读取(文件已损坏):", "damaged"},
+        {ReadStatus::NotAWorkbook, "无法读取(不是表格文件):", "not a workbook"},
+        {ReadStatus::Unsupported, "无法读取(不支持的格式):", "unsupported"},
+        {ReadStatus::Unreadable, "无法读取(无法打开):", "unreadable"},
+        {ReadStatus::NotFound, "无法读取(无法打开):", "unreadable"},
+        {ReadStatus::TooLarge, "无法读取(无法打开):", "unreadable"},
+    };
+    for (const auto &f : failures) {
+        EXPECT_EQ(engine::text::notSearchedPrefix(notRead(f.why)), QString::fromUtf8(f.prefix)) << f.word;
+        EXPECT_EQ(engine::fileOutcomeName(notRead(f.why)), QString::fromUtf8(f.word));
+    }
+    engine::SourceFileReport stopped{QStringLiteral("/b.xlsx"), engine::FileOutcome::Stopped};
+    EXPECT_EQ(engine::text::notSearchedPrefix(stopped), engine::text::kNotReachedPrefix);
+    EXPECT_EQ(engine::fileOutcomeName(stopped), QStringLiteral("stopped"));
 }
 
 class SourceListingTest : public ::testing::Test {

@@ -188,22 +188,17 @@ public:
         world_->active->sheets.push_back(makeSheet(QStringLiteral("Sheet1"), {}));
         return true;
     }
-    std::unique_ptr<automation::Workbook> open(const QString &path) override {
+    automation::OpenResult openWorkbook(const QString &path) override {
         world_->calls << QStringLiteral("open:") + path;
         if (world_->throwingOpens.contains(path)) throw std::runtime_error("the double was told to fail here");
         auto it = world_->files.find(path);
-        if (it == world_->files.end()) {
-            lastFailure_ = world_->openFailures.value(path, automation::OpenFailure::Unreadable);
-            return nullptr;
-        }
-        lastFailure_ = automation::OpenFailure::None;
-        return std::make_unique<Workbook>(world_, std::make_shared<Book>(it->deepCopy()));
+        if (it == world_->files.end())
+            return {nullptr, world_->openFailures.value(path, automation::ReadStatus::Unreadable)};
+        return {std::make_unique<Workbook>(world_, std::make_shared<Book>(it->deepCopy())), automation::ReadStatus::Ok};
     }
-    automation::OpenFailure lastOpenFailure() const override { return lastFailure_; }
 
 private:
     std::shared_ptr<World> world_;
-    automation::OpenFailure lastFailure_ = automation::OpenFailure::None;
 };
 
 class Application : public automation::Application {

@@ -39,9 +39,9 @@ struct SavedFile {
 
 // Everything the double knows and remembers; shared by all its objects.
 struct World {
-    QMap<QString, Book> files;                            // what Open(path) finds
-    QMap<QString, automation::OpenFailure> openFailures;  // why Open(path) of a file not in `files` fails
-    QSet<QString> throwingOpens;                          // Open(path) throws, as no backend should
+    QMap<QString, Book> files;                           // what Open(path) finds
+    QMap<QString, automation::ReadStatus> openFailures;  // why Open(path) of a file not in `files` fails
+    QSet<QString> throwingOpens;                         // Open(path) throws, as no backend should
     QSet<QString> failingSaves;
     bool noWorkbooks = false;
     QStringList calls;

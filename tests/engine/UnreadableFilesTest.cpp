@@ -113,8 +113,9 @@ TEST_F(UnreadableFilesTest, TheJobResultListsEveryFileWithItsOutcome) {
             EXPECT_EQ(file.sheetsSearched, 1) << name.toStdString();
             EXPECT_EQ(file.rowsExtracted, 1) << name.toStdString();
         } else {
-            EXPECT_EQ(file.outcome,
-                      name == "noise.xlsx" ? engine::FileOutcome::NotAWorkbook : engine::FileOutcome::Encrypted)
+            EXPECT_EQ(file.outcome, engine::FileOutcome::NotRead) << name.toStdString();
+            EXPECT_EQ(file.whyNotRead,
+                      name == "noise.xlsx" ? automation::ReadStatus::NotAWorkbook : automation::ReadStatus::Encrypted)
                 << name.toStdString();
             EXPECT_EQ(file.rowsExtracted, 0);
         }
