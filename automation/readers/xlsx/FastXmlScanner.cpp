@@ -395,11 +395,12 @@ ScanResult Scanner::startTag() {
     const char *local = localName(name);
     handler_.startElement(local, attributes_.data());
     if (selfClosing) {
-        if (!handler_.failed()) handler_.endElement(local);
+        if (!handler_.stopped()) handler_.endElement(local);
     } else {
         openStarts_.push_back(static_cast<uint32_t>(openNames_.size()));
         openNames_.append(name, static_cast<size_t>(nameEnd - name) + 1);  // with its NUL
-        if (!handler_.failed()) raw_ = handler_.rawContent(std::string_view(name, static_cast<size_t>(nameEnd - name)));
+        if (!handler_.stopped())
+            raw_ = handler_.rawContent(std::string_view(name, static_cast<size_t>(nameEnd - name)));
     }
     return ScanResult::Ok;
 }
@@ -420,7 +421,7 @@ ScanResult Scanner::rawContent() {
         case RawContentReader::Result::Refused:
         case RawContentReader::Result::Stopped:
             raw_ = nullptr;
-            if (!handler_.failed()) handler_.fail(ReadStatus::Corrupt, "content not read");
+            if (!handler_.stopped()) handler_.fail(ReadStatus::Corrupt, "content not read");
             return ScanResult::Ok;
     }
     return ScanResult::Ok;
@@ -531,10 +532,10 @@ ScanResult Scanner::run(bool first) {
         p_ = const_cast<char *>(after);
     }
     while (p_ < end_) {
-        if (handler_.failed()) return ScanResult::Ok;
+        if (handler_.stopped()) return ScanResult::Ok;
         if (raw_) {
             const ScanResult r = rawContent();
-            if (r != ScanResult::Ok || needMore_ || handler_.failed()) return r;
+            if (r != ScanResult::Ok || needMore_ || handler_.stopped()) return r;
             continue;
         }
         char *lt = static_cast<char *>(std::memchr(p_, '<', static_cast<size_t>(end_ - p_)));
@@ -542,7 +543,7 @@ ScanResult Scanner::run(bool first) {
         if (textEnd > p_) {
             const ScanResult r = text(p_, textEnd);
             if (r != ScanResult::Ok) return r;
-            if (handler_.failed()) return ScanResult::Ok;
+            if (handler_.stopped()) return ScanResult::Ok;
         }
         if (!lt) {
             p_ = end_;
@@ -579,7 +580,7 @@ ScanResult Scanner::run(bool first) {
             return ScanResult::Ok;
         }
     }
-    if (handler_.failed()) return ScanResult::Ok;
+    if (handler_.stopped()) return ScanResult::Ok;
     if (damaged) return corrupt("not well-formed (invalid token)");
     if (!last_) return ScanResult::Ok;
     if (open()) return corrupt("no closing tag for an element");

@@ -44,9 +44,9 @@ public:
     virtual ~SheetDataSink() = default;
     virtual void row(const RowMarkup &row) = 0;
     virtual void cell(const CellMarkup &cell) = 0;
-    // The sink has failed (or refused what came): reading stops.
+    // The sink has stopped (failed, or refused what came): reading stops.
     virtual bool stopped() const = 0;
-    // Called once when the decoder refuses the content; the sink must fail.
+    // Called once when the decoder refuses the content; the sink must stop.
     virtual void refuse() = 0;
 };
 

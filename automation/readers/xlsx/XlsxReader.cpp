@@ -6,6 +6,7 @@
 #include "automation/readers/xlsx/EncryptedPackage.h"
 #include "automation/readers/xlsx/FormulaEvaluation.h"
 #include "automation/readers/xlsx/Relationships.h"
+#include "automation/readers/xlsx/RowKeeper.h"
 #include "automation/readers/xlsx/SharedStrings.h"
 #include "automation/readers/xlsx/StylesReader.h"
 #include "automation/readers/xlsx/ThemeColors.h"

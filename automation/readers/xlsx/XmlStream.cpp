@@ -90,28 +90,28 @@ public:
         } catch (...) {
             h->fail(ReadStatus::Corrupt, "unexpected failure while parsing");
         }
-        if (h->failed()) XML_StopParser(static_cast<XML_Parser>(h->parser_), XML_FALSE);
+        if (h->stopped()) XML_StopParser(static_cast<XML_Parser>(h->parser_), XML_FALSE);
     }
 
     static void XMLCALL onStart(void *user, const XML_Char *name, const XML_Char **atts) {
         XmlHandler *h = handlerOf(user);
-        if (h->failed()) return;
+        if (h->stopped()) return;
         ++h->depth_;
         guarded(h, [&] { h->startElement(localName(name), atts); });
     }
     static void XMLCALL onEnd(void *user, const XML_Char *name) {
         XmlHandler *h = handlerOf(user);
-        if (h->failed()) return;
+        if (h->stopped()) return;
         guarded(h, [&] { h->endElement(localName(name)); });
         // The document is complete: stray bytes after it cost nothing.
-        if (--h->depth_ == 0 && !h->failed()) {
+        if (--h->depth_ == 0 && !h->stopped()) {
             h->rootClosed_ = true;
             XML_StopParser(static_cast<XML_Parser>(h->parser_), XML_FALSE);
         }
     }
     static void XMLCALL onText(void *user, const XML_Char *s, int len) {
         XmlHandler *h = handlerOf(user);
-        if (h->failed()) return;
+        if (h->stopped()) return;
         guarded(h, [&] { h->characters(s, len); });
     }
     // The doctype filter below replaces every declaration it can see; one
@@ -278,8 +278,8 @@ bool parseWholePart(const ZipArchive &zip, const std::string &part, XmlHandler &
     } catch (...) {
         handler.fail(ReadStatus::Corrupt, "unexpected failure while parsing");
     }
-    if (handler.failed()) {
-        if (message) *message = handler.message();
+    if (handler.stopped()) {
+        if (message && handler.failed()) *message = handler.message();
         *result = handler.status();
     } else if (scan != ScanResult::Ok) {
         if (message) *message = part + ": " + scanMessage;
@@ -317,7 +317,7 @@ bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandle
             handler.fail(ReadStatus::Corrupt, "unexpected failure while parsing");
         }
         pending.erase(0, consumed);
-        return scan == ScanResult::Ok && !handler.failed();
+        return scan == ScanResult::Ok && !handler.stopped();
     };
     std::string zipMessage;
     const ReadStatus zipStatus = zip.readPart(
@@ -348,9 +348,9 @@ bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandle
         if (zipStatus != ReadStatus::Ok || !fastScanSupports(pending.data(), pending.size())) return false;
         decided = true;
     }
-    if (zipStatus == ReadStatus::Ok && scan == ScanResult::Ok && !handler.failed()) scanPending(true);
-    if (handler.failed()) {
-        if (message) *message = handler.message();
+    if (zipStatus == ReadStatus::Ok && scan == ScanResult::Ok && !handler.stopped()) scanPending(true);
+    if (handler.stopped()) {
+        if (message && handler.failed()) *message = handler.message();
         *result = handler.status();
     } else if (zipStatus != ReadStatus::Ok) {
         if (message) *message = zipMessage;
@@ -398,7 +398,7 @@ ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler 
     std::string filtered;
     auto parse = [&](const char *data, size_t size, bool last) {
         if (XML_Parse(p, data, static_cast<int>(size), last ? XML_TRUE : XML_FALSE) == XML_STATUS_OK) return true;
-        if (!handler.failed() && !handler.rootClosed_) {
+        if (!handler.stopped() && !handler.rootClosed_) {
             xmlError = true;
             xmlMessage = part + ": " + XML_ErrorString(XML_GetErrorCode(p)) + " at line " +
                          std::to_string(XML_GetCurrentLineNumber(p));
@@ -413,13 +413,13 @@ ReadStatus parsePart(const ZipArchive &zip, const std::string &part, XmlHandler 
             return parse(filtered.data(), filtered.size(), false);
         },
         message);
-    if (!handler.failed() && !handler.rootClosed_ && !xmlError && zipStatus == ReadStatus::Ok) {
+    if (!handler.stopped() && !handler.rootClosed_ && !xmlError && zipStatus == ReadStatus::Ok) {
         doctype.finish(&filtered);
         parse(filtered.data(), filtered.size(), true);
     }
     handler.parser_ = nullptr;
-    if (handler.failed()) {
-        if (message) *message = handler.message();
+    if (handler.stopped()) {
+        if (message && handler.failed()) *message = handler.message();
         return handler.status();
     }
     if (handler.rootClosed_) return ReadStatus::Ok;

@@ -48,8 +48,8 @@ public:
         Done,     // the events go on from `p`: at the '<' of the element's end tag
                   // (or of a stray one), or of markup left to them
         More,     // `p` is where to go on once more bytes are at hand
-        Refused,  // the content holds what this reader does not take; the handler has failed
-        Stopped,  // the handler failed
+        Refused,  // the content holds what this reader does not take; the handler has stopped
+        Stopped,  // the handler stopped (failed or halted)
     };
     virtual ~RawContentReader() = default;
     // Reads on from `p` within [p, end): valid UTF-8 of XML characters.
@@ -80,6 +80,12 @@ public:
     ReadStatus status() const { return status_; }
     const std::string &message() const { return message_; }
     bool failed() const { return status_ != ReadStatus::Ok; }
+    // A handler that needs its part read another way ends the parse early
+    // without failing it: the parse reports Ok, and the handler's owner knows
+    // why it halted and what comes next.
+    void halt() { halted_ = true; }
+    // The parse goes on while the handler has neither failed nor halted.
+    bool stopped() const { return halted_ || failed(); }
 
     // Character data reaches characters() only while capture is on.
     void captureText(bool on);
@@ -92,6 +98,7 @@ private:
     int depth_ = 0;            // open elements, on the expat path
     bool rootClosed_ = false;  // what follows the document element is not read
     bool capturing_ = false;
+    bool halted_ = false;
     ReadStatus status_ = ReadStatus::Ok;
     std::string message_;
 };

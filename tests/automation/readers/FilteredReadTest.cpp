@@ -131,7 +131,8 @@ TEST(FilteredRead, RandomPackagesKeepWhatTheWholeReadReduces) {
 }
 
 // Hand-written sheet parts: rows out of order, a row split in two, cells out
-// of column order, cells addressed to another row, texts written inline.
+// of column order, cells addressed to another row, texts written inline, and
+// rows out of order beside markup the fast decoder leaves to the events.
 TEST(FilteredRead, RowsAndCellsOutOfOrderAreReducedAsTheWholeSheet) {
     const std::string head = "<sheetData>";
     const std::string tail = "</sheetData>";
@@ -156,6 +157,12 @@ TEST(FilteredRead, RowsAndCellsOutOfOrderAreReducedAsTheWholeSheet) {
         "<row r=\"1\">" + num("A1", "1") + "</row><row r=\"2\">" + inl("A2", "zzz") + inl("B2", "yyy") +
             "</row><row r=\"3\">" + inl("A3", "zz") + inl("B3", "zzz") + "</row><row r=\"4\">" + inl("B4", "keep") +
             "</row>",
+        // both retries in one read: markup left to the events, then rows out of order
+        "<row r=\"5\">" + inl("A5", "xyz") + "</row><!-- a note --><row r=\"3\"><c r=\"A3\" t=\"inlineStr\"><is>" +
+            "<r><t>ke</t></r><r><t>ep</t></r></is></c></row><row r=\"7\">" + num("B7", "6") + "</row>",
+        // and the other way round
+        "<row r=\"6\">" + inl("A6", "keep") + "</row><row r=\"2\">" + num("A2", "3") + "</row><!-- late -->" +
+            "<row r=\"8\">" + inl("A8", "zzz") + "</row>",
     };
     readertest::TempFolder folder;
     readertest::HandPackage package;

@@ -4,10 +4,10 @@
 #include "ReaderTestFiles.h"
 
 #include "automation/readers/xlsx/CellAddress.h"
+#include "automation/readers/xlsx/CellValue.h"
 #include "automation/readers/xlsx/OoxmlText.h"
 #include "automation/readers/xlsx/Relationships.h"
 #include "automation/readers/xlsx/ThemeColors.h"
-#include "automation/readers/xlsx/WorksheetReader.h"
 #include "automation/readers/xlsx/ZipArchive.h"
 
 #include <gtest/gtest.h>
@@ -162,6 +162,46 @@ TEST(IsoDates, SerialNumbersInBothSystems) {
             EXPECT_DOUBLE_EQ(serial, c.serial);
         }
     }
+}
+
+// The one conversion both the fast cell path and the events use: numbers in
+// every spelling a producer writes, and shared-string indexes read as the
+// applications read them (leading digits; nothing usable past 32 bits).
+TEST(CellValue, NumbersAndSharedIndexesReadAsTheApplicationReadsThem) {
+    const struct {
+        const char *text;
+        bool ok;
+        double value;
+    } numbers[] = {
+        {"379", true, 379},
+        {"45066", true, 45066},
+        {" 4.5 ", true, 4.5},
+        {"-0.25", true, -0.25},
+        {"+3", true, 3},
+        {"1E-3", true, 0.001},
+        {"0000000000000012", true, 12},
+        {"123456789012345678", true, 123456789012345678.0},
+        {"", false, 0},
+        {"1e400", false, 0},
+        {"0x10", false, 0},
+        {"12a", false, 0},
+        {"inf", false, 0},
+    };
+    for (const auto &n : numbers) {
+        SCOPED_TRACE(n.text);
+        double v = -1;
+        EXPECT_EQ(numberFromText(n.text, &v), n.ok);
+        if (n.ok) {
+            EXPECT_DOUBLE_EQ(v, n.value);
+        }
+    }
+    EXPECT_EQ(sharedIndexFromText("0"), 0u);
+    EXPECT_EQ(sharedIndexFromText("000000000007"), 7u);  // longer than any index, still an index
+    EXPECT_EQ(sharedIndexFromText("12a"), 12u);
+    EXPECT_EQ(sharedIndexFromText("4294967294"), 4294967294u);
+    EXPECT_EQ(sharedIndexFromText("4294967296"), UINT32_MAX);
+    EXPECT_EQ(sharedIndexFromText(""), UINT32_MAX);
+    EXPECT_EQ(sharedIndexFromText("x1"), UINT32_MAX);
 }
 
 // A deflated part read as a stream: all of it, in order; damage to its
