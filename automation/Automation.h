@@ -11,6 +11,7 @@
 
 #include "automation/ReadStatus.h"
 #include "automation/SaveFailure.h"
+#include "automation/WriteResult.h"
 
 #include <QString>
 #include <QStringList>
@@ -32,17 +33,6 @@ constexpr int kLookAtWhole = 1;               // Find: the whole cell must match
 constexpr int kLookAtPart = 2;                // Find: any part of the cell may match
 constexpr int kFileFormatCsv = 6;             // SaveAs: comma-separated text
 constexpr long long kMaxSheetRows = 1048576;  // rows of a workbook-format sheet; CSV has no such limit
-
-// The outcome of a save: ok, or why not.
-struct SaveResult {
-    bool ok = false;
-    QString error;                            // the writer's own words
-    SaveFailure failure = SaveFailure::None;  // the kind, for a front end's own words
-    // Saved, but the result held more distinct cell formats than the
-    // spreadsheet applications load: some cells took the closest one written.
-    bool formatsSimplified = false;
-    explicit operator bool() const { return ok; }
-};
 
 // What a job is about to open, announced to Workbooks::expectOpens.
 struct OpenPlan {
@@ -106,10 +96,12 @@ class Workbook {
 public:
     virtual ~Workbook() = default;
 
-    virtual std::unique_ptr<Sheets> sheets() = 0;                        // "Sheets"
-    virtual SaveResult saveAs(const QString &path) = 0;                  // "SaveAs(path)": workbook format
-    virtual SaveResult saveAs(const QString &path, int fileFormat) = 0;  // "SaveAs(path, 6)": CSV
-    virtual void close(bool saveChanges) = 0;                            // "Close(false)"
+    virtual std::unique_ptr<Sheets> sheets() = 0;  // "Sheets"
+    // "SaveAs(path)": workbook format; "SaveAs(path, 6)": CSV. A failure
+    // carries the writer's own words (UTF-8) and its kind.
+    virtual WriteResult saveAs(const QString &path) = 0;
+    virtual WriteResult saveAs(const QString &path, int fileFormat) = 0;
+    virtual void close(bool saveChanges) = 0;  // "Close(false)"
     // Formula cells whose result the file did not hold (or held as a
     // placeholder) and that could not be calculated on opening: they show
     // what the file stored. 0 for every workbook that needed no calculation.

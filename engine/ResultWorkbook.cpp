@@ -156,7 +156,7 @@ void endPass(JobContext &job, PassState &pass) {
     const long long elapsed = job.nowSeconds() - job.startSeconds;
     const bool leaveOut = job.options.oneBookPerValue && job.options.noFileWhenNoData && job.rowsInWorkbook == 0;
 
-    automation::SaveResult saved;
+    automation::WriteResult saved;
     ResultTarget target;
     if (!leaveOut) {
         const bool asCsv = job.rowsExtracted > rowLimit() || pastSheetRows(pass);
@@ -173,9 +173,11 @@ void endPass(JobContext &job, PassState &pass) {
     reportStop(job, pass);
     // Last, so that the status line, which keeps only the latest text, ends on
     // what the user must not miss.
-    if (!leaveOut && !saved.ok)
-        reportSaveFailure(job, target.path, saved.error,
-                          text::saveFailureReason(saved.failure, writerWords(saved.error, target.path)));
+    if (!leaveOut && !saved.ok) {
+        const QString error = QString::fromStdString(saved.error);
+        reportSaveFailure(job, target.path, error,
+                          text::saveFailureReason(saved.failure, writerWords(error, target.path)));
+    }
 
     pass.resultSheet.reset();
     pass.sheets.reset();

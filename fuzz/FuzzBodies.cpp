@@ -120,7 +120,7 @@ bool xlsxPackage(const uint8_t *data, size_t size) {
     // brings the markup around its cells too: saving it either works, giving
     // a file that reads back with every sheet, or says why not.
     const auto kept = automation::readers::xlsx::readKeptMarkup(source.path());
-    const automation::writers::WriteResult written =
+    const automation::WriteResult written =
         automation::writers::writeXlsx(*read.workbook, saved.path(), nullptr, kept.get());
     if (!written.ok) return !written.error.empty();
     const ReadResult again = automation::readers::readXlsx(saved.path());

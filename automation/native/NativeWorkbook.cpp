@@ -11,17 +11,6 @@
 namespace automation::native {
 
 namespace {
-SaveResult fromWrite(const writers::WriteResult &written) {
-    SaveResult result;
-    result.ok = written.ok;
-    result.formatsSimplified = written.formatsSimplified;
-    if (!written.ok) {
-        result.error = QString::fromStdString(written.error);
-        result.failure = written.failure == SaveFailure::None ? SaveFailure::Other : written.failure;
-    }
-    return result;
-}
-
 // The spilled rows of a result sheet, streamed by the writer after the model's.
 writers::SheetTail tailOf(WorkbookState &state) {
     writers::SheetTail tail;
@@ -32,12 +21,6 @@ writers::SheetTail tailOf(WorkbookState &state) {
     return tail;
 }
 
-SaveResult failure(const QString &why) {
-    SaveResult result;
-    result.error = why;
-    result.failure = SaveFailure::Other;
-    return result;
-}
 }  // namespace
 
 NativeWorkbook::NativeWorkbook(std::weak_ptr<ApplicationState> application, std::weak_ptr<WorkbookState> workbook)
@@ -53,29 +36,29 @@ int NativeWorkbook::formulasNotEvaluated() const {
     return state ? static_cast<int>(state->model.formulasNotEvaluated) : 0;
 }
 
-SaveResult NativeWorkbook::saveAs(const QString &path) {
+WriteResult NativeWorkbook::saveAs(const QString &path) {
     auto state = workbook_.lock();
-    if (!state) return failure(QStringLiteral("the workbook is closed"));
-    if (path.isEmpty()) return failure(QStringLiteral("no file name"));
-    if (!state->ensureFull()) return failure(QStringLiteral("the workbook's file can no longer be read"));
+    if (!state) return WriteResult::failed("the workbook is closed");
+    if (path.isEmpty()) return WriteResult::failed("no file name");
+    if (!state->ensureFull()) return WriteResult::failed("the workbook's file can no longer be read");
     const writers::SheetTail tail = tailOf(*state);
     // A workbook opened from an .xlsx file (a header template) keeps what its
     // sheets held beyond cells: panes, filter, validation, print settings, names.
     std::shared_ptr<const model::KeptMarkup> kept;
     if (!state->path.isEmpty()) kept = readers::xlsx::readKeptMarkup(QFile::encodeName(state->path).toStdString());
-    return fromWrite(writers::writeXlsx(state->model, QFile::encodeName(path).toStdString(), &tail, kept.get()));
+    return writers::writeXlsx(state->model, QFile::encodeName(path).toStdString(), &tail, kept.get());
 }
 
-SaveResult NativeWorkbook::saveAs(const QString &path, int fileFormat) {
+WriteResult NativeWorkbook::saveAs(const QString &path, int fileFormat) {
     if (fileFormat != kFileFormatCsv) return saveAs(path);
     auto state = workbook_.lock();
-    if (!state) return failure(QStringLiteral("the workbook is closed"));
-    if (path.isEmpty()) return failure(QStringLiteral("no file name"));
-    if (!state->ensureFull()) return failure(QStringLiteral("the workbook's file can no longer be read"));
+    if (!state) return WriteResult::failed("the workbook is closed");
+    if (path.isEmpty()) return WriteResult::failed("no file name");
+    if (!state->ensureFull()) return WriteResult::failed("the workbook's file can no longer be read");
     // CSV holds one sheet: the active one, as the spreadsheet applications save it.
     const writers::SheetTail tail = tailOf(*state);
-    return fromWrite(writers::writeCsv(state->model, static_cast<size_t>(state->activeSheetIndex()),
-                                       QFile::encodeName(path).toStdString(), &tail));
+    return writers::writeCsv(state->model, static_cast<size_t>(state->activeSheetIndex()),
+                             QFile::encodeName(path).toStdString(), &tail);
 }
 
 void NativeWorkbook::close(bool saveChanges) {

@@ -14,8 +14,8 @@ public:
     NativeWorkbook(std::weak_ptr<ApplicationState> application, std::weak_ptr<WorkbookState> workbook);
 
     std::unique_ptr<Sheets> sheets() override;
-    SaveResult saveAs(const QString &path) override;
-    SaveResult saveAs(const QString &path, int fileFormat) override;
+    WriteResult saveAs(const QString &path) override;
+    WriteResult saveAs(const QString &path, int fileFormat) override;
     // Discards the workbook: nothing is ever written back to the file it came from.
     void close(bool saveChanges) override;
     int formulasNotEvaluated() const override;

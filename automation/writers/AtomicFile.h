@@ -5,7 +5,7 @@
 // stays exactly as it was; an uncommitted temporary file is removed.
 #pragma once
 
-#include "automation/writers/WriteResult.h"
+#include "automation/WriteResult.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,12 +5,12 @@
 // merges.
 #pragma once
 
+#include "automation/WriteResult.h"
 #include "automation/model/KeptMarkup.h"
 #include "automation/model/RowSpill.h"
 #include "automation/model/WorkbookModel.h"
 #include "automation/writers/DeflatedPart.h"
 #include "automation/writers/StylesPart.h"
-#include "automation/writers/WriteResult.h"
 
 #include <string>
 

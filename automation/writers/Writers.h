@@ -3,10 +3,10 @@
 // renames it over the target, so a target is never left half-written.
 #pragma once
 
+#include "automation/WriteResult.h"
 #include "automation/model/KeptMarkup.h"
 #include "automation/model/RowSpill.h"
 #include "automation/model/WorkbookModel.h"
-#include "automation/writers/WriteResult.h"
 
 #include <string>
 

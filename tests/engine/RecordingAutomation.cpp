@@ -154,8 +154,8 @@ public:
         : world_(std::move(world)), book_(std::move(book)) {}
 
     std::unique_ptr<automation::Sheets> sheets() override { return std::make_unique<Sheets>(world_, book_); }
-    automation::SaveResult saveAs(const QString &path) override { return save(path, false); }
-    automation::SaveResult saveAs(const QString &path, int fileFormat) override {
+    automation::WriteResult saveAs(const QString &path) override { return save(path, false); }
+    automation::WriteResult saveAs(const QString &path, int fileFormat) override {
         return save(path, fileFormat == automation::kFileFormatCsv);
     }
     void close(bool saveChanges) override {
@@ -163,16 +163,11 @@ public:
     }
 
 private:
-    automation::SaveResult save(const QString &path, bool csv) {
+    automation::WriteResult save(const QString &path, bool csv) {
         world_->calls << (csv ? QStringLiteral("saveAsCsv:") : QStringLiteral("saveAs:")) + path;
-        automation::SaveResult result;
-        if (world_->failingSaves.contains(path)) {
-            result.error = QStringLiteral("refused");
-            return result;
-        }
+        if (world_->failingSaves.contains(path)) return automation::WriteResult::failed("refused");
         world_->saved[path] = SavedFile{book_->deepCopy(), csv};
-        result.ok = true;
-        return result;
+        return automation::WriteResult::done();
     }
     std::shared_ptr<World> world_;
     std::shared_ptr<Book> book_;

@@ -255,10 +255,10 @@ TEST_F(Append, PastTheGridEveryRowReachesTheCsv) {
     EXPECT_EQ(stateOf(*result)->model.sheet(1).rows().size(), 0u);
     ASSERT_TRUE(scratch->remove());
 
-    const SaveResult xlsx = wb->saveAs(path("big.xlsx"));
+    const WriteResult xlsx = wb->saveAs(path("big.xlsx"));
     EXPECT_FALSE(xlsx.ok);
-    EXPECT_TRUE(xlsx.error.contains(QString::number(kRows))) << xlsx.error.toStdString();
-    EXPECT_TRUE(xlsx.error.contains("1048576 rows")) << xlsx.error.toStdString();
+    EXPECT_NE(xlsx.error.find(std::to_string(kRows)), std::string::npos) << xlsx.error;
+    EXPECT_NE(xlsx.error.find("1048576 rows"), std::string::npos) << xlsx.error;
     EXPECT_FALSE(QFile::exists(path("big.xlsx")));
 
     ASSERT_TRUE(wb->saveAs(path("big.csv"), kFileFormatCsv).ok);

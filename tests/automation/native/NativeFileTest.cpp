@@ -128,10 +128,10 @@ TEST_F(Files, SaveAsWorkbookAndAsCsvOfTheActiveSheet) {
     put(*scratch, 1, 1, "scratch only");
     ASSERT_TRUE(scratch->remove());
 
-    const SaveResult saved = result->saveAs(path("out.xlsx"));
-    ASSERT_TRUE(saved.ok) << saved.error.toStdString();
-    const SaveResult csv = result->saveAs(path("out.csv"), kFileFormatCsv);
-    ASSERT_TRUE(csv.ok) << csv.error.toStdString();
+    const WriteResult saved = result->saveAs(path("out.xlsx"));
+    ASSERT_TRUE(saved.ok) << saved.error;
+    const WriteResult csv = result->saveAs(path("out.csv"), kFileFormatCsv);
+    ASSERT_TRUE(csv.ok) << csv.error;
     QFile text(path("out.csv"));
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));
     const QString content = QString::fromUtf8(text.readAll());

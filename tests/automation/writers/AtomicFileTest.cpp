@@ -6,8 +6,8 @@
 
 #include <algorithm>
 
+using automation::WriteResult;
 using automation::writers::AtomicFile;
-using automation::writers::WriteResult;
 using writertest::ScratchFolder;
 
 namespace {

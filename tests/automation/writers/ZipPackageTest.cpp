@@ -12,9 +12,9 @@
 
 namespace {
 
+using automation::WriteResult;
 using automation::writers::AtomicFile;
 using automation::writers::DeflatedPart;
-using automation::writers::WriteResult;
 using automation::writers::ZipPackage;
 using writertest::ScratchFolder;
 

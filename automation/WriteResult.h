@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
-// What every write gives back, from one call on a file up to a whole
-// workbook: done, or why not, in words and as a kind a front end can put in
-// its own words.
+// What every write gives back, from one call on a file up to the save of a
+// whole workbook through the interface: done, or why not, in the writer's
+// words and as a kind a front end can put in its own words.
 #pragma once
 
 #include "automation/SaveFailure.h"
@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-namespace automation::writers {
+namespace automation {
 
 struct WriteResult {
     bool ok = false;
@@ -27,4 +27,4 @@ struct WriteResult {
     }
 };
 
-}  // namespace automation::writers
+}  // namespace automation
