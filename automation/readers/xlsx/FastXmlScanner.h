@@ -5,10 +5,10 @@
 // are: UTF-8, no document type, no entities beyond the predefined ones.
 //
 // It works destructively on a buffer it owns (names and values are
-// NUL-terminated and entities decoded in place). Anything outside its
-// assumptions makes it answer Unsupported before it has told the handler
-// anything, so the caller can hand the part to expat instead; malformed
-// markup is Corrupt, as expat would say.
+// NUL-terminated and entities decoded in place). Whether a part is within its
+// assumptions is decided from the prolog before any scan (fastScanSupports,
+// fastScanProlog), so the caller can hand it to expat instead before the
+// handler has seen anything; malformed markup is Corrupt, as expat would say.
 #pragma once
 
 #include "automation/readers/xlsx/XmlStream.h"
@@ -19,7 +19,7 @@
 
 namespace automation::readers::xlsx {
 
-enum class ScanResult { Ok, Unsupported, Corrupt };
+enum class ScanResult { Ok, Corrupt };
 
 // Checks the prolog only: UTF-8 (or no declaration), no document type, no
 // UTF-16 byte-order mark. True when scanXmlInPlace may be used on `data`.

@@ -85,40 +85,40 @@ RawContentReader::Result SheetDataDecoder::refused() {
     return Result::Refused;
 }
 
-SheetDataDecoder::Step SheetDataDecoder::textThenEnd(const char *&p, const char *end, std::string_view name,
-                                                     std::string *scratch, std::string_view *out) {
+rawmarkup::Scan SheetDataDecoder::textThenEnd(const char *&p, const char *end, std::string_view name,
+                                              std::string *scratch, std::string_view *out) {
     const char *q = p;
     Scan s = text(q, end, scratch, out);
     if (s == Scan::Ok) s = endTag(q, end, name);
-    if (s != Scan::Ok) return s == Scan::More ? Step::More : Step::Refused;
+    if (s != Scan::Ok) return s;
     p = q;
-    return Step::Ok;
+    return Scan::Ok;
 }
 
 // <is> holding one plain <t>: rich runs and phonetic text go to the events.
-SheetDataDecoder::Step SheetDataDecoder::inlineText(const char *&p, const char *end, std::string_view name) {
+rawmarkup::Scan SheetDataDecoder::inlineText(const char *&p, const char *end, std::string_view name) {
     const char *q = p;
     cell_.value = std::string_view();
     bool seenText = false;
     Tag tag;
     for (;;) {
         skipSpace(q, end);
-        if (end - q < 2) return Step::More;
-        if (*q != '<') return Step::Refused;
+        if (end - q < 2) return Scan::More;
+        if (*q != '<') return Scan::Refused;
         if (q[1] == '/') {
             const Scan s = endTag(q, end, name);
-            if (s != Scan::Ok) return s == Scan::More ? Step::More : Step::Refused;
+            if (s != Scan::Ok) return s;
             p = q;
-            return Step::Ok;
+            return Scan::Ok;
         }
         ++q;
         const Scan s = startTag(q, end, &tag, &ignored_);
-        if (s != Scan::Ok) return s == Scan::More ? Step::More : Step::Refused;
-        if (tag.local != "t" || seenText) return Step::Refused;
+        if (s != Scan::Ok) return s;
+        if (tag.local != "t" || seenText) return Scan::Refused;
         seenText = true;
         if (!tag.selfClosing) {
-            const Step t = textThenEnd(q, end, tag.name, &value_, &cell_.value);
-            if (t != Step::Ok) return t;
+            const Scan t = textThenEnd(q, end, tag.name, &value_, &cell_.value);
+            if (t != Scan::Ok) return t;
         }
     }
 }
@@ -191,11 +191,11 @@ bool SheetDataDecoder::plainCell(const char *&p, const char *end) {
 }
 
 // A cell from just behind its start tag's '<'.
-SheetDataDecoder::Step SheetDataDecoder::cell(const char *&p, const char *end) {
+rawmarkup::Scan SheetDataDecoder::cell(const char *&p, const char *end) {
     const char *q = p;
     Tag tag;
     Scan s = startTag(q, end, &tag, &ignored_);
-    if (s != Scan::Ok) return s == Scan::More ? Step::More : Step::Refused;
+    if (s != Scan::Ok) return s;
     cell_ = CellMarkup{};
     for (size_t i = 0; i < tag.count; ++i) {
         const Attribute &a = tag.attributes[i];
@@ -219,17 +219,17 @@ SheetDataDecoder::Step SheetDataDecoder::cell(const char *&p, const char *end) {
         Tag child;
         for (;;) {
             skipSpace(q, end);
-            if (end - q < 2) return Step::More;
-            if (*q != '<') return Step::Refused;
+            if (end - q < 2) return Scan::More;
+            if (*q != '<') return Scan::Refused;
             if (q[1] == '/') {
                 s = endTag(q, end, cellName);
-                if (s != Scan::Ok) return s == Scan::More ? Step::More : Step::Refused;
+                if (s != Scan::Ok) return s;
                 break;
             }
             ++q;
             s = startTag(q, end, &child, &ignored_);
-            if (s != Scan::Ok) return s == Scan::More ? Step::More : Step::Refused;
-            Step t = Step::Ok;
+            if (s != Scan::Ok) return s;
+            Scan t = Scan::Ok;
             if (child.local == "v") {
                 cell_.hasValue = true;
                 cell_.value = std::string_view();
@@ -245,13 +245,13 @@ SheetDataDecoder::Step SheetDataDecoder::cell(const char *&p, const char *end) {
                 cell_.value = std::string_view();
                 if (!child.selfClosing) t = inlineText(q, end, child.name);
             } else {
-                return Step::Refused;
+                return Scan::Refused;
             }
-            if (t != Step::Ok) return t;
+            if (t != Scan::Ok) return t;
         }
     }
     p = q;
-    return Step::Ok;
+    return Scan::Ok;
 }
 
 RawContentReader::Result SheetDataDecoder::read(const char *&p, const char *end, bool last) {
@@ -280,9 +280,9 @@ RawContentReader::Result SheetDataDecoder::read(const char *&p, const char *end,
             q = p + 2;
             if (p[1] != 'c' || !plainCell(q, end)) {
                 q = p + 1;
-                const Step s = cell(q, end);
-                if (s == Step::More) return more();
-                if (s == Step::Refused) return refused();
+                const Scan s = cell(q, end);
+                if (s == Scan::More) return more();
+                if (s == Scan::Refused) return refused();
             }
             p = q;
             sink_.cell(cell_);

@@ -12,6 +12,7 @@
 // have; so whatever this decoder passes on is exactly what the events give.
 #pragma once
 
+#include "automation/readers/xlsx/RawMarkup.h"
 #include "automation/readers/xlsx/XmlStream.h"
 
 #include <string>
@@ -68,14 +69,13 @@ public:
     Result read(const char *&p, const char *end, bool last) override;
 
 private:
-    enum class Step { Ok, More, Refused };
-    Step rowStart(const char *&p, const char *end, std::string_view name, bool *selfClosing);
-    Step cell(const char *&p, const char *end);
+    rawmarkup::Scan rowStart(const char *&p, const char *end, std::string_view name, bool *selfClosing);
+    rawmarkup::Scan cell(const char *&p, const char *end);
     bool plainCell(const char *&p, const char *end);
-    Step element(const char *&p, const char *end, std::string_view local, bool *selfClosing);
-    Step textThenEnd(const char *&p, const char *end, std::string_view name, std::string *scratch,
-                     std::string_view *text);
-    Step inlineText(const char *&p, const char *end, std::string_view name);
+    rawmarkup::Scan element(const char *&p, const char *end, std::string_view local, bool *selfClosing);
+    rawmarkup::Scan textThenEnd(const char *&p, const char *end, std::string_view name, std::string *scratch,
+                                std::string_view *text);
+    rawmarkup::Scan inlineText(const char *&p, const char *end, std::string_view name);
     Result refused();
 
     SheetDataSink &sink_;

@@ -95,7 +95,7 @@ ReadStatus scanWorksheetInPlace(char *data, size_t size, const WorksheetContext 
             }
             if (scan == ScanResult::Ok) return ReadStatus::Ok;
             if (message) *message = scanMessage;
-            return scan == ScanResult::Unsupported ? ReadStatus::Unsupported : ReadStatus::Corrupt;
+            return ReadStatus::Corrupt;
         });
     } catch (const std::bad_alloc &) {
         return failed(ReadStatus::TooLarge, "out of memory");
