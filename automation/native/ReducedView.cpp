@@ -81,11 +81,33 @@ private:
     std::vector<uint8_t> known_;
 };
 
-model::Cell repooled(const model::Cell &cell, const model::WorkbookModel &source, model::StringPool &pool) {
-    model::Cell c = cell;
-    if (c.type == model::CellType::String) c.stringId = pool.intern(source.strings().at(cell.stringId));
-    return c;
-}
+// Gives the kept cells a pool of their own: the texts they show, each once,
+// in the order first met. A source text is looked up by value once, however
+// many cells show it; after that its number maps straight to the new one.
+class Repool {
+public:
+    explicit Repool(const model::StringPool &source) : source_(source), map_(source.size(), kUnmapped) {}
+
+    model::Cell operator()(const model::Cell &cell) {
+        model::Cell c = cell;
+        if (c.type != model::CellType::String) return c;
+        if (c.stringId >= map_.size()) {  // no such text: shown empty, as the source shows it
+            c.stringId = pool_.intern({});
+            return c;
+        }
+        uint32_t &mapped = map_[c.stringId];
+        if (mapped == kUnmapped) mapped = pool_.intern(source_.at(c.stringId));
+        c.stringId = mapped;
+        return c;
+    }
+    model::StringPool take() { return std::move(pool_); }
+
+private:
+    static constexpr uint32_t kUnmapped = UINT32_MAX;
+    const model::StringPool &source_;
+    std::vector<uint32_t> map_;
+    model::StringPool pool_;
+};
 
 // Judges cells for a reader as the search would find them: by their
 // displayed text, folded. A shared string is judged once, however many cells
@@ -202,7 +224,7 @@ private:
 // The workbook with only the strings its cells use, pooled anew.
 model::WorkbookModel compacted(model::WorkbookModel &&read) {
     model::WorkbookModel out = std::move(read);
-    model::StringPool pool;
+    Repool repool(out.strings());
     for (size_t i = 0; i < out.sheetCount(); ++i) {
         const model::Sheet &sheet = out.sheet(i);
         model::Sheet kept = model::sheetWithoutRows(sheet);
@@ -212,11 +234,11 @@ model::WorkbookModel compacted(model::WorkbookModel &&read) {
             r.height = row.height;
             r.style = row.style;
             r.hidden = row.hidden;
-            for (const model::Cell &c : row.cells) kept.setCell(row.index, repooled(c, out, pool));
+            for (const model::Cell &c : row.cells) kept.setCell(row.index, repool(c));
         }
         out.replaceSheet(i, std::move(kept));
     }
-    out.replaceStrings(std::move(pool));
+    out.replaceStrings(repool.take());
     return out;
 }
 
@@ -260,7 +282,7 @@ model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> 
     reduction->plan = plan;
     reduction->sheets.clear();
     model::WorkbookModel out = source;  // shares everything until replaced below
-    model::StringPool pool;
+    Repool repool(source.strings());
     for (size_t i = 0; i < source.sheetCount(); ++i) {
         const model::Sheet &sheet = source.sheet(i);
         ReducedSheet info;
@@ -284,7 +306,7 @@ model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> 
                 r.height = row.height;
                 r.style = row.style;
                 r.hidden = row.hidden;
-                for (const model::Cell &c : row.cells) kept.setCell(row.index, repooled(c, source, pool));
+                for (const model::Cell &c : row.cells) kept.setCell(row.index, repool(c));
             } else if (plan->onlyColumn) {
                 auto c = std::lower_bound(row.cells.begin(), row.cells.end(), plan->onlyColumn,
                                           [](const model::Cell &x, uint32_t col) { return x.column < col; });
@@ -293,14 +315,14 @@ model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> 
                     r.height = row.height;
                     r.style = row.style;
                     r.hidden = row.hidden;
-                    kept.setCell(row.index, repooled(*c, source, pool));
+                    kept.setCell(row.index, repool(*c));
                 }
             }
         }
         out.replaceSheet(i, std::move(kept));
         reduction->sheets.push_back(std::move(info));
     }
-    out.replaceStrings(std::move(pool));
+    out.replaceStrings(repool.take());
     return out;
 }
 
