@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "automation/numfmt/NumberFormat.h"
 #include "automation/writers/AtomicFile.h"
+#include "automation/writers/WriteBehind.h"
 #include "automation/writers/Writers.h"
 
 #include <algorithm>
@@ -42,7 +43,7 @@ bool mayFormatText(std::string_view code) {
 class CsvBuilder {
 public:
     CsvBuilder(const WorkbookModel &workbook, AtomicFile &file)
-        : workbook_(workbook), file_(file), textStyle_(workbook.styles().size(), kUnknown) {
+        : workbook_(workbook), textStyle_(workbook.styles().size(), kUnknown), behind_(file) {
         out_.reserve(kFlushSize + kFlushSize / 4);
     }
 
@@ -57,7 +58,7 @@ public:
             used.lastColumn = std::max(used.lastColumn, spilled.lastColumn);
             hasUsed = true;
         }
-        if (!hasUsed) return flush();
+        if (!hasUsed) return finish();
         // Every row from the first, so cells keep their places when the file is read again.
         const uint32_t modelEnd = tail && tail->rows() ? std::min(used.lastRow, tail->firstRow() - 1) : used.lastRow;
         uint32_t r = 1;
@@ -92,7 +93,7 @@ public:
             if (out_.size() >= kFlushSize)
                 if (WriteResult flushed = flush(); !flushed) return flushed;
         }
-        return flush();
+        return finish();
     }
 
 private:
@@ -161,17 +162,21 @@ private:
         return known == kFormattedText;
     }
 
+    // The text so far goes to the file while the next is formatted.
     WriteResult flush() {
         if (out_.empty()) return WriteResult::done();
-        WriteResult written = file_.write(out_.data(), out_.size());
-        out_.clear();
-        return written;
+        return behind_.write(out_);
+    }
+    // Everything written: the file may be committed.
+    WriteResult finish() {
+        if (WriteResult flushed = flush(); !flushed) return flushed;
+        return behind_.finish();
     }
 
     const WorkbookModel &workbook_;
-    AtomicFile &file_;
     std::vector<uint8_t> textStyle_;
     std::string out_;
+    WriteBehind behind_;  // last: waits for its write before the rest goes
 };
 
 }  // namespace

@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <csignal>
+#include <sstream>
 
 using automation::model::Cell;
 using automation::model::CellError;
@@ -151,6 +157,62 @@ TEST(CsvWriter, WritesRowsPastTheWorksheetLimit) {
     const std::string tail = "x," + std::to_string(kRows) + "\r\n";
     ASSERT_GE(csv.size(), tail.size());
     EXPECT_EQ(csv.substr(csv.size() - tail.size()), tail);
+}
+
+// A result of many megabytes goes out in pieces, each written while the next
+// is formatted: every line arrives, once, in its place.
+TEST(CsvWriter, ALargeResultArrivesWholeAndInOrder) {
+    constexpr uint32_t kRows = 300000;
+    ScratchFolder folder;
+    WorkbookModel wb;
+    Sheet &s = wb.appendSheet("S");
+    const uint32_t id = text(wb, "a text long enough to fill the buffers quickly row after row");
+    s.reserveRows(kRows);
+    for (uint32_t r = 1; r <= kRows; ++r) {
+        s.setCell(r, Cell::makeNumber(1, r));
+        s.setCell(r, Cell::makeString(2, id));
+    }
+    const std::string csv = saveAndRead(wb, folder);
+    ASSERT_GT(csv.size(), size_t(8) << 20);  // several pieces
+    std::istringstream lines(csv.substr(kBom.size()));
+    std::string line;
+    uint32_t expected = 1;
+    for (; std::getline(lines, line); ++expected) {
+        const std::string want =
+            std::to_string(expected) + ",a text long enough to fill the buffers quickly row after row\r";
+        if (line != want) {
+            ADD_FAILURE() << "line " << expected << ": " << line;
+            break;
+        }
+    }
+    EXPECT_EQ(expected, kRows + 1);
+}
+
+// A write that fails while the next piece is formatted (the file size limit
+// here, a full disk for a user) fails the save with the system's reason and
+// leaves neither a result nor a temporary file. Run in a child, whose limit
+// cannot reach the tests around it.
+TEST(CsvWriter, AWriteFailingBehindTheFormattingFailsTheSave) {
+    ScratchFolder folder;
+    WorkbookModel wb;
+    Sheet &s = wb.appendSheet("S");
+    const uint32_t id = text(wb, std::string(200, 'w'));
+    for (uint32_t r = 1; r <= 60000; ++r) s.setCell(r, Cell::makeString(1, id));  // about 12 MiB
+    const std::string target = folder.file("limited.csv");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG instead
+        rlimit limit{size_t(3) << 20, size_t(3) << 20};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
+        const auto result = writeCsv(wb, 0, target);
+        _exit(result.ok ? 1 : result.error.find("too large") != std::string::npos ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: saved past the limit; 2: failed without the system's reason";
+    EXPECT_TRUE(folder.entries().empty());
 }
 
 TEST(CsvWriter, KeepsLongTextsWhole) {

@@ -1,0 +1,36 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "automation/writers/WriteBehind.h"
+
+#include <exception>
+#include <system_error>
+
+namespace automation::writers {
+
+WriteResult WriteBehind::write(std::string &buffer) {
+    if (WriteResult before = finish(); !before) return before;
+    inFlight_.swap(buffer);
+    buffer.clear();
+    buffer.reserve(inFlight_.capacity());
+    try {
+        pending_ = std::async(std::launch::async, [this] { return file_.write(inFlight_.data(), inFlight_.size()); });
+        return WriteResult::done();
+    } catch (const std::system_error &) {
+        // No thread to be had: the write is done here, as it would be without one.
+        return file_.write(inFlight_.data(), inFlight_.size());
+    }
+}
+
+WriteResult WriteBehind::finish() {
+    if (failed_) return WriteResult::failed("cannot save: an earlier write failed");
+    if (!pending_.valid()) return WriteResult::done();
+    WriteResult written;
+    try {
+        written = pending_.get();
+    } catch (...) {
+        written = WriteResult::failed("cannot save: the write failed");
+    }
+    failed_ = !written;
+    return written;
+}
+
+}  // namespace automation::writers
