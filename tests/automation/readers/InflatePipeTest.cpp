@@ -103,16 +103,8 @@ TEST(InflatePipe, ALargePartReadThroughTheArchive) {
     ASSERT_EQ(readAll(path, &read), ReadStatus::Ok);
     EXPECT_EQ(read, text);
 
-    const std::string bytes = readertest::readBytes(path);
-    ASSERT_GT(bytes.size(), 2u << 20) << "the part must be past the second-thread size";
-    const std::string probe = folder.path("damaged.zip");
-    for (size_t pos = 200; pos + 200 < bytes.size(); pos += bytes.size() / 7) {
-        std::string damaged = bytes;
-        damaged[pos] = static_cast<char>(damaged[pos] ^ 0x21);
-        ASSERT_TRUE(readertest::writeBytes(probe, damaged));
-        std::string out;
-        EXPECT_EQ(readAll(probe, &out), ReadStatus::Corrupt) << "byte " << pos;
-    }
+    ASSERT_GT(readertest::readBytes(path).size(), 2u << 20) << "the part must be past the second-thread size";
+    EXPECT_EQ(readertest::firstFlipNotCorrupt(path, folder.path("damaged.zip"), 7, readAll), std::string::npos);
 }
 
 }  // namespace

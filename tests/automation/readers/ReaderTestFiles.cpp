@@ -145,4 +145,17 @@ automation::readers::ReadStatus readPartThroughArchive(const std::string &zipPat
         part, [&](const char *d, size_t n) { return out->append(d, n), true; }, &message);
 }
 
+size_t firstFlipNotCorrupt(
+    const std::string &path, const std::string &probe, size_t places,
+    const std::function<automation::readers::ReadStatus(const std::string &, std::string *)> &read) {
+    const std::string bytes = readBytes(path);
+    for (size_t pos = 200; pos + 200 < bytes.size(); pos += bytes.size() / places) {
+        std::string damaged = bytes;
+        damaged[pos] = static_cast<char>(damaged[pos] ^ 0x21);
+        std::string out;
+        if (!writeBytes(probe, damaged) || read(probe, &out) != automation::readers::ReadStatus::Corrupt) return pos;
+    }
+    return std::string::npos;
+}
+
 }  // namespace readertest

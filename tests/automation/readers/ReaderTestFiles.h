@@ -40,6 +40,14 @@ std::string fixture(const std::string &relative);
 automation::readers::ReadStatus readPartThroughArchive(const std::string &zipPath, const std::string &part,
                                                        std::string *out);
 
+// Copies of the zip at `path`, written to `probe`, each with one byte flipped
+// at one of `places` points spread over its compressed data (past the local
+// header, short of the directory), each read by `read`. The first point whose
+// copy does not read as Corrupt; npos when every one does.
+size_t firstFlipNotCorrupt(
+    const std::string &path, const std::string &probe, size_t places,
+    const std::function<automation::readers::ReadStatus(const std::string &, std::string *)> &read);
+
 // A minimal package around hand-written parts: the workbook part lists one
 // worksheet per entry of `sheets` (name, xml). `styles` and `strings` are
 // added when not empty; `workbookPr` goes inside <workbookPr .../>.
