@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "automation/writers/WriteBehind.h"
 
-#include <exception>
-#include <system_error>
-
 namespace automation::writers {
 
 WriteResult WriteBehind::write(std::string &buffer) {
@@ -14,8 +11,9 @@ WriteResult WriteBehind::write(std::string &buffer) {
     try {
         pending_ = std::async(std::launch::async, [this] { return file_.write(inFlight_.data(), inFlight_.size()); });
         return WriteResult::done();
-    } catch (const std::system_error &) {
-        // No thread to be had: the write is done here, as it would be without one.
+    } catch (...) {
+        // No thread (or no memory for one) to be had: the write is done here,
+        // as it would be without one.
         return file_.write(inFlight_.data(), inFlight_.size());
     }
 }
