@@ -81,12 +81,16 @@ private:
     std::vector<uint8_t> known_;
 };
 
-// Gives the kept cells a pool of their own: the texts they show, each once,
-// in the order first met. A source text is looked up by value once, however
-// many cells show it; after that its number maps straight to the new one.
+// Gives the kept cells a pool of their own: each text they show, once, in
+// the order first met. The file's shared strings (numbers below
+// `sharedCount`) hold one entry per text as the producer wrote them, so they
+// are mapped by their number alone; other texts (written inline, where one
+// text may stand in many cells) are looked up by value. A hash index over
+// every shared string would cost time and memory and merge next to nothing.
 class Repool {
 public:
-    explicit Repool(const model::StringPool &source) : source_(source), map_(source.size(), kUnmapped) {}
+    Repool(const model::StringPool &source, size_t sharedCount)
+        : source_(source), sharedCount_(sharedCount), map_(source.size(), kUnmapped) {}
 
     model::Cell operator()(const model::Cell &cell) {
         model::Cell c = cell;
@@ -96,7 +100,10 @@ public:
             return c;
         }
         uint32_t &mapped = map_[c.stringId];
-        if (mapped == kUnmapped) mapped = pool_.intern(source_.at(c.stringId));
+        if (mapped == kUnmapped) {
+            const std::string_view text = source_.at(c.stringId);
+            mapped = c.stringId < sharedCount_ ? pool_.append(text) : pool_.intern(text);
+        }
         c.stringId = mapped;
         return c;
     }
@@ -105,6 +112,7 @@ public:
 private:
     static constexpr uint32_t kUnmapped = UINT32_MAX;
     const model::StringPool &source_;
+    const size_t sharedCount_;
     std::vector<uint32_t> map_;
     model::StringPool pool_;
 };
@@ -115,6 +123,9 @@ private:
 class PlanFilter : public readers::RowFilter {
 public:
     explicit PlanFilter(const SearchPlan &plan) : plan_(plan) {}
+
+    // The texts the workbook held before its sheets were read: its shared strings.
+    size_t sharedCount() const { return sharedCount_; }
 
     void prepare(const model::WorkbookModel &workbook) override {
         numberFilters_.clear();
@@ -222,9 +233,9 @@ private:
 };
 
 // The workbook with only the strings its cells use, pooled anew.
-model::WorkbookModel compacted(model::WorkbookModel &&read) {
+model::WorkbookModel compacted(model::WorkbookModel &&read, size_t sharedCount) {
     model::WorkbookModel out = std::move(read);
-    Repool repool(out.strings());
+    Repool repool(out.strings(), sharedCount);
     for (size_t i = 0; i < out.sheetCount(); ++i) {
         const model::Sheet &sheet = out.sheet(i);
         model::Sheet kept = model::sheetWithoutRows(sheet);
@@ -267,7 +278,8 @@ std::shared_ptr<const CachedWorkbook> readReduced(const QString &path, const std
         info.outline = std::move(outlines[i]);
         reduction->sheets.push_back(std::move(info));
     }
-    return std::make_shared<const CachedWorkbook>(compacted(std::move(*read.workbook)), std::move(reduction));
+    return std::make_shared<const CachedWorkbook>(compacted(std::move(*read.workbook), filter.sharedCount()),
+                                                  std::move(reduction));
 }
 
 model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> &full,
@@ -281,8 +293,8 @@ model::WorkbookModel reduceWorkbook(const std::shared_ptr<const CachedWorkbook> 
 
     reduction->plan = plan;
     reduction->sheets.clear();
-    model::WorkbookModel out = source;  // shares everything until replaced below
-    Repool repool(source.strings());
+    model::WorkbookModel out = source;   // shares everything until replaced below
+    Repool repool(source.strings(), 0);  // a whole read: its pool's numbering says nothing
     for (size_t i = 0; i < source.sheetCount(); ++i) {
         const model::Sheet &sheet = source.sheet(i);
         ReducedSheet info;
