@@ -7,9 +7,6 @@ namespace automation::readers::xlsx {
 
 namespace {
 
-// Digits of a whole number that a double holds exactly.
-constexpr size_t kMaxExactDigits = 15;
-
 // Days from 1970-01-01 of a proleptic Gregorian date.
 int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
@@ -50,30 +47,8 @@ ValueKind kindOf(const char *t) {
     }
 }
 
-bool numberFromText(std::string_view text, double *out) {
-    // "379", "45066": the common case, without the general reading's machinery.
-    if (!text.empty() && text.size() <= kMaxExactDigits) {
-        uint64_t n = 0;
-        size_t i = 0;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-            n = n * 10 + static_cast<uint64_t>(text[i] - '0');
-        if (i == text.size()) {
-            *out = static_cast<double>(n);
-            return true;
-        }
-    }
+bool numberFromXmlText(std::string_view text, double *out) {
     return parseXmlDouble(text.data(), text.data() + text.size(), out);
-}
-
-uint32_t sharedIndexFromText(std::string_view text) {
-    if (text.empty() || text[0] < '0' || text[0] > '9') return UINT32_MAX;
-    uint64_t v = 0;
-    for (char ch : text) {
-        if (ch < '0' || ch > '9') break;
-        v = v * 10 + static_cast<uint64_t>(ch - '0');
-        if (v > UINT32_MAX) return UINT32_MAX;
-    }
-    return static_cast<uint32_t>(v);
 }
 
 bool isoDateToSerial(const char *text, bool date1904, double *serial) {

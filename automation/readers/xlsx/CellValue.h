@@ -4,6 +4,7 @@
 // gather it first; so both give the same cell for the same markup.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -14,13 +15,41 @@ namespace automation::readers::xlsx {
 enum class ValueKind : uint8_t { Number, Shared, FormulaString, Inline, Boolean, Error, IsoDate };
 ValueKind kindOf(const char *t);
 
+// Both below run once a cell: inline, so the common case costs no call.
+
+// Any number XML writes, white space around it allowed; false when it is none.
+bool numberFromXmlText(std::string_view text, double *out);
+
 // The number a value of kind Number holds ("379", "4.5E-3", white space
 // around it allowed); false when the text is no number.
-bool numberFromText(std::string_view text, double *out);
+inline bool numberFromText(std::string_view text, double *out) {
+    // "379", "45066": the common case, without the general reading's machinery.
+    constexpr size_t kMaxExactDigits = 15;  // a double holds every whole number this long
+    if (!text.empty() && text.size() <= kMaxExactDigits) {
+        uint64_t n = 0;
+        size_t i = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            n = n * 10 + static_cast<uint64_t>(text[i] - '0');
+        if (i == text.size()) {
+            *out = static_cast<double>(n);
+            return true;
+        }
+    }
+    return numberFromXmlText(text, out);
+}
 
 // The shared-string index a value of kind Shared holds: its leading digits;
 // UINT32_MAX when it starts with none or they overflow.
-uint32_t sharedIndexFromText(std::string_view text);
+inline uint32_t sharedIndexFromText(std::string_view text) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') return UINT32_MAX;
+    uint64_t v = 0;
+    for (char ch : text) {
+        if (ch < '0' || ch > '9') break;
+        v = v * 10 + static_cast<uint64_t>(ch - '0');
+        if (v > UINT32_MAX) return UINT32_MAX;
+    }
+    return static_cast<uint32_t>(v);
+}
 
 // An ISO 8601 date-time ("2024-03-01", "2024-03-01T08:30:00Z") as a serial
 // number of the given date system; false when the text is no such date.

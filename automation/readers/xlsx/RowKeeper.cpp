@@ -29,8 +29,7 @@ bool RowKeeper::startRow(uint32_t index, float height, uint32_t style, bool hidd
     return true;
 }
 
-bool RowKeeper::enterRow(uint32_t index) {
-    if (open_ && index == pending_.index) return true;
+bool RowKeeper::enterNewRow(uint32_t index) {
     flush();
     if (index <= lastRow_) return false;
     lastRow_ = index;
@@ -41,12 +40,6 @@ bool RowKeeper::enterRow(uint32_t index) {
     pending_.hidden = false;
     pending_.cells.clear();
     stringMark_ = strings_->size();
-    return true;
-}
-
-bool RowKeeper::add(const Cell &cell) {
-    if (!pending_.cells.empty() && pending_.cells.back().column >= cell.column) return false;
-    pending_.cells.push_back(cell);
     return true;
 }
 

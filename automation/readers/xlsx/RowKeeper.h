@@ -22,12 +22,17 @@ public:
     // A row element: its format goes with the row if the row is kept.
     bool startRow(uint32_t index, float height, uint32_t style, bool hidden);
     // The row the next cell belongs to; before its inline text is pooled.
-    bool enterRow(uint32_t index);
-    // A used cell of the row entered last.
-    bool add(const model::Cell &cell);
+    bool enterRow(uint32_t index) { return (open_ && index == pending_.index) || enterNewRow(index); }
+    // A used cell of the row entered last. Inline: it runs once a kept cell.
+    bool add(const model::Cell &cell) {
+        if (!pending_.cells.empty() && pending_.cells.back().column >= cell.column) return false;
+        pending_.cells.push_back(cell);
+        return true;
+    }
     void finish() { flush(); }
 
 private:
+    bool enterNewRow(uint32_t index);
     void flush();
     model::Row &keptRow();
 

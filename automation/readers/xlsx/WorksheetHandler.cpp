@@ -185,7 +185,7 @@ void WorksheetHandler::halt(Retry why) {
     XmlHandler::halt();
 }
 
-uint32_t WorksheetHandler::styleOf(const char *s) const {
+inline uint32_t WorksheetHandler::styleOf(const char *s) const {
     if (!s) return 0;
     return styleIndex(attributeUInt(s, 0));
 }
@@ -269,11 +269,11 @@ void WorksheetHandler::startFormula(const char **atts) {
     captureText(true);
 }
 
-bool WorksheetHandler::storedResult(bool hasValue, std::string_view value) const {
+inline bool WorksheetHandler::storedResult(bool hasValue, std::string_view value) const {
     return hasValue && (!value.empty() || kind_ == ValueKind::FormulaString);
 }
 
-void WorksheetHandler::noteFormula(bool hasValue, const char *type, const char *shared, std::string_view text) {
+inline void WorksheetHandler::noteFormula(bool hasValue, const char *type, const char *shared, std::string_view text) {
     if (ctx_.formulasNeedEvaluation && (!hasValue || ctx_.fullCalcOnLoad)) *ctx_.formulasNeedEvaluation = true;
     WorkbookFormulas *all = ctx_.formulas;
     if (!all || all->sheets.empty()) return;
@@ -297,14 +297,14 @@ void WorksheetHandler::noteFormula(bool hasValue, const char *type, const char *
     all->sheets.back().push_back(std::move(f));
 }
 
-void WorksheetHandler::startCell(const char *r, const char *s, const char *t) {
+inline void WorksheetHandler::startCell(const char *r, const char *s, const char *t) {
     uint32_t row = 0, col = 0;
     const AddressParse p = r ? parseCellAddress(r, &row, &col) : AddressParse::Malformed;
     beginCell(p, row, col, r, styleOf(s), t);
 }
 
-void WorksheetHandler::beginCell(AddressParse p, uint32_t row, uint32_t col, const char *r, uint32_t style,
-                                 const char *t) {
+inline void WorksheetHandler::beginCell(AddressParse p, uint32_t row, uint32_t col, const char *r, uint32_t style,
+                                        const char *t) {
     skipCell_ = false;
     if (row_ == 0 && !rowSkipped_) {  // a cell outside any row element
         row_ = lastRow_ + 1;
@@ -390,7 +390,7 @@ void WorksheetHandler::endCell() {
     placeCell(cell);
 }
 
-void WorksheetHandler::placeCell(const Cell &cell) {
+inline void WorksheetHandler::placeCell(const Cell &cell) {
     inCell_ = false;
     inInline_ = false;
     if (!cell.isUsed()) return;
@@ -400,7 +400,7 @@ void WorksheetHandler::placeCell(const Cell &cell) {
         halt(Retry::Whole);
 }
 
-void WorksheetHandler::numberCell(Cell &cell) {
+inline void WorksheetHandler::numberCell(Cell &cell) {
     double v;
     if (numberFromText(value_, &v)) {
         cell = Cell::makeNumber(cellColumn_, v, cellStyle_);
@@ -410,7 +410,7 @@ void WorksheetHandler::numberCell(Cell &cell) {
 }
 
 // An empty or dangling index costs only this cell's text.
-Cell WorksheetHandler::sharedCell(std::string_view text) const {
+inline Cell WorksheetHandler::sharedCell(std::string_view text) const {
     const uint32_t index = sharedIndexFromText(text);
     return index < ctx_.sharedStringCount ? Cell::makeString(cellColumn_, index, cellStyle_)
                                           : Cell::makeEmpty(cellColumn_, cellStyle_);
