@@ -13,8 +13,10 @@ WriteResult WriteBehind::write(std::string &buffer) {
         return WriteResult::done();
     } catch (...) {
         // No thread (or no memory for one) to be had: the write is done here,
-        // as it would be without one.
-        return file_.write(inFlight_.data(), inFlight_.size());
+        // as it would be without one, and a failure stops later writes alike.
+        WriteResult written = file_.write(inFlight_.data(), inFlight_.size());
+        failed_ = !written;
+        return written;
     }
 }
 
