@@ -155,6 +155,13 @@ public:
                 // Numbers repeat (dates, quantities) among others that do not
                 // (amounts): a verdict remembered per value and style spares
                 // rendering and matching the repeated ones again.
+                // Most numbers are ruled out by their style alone (an amount's
+                // format never shows a ten-digit ID): that costs no look-up in
+                // the verdict table, which is too large to stay in cache.
+                bool anyPossible = false;
+                for (size_t p = 0; p < plan_.patterns.size() && !anyPossible; ++p)
+                    anyPossible = numberFilters_[p].possible(cell.style, cell.number);
+                if (!anyPossible) return false;
                 uint64_t bits = 0;
                 std::memcpy(&bits, &cell.number, sizeof bits);
                 const uint64_t h = (bits ^ (uint64_t(cell.style) << 40)) * 0x9E3779B97F4A7C15ULL;
@@ -178,7 +185,7 @@ public:
 
 private:
     static constexpr uint8_t kUnknown = 0, kYes = 1, kNo = 2;
-    static constexpr size_t kNumberVerdicts = size_t(1) << 16;  // a power of two
+    static constexpr size_t kNumberVerdicts = size_t(1) << 12;  // a power of two; 64 KiB stays in cache
     struct NumberVerdict {
         uint64_t bits = 0;
         uint32_t style = 0;
