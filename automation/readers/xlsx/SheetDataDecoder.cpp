@@ -129,7 +129,7 @@ rawmarkup::Scan SheetDataDecoder::inlineText(const char *&p, const char *end, st
 // False, with nothing passed on, for anything else: cell() reads that.
 bool SheetDataDecoder::plainCell(const char *&p, const char *end) {
     const char *q = p;
-    cell_ = CellMarkup{};
+    cell_.clear();
     for (;;) {
         if (q >= end) return false;
         if (*q == '>') {
@@ -196,7 +196,7 @@ rawmarkup::Scan SheetDataDecoder::cell(const char *&p, const char *end) {
     Tag tag;
     Scan s = startTag(q, end, &tag, &ignored_);
     if (s != Scan::Ok) return s;
-    cell_ = CellMarkup{};
+    cell_.clear();
     for (size_t i = 0; i < tag.count; ++i) {
         const Attribute &a = tag.attributes[i];
         if (a.nameLength != 1) continue;

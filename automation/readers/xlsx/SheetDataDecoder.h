@@ -38,6 +38,17 @@ struct CellMarkup {
     bool hasFormula = false;                                      // an <f> was there
     std::string_view formula;                                     // the last one's text; valid during the call only
     const char *formulaType = nullptr, *formulaShared = nullptr;  // its t and si
+
+    // Field by field: assigning a blank whole compiles to a block fill
+    // whose start-up costs more than the fields themselves, once per cell.
+    void clear() {
+        r = s = t = nullptr;
+        addressed = styled = hasValue = hasFormula = false;
+        row = column = styleValue = 0;
+        value = std::string_view();
+        formula = std::string_view();
+        formulaType = formulaShared = nullptr;
+    }
 };
 
 class SheetDataSink {
