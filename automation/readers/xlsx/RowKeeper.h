@@ -25,9 +25,16 @@ public:
     bool enterRow(uint32_t index) { return (open_ && index == pending_.index) || enterNewRow(index); }
     // A used cell of the row entered last. Inline: it runs once a kept cell.
     bool add(const model::Cell &cell) {
-        if (!pending_.cells.empty() && pending_.cells.back().column >= cell.column) return false;
-        pending_.cells.push_back(cell);
-        return true;
+        model::Cell *kept = next(cell.column);
+        if (kept) *kept = cell;
+        return kept;
+    }
+    // The slot for the next cell of the row, to be filled in place (the
+    // common cells are set field by field, never built and copied whole);
+    // null when `column` does not follow the row's last cell.
+    model::Cell *next(uint32_t column) {
+        if (!pending_.cells.empty() && pending_.cells.back().column >= column) return nullptr;
+        return &pending_.cells.emplace_back();
     }
     void finish() { flush(); }
 

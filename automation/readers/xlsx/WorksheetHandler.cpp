@@ -167,9 +167,11 @@ void WorksheetHandler::cell(const CellMarkup &c) {
         // endCell() makes of the same text, without copying it.
         if (kind_ == ValueKind::Number) {
             double v;
-            if (numberFromText(c.value, &v)) return placeCell(Cell::makeNumber(cellColumn_, v, cellStyle_));
+            if (numberFromText(c.value, &v)) return placeNumber(v);
         } else if (kind_ == ValueKind::Shared) {
-            return placeCell(sharedCell(c.value));
+            const uint32_t index = sharedIndexFromText(c.value);
+            if (index < ctx_.sharedStringCount) return placeShared(index);
+            return placeCell(Cell::makeEmpty(cellColumn_, cellStyle_));  // an empty or dangling index
         }
     }
     if (c.hasFormula && kind_ == ValueKind::FormulaString) formula_.assign(c.formula);
@@ -398,6 +400,36 @@ inline void WorksheetHandler::placeCell(const Cell &cell) {
         sheet_->setCell(cellRow_, cell);
     else if (!keeper_->add(cell))
         halt(Retry::Whole);
+}
+
+inline void WorksheetHandler::placeNumber(double value) {
+    inCell_ = false;
+    inInline_ = false;
+    if (!keeper_) {
+        sheet_->setCell(cellRow_, Cell::makeNumber(cellColumn_, value, cellStyle_));
+        return;
+    }
+    Cell *kept = keeper_->next(cellColumn_);
+    if (!kept) return halt(Retry::Whole);
+    kept->column = cellColumn_;
+    kept->style = cellStyle_;
+    kept->type = CellType::Number;
+    kept->number = value;
+}
+
+inline void WorksheetHandler::placeShared(uint32_t index) {
+    inCell_ = false;
+    inInline_ = false;
+    if (!keeper_) {
+        sheet_->setCell(cellRow_, Cell::makeString(cellColumn_, index, cellStyle_));
+        return;
+    }
+    Cell *kept = keeper_->next(cellColumn_);
+    if (!kept) return halt(Retry::Whole);
+    kept->column = cellColumn_;
+    kept->style = cellStyle_;
+    kept->type = CellType::String;
+    kept->stringId = index;
 }
 
 inline void WorksheetHandler::numberCell(Cell &cell) {

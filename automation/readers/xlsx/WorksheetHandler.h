@@ -79,6 +79,10 @@ private:
 
     void endCell();
     void placeCell(const model::Cell &cell);
+    // The common cells, set in place: a cell built first and then copied
+    // whole waits for its own stores at every cell.
+    void placeNumber(double value);
+    void placeShared(uint32_t index);
     void numberCell(model::Cell &cell);
     model::Cell sharedCell(std::string_view text) const;
     // A formula that is nothing but an error literal, whose cached text is that
