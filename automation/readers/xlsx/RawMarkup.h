@@ -21,9 +21,12 @@ using xmlbytes::nameInner;
 using xmlbytes::nameStart;
 
 // As the events name an element: behind the first prefix separator.
+// Names are a few bytes ("c", "row", "x:c"): a plain loop, not a library
+// search whose call costs more than the name, once per cell.
 inline std::string_view localOf(std::string_view qualified) {
-    const size_t colon = qualified.find(kPrefixSeparator);
-    return colon == std::string_view::npos ? qualified : qualified.substr(colon + 1);
+    for (size_t i = 0; i < qualified.size(); ++i)
+        if (qualified[i] == kPrefixSeparator) return qualified.substr(i + 1);
+    return qualified;
 }
 
 constexpr size_t kMaxAttributes = 24;
