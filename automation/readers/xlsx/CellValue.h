@@ -23,15 +23,32 @@ bool numberFromXmlText(std::string_view text, double *out);
 // The number a value of kind Number holds ("379", "4.5E-3", white space
 // around it allowed); false when the text is no number.
 inline bool numberFromText(std::string_view text, double *out) {
-    // "379", "45066": the common case, without the general reading's machinery.
-    constexpr size_t kMaxExactDigits = 15;  // a double holds every whole number this long
-    if (!text.empty() && text.size() <= kMaxExactDigits) {
+    // "379", "-12.5", "3791.38": the common case, without the general
+    // reading's machinery. Up to 15 digits the digits are a double exactly,
+    // and so is a power of ten up to 10^22: their quotient is the correctly
+    // rounded value, the same double the general reading gives.
+    constexpr size_t kMaxExactDigits = 15;
+    constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const size_t sign = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (text.size() > sign && text.size() <= kMaxExactDigits + sign + 1) {
         uint64_t n = 0;
-        size_t i = 0;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-            n = n * 10 + static_cast<uint64_t>(text[i] - '0');
-        if (i == text.size()) {
-            *out = static_cast<double>(n);
+        size_t i = sign, digits = 0, point = 0;
+        for (; i < text.size(); ++i) {
+            const char ch = text[i];
+            if (ch >= '0' && ch <= '9') {
+                n = n * 10 + static_cast<uint64_t>(ch - '0');
+                ++digits;
+            } else if (ch == '.' && !point && i > sign && i + 1 < text.size()) {
+                point = i;
+            } else {
+                break;
+            }
+        }
+        if (i == text.size() && digits <= kMaxExactDigits) {
+            double v = static_cast<double>(n);
+            if (point) v /= kPowersOfTen[text.size() - point - 1];
+            *out = sign ? -v : v;
             return true;
         }
     }
