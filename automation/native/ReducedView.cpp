@@ -54,7 +54,10 @@ class NumberStyleFilter {
 public:
     NumberStyleFilter(const model::WorkbookModel &workbook, DisplayTextCache &display,
                       const search::FindPattern &pattern)
-        : workbook_(workbook), display_(display), pattern_(pattern) {}
+        : workbook_(workbook),
+          display_(display),
+          pattern_(pattern),
+          digitRun_(std::min(pattern.longestDigitRun(), 16)) {}
 
     bool possible(uint32_t style, double value) {
         if (style >= known_.size()) known_.resize(style + 1, 0);
@@ -69,15 +72,30 @@ public:
             const bool runTooLong = digitRun >= 0 && pattern_.longestDigitRun() > digitRun;
             const bool pointExcluded = pattern_.excludes(u'.') && numfmt::alwaysShowsDecimalPoint(code);
             k = !withinAlphabet || runTooLong ? kNever : pointExcluded ? kNeverFinite : kMaybe;
+            if (k == kMaybe && numfmt::isGeneral(code)) k = kMaybeGeneral;
         }
+        if (k == kMaybeGeneral) return !tooFewDigits(value);
         return k == kMaybe || (k == kNeverFinite && !std::isfinite(value));
     }
 
 private:
-    static constexpr uint8_t kMaybe = 1, kNever = 2, kNeverFinite = 3;  // 0: not yet known
+    // 0: not yet known. kMaybeGeneral: General, which shows a whole number
+    // as its digits (or fewer, rounded): a quantity of 3 digits never shows
+    // a run of 10.
+    static constexpr uint8_t kMaybe = 1, kNever = 2, kNeverFinite = 3, kMaybeGeneral = 4;
+
+    bool tooFewDigits(double value) const {
+        constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                           1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        if (digitRun_ < 2) return false;
+        const double magnitude = std::fabs(value);
+        return magnitude < kPowersOfTen[digitRun_ - 1] && magnitude == std::trunc(magnitude);
+    }
+
     const model::WorkbookModel &workbook_;
     DisplayTextCache &display_;
     const search::FindPattern &pattern_;
+    const int digitRun_;  // the pattern's longest run of digits, at most 16
     std::vector<uint8_t> known_;
 };
 

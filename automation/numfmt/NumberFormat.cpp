@@ -132,6 +132,8 @@ bool alwaysShowsDecimalPoint(std::string_view formatCode) {
     return true;
 }
 
+bool isGeneral(std::string_view formatCode) { return formatCode.empty() || formatCode == kGeneralCode; }
+
 int longestDigitRun(std::string_view formatCode) {
     if (formatCode.empty() || formatCode == kGeneralCode) return -1;
     const std::shared_ptr<const CompiledFormat> format = cachedFormat(formatCode);

@@ -182,7 +182,8 @@ namespace {
 
 // Cells whose displayed text differs from what the file stores: numbers in
 // percent, date, thousands and text formats, a text behind a format with a
-// literal, booleans; each value also in rows that must not be kept.
+// literal, booleans, whole numbers in General; each value also in rows that
+// must not be kept.
 void writeFormattedWorkbook(const QString &path, bool inlineStrings) {
     lxw_workbook_options options = {};
     options.constant_memory = inlineStrings ? LXW_TRUE : LXW_FALSE;  // inline texts, as streaming producers write
@@ -214,6 +215,11 @@ void writeFormattedWorkbook(const QString &path, bool inlineStrings) {
         worksheet_write_string(ws, r++, 2, "row e", nullptr);
         worksheet_write_number(ws, r, 0, round ? 7 : 1101011234, text);
         worksheet_write_string(ws, r++, 2, "row f", nullptr);
+        // General: a whole number shows its digits, one digit short of the value in the second round.
+        worksheet_write_number(ws, r, 0, round ? 220202234 : 2202022345, nullptr);
+        worksheet_write_string(ws, r++, 2, "row g", nullptr);
+        worksheet_write_number(ws, r, 0, round ? 67 : -678, nullptr);
+        worksheet_write_string(ws, r++, 2, "row h", nullptr);
     }
     ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
 }
@@ -221,9 +227,10 @@ void writeFormattedWorkbook(const QString &path, bool inlineStrings) {
 }  // namespace
 
 TEST_F(ReducedViews, CellsAreKeptByTheTextTheyShow) {
-    const QStringList values = {QStringLiteral("50%"),    QStringLiteral("2024-03-01"), QStringLiteral("1,234.50"),
-                                QStringLiteral("code x"), QStringLiteral("TRUE"),       QStringLiteral("1101011234"),
-                                QStringLiteral("header")};
+    const QStringList values = {
+        QStringLiteral("50%"),        QStringLiteral("2024-03-01"), QStringLiteral("1,234.50"),
+        QStringLiteral("code x"),     QStringLiteral("TRUE"),       QStringLiteral("1101011234"),
+        QStringLiteral("2202022345"), QStringLiteral("-678"),       QStringLiteral("header")};
     for (bool inlineStrings : {false, true}) {
         const QString file =
             dir.filePath(inlineStrings ? QStringLiteral("inline.xlsx") : QStringLiteral("shared.xlsx"));
