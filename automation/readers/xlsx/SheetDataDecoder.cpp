@@ -164,7 +164,7 @@ bool SheetDataDecoder::plainCell(const char *&p, const char *end) {
                 break;
             case 't':
                 if (cell_.t) return false;
-                cell_.t = t_.set(value, length, true);
+                cell_.t = length == 1 && *value == 's' ? "s" : t_.set(value, length, true);  // most texts are shared
                 break;
             default:
                 return false;

@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <random>
 
 using namespace automation;
@@ -506,6 +507,9 @@ TEST(FastPathDifferential, MarkupStraddlingVectorEdgesParsesAlike) {
 // makes the decoder look closer, read whole, in pieces and by expat alike.
 TEST(FastPathDifferential, CellValuesAcrossVectorEdgesReadAlike) {
     const char *const endings[] = {"", "&amp;", "\r\n", ">", "\"", "\t", "\xE4\xB8\xAD"};
+    // Style numbers after leading zeros, some written as references, some
+    // with white space or other bytes the decoder must look at closer.
+    const char *const styleEndings[] = {"1", "&#49;", "&#50;", "2\t", "1\r\n", "2 ", "&amp;", "\xE4\xB8\xAD", ">"};
     std::string rows;
     int row = 0;
     for (size_t width = 0; width <= 140; ++width) {
@@ -514,11 +518,22 @@ TEST(FastPathDifferential, CellValuesAcrossVectorEdgesReadAlike) {
             const std::string text = std::string(width, 'v') + ending;
             rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"str\"><v>" + text + "</v></c><c r=\"B" + n +
                     "\" t=\"inlineStr\"><is><t>" + text + "</t></is></c><c r=\"C" + n + "\" s=\"0\"><v>" +
-                    std::string(width % 15 + 1, '7') + "</v></c></row>";
+                    std::string(width % 15 + 1, '7') + "</v></c>";
+            const char *const styleEnding = styleEndings[row % std::size(styleEndings)];
+            rows += "<c r=\"D" + n + "\" s=\"" + std::string(width % 19, '0') + styleEnding +
+                    "\"><v>1</v></c><c r=\"E" + n + "\" t=\"&#115;\"><v>0</v></c></row>";
         }
     }
     readertest::HandPackage package;
     package.sheets.push_back({"Edges", "<sheetData>" + rows + "</sheetData>"});
+    package.styles =
+        "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><numFmts "
+        "count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"0.000\"/></numFmts><fonts count=\"1\"><font/>"
+        "</fonts><fills count=\"1\"><fill/></fills><borders count=\"1\"><border/></borders><cellXfs "
+        "count=\"3\"><xf numFmtId=\"0\"/><xf numFmtId=\"164\" applyNumberFormat=\"1\"/><xf "
+        "numFmtId=\"10\" applyNumberFormat=\"1\"/></cellXfs></styleSheet>";
+    package.sharedStrings =
+        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>shared</t></si></sst>";
     expectReadsAlikeWholeAndInPieces(package, static_cast<size_t>(row));
 }
 
