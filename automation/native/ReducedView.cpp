@@ -60,6 +60,20 @@ public:
           digitRun_(std::min(pattern.longestDigitRun(), 16)) {}
 
     bool possible(uint32_t style, double value) {
+        const uint8_t k = verdict(style);
+        if (k == kMaybeGeneral) return !tooFewDigits(value);
+        return k == kMaybe || (k == kNeverFinite && !std::isfinite(value));
+    }
+    // No number in the style shows the pattern, whatever its value.
+    bool never(uint32_t style) { return verdict(style) == kNever; }
+
+private:
+    // 0: not yet known. kMaybeGeneral: General, which shows a whole number
+    // as its digits (or fewer, rounded): a quantity of 3 digits never shows
+    // a run of 10.
+    static constexpr uint8_t kMaybe = 1, kNever = 2, kNeverFinite = 3, kMaybeGeneral = 4;
+
+    uint8_t verdict(uint32_t style) {
         if (style >= known_.size()) known_.resize(style + 1, 0);
         uint8_t &k = known_[style];
         if (k == 0) {
@@ -74,15 +88,8 @@ public:
             k = !withinAlphabet || runTooLong ? kNever : pointExcluded ? kNeverFinite : kMaybe;
             if (k == kMaybe && numfmt::isGeneral(code)) k = kMaybeGeneral;
         }
-        if (k == kMaybeGeneral) return !tooFewDigits(value);
-        return k == kMaybe || (k == kNeverFinite && !std::isfinite(value));
+        return k;
     }
-
-private:
-    // 0: not yet known. kMaybeGeneral: General, which shows a whole number
-    // as its digits (or fewer, rounded): a quantity of 3 digits never shows
-    // a run of 10.
-    static constexpr uint8_t kMaybe = 1, kNever = 2, kNeverFinite = 3, kMaybeGeneral = 4;
 
     bool tooFewDigits(double value) const {
         constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
@@ -151,6 +158,7 @@ public:
         sharedCount_ = workbook.strings().size();
         stringVerdicts_.assign(sharedCount_, kUnknown);
         plainStyles_.assign(workbook.styles().size(), kUnknown);
+        numberStyles_.assign(workbook.styles().size(), kUnknown);
         numberVerdicts_.clear();
     }
 
@@ -176,6 +184,14 @@ public:
                 // Most numbers are ruled out by their style alone (an amount's
                 // format never shows a ten-digit ID): that costs no look-up in
                 // the verdict table, which is too large to stay in cache.
+                if (cell.style >= numberStyles_.size()) numberStyles_.resize(cell.style + 1, kUnknown);
+                uint8_t &style = numberStyles_[cell.style];
+                if (style == kUnknown) {
+                    style = kNo;
+                    for (NumberStyleFilter &filter : numberFilters_)
+                        if (!filter.never(cell.style)) style = kYes;
+                }
+                if (style == kNo) return false;
                 bool anyPossible = false;
                 for (size_t p = 0; p < plan_.patterns.size() && !anyPossible; ++p)
                     anyPossible = numberFilters_[p].possible(cell.style, cell.number);
@@ -254,6 +270,7 @@ private:
     size_t sharedCount_ = 0;
     std::vector<uint8_t> stringVerdicts_;
     std::vector<uint8_t> plainStyles_;
+    std::vector<uint8_t> numberStyles_;  // per style: whether any pattern may show in its numbers
     std::vector<NumberVerdict> numberVerdicts_;
 };
 
