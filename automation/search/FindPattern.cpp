@@ -156,6 +156,18 @@ bool FindPattern::matchGlob(std::u16string_view text) const {
     return true;
 }
 
+namespace {
+
+// U+FF00..U+FF7F, the full-width forms, all begin with EF BC or EF BD in
+// UTF-8: one pass over the text for both.
+bool holdsFullWidthForm(std::string_view utf8) {
+    for (size_t i = utf8.find('\xEF'); i != std::string_view::npos && i + 1 < utf8.size(); i = utf8.find('\xEF', i + 1))
+        if (utf8[i + 1] == '\xBC' || utf8[i + 1] == '\xBD') return true;
+    return false;
+}
+
+}  // namespace
+
 bool FindPattern::matchesUnfolded(std::string_view utf8, bool *decided) const {
     *decided = false;
     if (empty_ || utf8.empty()) {
@@ -163,10 +175,7 @@ bool FindPattern::matchesUnfolded(std::string_view utf8, bool *decided) const {
         return false;
     }
     if (unfolded_ == Unfolded::Never) return false;
-    // U+FF00..U+FF7F, the full-width forms, all begin so in UTF-8.
-    if (unfolded_ == Unfolded::WithoutFullWidth &&
-        (utf8.find("\xEF\xBC") != std::string_view::npos || utf8.find("\xEF\xBD") != std::string_view::npos))
-        return false;
+    if (unfolded_ == Unfolded::WithoutFullWidth && holdsFullWidthForm(utf8)) return false;
     *decided = true;
     return whole_ ? utf8 == literalUtf8_ : utf8.find(literalUtf8_) != std::string_view::npos;
 }

@@ -147,7 +147,11 @@ TEST(FindPattern, MatchingUnfoldedTextAgreesWithMatchingItFolded) {
                                   " ",
                                   "\xE3\x80\x80",
                                   "\xEF\xBC\x8E" /* full-width . */,
-                                  "\xE3\x81\x82"};
+                                  "\xE3\x81\x82",
+                                  "|",
+                                  "\xEF\xBD\x9C" /* full-width | */,
+                                  "\xEF\xBF\xA5" /* full-width yen */,
+                                  "\xEF\xA4\x80" /* a compatibility ideograph */};
     std::mt19937 rng(99);
     auto pick = [&](int maxLength) {
         std::string out;
