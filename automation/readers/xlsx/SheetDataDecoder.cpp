@@ -80,6 +80,56 @@ const char *AttributeText::set(const char *value, size_t length, bool plain) {
     return long_.c_str();
 }
 
+// `<row r="7" spans="1:12">`: unprefixed, each attribute in ASCII once,
+// separated by one space, its value plain in double quotes; the five the
+// events read are picked out, others passed over. Anything else is left to
+// the careful reading, which refuses what the events would refuse.
+bool SheetDataDecoder::plainRow(const char *&p, const char *end, RowMarkup *row, bool *selfClosing) {
+    constexpr size_t kMaxSeen = 8;
+    std::string_view seen[kMaxSeen];
+    size_t count = 0;
+    const char *q = p;
+    for (;;) {
+        if (q >= end) return false;
+        if (*q == '>') {
+            *selfClosing = false;
+            p = q + 1;
+            return true;
+        }
+        if (*q == '/') {
+            if (end - q < 2 || q[1] != '>') return false;
+            *selfClosing = true;
+            p = q + 2;
+            return true;
+        }
+        if (*q != ' ' || end - q < 2 || !nameStart(q[1])) return false;
+        const char *name = ++q;
+        while (q < end && nameInner(*q)) ++q;
+        const std::string_view n(name, static_cast<size_t>(q - name));
+        if (end - q < 2 || q[0] != '=' || q[1] != '"') return false;
+        const char *value = q + 2;
+        const char *close = value;
+        while (close < end && kPlain.inValue[static_cast<unsigned char>(*close)]) ++close;
+        if (close >= end || *close != '"') return false;
+        if (count == kMaxSeen) return false;
+        for (size_t i = 0; i < count; ++i)
+            if (seen[i] == n) return false;
+        seen[count++] = n;
+        const size_t length = static_cast<size_t>(close - value);
+        if (n == "r")
+            row->r = r_.set(value, length, true);
+        else if (n == "ht")
+            row->ht = ht_.set(value, length, true);
+        else if (n == "s")
+            row->s = s_.set(value, length, true);
+        else if (n == "customFormat")
+            row->customFormat = customFormat_.set(value, length, true);
+        else if (n == "hidden")
+            row->hidden = hidden_.set(value, length, true);
+        q = close + 1;
+    }
+}
+
 RawContentReader::Result SheetDataDecoder::refused() {
     sink_.refuse();
     return Result::Refused;
@@ -288,6 +338,20 @@ RawContentReader::Result SheetDataDecoder::read(const char *&p, const char *end,
             sink_.cell(cell_);
         } else if (local == "row") {
             if (rowOpen_) return refused();
+            RowMarkup plain;
+            bool selfClosing = false;
+            const bool unprefixed = q == p + 4;  // the name peeked is "row" itself
+            q = p + 4;
+            if (unprefixed && plainRow(q, end, &plain, &selfClosing)) {
+                if (!selfClosing) {
+                    rowOpen_ = true;
+                    rowName_.assign("row");
+                }
+                p = q;
+                sink_.row(plain);
+                if (sink_.stopped()) return Result::Stopped;
+                continue;
+            }
             q = p + 1;
             const Scan s = startTag(q, end, &tag, &ignored_);
             if (s == Scan::More) return more();

@@ -83,6 +83,8 @@ private:
     rawmarkup::Scan rowStart(const char *&p, const char *end, std::string_view name, bool *selfClosing);
     rawmarkup::Scan cell(const char *&p, const char *end);
     bool plainCell(const char *&p, const char *end);
+    // A row's start tag of the usual shape, from behind "<row".
+    bool plainRow(const char *&p, const char *end, RowMarkup *row, bool *selfClosing);
     rawmarkup::Scan element(const char *&p, const char *end, std::string_view local, bool *selfClosing);
     rawmarkup::Scan textThenEnd(const char *&p, const char *end, std::string_view name, std::string *scratch,
                                 std::string_view *text);

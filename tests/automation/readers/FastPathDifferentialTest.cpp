@@ -318,6 +318,18 @@ TEST(FastPathDifferential, LocalDamageReadsAlike) {
         {"<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>a]]>b</t></is></c></row></sheetData>",
          ReadStatus::Corrupt},
         {"<sheetData><row r=\"1\"><c r=\"A1\"><v>&#0;</v></c></row></sheetData>", ReadStatus::Corrupt},
+        // Row tags: each attribute once, whatever the shape around it.
+        {"<sheetData><row r=\"1\" r=\"2\"><c><v>1</v></c></row></sheetData>", ReadStatus::Corrupt},
+        {"<sheetData><row r=\"1\" spans=\"1:2\" spans=\"1:2\"><c><v>1</v></c></row></sheetData>", ReadStatus::Corrupt},
+        {"<sheetData><row r=\"1\" x:y=\"1\" x:y=\"2\"/></sheetData>", ReadStatus::Corrupt},
+        {"<sheetData><row r=\"1\"s=\"1\"><c><v>1</v></c></row></sheetData>", ReadStatus::Corrupt},
+        {"<sheetData><row r=\"2\" spans=\"1:2\" s=\"1\" customFormat=\"1\" ht=\"30.5\" hidden=\"1\" "
+         "x14ac:dyDescent=\"0.25\"><c><v>1</v></c></row><row r=\"4\" hidden=\"true\"/><row ht=\"12\" "
+         "customHeight=\"1\"><c><v>2</v></c></row></sheetData>",
+         ReadStatus::Ok},
+        {"<sheetData><row r=\"1\" ht=\"1&#48;\" hidden=\"&#49;\"><c><v>1</v></c></row><row\tr=\"2\"/><row r = "
+         "\"3\" /><row r='5'><c><v>2</v></c></row></sheetData>",
+         ReadStatus::Ok},
     };
     readertest::TempFolder folder;
     for (const Case &c : cases) {
