@@ -335,7 +335,7 @@ RawContentReader::Result SheetDataDecoder::read(const char *&p, const char *end,
                 if (s == Scan::Refused) return refused();
             }
             p = q;
-            sink_.cell(cell_);
+            if (!sink_.cell(cell_)) return Result::Stopped;
         } else if (local == "row") {
             if (rowOpen_) return refused();
             RowMarkup plain;
@@ -348,8 +348,7 @@ RawContentReader::Result SheetDataDecoder::read(const char *&p, const char *end,
                     rowName_.assign("row");
                 }
                 p = q;
-                sink_.row(plain);
-                if (sink_.stopped()) return Result::Stopped;
+                if (!sink_.row(plain)) return Result::Stopped;
                 continue;
             }
             q = p + 1;
@@ -367,11 +366,10 @@ RawContentReader::Result SheetDataDecoder::read(const char *&p, const char *end,
                 rowName_.assign(tag.name);
             }
             p = q;
-            sink_.row(row);
+            if (!sink_.row(row)) return Result::Stopped;
         } else {
             return refused();
         }
-        if (sink_.stopped()) return Result::Stopped;
     }
 }
 

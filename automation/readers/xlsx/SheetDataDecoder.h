@@ -54,10 +54,10 @@ struct CellMarkup {
 class SheetDataSink {
 public:
     virtual ~SheetDataSink() = default;
-    virtual void row(const RowMarkup &row) = 0;
-    virtual void cell(const CellMarkup &cell) = 0;
-    // The sink has stopped (failed, or refused what came): reading stops.
-    virtual bool stopped() const = 0;
+    // Each answers whether to go on: false once the sink has stopped
+    // (failed, or refused what came), and reading stops. One call a cell.
+    virtual bool row(const RowMarkup &row) = 0;
+    virtual bool cell(const CellMarkup &cell) = 0;
     // Called once when the decoder refuses the content; the sink must stop.
     virtual void refuse() = 0;
 };

@@ -152,7 +152,7 @@ void WorksheetHandler::finish() {
     model::settleColumns(&sheet_->columns);
 }
 
-void WorksheetHandler::cell(const CellMarkup &c) {
+void WorksheetHandler::decodedCell(const CellMarkup &c) {
     if (c.addressed) {
         const uint32_t style = c.styled ? styleIndex(c.styleValue) : styleOf(c.s);
         beginCell(AddressParse::Ok, c.row, c.column, nullptr, style, c.t);

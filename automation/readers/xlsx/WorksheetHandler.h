@@ -43,16 +43,22 @@ public:
     void characters(const char *s, int len) override;
     RawContentReader *rawContent(std::string_view qualified) override;
 
-    // Failed or halted: the parse ends (the decoder asks as XmlStream does).
-    bool stopped() const override { return XmlHandler::stopped(); }
+    // Why a halted parse was halted: the read that must come next.
     Retry retry() const { return retry_; }
     // After a parse that ended well: the last row kept, the column spans settled.
     void finish();
 
 private:
     // The decoder's steps.
-    void row(const RowMarkup &r) override { startRow(r.r, r.ht, r.s, r.customFormat, r.hidden); }
-    void cell(const CellMarkup &c) override;
+    bool row(const RowMarkup &r) override {
+        startRow(r.r, r.ht, r.s, r.customFormat, r.hidden);
+        return !XmlHandler::stopped();
+    }
+    bool cell(const CellMarkup &c) override {
+        decodedCell(c);
+        return !XmlHandler::stopped();
+    }
+    void decodedCell(const CellMarkup &c);
     void refuse() override { halt(Retry::WithoutDecoder); }
 
     void halt(Retry why);

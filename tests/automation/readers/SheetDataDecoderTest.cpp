@@ -26,20 +26,21 @@ public:
     std::vector<std::string> events;
     int refusals = 0;
 
-    void row(const RowMarkup &r) override {
+    bool row(const RowMarkup &r) override {
         events.push_back("row r=" + text(r.r) + " ht=" + text(r.ht) + " s=" + text(r.s) +
                          " customFormat=" + text(r.customFormat) + " hidden=" + text(r.hidden));
+        return refusals == 0;
     }
     // A reference or index the decoder read is written back as the text it read it from.
-    void cell(const CellMarkup &c) override {
+    bool cell(const CellMarkup &c) override {
         const std::string r = c.addressed ? "'" + columnLetters(c.column) + std::to_string(c.row) + "'" : text(c.r);
         const std::string s = c.styled ? "'" + std::to_string(c.styleValue) + "'" : text(c.s);
         std::string e = "c r=" + r + " s=" + s + " t=" + text(c.t);
         if (c.hasValue) e += " v=[" + std::string(c.value) + "]";
         if (c.hasFormula) e += " f=[" + std::string(c.formula) + "]";
         events.push_back(e);
+        return refusals == 0;
     }
-    bool stopped() const override { return refusals > 0; }
     void refuse() override { ++refusals; }
 
 private:
