@@ -167,10 +167,10 @@ void WorksheetHandler::decodedCell(const CellMarkup &c) {
         // endCell() makes of the same text, without copying it.
         if (kind_ == ValueKind::Number) {
             double v;
-            if (numberFromText(c.value, &v)) return placeNumber(v);
+            if (numberFromText(c.value, &v)) return placeValue(CellType::Number, v, 0);
         } else if (kind_ == ValueKind::Shared) {
             const uint32_t index = sharedIndexFromText(c.value);
-            if (index < ctx_.sharedStringCount) return placeShared(index);
+            if (index < ctx_.sharedStringCount) return placeValue(CellType::String, 0, index);
             return placeCell(Cell::makeEmpty(cellColumn_, cellStyle_));  // an empty or dangling index
         }
     }
@@ -402,34 +402,24 @@ inline void WorksheetHandler::placeCell(const Cell &cell) {
         halt(Retry::Whole);
 }
 
-inline void WorksheetHandler::placeNumber(double value) {
+// `type` is Number or String, and names which of the two values the cell takes.
+inline void WorksheetHandler::placeValue(CellType type, double number, uint32_t stringId) {
     inCell_ = false;
     inInline_ = false;
     if (!keeper_) {
-        sheet_->setCell(cellRow_, Cell::makeNumber(cellColumn_, value, cellStyle_));
+        sheet_->setCell(cellRow_, type == CellType::Number ? Cell::makeNumber(cellColumn_, number, cellStyle_)
+                                                           : Cell::makeString(cellColumn_, stringId, cellStyle_));
         return;
     }
     Cell *kept = keeper_->next(cellColumn_);
     if (!kept) return halt(Retry::Whole);
     kept->column = cellColumn_;
     kept->style = cellStyle_;
-    kept->type = CellType::Number;
-    kept->number = value;
-}
-
-inline void WorksheetHandler::placeShared(uint32_t index) {
-    inCell_ = false;
-    inInline_ = false;
-    if (!keeper_) {
-        sheet_->setCell(cellRow_, Cell::makeString(cellColumn_, index, cellStyle_));
-        return;
-    }
-    Cell *kept = keeper_->next(cellColumn_);
-    if (!kept) return halt(Retry::Whole);
-    kept->column = cellColumn_;
-    kept->style = cellStyle_;
-    kept->type = CellType::String;
-    kept->stringId = index;
+    kept->type = type;
+    if (type == CellType::Number)
+        kept->number = number;
+    else
+        kept->stringId = stringId;
 }
 
 inline void WorksheetHandler::numberCell(Cell &cell) {

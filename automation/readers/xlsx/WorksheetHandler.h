@@ -85,10 +85,9 @@ private:
 
     void endCell();
     void placeCell(const model::Cell &cell);
-    // The common cells, set in place: a cell built first and then copied
-    // whole waits for its own stores at every cell.
-    void placeNumber(double value);
-    void placeShared(uint32_t index);
+    // The common cells, a number or a shared text, set in place: a cell
+    // built first and then copied whole waits for its own stores at every cell.
+    void placeValue(model::CellType type, double number, uint32_t stringId);
     void numberCell(model::Cell &cell);
     model::Cell sharedCell(std::string_view text) const;
     // A formula that is nothing but an error literal, whose cached text is that
