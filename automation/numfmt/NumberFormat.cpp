@@ -134,6 +134,68 @@ bool alwaysShowsDecimalPoint(std::string_view formatCode) {
 
 bool isGeneral(std::string_view formatCode) { return formatCode.empty() || formatCode == kGeneralCode; }
 
+namespace {
+
+// Search compares folded texts, where full-width digits are digits too.
+bool literalHoldsDigits(const Token &token) {
+    return token.text.find_first_of("0123456789") != std::string::npos ||
+           token.text.find("\xEF\xBC") != std::string::npos;
+}
+
+// A date or time section: each part adds at most its digits to a run, which
+// a literal without digits ends. Names (months, weekdays) count as digits
+// too, as a locale may write them so; elapsed times have no bound.
+int dateSectionDigitRun(const Section &section) {
+    int longest = 0, run = 0;
+    for (const Token &token : section.tokens) {
+        int digits = 0;
+        switch (token.kind) {
+            case TokenKind::Literal:
+                if (literalHoldsDigits(token)) return -1;
+                run = 0;
+                continue;
+            case TokenKind::AmPm:
+                run = 0;
+                continue;
+            case TokenKind::YearLong:
+            case TokenKind::BuddhistYearLong:
+                digits = 5;
+                break;
+            case TokenKind::SubSecond:
+                digits = kMaxSubSecondDigits + 1;
+                break;
+            case TokenKind::YearShort:
+            case TokenKind::BuddhistYearShort:
+            case TokenKind::Month:
+            case TokenKind::MonthPadded:
+            case TokenKind::MonthAbbr:
+            case TokenKind::MonthFull:
+            case TokenKind::MonthLetter:
+            case TokenKind::Day:
+            case TokenKind::DayPadded:
+            case TokenKind::WeekdayAbbr:
+            case TokenKind::WeekdayFull:
+            case TokenKind::WeekdayChineseShort:
+            case TokenKind::WeekdayChineseFull:
+            case TokenKind::Hour:
+            case TokenKind::HourPadded:
+            case TokenKind::Minute:
+            case TokenKind::MinutePadded:
+            case TokenKind::Second:
+            case TokenKind::SecondPadded:
+                digits = 2;
+                break;
+            default:
+                return -1;
+        }
+        run += digits;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+}  // namespace
+
 int longestDigitRun(std::string_view formatCode) {
     if (formatCode.empty() || formatCode == kGeneralCode) return -1;
     const std::shared_ptr<const CompiledFormat> format = cachedFormat(formatCode);
@@ -141,6 +203,13 @@ int longestDigitRun(std::string_view formatCode) {
     int longest = 0;
     for (int i = 0; i < format->numberSections; ++i) {
         const Section &section = format->sections[static_cast<size_t>(i)];
+        if (section.kind == SectionKind::Date && section.chineseNumerals == 0 && !section.hijri && !section.holdsText &&
+            section.locale == 0) {
+            const int run = dateSectionDigitRun(section);
+            if (run < 0) return -1;
+            longest = std::max(longest, run);
+            continue;
+        }
         if (section.kind != SectionKind::Number || section.conditionOp != ConditionOp::None ||
             section.chineseNumerals != 0 || section.hasGeneral || section.hasExponent || section.hasFraction ||
             section.holdsText)
@@ -153,10 +222,7 @@ int longestDigitRun(std::string_view formatCode) {
             if (token.kind == TokenKind::DecimalPoint && integer == 0) return -1;
             switch (token.kind) {
                 case TokenKind::Literal:
-                    // Search compares folded texts, where full-width digits are digits too.
-                    if (token.text.find_first_of("0123456789") != std::string::npos ||
-                        token.text.find("\xEF\xBC") != std::string::npos)
-                        return -1;
+                    if (literalHoldsDigits(token)) return -1;
                     break;
                 case TokenKind::Digit:
                     if (token.group != DigitGroup::Integer && token.group != DigitGroup::Fraction) return -1;

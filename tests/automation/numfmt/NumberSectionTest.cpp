@@ -277,15 +277,25 @@ TEST(NumberSection, NoNumberShowsMoreDigitsInARowThanTheCodesBound) {
         {"\"¥\"#,##0.00", 3},
         {"#,##0.00;-#,##0.00;\"-\"", 3},
         {"#,##0_);[Red](#,##0)", 3},
+        // Dates and times: each part at most its digits (a long year five, for
+        // the Buddhist era), names counted as digits, literals ending a run.
+        {"yyyy-mm-dd", 5},
+        {"yyyymmdd", 9},
+        {"yyyy\"年\"m\"月\"d\"日\"", 5},
+        {"hh:mm:ss AM/PM", 2},
+        {"mm:ss.000", 6},
+        {"d-mmm-yy", 2},
+        {"dddd yyyy", 5},
     };
     const char *const unbounded[] = {"0.00",          "0",
                                      "General",       ".00",
                                      "#,##0.00E+00",  "# ?/?",
                                      "#,##0\"7\"",    "#,##0\"\xEF\xBC\x97\"",
                                      "[>100]#,##0;0", "[DBNum1]#,##0",
-                                     "yyyy-mm-dd",    "@",
+                                     "[h]:mm",        "@",
                                      "#,##0.00 @",    ""};
-    const double values[] = {0, 1101011234, -1101011234.5, 123456789012345.0, 1e20, 0.000123456, -0.5, 7};
+    const double values[] = {0,        1101011234, -1101011234.5, 123456789012345.0, 1e20,        0.000123456, -0.5, 7,
+                             45352.75, 60,         2958465.9999,  0.99999999,        36526.123456};
     for (const auto &c : bounded) {
         EXPECT_EQ(longestDigitRun(c.code), c.bound) << c.code;
         for (double v : values)
