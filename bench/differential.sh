@@ -20,7 +20,7 @@ modes=(
   "per value, one column|--per-value --column 3 --find 上海 --find 广州"
   "named sheet|--sheet Sheet1 --find 王芳"
   "wildcards|--find 张?伟 --find 110*34"
-  "digit runs|--find 499 --find 4990 --find 45"
+  "digit runs|--find 499 --find 4990 --find 45 --find 2022-03"
   "nothing found|--find 不存在的值"
 )
 status=0
