@@ -54,10 +54,7 @@ class NumberStyleFilter {
 public:
     NumberStyleFilter(const model::WorkbookModel &workbook, DisplayTextCache &display,
                       const search::FindPattern &pattern)
-        : workbook_(workbook),
-          display_(display),
-          pattern_(pattern),
-          digitRun_(std::min(pattern.longestDigitRun(), 16)) {}
+        : workbook_(workbook), display_(display), pattern_(pattern), digitRun_(pattern.longestDigitRun()) {}
 
     bool possible(uint32_t style, double value) {
         const uint8_t k = verdict(style);
@@ -83,10 +80,10 @@ private:
             // "#,##0.00" never shows "1101011234", whole or in part.
             const std::string &code = workbook_.styles().at(style).numberFormat;
             const int digitRun = numfmt::longestDigitRun(code);
-            const bool runTooLong = digitRun >= 0 && pattern_.longestDigitRun() > digitRun;
+            const bool runTooLong = digitRun >= 0 && digitRun_ > digitRun;
             const bool pointExcluded = pattern_.excludes(u'.') && numfmt::alwaysShowsDecimalPoint(code);
             k = !withinAlphabet || runTooLong ? kNever : pointExcluded ? kNeverFinite : kMaybe;
-            if (k == kMaybe && numfmt::isGeneral(code)) k = kMaybeGeneral;
+            if (k == kMaybe && isGeneralFormat(code)) k = kMaybeGeneral;
         }
         return k;
     }
@@ -96,13 +93,13 @@ private:
                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
         if (digitRun_ < 2) return false;
         const double magnitude = std::fabs(value);
-        return magnitude < kPowersOfTen[digitRun_ - 1] && magnitude == std::trunc(magnitude);
+        return magnitude < kPowersOfTen[std::min(digitRun_, 16) - 1] && magnitude == std::trunc(magnitude);
     }
 
     const model::WorkbookModel &workbook_;
     DisplayTextCache &display_;
     const search::FindPattern &pattern_;
-    const int digitRun_;  // the pattern's longest run of digits, at most 16
+    const int digitRun_;  // the pattern's longest run of digits
     std::vector<uint8_t> known_;
 };
 
@@ -178,12 +175,10 @@ public:
                 }
                 return anyMatches(display_.folded(workbook, cell));
             case model::CellType::Number: {
-                // Numbers repeat (dates, quantities) among others that do not
-                // (amounts): a verdict remembered per value and style spares
-                // rendering and matching the repeated ones again.
                 // Most numbers are ruled out by their style alone (an amount's
-                // format never shows a ten-digit ID): that costs no look-up in
-                // the verdict table, which is too large to stay in cache.
+                // format never shows a ten-digit ID), or by their value (a
+                // quantity in General is too short for it): neither costs a
+                // look-up in the verdict table, which is too large to stay in cache.
                 if (cell.style >= numberStyles_.size()) numberStyles_.resize(cell.style + 1, kUnknown);
                 uint8_t &style = numberStyles_[cell.style];
                 if (style == kUnknown) {
@@ -192,10 +187,13 @@ public:
                         if (!filter.never(cell.style)) style = kYes;
                 }
                 if (style == kNo) return false;
-                bool anyPossible = false;
-                for (size_t p = 0; p < plan_.patterns.size() && !anyPossible; ++p)
-                    anyPossible = numberFilters_[p].possible(cell.style, cell.number);
-                if (!anyPossible) return false;
+                const size_t patterns = plan_.patterns.size();
+                size_t first = 0;  // the first pattern the number may show
+                while (first < patterns && !numberFilters_[first].possible(cell.style, cell.number)) ++first;
+                if (first == patterns) return false;
+                // Numbers repeat (dates, quantities) among others that do not
+                // (amounts): a verdict remembered per value and style spares
+                // rendering and matching the repeated ones again.
                 uint64_t bits = 0;
                 std::memcpy(&bits, &cell.number, sizeof bits);
                 const uint64_t h = (bits ^ (uint64_t(cell.style) << 40)) * 0x9E3779B97F4A7C15ULL;
@@ -203,7 +201,7 @@ public:
                 NumberVerdict &slot = numberVerdicts_[(h >> 40) & (kNumberVerdicts - 1)];
                 if (slot.known && slot.bits == bits && slot.style == cell.style) return slot.matches;
                 bool matches = false;
-                for (size_t p = 0; p < plan_.patterns.size() && !matches; ++p) {
+                for (size_t p = first; p < patterns && !matches; ++p) {
                     if (!numberFilters_[p].possible(cell.style, cell.number)) continue;
                     matches = plan_.patterns[p].matches(display_.folded(workbook, cell));
                 }

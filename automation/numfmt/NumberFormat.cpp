@@ -132,8 +132,6 @@ bool alwaysShowsDecimalPoint(std::string_view formatCode) {
     return true;
 }
 
-bool isGeneral(std::string_view formatCode) { return formatCode.empty() || formatCode == kGeneralCode; }
-
 namespace {
 
 // Search compares folded texts, where full-width digits are digits too.

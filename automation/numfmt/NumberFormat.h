@@ -23,9 +23,6 @@ std::string formatText(std::string_view text, std::string_view formatCode);
 // The "General" display: at most 11 characters, exponent form past that.
 std::string formatGeneral(double value);
 
-// The code is General, as the application writes it or left empty.
-bool isGeneral(std::string_view formatCode);
-
 // True when every finite number shown through the code shows a decimal point
 // ("0.00", "#,##0.0;(#,##0.0)"): no section without one, no condition that
 // could leave a number unshown, no numerals written otherwise.
