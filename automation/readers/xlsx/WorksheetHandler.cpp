@@ -169,9 +169,9 @@ void WorksheetHandler::decodedCell(const CellMarkup &c) {
             double v;
             if (numberFromText(c.value, &v)) return placeValue(CellType::Number, v, 0);
         } else if (kind_ == ValueKind::Shared) {
-            const uint32_t index = sharedIndexFromText(c.value);
-            if (index < ctx_.sharedStringCount) return placeValue(CellType::String, 0, index);
-            return placeCell(Cell::makeEmpty(cellColumn_, cellStyle_));  // an empty or dangling index
+            const Cell cell = sharedCell(c.value);
+            if (cell.type == CellType::String) return placeValue(CellType::String, 0, cell.stringId);
+            return placeCell(cell);
         }
     }
     if (c.hasFormula && kind_ == ValueKind::FormulaString) formula_.assign(c.formula);
