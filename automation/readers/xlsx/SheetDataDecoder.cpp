@@ -338,32 +338,28 @@ RawContentReader::Result SheetDataDecoder::read(const char *&p, const char *end,
             if (!sink_.cell(cell_)) return Result::Stopped;
         } else if (local == "row") {
             if (rowOpen_) return refused();
-            RowMarkup plain;
+            // The usual shape read in one pass; any other through the whole tag.
+            RowMarkup row;
             bool selfClosing = false;
+            std::string_view name = "row";
             const bool unprefixed = q == p + 4;  // the name peeked is "row" itself
             q = p + 4;
-            if (unprefixed && plainRow(q, end, &plain, &selfClosing)) {
-                if (!selfClosing) {
-                    rowOpen_ = true;
-                    rowName_.assign("row");
-                }
-                p = q;
-                if (!sink_.row(plain)) return Result::Stopped;
-                continue;
+            if (!unprefixed || !plainRow(q, end, &row, &selfClosing)) {
+                q = p + 1;
+                const Scan s = startTag(q, end, &tag, &ignored_);
+                if (s == Scan::More) return more();
+                if (s == Scan::Refused) return refused();
+                row.r = valueOf(tag, "r", &r_);
+                row.ht = valueOf(tag, "ht", &ht_);
+                row.s = valueOf(tag, "s", &s_);
+                row.customFormat = valueOf(tag, "customFormat", &customFormat_);
+                row.hidden = valueOf(tag, "hidden", &hidden_);
+                selfClosing = tag.selfClosing;
+                name = tag.name;
             }
-            q = p + 1;
-            const Scan s = startTag(q, end, &tag, &ignored_);
-            if (s == Scan::More) return more();
-            if (s == Scan::Refused) return refused();
-            RowMarkup row;
-            row.r = valueOf(tag, "r", &r_);  // rows are few beside their cells
-            row.ht = valueOf(tag, "ht", &ht_);
-            row.s = valueOf(tag, "s", &s_);
-            row.customFormat = valueOf(tag, "customFormat", &customFormat_);
-            row.hidden = valueOf(tag, "hidden", &hidden_);
-            if (!tag.selfClosing) {
+            if (!selfClosing) {
                 rowOpen_ = true;
-                rowName_.assign(tag.name);
+                rowName_.assign(name);
             }
             p = q;
             if (!sink_.row(row)) return Result::Stopped;
