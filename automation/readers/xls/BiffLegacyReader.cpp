@@ -3,6 +3,7 @@
 #include "automation/readers/xls/BiffValues.h"
 
 #include "automation/model/Limits.h"
+#include "automation/readers/xls/BiffFields.h"
 #include "automation/readers/xls/BiffRecordIds.h"
 #include "automation/readers/xls/BiffRecordStream.h"
 #include "automation/readers/xls/BiffStyles.h"
@@ -18,7 +19,6 @@ namespace automation::readers::xls {
 
 namespace {
 
-constexpr uint16_t kBofWorksheet = 0x0010;
 constexpr uint16_t kBofChart = 0x0020;
 constexpr uint16_t kBofMacro = 0x0040;
 constexpr uint16_t kBofWorkbook = 0x0100;
@@ -26,14 +26,6 @@ constexpr size_t kBofMinBytes = 4;  // version, substream type
 constexpr size_t kMaxBofBytes = 16;
 constexpr uint8_t kXfFromIxfe = 0x3F;
 constexpr uint16_t kDefaultHeightFlag = 0x8000;
-constexpr uint32_t kRowCustomHeight = 0x40;
-constexpr uint32_t kRowHidden = 0x20;
-constexpr uint32_t kRowFormatted = 0x80;
-constexpr uint16_t kColumnHidden = 0x0001;
-constexpr double kTwipsPerPoint = 20.0;
-constexpr double kColumnWidthUnits = 256.0;
-constexpr double kColumnPadding = 0.43;
-constexpr size_t kMinBytesPerRow = 10;
 
 int versionOfBof(uint16_t type) {
     switch (type) {

@@ -3,6 +3,7 @@
 
 #include "automation/model/LegacyPalette.h"
 #include "automation/numfmt/NumberFormat.h"
+#include "automation/readers/xls/BiffFields.h"
 #include "automation/readers/xls/BiffRecordStream.h"
 
 #include <algorithm>
@@ -17,7 +18,6 @@ constexpr size_t kXf5Bytes = 16;
 constexpr uint16_t kBoldWeight = 700;
 constexpr uint16_t kSkippedFontIndex = 4;  // font index 4 is never written
 constexpr uint16_t kNormalCellXf = 15;
-constexpr double kTwipsPerPoint = 20.0;
 
 model::Underline underlineOf(uint8_t code) {
     switch (code) {

@@ -3,6 +3,7 @@
 #include "automation/readers/xls/BiffValues.h"
 
 #include "automation/model/Limits.h"
+#include "automation/readers/xls/BiffFields.h"
 #include "automation/readers/xls/BiffLegacyReader.h"
 #include "automation/readers/xls/BiffRecordIds.h"
 #include "automation/readers/xls/BiffRecordStream.h"
@@ -22,7 +23,6 @@ namespace {
 
 constexpr uint16_t kBiff8Version = 0x0600;
 constexpr uint16_t kBofGlobals = 0x0005;
-constexpr uint16_t kBofWorksheet = 0x0010;
 constexpr uint8_t kSheetTypeWorksheet = 0x00;
 constexpr uint8_t kSheetVisibilityMask = 0x03;
 constexpr size_t kCellHeaderBytes = 6;  // row, column, XF
@@ -30,15 +30,6 @@ constexpr size_t kRkBytes = 6;          // XF, RK value
 constexpr size_t kFormulaFixedBytes = 20;
 constexpr size_t kMergeRefBytes = 8;
 constexpr size_t kColInfoBytes = 10;
-constexpr double kTwipsPerPoint = 20.0;
-constexpr double kColumnWidthUnits = 256.0;
-constexpr double kColumnPadding = 0.43;  // DEFCOLWIDTH counts characters without padding
-constexpr uint32_t kRowCustomHeight = 0x40;
-constexpr uint32_t kRowHidden = 0x20;
-constexpr uint32_t kRowFormatted = 0x80;
-constexpr uint16_t kColumnHidden = 0x0001;
-// Any real cell costs at least this many stream bytes; it bounds reservations.
-constexpr size_t kMinBytesPerRow = 10;
 
 struct SheetEntry {
     uint32_t offset = 0;

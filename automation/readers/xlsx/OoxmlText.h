@@ -3,9 +3,16 @@
 // cannot carry, and the application's limit on the length of one cell's text.
 #pragma once
 
+#include "automation/model/Limits.h"
+
 #include <string>
 
 namespace automation::readers::xlsx {
+
+// Raw text kept per cell text before cutting: enough for the longest cell
+// text even when every character arrives as a 7-byte escape; the rest would
+// be cut anyway.
+constexpr size_t kMaxRawTextBytes = 8 * model::kMaxTextLength;
 
 // Replaces each _xHHHH_ escape by its character (UTF-8), in place.
 void decodeEscapes(std::string &text);

@@ -16,9 +16,6 @@ namespace {
 
 // A declared count is only a hint; never trust it for more than this.
 constexpr size_t kMaxReserveStrings = 1u << 20;
-// Raw text kept per item: enough for the longest cell text even when every
-// character arrives as a 7-byte escape; the rest would be cut anyway.
-constexpr size_t kMaxRawTextBytes = 8 * model::kMaxTextLength;
 
 // Items as nearly every producer writes them, one plain <t> each, read
 // straight from the bytes: the content of the item the events opened, and

@@ -22,8 +22,6 @@ constexpr uint8_t kMaxIndent = 250;
 constexpr int kMaxRotation = 255;
 constexpr size_t kMaxGradientStops = 64;  // the applications draw a handful; more only costs memory
 
-bool is(const char *a, const char *b) { return std::strcmp(a, b) == 0; }
-
 struct NamedValue {
     const char *name;
     uint8_t value;

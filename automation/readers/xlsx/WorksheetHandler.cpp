@@ -13,13 +13,9 @@ using namespace model;
 
 namespace {
 
-// See SharedStrings: raw bytes kept per text before cutting.
-constexpr size_t kMaxRawTextBytes = 8 * kMaxTextLength;
 constexpr double kMaxRowHeight = 409.5;       // points
 constexpr size_t kMaxErrorFormulaBytes = 32;  // "=#GETTING_DATA" and spaces fit
 constexpr double kMaxColumnWidth = 255.0;
-
-inline bool is(const char *a, const char *b) { return std::strcmp(a, b) == 0; }
 
 const char *attributeOr(const char *value) { return value ? value : ""; }
 

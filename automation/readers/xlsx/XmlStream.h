@@ -26,6 +26,9 @@ inline const char *localName(const char *qualified) {
     return qualified;
 }
 
+// Whether a name or attribute value the events gave is exactly `b`.
+inline bool is(const char *a, const char *b) { return std::strcmp(a, b) == 0; }
+
 // The value of the attribute with this local name (any prefix), or null.
 const char *findAttribute(const char **attributes, const char *local);
 // The value of a prefixed attribute with this local name (e.g. r:id), or null.
