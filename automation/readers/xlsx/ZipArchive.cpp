@@ -235,11 +235,20 @@ libdeflate_decompressor *threadDecompressor() {
 bool PartBuffer::reserve(size_t bytes) {
     if (bytes <= capacity_) return true;
     data_.reset();
+    // The parts of one job are much of a size: room to spare keeps each
+    // slightly larger one from costing a fresh allocation, all of whose
+    // pages fault in again. Never past what is kept from part to part.
+    const size_t spare = std::max(bytes + bytes / 4, capacity_ + capacity_ / 2);
+    const size_t wanted = std::max(bytes, std::min(spare, kKeptBufferBytes));
     capacity_ = 0;
-    data_.reset(new (std::nothrow) char[bytes]);
-    if (!data_) return false;
-    capacity_ = bytes;
-    return true;
+    for (const size_t size : {wanted, bytes}) {
+        data_.reset(new (std::nothrow) char[size]);
+        if (data_) {
+            capacity_ = size;
+            return true;
+        }
+    }
+    return false;
 }
 
 WholePart ZipArchive::readWholePart(const std::string &name, PartBuffer *out, size_t *size, uint64_t limit) const {

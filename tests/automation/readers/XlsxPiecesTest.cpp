@@ -280,4 +280,23 @@ TEST(ZipArchive, StreamedPartsInflateWholeAndRefuseDamage) {
     EXPECT_EQ(readertest::firstFlipNotCorrupt(path, folder.path("damaged.zip"), 23, readAll), std::string::npos);
 }
 
+TEST(PartBuffer, PartsOfAboutOneSizeReuseOneAllocation) {
+    PartBuffer buffer;
+    ASSERT_TRUE(buffer.reserve(9'000'000));
+    const size_t first = buffer.capacity();
+    // The next parts of a job are a little larger or smaller: no new room.
+    for (size_t bytes : {9'100'000u, 8'500'000u, 9'900'000u}) {
+        ASSERT_TRUE(buffer.reserve(bytes));
+        EXPECT_EQ(buffer.capacity(), first) << bytes;
+    }
+    // A part past the spare room gets room enough for itself and more.
+    ASSERT_TRUE(buffer.reserve(20'000'000));
+    EXPECT_GE(buffer.capacity(), 20'000'000u);
+    // What is kept from part to part stays within the bound.
+    ASSERT_TRUE(buffer.reserve(kKeptBufferBytes - 1));
+    EXPECT_EQ(buffer.capacity(), kKeptBufferBytes);
+    ASSERT_TRUE(buffer.reserve(kKeptBufferBytes + 1));
+    EXPECT_EQ(buffer.capacity(), kKeptBufferBytes + 1);
+}
+
 }  // namespace
