@@ -4,14 +4,17 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <new>
+#include <utility>
 
 namespace automation::model {
 
 namespace {
 
-// Blocks start small (most workbooks hold few texts) and double up to this.
+// Blocks start small (most workbooks hold few texts) and double up to this,
+// the size from which they are given huge pages.
 constexpr size_t kFirstBlockBytes = 4 * 1024;
-constexpr size_t kLargestBlockBytes = 1024 * 1024;
+constexpr size_t kLargestBlockBytes = 2 * 1024 * 1024;
 
 }  // namespace
 
@@ -30,7 +33,9 @@ char *StringPool::room(size_t bytes) {
     if (blocks_.empty() || blocks_.back().size - blocks_.back().used < bytes) {
         const size_t last = blocks_.empty() ? 0 : blocks_.back().size;
         const size_t size = std::max(bytes, std::clamp(2 * last, kFirstBlockBytes, kLargestBlockBytes));
-        blocks_.push_back(Block{std::unique_ptr<char[]>(new char[size]), size, 0});
+        std::unique_ptr<char, LargeFree> block(static_cast<char *>(allocateLarge(size)));
+        if (!block) throw std::bad_alloc();
+        blocks_.push_back(Block{std::move(block), size, 0});
     }
     Block &b = blocks_.back();
     char *at = b.bytes.get() + b.used;

@@ -4,6 +4,8 @@
 // each would cost more than the texts themselves.
 #pragma once
 
+#include "automation/model/LargeMemory.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -39,13 +41,13 @@ public:
 
 private:
     struct Block {
-        std::unique_ptr<char[]> bytes;
+        std::unique_ptr<char, LargeFree> bytes;
         size_t size = 0, used = 0;
     };
     char *room(size_t bytes);
     void buildIndex();
 
-    std::vector<std::string_view> texts_;  // into blocks_, which never move
+    std::vector<std::string_view, LargeAllocator<std::string_view>> texts_;  // into blocks_, which never move
     std::vector<Block> blocks_;
     // Built on the first intern(), then kept up to date; readers that only
     // append never pay for it.

@@ -242,7 +242,7 @@ bool PartBuffer::reserve(size_t bytes) {
     const size_t wanted = std::max(bytes, std::min(spare, kKeptBufferBytes));
     capacity_ = 0;
     for (const size_t size : {wanted, bytes}) {
-        data_.reset(new (std::nothrow) char[size]);
+        data_.reset(static_cast<char *>(model::allocateLarge(size)));
         if (data_) {
             capacity_ = size;
             return true;

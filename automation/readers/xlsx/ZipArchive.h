@@ -3,6 +3,7 @@
 // bounded stream so a hostile member cannot exhaust memory or time.
 #pragma once
 
+#include "automation/model/LargeMemory.h"
 #include "automation/readers/ReadResult.h"
 
 #include <cstdint>
@@ -46,7 +47,7 @@ public:
     }
 
 private:
-    std::unique_ptr<char[]> data_;
+    std::unique_ptr<char, model::LargeFree> data_;
     size_t capacity_ = 0;
 };
 

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "automation/model/LargeMemory.h"
 #include "automation/model/WorkbookModel.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,7 +73,7 @@ TEST(StringPoolAndStyles, TextsStayPutAcrossBlocksAndTruncateGivesRoomBack) {
     StringPool pool;
     std::vector<std::string> expected;
     std::vector<std::string_view> early;
-    for (int i = 0; i < 20000; ++i) {
+    for (int i = 0; i < 50000; ++i) {  // past the largest blocks, which are given huge pages
         expected.push_back(i % 97 == 0 ? std::string(5000 + i % 7, 'x') : "text " + std::to_string(i));
         if (i % 1000 == 0) expected.back().clear();
         pool.append(expected.back());
@@ -114,4 +118,22 @@ TEST(StringPoolAndStyles, InternFindsEqualEntries) {
     EXPECT_EQ(styles.intern(bold), id);
     EXPECT_EQ(styles.intern(CellStyle{}), 0u);
     EXPECT_EQ(styles.at(9999), styles.defaultStyle());  // out of range falls back
+}
+// Large arrays get memory aligned for huge pages; small ones plain memory.
+// Either is whole and writable, and a vector grows through both kinds alike.
+TEST(LargeMemory, SmallAndLargeRequestsAreWholeAndLargeOnesAligned) {
+    for (size_t bytes :
+         {size_t{0}, size_t{1}, size_t{4096}, (size_t{2} << 20) - 1, size_t{2} << 20, (size_t{5} << 20) + 3}) {
+        std::unique_ptr<char, LargeFree> p(static_cast<char *>(allocateLarge(bytes)));
+        ASSERT_NE(p, nullptr) << bytes;
+        std::memset(p.get(), 0x5a, bytes);
+        if (bytes >= (size_t{2} << 20)) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(p.get()) % (size_t{2} << 20), 0u) << bytes;
+        }
+    }
+    EXPECT_EQ(allocateLarge(static_cast<size_t>(-1)), nullptr);
+
+    std::vector<uint64_t, LargeAllocator<uint64_t>> values;
+    for (uint64_t i = 0; i < 1'000'000; ++i) values.push_back(i * 2654435761u);
+    for (uint64_t i = 0; i < values.size(); i += 997) ASSERT_EQ(values[i], i * 2654435761u);
 }
