@@ -20,7 +20,7 @@ if command -v ccache >/dev/null 2>&1; then
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DROWSIFTER_FUZZ=ON \
-  -DROWSIFTER_TESTS=OFF -DROWSIFTER_BENCH=OFF \
+  -DROWSIFTER_TESTS=OFF -DROWSIFTER_BENCH=OFF -DROWSIFTER_UNITY_LIBRARY=ON \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" >/dev/null
 cmake --build "$build" -j"$(nproc)" --target fuzz_all
 python3 fuzz/make-seeds.py "$build/seeds"
