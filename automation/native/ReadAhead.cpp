@@ -7,8 +7,8 @@
 
 namespace automation::native {
 
-ReadAhead::ReadAhead(std::shared_ptr<ParsedWorkbookCache> cache, int threads, int depth)
-    : cache_(std::move(cache)), depth_(std::max(1, depth)) {
+ReadAhead::ReadAhead(std::shared_ptr<ParsedWorkbookCache> cache, int threads, int depth, size_t budgetBytes)
+    : cache_(std::move(cache)), depth_(std::max(1, depth)), budgetBytes_(budgetBytes) {
     for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
 }
 
@@ -92,6 +92,19 @@ std::shared_ptr<const CachedWorkbook> ReadAhead::readGuarded(const QString &path
     }
 }
 
+bool ReadAhead::mayStart(size_t i) const {
+    if (i == next_) return true;
+    // Held and under way, with the last read's size standing for reads not done.
+    size_t ahead = lastReadBytes_;
+    for (size_t j = next_; j < i; ++j) {
+        if (plan_[j].state == State::Done && plan_[j].result)
+            ahead += plan_[j].result->estimatedBytes();
+        else if (plan_[j].state == State::Reading)
+            ahead += lastReadBytes_;
+    }
+    return ahead <= budgetBytes_;
+}
+
 void ReadAhead::work() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
@@ -101,6 +114,7 @@ void ReadAhead::work() {
             const size_t end = std::min(plan_.size(), next_ + static_cast<size_t>(depth_));
             for (size_t i = next_; i < end; ++i) {
                 if (plan_[i].state == State::Waiting) {
+                    if (!mayStart(i)) return false;
                     index = i;
                     return true;
                 }
@@ -119,6 +133,7 @@ void ReadAhead::work() {
         // Folded here, off the job's thread: the search needs the folded strings.
         std::shared_ptr<const CachedWorkbook> result = readGuarded(path, keep, searches, &status, true);
         lock.lock();
+        if (result) lastReadBytes_ = result->estimatedBytes();
         // The plan may have been replaced meanwhile; then this read is not wanted.
         if (generation == generation_ && plan_[index].state == State::Reading) {
             plan_[index].result = std::move(result);
@@ -127,6 +142,17 @@ void ReadAhead::work() {
             changed_.notify_all();
         }
     }
+}
+
+std::shared_ptr<const CachedWorkbook> ReadAhead::readHere(const QString &path, bool keep,
+                                                          const std::shared_ptr<const SearchPlan> &searches,
+                                                          readers::ReadStatus *status) {
+    std::shared_ptr<const CachedWorkbook> result = readGuarded(path, keep, searches, status, false);
+    if (result) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        lastReadBytes_ = result->estimatedBytes();
+    }
+    return result;
 }
 
 std::shared_ptr<const CachedWorkbook> ReadAhead::take(const QString &path, readers::ReadStatus *status) {
@@ -139,7 +165,7 @@ std::shared_ptr<const CachedWorkbook> ReadAhead::take(const QString &path, reade
         const bool keep = keep_;
         const auto searches = searches_;
         lock.unlock();
-        return readGuarded(path, keep, searches, status, false);  // not in the plan: read it now
+        return readHere(path, keep, searches, status);  // not in the plan: read it now
     }
     // Workbooks of the plan that were passed over are not wanted any more.
     for (size_t i = next_; i < index; ++i) {
@@ -155,14 +181,14 @@ std::shared_ptr<const CachedWorkbook> ReadAhead::take(const QString &path, reade
         const bool keep = keep_;
         const auto searches = searches_;
         lock.unlock();
-        return readGuarded(path, keep, searches, status, false);
+        return readHere(path, keep, searches, status);
     }
     changed_.wait(lock, [&] { return stop_ || generation != generation_ || plan_[index].state == State::Done; });
     if (generation != generation_ || plan_[index].state != State::Done) {
         const bool keep = keep_;
         const auto searches = searches_;
         lock.unlock();
-        return readGuarded(path, keep, searches, status, false);
+        return readHere(path, keep, searches, status);
     }
     std::shared_ptr<const CachedWorkbook> result = std::move(plan_[index].result);
     *status = plan_[index].status;

@@ -21,9 +21,16 @@ namespace automation::native {
 
 class ReadAhead {
 public:
+    // Workbooks read ahead and not yet opened hold about this much at most,
+    // beyond the next one, which is always read: with dense matches a reduced
+    // view of a large workbook holds nearly all its rows.
+    static constexpr size_t kDefaultBudgetBytes = size_t(96) << 20;
+
     // threads: background readers; depth: how many workbooks may be read
-    // ahead of the one opened last (each costs its parsed size in memory).
-    ReadAhead(std::shared_ptr<ParsedWorkbookCache> cache, int threads, int depth);
+    // ahead of the one opened last (each costs its parsed size in memory);
+    // budgetBytes: what those may hold in all (see kDefaultBudgetBytes).
+    ReadAhead(std::shared_ptr<ParsedWorkbookCache> cache, int threads, int depth,
+              size_t budgetBytes = kDefaultBudgetBytes);
     ~ReadAhead();
     ReadAhead(const ReadAhead &) = delete;
     ReadAhead &operator=(const ReadAhead &) = delete;
@@ -56,10 +63,18 @@ private:
     std::shared_ptr<const CachedWorkbook> readGuarded(const QString &path, bool keep,
                                                       const std::shared_ptr<const SearchPlan> &searches,
                                                       readers::ReadStatus *status, bool fold) const;
+    // readGuarded() on the job's thread, which also tells the budget its size.
+    std::shared_ptr<const CachedWorkbook> readHere(const QString &path, bool keep,
+                                                   const std::shared_ptr<const SearchPlan> &searches,
+                                                   readers::ReadStatus *status);
     void work();
+    // Whether item `i` may start now: within depth, and within the budget
+    // unless it is the next to be opened. Called with the mutex held.
+    bool mayStart(size_t i) const;
 
     std::shared_ptr<ParsedWorkbookCache> cache_;
     const int depth_;
+    const size_t budgetBytes_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<Item> plan_;
@@ -68,6 +83,9 @@ private:
     bool keep_ = false;                           // whether reads go into the cache (the list is opened again)
     std::shared_ptr<const SearchPlan> searches_;  // what kept workbooks are reduced to
     bool stop_ = false;
+    // The size of the last workbook read: what a read under way will likely
+    // hold, for the budget.
+    size_t lastReadBytes_ = 0;
     std::vector<std::thread> threads_;
 };
 
