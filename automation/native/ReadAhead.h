@@ -21,9 +21,9 @@ namespace automation::native {
 
 class ReadAhead {
 public:
-    // Workbooks read ahead and not yet opened hold about this much at most,
-    // beyond the next one, which is always read: with dense matches a reduced
-    // view of a large workbook holds nearly all its rows.
+    // Workbooks read ahead and not yet opened hold about this much in all;
+    // the next one to be opened is read whatever it holds. With dense matches
+    // a reduced view of a large workbook holds nearly all its rows.
     static constexpr size_t kDefaultBudgetBytes = size_t(96) << 20;
 
     // threads: background readers; depth: how many workbooks may be read
@@ -68,8 +68,9 @@ private:
                                                    const std::shared_ptr<const SearchPlan> &searches,
                                                    readers::ReadStatus *status);
     void work();
-    // Whether item `i` may start now: within depth, and within the budget
-    // unless it is the next to be opened. Called with the mutex held.
+    // Whether item `i`, already within depth, may start now: it is the next
+    // to be opened, or it keeps what is ahead within the budget. Called with
+    // the mutex held.
     bool mayStart(size_t i) const;
 
     std::shared_ptr<ParsedWorkbookCache> cache_;
