@@ -9,13 +9,18 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <new>
 
 namespace automation::readers::xlsx {
 
 namespace {
 
-// A declared count is only a hint; never trust it for more than this.
-constexpr size_t kMaxReserveStrings = 1u << 20;
+// A declared count is only a hint. Room for it is reserved up front, as
+// growing the index of two million texts step by step costs more than
+// reading them; room never filled costs address space only. It is never
+// trusted beyond what the part can hold, one "<si/>" an item, nor beyond this.
+constexpr size_t kMaxReserveStrings = 1u << 24;
+constexpr uint64_t kMinItemBytes = 5;
 
 // Items as nearly every producer writes them, one plain <t> each, read
 // straight from the bytes: the content of the item the events opened, and
@@ -97,8 +102,11 @@ private:
 
 class SharedStringsHandler : public XmlHandler {
 public:
-    explicit SharedStringsHandler(model::StringPool *pool)
-        : pool_(pool), itemReader_(&text_, [this](std::string_view text) { appendItem(text); }) {}
+    // `partBytes`: the most the part can inflate to.
+    SharedStringsHandler(model::StringPool *pool, uint64_t partBytes)
+        : pool_(pool),
+          maxItems_(static_cast<size_t>(std::min<uint64_t>(partBytes / kMinItemBytes, kMaxReserveStrings))),
+          itemReader_(&text_, [this](std::string_view text) { appendItem(text); }) {}
 
     RawContentReader *rawContent(std::string_view qualified) override {
         if (!itemStarted_) return nullptr;
@@ -119,7 +127,7 @@ public:
             ++phoneticDepth_;
         } else if (std::strcmp(local, "sst") == 0) {
             const char *count = findAttribute(atts, "uniqueCount");
-            if (count) pool_->reserve(std::min<size_t>(attributeUInt(count, 0), kMaxReserveStrings));
+            if (count) reserve(std::min<size_t>(attributeUInt(count, 0), maxItems_));
         }
     }
     void endElement(const char *local) override {
@@ -134,6 +142,13 @@ public:
         }
     }
 
+    void reserve(size_t items) {
+        try {
+            pool_->reserve(items);
+        } catch (const std::bad_alloc &) {
+            // A hint only: the texts still fit as they come, if they fit at all.
+        }
+    }
     // An item the reader closed itself, as the end of an item does.
     void appendItem(std::string_view text) {
         item_.assign(text);
@@ -146,6 +161,7 @@ public:
 
 private:
     model::StringPool *pool_;
+    const size_t maxItems_;
     std::string text_, item_;
     PlainItemReader itemReader_;
     bool itemStarted_ = false;
@@ -157,7 +173,7 @@ private:
 
 ReadStatus readSharedStrings(const ZipArchive &zip, const std::string &part, model::StringPool *pool,
                              std::string *message) {
-    SharedStringsHandler handler(pool);
+    SharedStringsHandler handler(pool, zip.inflatedSizeBound(part));
     return parsePart(zip, part, handler, message);
 }
 

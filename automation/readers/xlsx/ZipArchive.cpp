@@ -159,6 +159,30 @@ bool ZipArchive::hasPart(const std::string &name) const {
     return findIndex(name, &index);
 }
 
+namespace {
+
+// The most a part may inflate to, whatever its directory entry declares.
+uint64_t inflateBound(const zip_stat_t &st) {
+    uint64_t bound = kMaxPartBytes;
+    if (st.valid & ZIP_STAT_COMP_SIZE) {
+        const uint64_t byRatio = std::max(kMinPartBound, st.comp_size * kMaxInflateRatio);
+        if (st.comp_size < kMaxPartBytes / kMaxInflateRatio) bound = std::min(bound, byRatio);
+    }
+    return bound;
+}
+
+}  // namespace
+
+uint64_t ZipArchive::inflatedSizeBound(const std::string &name) const {
+    uint64_t index = 0;
+    if (!archive_ || !findIndex(name, &index)) return 0;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(archive_, index, 0, &st) != 0) return 0;
+    const uint64_t bound = inflateBound(st);
+    return (st.valid & ZIP_STAT_SIZE) ? std::min<uint64_t>(st.size, bound) : bound;
+}
+
 ReadStatus ZipArchive::readPart(const std::string &name, const std::function<bool(const char *, size_t)> &sink,
                                 std::string *message) const {
     uint64_t index = 0;
@@ -172,11 +196,7 @@ ReadStatus ZipArchive::readPart(const std::string &name, const std::function<boo
         if (message) *message = "cannot stat part " + name;
         return ReadStatus::Corrupt;
     }
-    uint64_t bound = kMaxPartBytes;
-    if (st.valid & ZIP_STAT_COMP_SIZE) {
-        const uint64_t byRatio = std::max(kMinPartBound, st.comp_size * kMaxInflateRatio);
-        if (st.comp_size < kMaxPartBytes / kMaxInflateRatio) bound = std::min(bound, byRatio);
-    }
+    const uint64_t bound = inflateBound(st);
     if ((st.valid & ZIP_STAT_SIZE) && st.size > bound) {
         if (message) *message = "part " + name + " declares an implausible size";
         return ReadStatus::TooLarge;

@@ -62,6 +62,9 @@ public:
 
     // Part names are compared without regard to case, as the package rules say.
     bool hasPart(const std::string &name) const;
+    // The most a part can inflate to: its declared size (a part that inflates
+    // to another size fails its read), else its bound; 0 when missing.
+    uint64_t inflatedSizeBound(const std::string &name) const;
 
     // Feeds the inflated part to `sink` chunk by chunk; the sink returns false
     // to stop early (the result is then Ok: the sink keeps its own verdict).

@@ -442,6 +442,29 @@ TEST(XlsxHandWritten, UnreadableWorkbookRelationshipsFallBackToTheUsualParts) {
     EXPECT_DOUBLE_EQ(r.workbook->sheet(1).findCell(1, 1)->number, 2);
 }
 
+// The count a shared-strings part declares is a hint to reserve room: a
+// count far beyond what the part holds, or not a number, changes nothing.
+TEST(XlsxHandWritten, DeclaredSharedStringCountsAreOnlyHints) {
+    for (const char *declared : {"4294967295", "16777217", "0", "three"}) {
+        SCOPED_TRACE(declared);
+        HandPackage p;
+        p.sharedStrings = "<si><t>a</t></si><si><t>b</t></si><si><t>c</t></si>";
+        p.sheets = {{"S",
+                     "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>2</v></c>"
+                     "<c r=\"B1\" t=\"s\"><v>0</v></c></row></sheetData>"}};
+        p.edit = [declared](std::vector<readertest::ZipMember> &members) {
+            std::string &sst = readertest::findMember(members, "xl/strings.xml")->second;
+            const size_t at = sst.find("<sst") + 4;
+            sst.insert(at, std::string(" count=\"") + declared + "\" uniqueCount=\"" + declared + "\"");
+        };
+        ReadResult r = readHand(p);
+        ASSERT_EQ(r.status, ReadStatus::Ok) << r.message;
+        EXPECT_EQ(r.workbook->strings().size(), 3u);
+        EXPECT_EQ(r.workbook->text(*r.workbook->sheet(0).findCell(1, 1)), "c");
+        EXPECT_EQ(r.workbook->text(*r.workbook->sheet(0).findCell(1, 2)), "a");
+    }
+}
+
 // Damage to the styles, theme or shared strings costs that part only.
 TEST(XlsxHandWritten, DamagedSharedPartsCostOnlyThemselves) {
     HandPackage p;
