@@ -68,6 +68,15 @@ public:
     // Sets a cell, replacing one at the same place. Returns a reference to it.
     Cell &setCell(uint32_t row, const Cell &cell);
     void reserveRows(size_t n) { rows_.reserve(n); }
+    // Gives each text cell the string number `renumber(stringId)` answers,
+    // in place: for a workbook whose pool is built anew. Nothing else changes.
+    template <typename Renumber>
+    void renumberStrings(Renumber &&renumber) {
+        for (Row &r : rows_)
+            for (Cell &c : r.cells)
+                if (c.type == CellType::String) c.stringId = renumber(c.stringId);
+        ++version_;
+    }
 
     // ---- editing
     // Empties a cell's value; its format stays. False when there was no value.

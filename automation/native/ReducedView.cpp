@@ -116,18 +116,18 @@ public:
 
     model::Cell operator()(const model::Cell &cell) {
         model::Cell c = cell;
-        if (c.type != model::CellType::String) return c;
-        if (c.stringId >= map_.size()) {  // no such text: shown empty, as the source shows it
-            c.stringId = pool_.intern({});
-            return c;
-        }
-        uint32_t &mapped = map_[c.stringId];
-        if (mapped == kUnmapped) {
-            const std::string_view text = source_.at(c.stringId);
-            mapped = c.stringId < sharedCount_ ? pool_.append(text) : pool_.intern(text);
-        }
-        c.stringId = mapped;
+        if (c.type == model::CellType::String) c.stringId = id(c.stringId);
         return c;
+    }
+    // The number in the new pool of the text numbered `source` in the source.
+    uint32_t id(uint32_t source) {
+        if (source >= map_.size()) return pool_.intern({});  // no such text: shown empty, as the source shows it
+        uint32_t &mapped = map_[source];
+        if (mapped == kUnmapped) {
+            const std::string_view text = source_.at(source);
+            mapped = source < sharedCount_ ? pool_.append(text) : pool_.intern(text);
+        }
+        return mapped;
     }
     model::StringPool take() { return std::move(pool_); }
 
@@ -272,23 +272,13 @@ private:
     std::vector<NumberVerdict> numberVerdicts_;
 };
 
-// The workbook with only the strings its cells use, pooled anew.
+// The workbook with only the strings its cells use, pooled anew. The kept
+// rows stay where the reader put them: only their string numbers change.
 model::WorkbookModel compacted(model::WorkbookModel &&read, size_t sharedCount) {
     model::WorkbookModel out = std::move(read);
     Repool repool(out.strings(), sharedCount);
-    for (size_t i = 0; i < out.sheetCount(); ++i) {
-        const model::Sheet &sheet = out.sheet(i);
-        model::Sheet kept = model::sheetWithoutRows(sheet);
-        kept.reserveRows(sheet.rows().size());
-        for (const model::Row &row : sheet.rows()) {
-            model::Row &r = kept.rowForWrite(row.index);
-            r.height = row.height;
-            r.style = row.style;
-            r.hidden = row.hidden;
-            for (const model::Cell &c : row.cells) kept.setCell(row.index, repool(c));
-        }
-        out.replaceSheet(i, std::move(kept));
-    }
+    for (size_t i = 0; i < out.sheetCount(); ++i)
+        out.mutableSheet(i).renumberStrings([&repool](uint32_t id) { return repool.id(id); });
     out.replaceStrings(repool.take());
     return out;
 }
