@@ -4,6 +4,8 @@
 #include "automation/search/TextFold.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -166,6 +168,27 @@ bool holdsFullWidthForm(std::string_view utf8) {
     return false;
 }
 
+// Whether `needle` (two bytes or more) occurs in `text`. Most cell texts are
+// short, and in UTF-8 CJK text the first byte of a pattern begins every
+// third byte: a memchr and a memcmp call at each of those costs more than
+// testing each place for the first two bytes and the last, inline.
+bool containsBytes(std::string_view text, std::string_view needle) {
+    constexpr size_t kShortText = 64;
+    const size_t m = needle.size();
+    if (m > text.size()) return false;
+    if (m < 2 || text.size() > kShortText) return text.find(needle) != std::string_view::npos;
+    uint16_t head;
+    std::memcpy(&head, needle.data(), 2);
+    const char tail = needle[m - 1];
+    const char *t = text.data();
+    for (size_t i = 0, last = text.size() - m; i <= last; ++i) {
+        uint16_t here;
+        std::memcpy(&here, t + i, 2);
+        if (here == head && t[i + m - 1] == tail && std::memcmp(t + i + 2, needle.data() + 2, m - 2) == 0) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool FindPattern::matchesUnfolded(std::string_view utf8, bool *decided) const {
@@ -177,7 +200,7 @@ bool FindPattern::matchesUnfolded(std::string_view utf8, bool *decided) const {
     if (unfolded_ == Unfolded::Never) return false;
     if (unfolded_ == Unfolded::WithoutFullWidth && holdsFullWidthForm(utf8)) return false;
     *decided = true;
-    return whole_ ? utf8 == literalUtf8_ : utf8.find(literalUtf8_) != std::string_view::npos;
+    return whole_ ? utf8 == literalUtf8_ : containsBytes(utf8, literalUtf8_);
 }
 
 bool FindPattern::matches(std::u16string_view folded) const {
