@@ -79,6 +79,16 @@ struct ZipFileCloser {
     void operator()(zip_file_t *f) const { zip_fclose(f); }
 };
 
+// The most a part may inflate to, whatever its directory entry declares.
+uint64_t inflateBound(const zip_stat_t &st) {
+    uint64_t bound = kMaxPartBytes;
+    if (st.valid & ZIP_STAT_COMP_SIZE) {
+        const uint64_t byRatio = std::max(kMinPartBound, st.comp_size * kMaxInflateRatio);
+        if (st.comp_size < kMaxPartBytes / kMaxInflateRatio) bound = std::min(bound, byRatio);
+    }
+    return bound;
+}
+
 // A deflated part inflated as it is read: ISA-L's inflater streams, and
 // several times faster than the zlib one libzip would use. The check value
 // (the gzip CRC-32, as zip uses it) is kept on the way.
@@ -158,20 +168,6 @@ bool ZipArchive::hasPart(const std::string &name) const {
     uint64_t index;
     return findIndex(name, &index);
 }
-
-namespace {
-
-// The most a part may inflate to, whatever its directory entry declares.
-uint64_t inflateBound(const zip_stat_t &st) {
-    uint64_t bound = kMaxPartBytes;
-    if (st.valid & ZIP_STAT_COMP_SIZE) {
-        const uint64_t byRatio = std::max(kMinPartBound, st.comp_size * kMaxInflateRatio);
-        if (st.comp_size < kMaxPartBytes / kMaxInflateRatio) bound = std::min(bound, byRatio);
-    }
-    return bound;
-}
-
-}  // namespace
 
 uint64_t ZipArchive::inflatedSizeBound(const std::string &name) const {
     uint64_t index = 0;
@@ -282,8 +278,7 @@ WholePart ZipArchive::readWholePart(const std::string &name, PartBuffer *out, si
     if (st.encryption_method != ZIP_EM_NONE || st.size > std::min(limit, kMaxWholePartBytes))
         return WholePart::UseStream;
     if (st.comp_method != ZIP_CM_DEFLATE && st.comp_method != ZIP_CM_STORE) return WholePart::UseStream;
-    const uint64_t byRatio = std::max(kMinPartBound, st.comp_size * kMaxInflateRatio);
-    if (st.size > byRatio) return WholePart::UseStream;
+    if (st.size > inflateBound(st)) return WholePart::UseStream;
     // Deflate adds a few bytes per 64 KiB at worst; a larger compressed size is
     // a damaged or hostile directory, and would be allocated below as given.
     if (st.comp_size > st.size + st.size / 1024 + 64) return WholePart::UseStream;
