@@ -15,6 +15,12 @@ namespace automation::readers::xlsx {
 enum class ValueKind : uint8_t { Number, Shared, FormulaString, Inline, Boolean, Error, IsoDate };
 ValueKind kindOf(const char *t);
 
+// A value that needs no trimming: not empty, no white space at either end.
+inline bool plainValue(std::string_view v) {
+    auto space = [](char ch) { return ch == ' ' || ch == '\n' || ch == '\r' || ch == '\t'; };
+    return !v.empty() && !space(v.front()) && !space(v.back());
+}
+
 // Both below run once a cell: inline, so the common case costs no call.
 
 // Any number XML writes, white space around it allowed; false when it is none.

@@ -664,6 +664,11 @@ struct ChunkedXmlScan::State {
     bool first = true;
 };
 
+bool validXmlUtf8(const char *data, size_t size) {
+    const auto *begin = reinterpret_cast<const unsigned char *>(data);
+    return validXmlUtf8End(begin, begin + size) == begin + size;
+}
+
 ChunkedXmlScan::ChunkedXmlScan(XmlHandler &handler, std::string *message)
     : state_(std::make_unique<State>(handler, message)) {}
 

@@ -35,6 +35,10 @@ Prolog fastScanProlog(const char *data, size_t size);
 // space). Replaces `out`; false when a reference is not one XML defines.
 bool decodeXmlText(const char *begin, const char *end, bool attribute, std::string *out);
 
+// Whether data[0, size) is well-formed UTF-8 made only of characters XML
+// allows: what the scan checks before it hands bytes to a RawContentReader.
+bool validXmlUtf8(const char *data, size_t size);
+
 // Scans `data[0, size)`; data[size] must exist and is overwritten (a NUL is put there).
 ScanResult scanXmlInPlace(char *data, size_t size, XmlHandler &handler, std::string *message);
 

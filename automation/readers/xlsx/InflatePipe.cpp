@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "automation/readers/xlsx/InflatePipe.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -13,28 +14,66 @@
 namespace automation::readers::xlsx {
 
 namespace {
+std::atomic<DecodeAhead> gDecodeAhead{DecodeAhead::WhenBehind};
+}  // namespace
+
+void setDecodeAhead(DecodeAhead when) { gDecodeAhead.store(when); }
+DecodeAhead decodeAhead() { return gDecodeAhead.load(std::memory_order_relaxed); }
+
+namespace {
 
 // Large enough that handing a block over costs nothing next to scanning it,
 // small enough that the scanner starts early and the blocks stay in cache.
 constexpr size_t kBlockBytes = 1u << 20;
 constexpr size_t kBlocksInFlight = 3;
 
+struct Block {
+    std::vector<char> bytes;
+    std::unique_ptr<DecodedPiece> piece;  // kept with the block to be filled again
+    bool decoded = false;                 // piece holds a stretch of these bytes
+    bool tried = false;                   // decoding ahead was tried (or is under way)
+    bool decoding = false;                // the producer is at it: the consumer waits
+};
+
 class BlockQueue {
 public:
+    BlockQueue(PieceDecoder *ahead, DecodeAhead when)
+        : ahead_(when == DecodeAhead::Never ? nullptr : ahead), when_(when) {}
+
     // Producer: false once the consumer has stopped.
-    bool push(std::vector<char> &&block) {
+    bool push(Block &&block) {
+        if (ahead_ && when_ == DecodeAhead::Always) decode(block);
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return stopped_ || full_.size() < kBlocksInFlight; });
-        if (stopped_) return false;
+        for (;;) {
+            if (stopped_) return false;
+            if (full_.size() < kBlocksInFlight) break;
+            // The consumer is behind: rather than wait, decode what waits for
+            // it, the newest first (the consumer takes the oldest).
+            Block *waiting = nullptr;
+            if (ahead_) {
+                for (auto b = full_.rbegin(); b != full_.rend() && !waiting; ++b)
+                    if (!b->tried) waiting = &*b;
+            }
+            if (!waiting) {
+                changed_.wait(lock);
+                continue;
+            }
+            waiting->tried = waiting->decoding = true;
+            lock.unlock();
+            decode(*waiting);  // the consumer leaves a block alone while it is decoding
+            lock.lock();
+            waiting->decoding = false;
+            changed_.notify_all();
+        }
         full_.push_back(std::move(block));
         changed_.notify_all();
         return true;
     }
     // Producer: a spent block to fill again, or a fresh one.
-    std::vector<char> take() {
+    Block take() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (spent_.empty()) return {};
-        std::vector<char> block = std::move(spent_.back());
+        Block block = std::move(spent_.back());
         spent_.pop_back();
         return block;
     }
@@ -47,18 +86,20 @@ public:
     }
 
     // Consumer: the next block, or false when the producer is done.
-    bool pop(std::vector<char> *block) {
+    bool pop(Block *block) {
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return !full_.empty() || finished_; });
+        changed_.wait(lock,
+                      [&] { return (!full_.empty() && !full_.front().decoding) || (full_.empty() && finished_); });
         if (full_.empty()) return false;
         *block = std::move(full_.front());
         full_.pop_front();
         changed_.notify_all();
         return true;
     }
-    void giveBack(std::vector<char> &&block) {
+    void giveBack(Block &&block) {
         std::lock_guard<std::mutex> lock(mutex_);
-        block.clear();
+        block.bytes.clear();
+        block.decoded = block.tried = block.decoding = false;
         spent_.push_back(std::move(block));
     }
     void stop() {
@@ -73,10 +114,17 @@ public:
     }
 
 private:
+    void decode(Block &block) {
+        block.tried = true;
+        block.decoded = ahead_->decode(block.bytes.data(), block.bytes.size(), block.piece);
+    }
+
+    PieceDecoder *const ahead_;
+    const DecodeAhead when_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<std::vector<char>> full_;
-    std::vector<std::vector<char>> spent_;
+    std::deque<Block> full_;
+    std::vector<Block> spent_;
     bool stopped_ = false;
     bool finished_ = false;
     ReadStatus status_ = ReadStatus::Ok;
@@ -87,19 +135,19 @@ void produce(const Inflater &inflate, BlockQueue &queue) {
     ReadStatus status = ReadStatus::Ok;
     std::string message;
     try {
-        std::vector<char> block;
+        Block block;
         const ChunkSink collect = [&](const char *data, size_t size) {
-            if (block.capacity() == 0) {
+            if (block.bytes.capacity() == 0) {
                 block = queue.take();
-                block.reserve(kBlockBytes);
+                block.bytes.reserve(kBlockBytes);
             }
-            block.insert(block.end(), data, data + size);
-            if (block.size() < kBlockBytes) return true;
+            block.bytes.insert(block.bytes.end(), data, data + size);
+            if (block.bytes.size() < kBlockBytes) return true;
             return queue.push(std::move(block));
         };
         status = inflate(collect, &message);
         // What came before a failure reaches the sink, as it would from the stream.
-        if (!block.empty()) queue.push(std::move(block));
+        if (!block.bytes.empty()) queue.push(std::move(block));
     } catch (const std::bad_alloc &) {
         status = ReadStatus::TooLarge;
         message = "out of memory";
@@ -112,13 +160,14 @@ void produce(const Inflater &inflate, BlockQueue &queue) {
 
 }  // namespace
 
-ReadStatus inflateOnSecondThread(const Inflater &inflate, const ChunkSink &sink, std::string *message) {
-    BlockQueue queue;
+ReadStatus inflateOnSecondThread(const Inflater &inflate, const PieceSink &sink, PieceDecoder *ahead,
+                                 std::string *message) {
+    BlockQueue queue(ahead, decodeAhead());
     std::thread producer;
     try {
         producer = std::thread([&] { produce(inflate, queue); });
     } catch (const std::system_error &) {
-        return inflate(sink, message);
+        return inflate([&](const char *data, size_t size) { return sink(data, size, nullptr); }, message);
     }
     // However the sink leaves, the producer is stopped and joined first.
     struct Join {
@@ -130,14 +179,20 @@ ReadStatus inflateOnSecondThread(const Inflater &inflate, const ChunkSink &sink,
         }
     } join{queue, producer};
 
-    std::vector<char> block;
+    Block block;
     while (queue.pop(&block)) {
-        const bool more = sink(block.data(), block.size());
+        const bool more = sink(block.bytes.data(), block.bytes.size(), block.decoded ? block.piece.get() : nullptr);
         queue.giveBack(std::move(block));
         // The sink keeps its own verdict when it stops early, as with the stream.
         if (!more) return ReadStatus::Ok;
     }
     return queue.status(message);
+}
+
+ReadStatus inflateOnSecondThread(const Inflater &inflate, const ChunkSink &sink, std::string *message) {
+    return inflateOnSecondThread(
+        inflate, [&](const char *data, size_t size, const DecodedPiece *) { return sink(data, size); }, nullptr,
+        message);
 }
 
 }  // namespace automation::readers::xlsx

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: Apache-2.0
 // Two cores on one large part: a producer inflates on a thread of its own
 // into a few blocks while the calling thread hands the blocks, in order, to
-// the sink. Memory stays at a few blocks whatever the part's size.
+// the sink. Memory stays at a few blocks whatever the part's size. While the
+// sink is behind, the producer decodes blocks waiting for it ahead (see
+// PieceDecoding.h) rather than wait idle.
 #pragma once
 
 #include "automation/readers/ReadResult.h"
+#include "automation/readers/xlsx/PieceDecoding.h"
 
 #include <functional>
 #include <string>
@@ -21,6 +24,9 @@ using Inflater = std::function<ReadStatus(const ChunkSink &sink, std::string *me
 // or larger ones. Falls back to running it here when no thread can be had.
 // Nothing thrown by either side escapes past the other thread: the sink's
 // exceptions reach the caller once the producer has stopped.
+// `ahead` (may be null) is used on the producer's thread only.
+ReadStatus inflateOnSecondThread(const Inflater &inflate, const PieceSink &sink, PieceDecoder *ahead,
+                                 std::string *message);
 ReadStatus inflateOnSecondThread(const Inflater &inflate, const ChunkSink &sink, std::string *message);
 
 }  // namespace automation::readers::xlsx

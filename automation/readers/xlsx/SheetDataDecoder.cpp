@@ -305,6 +305,12 @@ rawmarkup::Scan SheetDataDecoder::cell(const char *&p, const char *end) {
 }
 
 RawContentReader::Result SheetDataDecoder::read(const char *&p, const char *end, bool last) {
+    const Result r = readRows(p, end, last);
+    reading_ = r == Result::More;
+    return r;
+}
+
+RawContentReader::Result SheetDataDecoder::readRows(const char *&p, const char *end, bool last) {
     auto more = [&]() { return last ? refused() : Result::More; };
     Tag tag;
     for (;;) {

@@ -78,6 +78,14 @@ public:
     explicit SheetDataDecoder(SheetDataSink &sink) : sink_(sink) {}
 
     Result read(const char *&p, const char *end, bool last) override;
+    // Handed sheetData's content, before the first read().
+    void start() {
+        reading_ = true;
+        rowOpen_ = false;
+    }
+    // Within sheetData, at its start or where the last read() stopped for
+    // more bytes, with no row open: a row decoded apart may follow.
+    bool betweenRows() const { return reading_ && !rowOpen_; }
 
 private:
     rawmarkup::Scan rowStart(const char *&p, const char *end, std::string_view name, bool *selfClosing);
@@ -90,10 +98,12 @@ private:
                                 std::string_view *text);
     rawmarkup::Scan inlineText(const char *&p, const char *end, std::string_view name);
     Result refused();
+    Result readRows(const char *&p, const char *end, bool last);
 
     SheetDataSink &sink_;
     bool rowOpen_ = false;
-    std::string rowName_;  // qualified, to match its end tag
+    bool reading_ = false;  // started, and the last read() (if any) asked for more
+    std::string rowName_;   // qualified, to match its end tag
     // Scratch, reused from cell to cell.
     AttributeText r_, ht_, s_, t_, customFormat_, hidden_, formulaType_, formulaShared_;
     std::string value_, formula_;  // texts that needed decoding

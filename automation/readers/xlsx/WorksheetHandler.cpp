@@ -3,6 +3,7 @@
 
 #include "automation/model/Limits.h"
 #include "automation/readers/xlsx/OoxmlText.h"
+#include "automation/readers/xlsx/RowsAhead.h"
 
 #include <algorithm>
 #include <cstring>
@@ -18,12 +19,6 @@ constexpr size_t kMaxErrorFormulaBytes = 32;  // "=#GETTING_DATA" and spaces fit
 constexpr double kMaxColumnWidth = 255.0;
 
 const char *attributeOr(const char *value) { return value ? value : ""; }
-
-// Not empty, no white space at either end: trimming would change nothing.
-bool plainValue(std::string_view v) {
-    auto space = [](char ch) { return ch == ' ' || ch == '\n' || ch == '\r' || ch == '\t'; };
-    return !v.empty() && !space(v.front()) && !space(v.back());
-}
 
 // A reference whose row is past the sheet's last (not merely malformed
 // or zero): its cell cannot be placed anywhere.
@@ -140,7 +135,37 @@ void WorksheetHandler::characters(const char *s, int len) {
 RawContentReader *WorksheetHandler::rawContent(std::string_view) {
     if (!decodeNext_) return nullptr;
     decodeNext_ = false;
+    decoder_.start();
     return &decoder_;
+}
+
+std::unique_ptr<PieceDecoder> WorksheetHandler::pieceDecoder() {
+    if (!decodeSheetData_) return nullptr;
+    return std::make_unique<RowsAheadDecoder>(ctx_.styleCount, ctx_.sharedStringCount);
+}
+
+// The rows go through the steps the decoder's rows and cells go through.
+bool WorksheetHandler::takeDecoded(const DecodedPiece &piece) {
+    const auto *ahead = dynamic_cast<const RowsDecodedAhead *>(&piece);
+    if (!ahead || stopped() || !decoder_.betweenRows()) return false;
+    const Cell *cell = ahead->cells.data();
+    for (const RowAhead &r : ahead->rows) {
+        rowSkipped_ = false;
+        openRow(r.index, r.height, r.style, r.hidden);
+        if (stopped()) return true;  // halted here, as the scan would have been
+        for (const Cell *rowEnd = cell + r.cellCount; cell != rowEnd; ++cell) {
+            beginCell(AddressParse::Ok, r.index, cell->column, nullptr, cell->style, nullptr);
+            if (stopped()) return true;
+            if (cell->type == CellType::Number)
+                placeValue(CellType::Number, cell->number, 0);
+            else if (cell->type == CellType::String)
+                placeValue(CellType::String, 0, cell->stringId);
+            else
+                placeCell(*cell);
+            if (stopped()) return true;
+        }
+    }
+    return true;
 }
 
 void WorksheetHandler::finish() {
@@ -221,12 +246,14 @@ void WorksheetHandler::startRow(const char *r, const char *ht, const char *s, co
         row_ = 0;
         return;
     }
+    openRow(index, attributeDouble(ht, -1.0), attributeBool(customFormat, false) ? styleOf(s) : 0,
+            attributeBool(hidden, false));
+}
+
+void WorksheetHandler::openRow(uint32_t index, double height, uint32_t style, bool isHidden) {
     row_ = index;
     lastRow_ = std::max(lastRow_, index);
     lastColumn_ = 0;
-    const double height = attributeDouble(ht, -1.0);
-    const uint32_t style = attributeBool(customFormat, false) ? styleOf(s) : 0;
-    const bool isHidden = attributeBool(hidden, false);
     if (keeper_) {
         const float h = height >= 0 ? static_cast<float>(std::min(height, kMaxRowHeight)) : -1.0f;
         if (!keeper_->startRow(index, h, style, isHidden)) halt(Retry::Whole);

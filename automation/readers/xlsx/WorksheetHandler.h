@@ -12,12 +12,14 @@
 #include "automation/model/Sheet.h"
 #include "automation/readers/xlsx/CellAddress.h"
 #include "automation/readers/xlsx/CellValue.h"
+#include "automation/readers/xlsx/PieceDecoding.h"
 #include "automation/readers/xlsx/RowKeeper.h"
 #include "automation/readers/xlsx/SheetDataDecoder.h"
 #include "automation/readers/xlsx/WorksheetContext.h"
 #include "automation/readers/xlsx/XmlStream.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -42,6 +44,9 @@ public:
     void endElement(const char *local) override;
     void characters(const char *s, int len) override;
     RawContentReader *rawContent(std::string_view qualified) override;
+    // Rows decoded ahead (RowsAhead.h), when sheetData goes to the decoder.
+    std::unique_ptr<PieceDecoder> pieceDecoder() override;
+    bool takeDecoded(const DecodedPiece &piece) override;
 
     // Why a halted parse was halted: the read that must come next.
     Retry retry() const { return retry_; }
@@ -68,6 +73,8 @@ private:
 
     void startRow(const char **atts);
     void startRow(const char *r, const char *ht, const char *s, const char *customFormat, const char *hidden);
+    // A row the sheet can hold, its attributes read: `height` negative for none.
+    void openRow(uint32_t index, double height, uint32_t style, bool isHidden);
 
     void startCell(const char **atts);
     void startCell(const char *r, const char *s, const char *t);

@@ -128,6 +128,7 @@ public:
 namespace {
 std::atomic<bool> gFastPath{true};
 std::atomic<uint64_t> gWholePartLimit{kMaxWholePartBytes};
+std::atomic<uint64_t> gPiecesTaken{0};
 
 // Package parts have no use for a document type; some producers write one all
 // the same. The declaration is cut out of the prolog as the bytes stream past
@@ -245,6 +246,7 @@ private:
 void setFastPathEnabled(bool on) { gFastPath.store(on); }
 void setWholePartLimit(uint64_t bytes) { gWholePartLimit.store(bytes); }
 bool fastPathEnabled() { return gFastPath.load(std::memory_order_relaxed); }
+uint64_t piecesTakenDecoded() { return gPiecesTaken.load(std::memory_order_relaxed); }
 
 void XmlHandler::captureText(bool on) {
     capturing_ = on;
@@ -294,6 +296,8 @@ bool parseWholePart(const ZipArchive &zip, const std::string &part, XmlHandler &
 // much of its head the prolog check may need before it gives up.
 constexpr size_t kPieceBytes = 1u << 20;
 constexpr size_t kMaxPrologBytes = 1u << 20;
+// The most left over from the blocks before for a piece decoded ahead to be taken in.
+constexpr size_t kMaxCarriedToPiece = 64u << 10;
 
 // The fast path for a part too large to inflate whole: scanned piece by piece
 // as it inflates. Answers nothing (false) when the part is not for it, before
@@ -319,12 +323,30 @@ bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandle
         pending.erase(0, consumed);
         return scan == ScanResult::Ok && !handler.stopped();
     };
+    // A piece decoded ahead is taken in where the scan stands just before
+    // it. Getting there means scanning what is pending at once, which stays
+    // cheap only while little is: not during a long text or comment.
+    const std::unique_ptr<PieceDecoder> ahead = handler.pieceDecoder();
+    auto takePiece = [&](const char *data, size_t size, const DecodedPiece &piece) {
+        pending.append(data, piece.begin + 1);  // up to and with the '<' it begins at
+        const bool go = scanPending(false);
+        if (go && pending.size() == 1 && handler.takeDecoded(piece)) {
+            gPiecesTaken.fetch_add(1, std::memory_order_relaxed);
+            pending.assign(data + piece.end, size - piece.end);
+            return true;
+        }
+        pending.append(data + piece.begin + 1, size - piece.begin - 1);
+        return go;
+    };
     std::string zipMessage;
     const ReadStatus zipStatus = zip.readPart(
         part,
-        [&](const char *data, size_t size) {
-            pending.append(data, size);
+        [&](const char *data, size_t size, const DecodedPiece *piece) {
+            const size_t carried = pending.size();
+            const bool usable = piece && carried <= kMaxCarriedToPiece && piece->begin < piece->end &&
+                                piece->end <= size && data[piece->begin] == '<';
             if (!decided) {
+                pending.append(data, size);
                 const Prolog p = fastScanProlog(pending.data(), pending.size());
                 if (p == Prolog::Refused || (p != Prolog::Supported && pending.size() > kMaxPrologBytes)) {
                     refused = true;
@@ -332,7 +354,11 @@ bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandle
                 }
                 if (p != Prolog::Supported) return true;
                 decided = true;
+                if (usable) pending.resize(carried);
+            } else if (!usable) {
+                pending.append(data, size);
             }
+            if (usable && (!takePiece(data, size, *piece) || handler.stopped())) return false;
             if (pending.size() < nextScan) return true;
             const bool go = scanPending(false);
             // What could not be scanned yet (a huge text or comment) waits
@@ -341,7 +367,7 @@ bool parsePartInPieces(const ZipArchive &zip, const std::string &part, XmlHandle
             nextScan = std::max(kPieceBytes, 2 * pending.size());
             return go;
         },
-        &zipMessage);
+        ahead.get(), &zipMessage);
     if (refused) return false;
     if (!decided) {
         // The whole part is at hand: the same check as for a part inflated whole.

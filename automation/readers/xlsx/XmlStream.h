@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -73,6 +74,16 @@ public:
         (void)qualified;
         return nullptr;
     }
+    // For a part scanned in pieces on the fast path: what decodes its blocks
+    // ahead on the inflating thread (PieceDecoding.h). Null: nothing.
+    virtual std::unique_ptr<PieceDecoder> pieceDecoder() { return nullptr; }
+    // Asked when the scan has read everything up to where `piece` begins:
+    // takes the piece in, as if its bytes had been scanned, when the scan
+    // stands where the piece may begin. False: the bytes are scanned as usual.
+    virtual bool takeDecoded(const DecodedPiece &piece) {
+        (void)piece;
+        return false;
+    }
 
     // A handler that meets something it cannot accept stops the parse.
     void fail(ReadStatus status, std::string message) {
@@ -114,6 +125,8 @@ bool fastPathEnabled();
 // Parts larger than this the fast path scans in pieces as they inflate
 // (ZipArchive.h: kMaxWholePartBytes); tests lower it to exercise that path.
 void setWholePartLimit(uint64_t bytes);
+// How many pieces decoded ahead parses have taken in so far, in this process.
+uint64_t piecesTakenDecoded();
 
 // Parses `part` of `zip` into `handler`. A missing part is reported as
 // Corrupt unless `optional`, when it yields Ok without calling the handler.

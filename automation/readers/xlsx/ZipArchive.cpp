@@ -181,6 +181,19 @@ uint64_t ZipArchive::inflatedSizeBound(const std::string &name) const {
 
 ReadStatus ZipArchive::readPart(const std::string &name, const std::function<bool(const char *, size_t)> &sink,
                                 std::string *message) const {
+    return readPart(
+        name, [&](const char *data, size_t size, const DecodedPiece *) { return sink(data, size); }, nullptr, message);
+}
+
+ReadStatus ZipArchive::readPart(const std::string &name, const PieceSink &piecesSink, PieceDecoder *ahead,
+                                std::string *message) const {
+    // Inflated here, blocks are decoded ahead only when a test asks for it.
+    std::unique_ptr<DecodedPiece> piece;
+    const bool decodeHere = ahead && decodeAhead() == DecodeAhead::Always;
+    const ChunkSink sink = [&](const char *data, size_t size) {
+        const bool decoded = decodeHere && ahead->decode(data, size, piece);
+        return piecesSink(data, size, decoded ? piece.get() : nullptr);
+    };
     uint64_t index = 0;
     if (!archive_ || !findIndex(name, &index)) {
         if (message) *message = "missing part " + name;
@@ -205,7 +218,7 @@ ReadStatus ZipArchive::readPart(const std::string &name, const std::function<boo
         const Inflater inflate = [&](const ChunkSink &into, std::string *why) {
             return inflateStreamed(file.get(), st, name, bound, into, why);
         };
-        if (st.comp_size >= kSecondThreadFromBytes) return inflateOnSecondThread(inflate, sink, message);
+        if (st.comp_size >= kSecondThreadFromBytes) return inflateOnSecondThread(inflate, piecesSink, ahead, message);
         return inflate(sink, message);
     }
     if (!file) {

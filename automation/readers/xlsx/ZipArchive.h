@@ -5,6 +5,7 @@
 
 #include "automation/model/LargeMemory.h"
 #include "automation/readers/ReadResult.h"
+#include "automation/readers/xlsx/PieceDecoding.h"
 
 #include <cstdint>
 #include <functional>
@@ -69,6 +70,10 @@ public:
     // Feeds the inflated part to `sink` chunk by chunk; the sink returns false
     // to stop early (the result is then Ok: the sink keeps its own verdict).
     ReadStatus readPart(const std::string &name, const std::function<bool(const char *data, size_t size)> &sink,
+                        std::string *message) const;
+    // The same, and a large part's blocks may come with a stretch `ahead`
+    // decoded on the inflating thread (PieceDecoding.h).
+    ReadStatus readPart(const std::string &name, const PieceSink &sink, PieceDecoder *ahead,
                         std::string *message) const;
 
     // Inflates the whole part into `out`, leaving one spare byte behind its

@@ -475,6 +475,9 @@ void expectReadsAlikeWholeAndInPieces(const readertest::HandPackage &package, si
     EXPECT_EQ(whole.fast.workbook->sheet(0).rows().size(), rows);
     InPieces pieces;
     EXPECT_TRUE(sameOutcome(readBothWays(path)));
+    // With every piece's rows decoded ahead, where they can be.
+    readertest::DecodeAheadSwitch always(DecodeAhead::Always);
+    EXPECT_TRUE(sameOutcome(readBothWays(path)));
 }
 
 // The scan takes whole vectors of bytes at a time: bytes it must stop at
@@ -591,6 +594,8 @@ TEST(FastPathDifferential, PartsScannedInPiecesReadTheSameAsWithExpat) {
     readertest::TempFolder folder;
     for (uint32_t seed = 0; seed < kRandomPackages; seed += 3) {
         SCOPED_TRACE("seed " + std::to_string(seed));
+        // Every other package with its rows decoded ahead where they can be.
+        readertest::DecodeAheadSwitch ahead(seed % 2 ? DecodeAhead::Always : DecodeAhead::WhenBehind);
         readertest::GeneratedPackage p = readertest::randomSpreadsheetMl(seed);
         const std::string path = folder.path("random.xlsx");
         ASSERT_TRUE(readertest::writeZip(path, p.members));
@@ -675,6 +680,52 @@ TEST(FastPathDifferential, DecodedCellsAndItemsReadTheSameWholeInPiecesAndWithEx
         "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + items + "</sst>";
     package.sheets.push_back({"Decoded", "<sheetData>" + rows + "</sheetData>"});
     expectReadsAlikeWholeAndInPieces(package, 40000);
+}
+
+// A long sheet of the rows decoded ahead, with now and then a row that is
+// not (a formula, a text of its own, a row numbered from the one before, a
+// comment), and rows outside sheetData: whether a piece is decoded ahead or
+// scanned, and wherever the pieces are cut, it reads as expat reads it.
+TEST(FastPathDifferential, RowsDecodedAheadReadAsScanned) {
+    std::string items;
+    for (int i = 0; i < 50; ++i) items += "<si><t>text " + std::to_string(i) + "</t></si>";
+    std::string rows;
+    const int kRows = 60000;
+    for (int r = 1; r <= kRows; ++r) {
+        const std::string n = std::to_string(r);
+        rows += "<row r=\"" + n + "\" spans=\"1:4\"" + (r % 7 == 0 ? " ht=\"21\" customHeight=\"1\"" : "") +
+                (r % 11 == 0 ? " s=\"1\" customFormat=\"1\"" : "") + "><c r=\"A" + n + "\" t=\"s\"><v>" +
+                std::to_string(r % 53) + "</v></c><c r=\"B" + n + "\" s=\"1\"><v>" + n + ".75</v></c>" +
+                (r % 3 ? "<c r=\"C" + n + "\" s=\"1\"/>" : "") + "</row>" + (r % 13 == 0 ? "\n" : "");
+        if (r % 9001 == 0) rows += "<row r=\"" + std::to_string(++r) + "\"><c r=\"A1\"><f>1+1</f><v>2</v></c></row>";
+        if (r % 12007 == 0)
+            rows += "<row><c r=\"B" + std::to_string(++r) + "\" t=\"inlineStr\"><is><t>own</t></is></c></row>";
+    }
+    // A comment sends the read of its sheet back to the events, after pieces were taken.
+    const size_t middle = rows.find("</row>", rows.size() / 2) + 6;
+    const std::string noted =
+        rows.substr(0, middle) + "<!-- <row r=\"1\"><c r=\"A1\"><v>1</v></c></row> -->" + rows.substr(middle);
+    readertest::HandPackage package;
+    package.sharedStrings =
+        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" + items + "</sst>";
+    package.sheets.push_back({"Ahead", "<sheetData>" + rows + "</sheetData>"});
+    package.sheets.push_back({"Noted", "<sheetData>" + noted + "</sheetData>"});
+    // Rows outside sheetData are no rows of the sheet, whoever decodes them.
+    package.sheets.push_back({"Loose", rows.substr(0, rows.find("</row>", 4000) + 6)});
+    readertest::TempFolder folder;
+    const std::string path = folder.path("ahead.xlsx");
+    ASSERT_TRUE(readertest::writeHandPackage(path, package));
+    InPieces pieces;
+    for (DecodeAhead when : {DecodeAhead::Always, DecodeAhead::WhenBehind}) {
+        readertest::DecodeAheadSwitch ahead(when);
+        const uint64_t takenBefore = piecesTakenDecoded();
+        const TwoReads r = readBothWays(path);
+        ASSERT_EQ(r.fast.status, ReadStatus::Ok) << r.fast.message;
+        EXPECT_TRUE(sameOutcome(r));
+        if (when == DecodeAhead::Always) {
+            EXPECT_GT(piecesTakenDecoded(), takenBefore);
+        }
+    }
 }
 
 TEST(FastPathDifferential, MutatedPartsAreNeverAcceptedByOnePathAlone) {

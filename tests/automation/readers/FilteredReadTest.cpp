@@ -2,13 +2,15 @@
 // A workbook read through a row filter must hold exactly what reading it whole
 // and then dropping the rows the filter does not reach holds, and its
 // outlines must describe the whole sheets: random SpreadsheetML in all its
-// spellings, rows and cells out of order, and a kept column.
+// spellings, rows and cells out of order, and a kept column; and so must
+// rows decoded ahead of the scan.
 #include "RandomSpreadsheetMl.h"
 #include "ReaderTestFiles.h"
 #include "WorkbookDifference.h"
 
 #include "automation/readers/Readers.h"
 #include "automation/readers/RowFilter.h"
+#include "automation/readers/xlsx/XmlStream.h"
 
 #include <gtest/gtest.h>
 
@@ -93,11 +95,20 @@ model::WorkbookModel reducedWhole(const model::WorkbookModel &whole, TestFilter 
 }
 
 // Reads `path` both ways; true when the filtered read took something away.
-bool expectSameAsWholeReduced(const std::string &path, char letter, uint32_t column) {
-    const ReadResult whole = readWorkbookFile(path);
+// `ahead`: how the filtered read decodes rows ahead; the whole read never does.
+bool expectSameAsWholeReduced(const std::string &path, char letter, uint32_t column,
+                              readers::xlsx::DecodeAhead ahead = readers::xlsx::DecodeAhead::WhenBehind) {
+    ReadResult whole, filtered;
+    {
+        readertest::DecodeAheadSwitch never(readers::xlsx::DecodeAhead::Never);
+        whole = readWorkbookFile(path);
+    }
     TestFilter filter(letter, column);
     std::vector<SheetOutline> outlines;
-    const ReadResult filtered = readWorkbookFile(path, &filter, &outlines);
+    {
+        readertest::DecodeAheadSwitch mode(ahead);
+        filtered = readWorkbookFile(path, &filter, &outlines);
+    }
     EXPECT_EQ(whole.status, filtered.status);
     if (!whole.workbook || !filtered.workbook) {
         EXPECT_TRUE(outlines.empty());
@@ -173,6 +184,56 @@ TEST(FilteredRead, RowsAndCellsOutOfOrderAreReducedAsTheWholeSheet) {
     for (uint32_t column : {0u, 2u}) {
         SCOPED_TRACE("kept column " + std::to_string(column));
         EXPECT_TRUE(expectSameAsWholeReduced(path, 'e', column));
+    }
+}
+
+// Rows decoded ahead go through the filter as rows the scan decodes: in
+// order, out of order (the read then starts again whole) and with cells out
+// of column order, each in a sheet read in pieces, every piece decoded ahead.
+TEST(FilteredRead, RowsDecodedAheadAreKeptAsRowsScanned) {
+    struct Pieces {
+        Pieces() { readers::xlsx::setWholePartLimit(0); }
+        ~Pieces() { readers::xlsx::setWholePartLimit(readers::xlsx::kMaxWholePartBytes); }
+    } pieces;
+    const auto always = readers::xlsx::DecodeAhead::Always;
+    auto shared = [](int r, const char *column, int item) {
+        return std::string("<c r=\"") + column + std::to_string(r) + "\" t=\"s\"><v>" + std::to_string(item) +
+               "</v></c>";
+    };
+    auto num = [](int r, const char *column, int v) {
+        return std::string("<c r=\"") + column + std::to_string(r) + "\" s=\"1\"><v>" + std::to_string(v) + "</v></c>";
+    };
+    auto row = [](int r, const std::string &cells, const char *attributes = "") {
+        return "<row r=\"" + std::to_string(r) + "\"" + attributes + ">" + cells + "</row>";
+    };
+    std::string inOrder, outOfOrder, columnsOutOfOrder;
+    for (int r = 1; r <= 300; ++r)
+        inOrder += row(r, shared(r, "A", r % 4) + num(r, "B", r) + "<c r=\"C" + std::to_string(r) + "\" s=\"1\"/>",
+                       r % 5 ? "" : " ht=\"30\" customHeight=\"1\" hidden=\"1\"");
+    outOfOrder =
+        row(2, shared(2, "A", 0)) + row(5, num(5, "B", 4)) + row(3, shared(3, "A", 1)) + row(9, num(9, "A", 6));
+    columnsOutOfOrder = row(1, num(1, "A", 1)) + row(2, num(2, "C", 3) + shared(2, "A", 2)) + row(4, num(4, "B", 9));
+    readertest::HandPackage package;
+    package.sharedStrings =
+        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+        "<si><t>keep</t></si><si><t>zzz</t></si><si><t>yes</t></si><si><t>no</t></si></sst>";
+    package.sheets.push_back({"InOrder", "<sheetData>" + inOrder + "</sheetData>"});
+    package.sheets.push_back({"OutOfOrder", "<sheetData>" + outOfOrder + "</sheetData>"});
+    package.sheets.push_back({"Columns", "<sheetData>" + columnsOutOfOrder + "</sheetData>"});
+    readertest::TempFolder folder;
+    const std::string path = folder.path("ahead.xlsx");
+    ASSERT_TRUE(readertest::writeHandPackage(path, package));
+    const uint64_t takenBefore = readers::xlsx::piecesTakenDecoded();
+    for (uint32_t column : {0u, 2u}) {
+        SCOPED_TRACE("kept column " + std::to_string(column));
+        EXPECT_TRUE(expectSameAsWholeReduced(path, 'e', column, always));
+    }
+    EXPECT_GT(readers::xlsx::piecesTakenDecoded(), takenBefore);
+    for (uint32_t seed = 0; seed < kRandomPackages; seed += 7) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        const readertest::GeneratedPackage p = readertest::randomSpreadsheetMl(seed);
+        ASSERT_TRUE(readertest::writeZip(path, p.members));
+        expectSameAsWholeReduced(path, "aeiou"[seed % 5], seed % 3 == 0 ? 2 : 0, always);
     }
 }
 

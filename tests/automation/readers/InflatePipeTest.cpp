@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // A large part inflated on a second thread reaches its sink whole and in
-// order; a stop, a failure or an exception on either side ends both threads.
+// order; a stop, a failure or an exception on either side ends both threads;
+// what the producer decodes ahead arrives with its own block.
 #include "ReaderTestFiles.h"
 
 #include "automation/readers/xlsx/InflatePipe.h"
@@ -8,9 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <new>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 using namespace automation::readers::xlsx;
 using automation::readers::ReadStatus;
@@ -105,6 +109,55 @@ TEST(InflatePipe, ALargePartReadThroughTheArchive) {
 
     ASSERT_GT(readertest::readBytes(path).size(), 2u << 20) << "the part must be past the second-thread size";
     EXPECT_EQ(readertest::firstFlipNotCorrupt(path, folder.path("damaged.zip"), 7, readAll), std::string::npos);
+}
+
+// Decodes a block by copying it, and declines every third.
+class CopyingDecoder : public PieceDecoder {
+public:
+    struct Copy : DecodedPiece {
+        std::string bytes;
+    };
+    bool decode(const char *data, size_t size, std::unique_ptr<DecodedPiece> &piece) noexcept override {
+        if (++calls % 3 == 0) return false;
+        if (!piece) piece = std::make_unique<Copy>();
+        static_cast<Copy *>(piece.get())->bytes.assign(data, size);
+        piece->end = size;
+        return true;
+    }
+    std::atomic<int> calls{0};
+};
+
+TEST(InflatePipe, BlocksDecodedAheadArriveWithTheirOwnBlock) {
+    const std::string text = noisyText(6u << 20, 4);
+    for (DecodeAhead when : {DecodeAhead::WhenBehind, DecodeAhead::Always, DecodeAhead::Never}) {
+        SCOPED_TRACE(static_cast<int>(when));
+        readertest::DecodeAheadSwitch mode(when);
+        CopyingDecoder decoder;
+        std::string seen, message;
+        int blocks = 0, withPiece = 0;
+        const PieceSink sink = [&](const char *d, size_t n, const DecodedPiece *piece) {
+            ++blocks;
+            if (piece) {
+                ++withPiece;
+                EXPECT_EQ(static_cast<const CopyingDecoder::Copy *>(piece)->bytes, std::string(d, n));
+            }
+            seen.append(d, n);
+            // A slow sink: the producer gets ahead and has blocks to decode.
+            if (when == DecodeAhead::WhenBehind) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            return true;
+        };
+        EXPECT_EQ(inflateOnSecondThread(pieces(text), sink, &decoder, &message), ReadStatus::Ok);
+        EXPECT_EQ(seen, text);
+        if (when == DecodeAhead::Never) {
+            EXPECT_EQ(decoder.calls, 0);
+        } else if (when == DecodeAhead::Always) {
+            EXPECT_EQ(decoder.calls, blocks);
+            EXPECT_EQ(withPiece, blocks - blocks / 3);
+        } else {
+            EXPECT_GT(withPiece, 0);
+            EXPECT_LT(decoder.calls, blocks);  // the first blocks went straight to the sink
+        }
+    }
 }
 
 }  // namespace

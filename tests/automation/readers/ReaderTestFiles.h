@@ -4,6 +4,7 @@
 #pragma once
 
 #include "automation/readers/ReadResult.h"
+#include "automation/readers/xlsx/PieceDecoding.h"
 
 #include <QTemporaryDir>
 
@@ -13,6 +14,20 @@
 #include <vector>
 
 namespace readertest {
+
+// Sets when blocks are decoded ahead for one scope; the rest of the suite
+// expects the default.
+class DecodeAheadSwitch {
+public:
+    explicit DecodeAheadSwitch(automation::readers::xlsx::DecodeAhead when) {
+        automation::readers::xlsx::setDecodeAhead(when);
+    }
+    ~DecodeAheadSwitch() {
+        automation::readers::xlsx::setDecodeAhead(automation::readers::xlsx::DecodeAhead::WhenBehind);
+    }
+    DecodeAheadSwitch(const DecodeAheadSwitch &) = delete;
+    DecodeAheadSwitch &operator=(const DecodeAheadSwitch &) = delete;
+};
 
 class TempFolder {
 public:

@@ -1,0 +1,96 @@
+// SPDX-License-Identifier: Apache-2.0
+#include "automation/readers/xlsx/RowsAhead.h"
+
+#include "automation/model/Limits.h"
+#include "automation/readers/xlsx/CellAddress.h"
+#include "automation/readers/xlsx/CellValue.h"
+#include "automation/readers/xlsx/FastXmlScanner.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace automation::readers::xlsx {
+
+namespace {
+
+// The start of the first row element: "<row" and then what may follow a name.
+// Unprefixed only; a prefixed sheet is read by the scan.
+size_t firstRowStart(std::string_view bytes) {
+    for (size_t at = bytes.find("<row"); at != std::string_view::npos; at = bytes.find("<row", at + 1)) {
+        if (at + 4 >= bytes.size()) break;
+        const char next = bytes[at + 4];
+        if (next == ' ' || next == '>' || next == '/' || next == '\t' || next == '\n' || next == '\r') return at;
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace
+
+bool RowsAheadDecoder::decode(const char *data, size_t size, std::unique_ptr<DecodedPiece> &piece) noexcept {
+    try {
+        const std::string_view bytes(data, size);
+        const size_t begin = firstRowStart(bytes);
+        const size_t lastEnd = bytes.rfind("</row>");
+        if (begin == std::string_view::npos || lastEnd == std::string_view::npos || lastEnd < begin) return false;
+        const size_t end = lastEnd + 6;
+        // What the scan makes sure of before any decoder sees the bytes.
+        if (!validXmlUtf8(data + begin, end - begin)) return false;
+        if (!dynamic_cast<RowsDecodedAhead *>(piece.get())) piece = std::make_unique<RowsDecodedAhead>();
+        out_ = static_cast<RowsDecodedAhead *>(piece.get());
+        out_->rows.clear();
+        out_->cells.clear();
+        out_->begin = begin;
+        out_->end = end;
+        refused_ = false;
+        SheetDataDecoder decoder(*this);
+        const char *p = data + begin;
+        const RawContentReader::Result r = decoder.read(p, data + end, false);
+        out_ = nullptr;
+        return r == RawContentReader::Result::More && p == data + end && !refused_ && decoder.betweenRows();
+    } catch (...) {
+        out_ = nullptr;
+        return false;
+    }
+}
+
+// Each step mirrors what the worksheet's handler does with the same markup,
+// and answers false (stopping the decoder) where that would need more than
+// the bytes.
+bool RowsAheadDecoder::row(const RowMarkup &row) {
+    RowAhead r;
+    if (!row.r || parseIndex(row.r, model::kMaxRows, &r.index) != AddressParse::Ok) return false;
+    r.height = attributeDouble(row.ht, -1.0);
+    if (attributeBool(row.customFormat, false) && row.s) r.style = styleIndex(attributeUInt(row.s, 0));
+    r.hidden = attributeBool(row.hidden, false);
+    out_->rows.push_back(r);
+    return true;
+}
+
+bool RowsAheadDecoder::cell(const CellMarkup &c) {
+    if (out_->rows.empty() || !c.addressed || c.row != out_->rows.back().index || c.hasFormula) return false;
+    const uint32_t style = c.styled ? styleIndex(c.styleValue) : c.s ? styleIndex(attributeUInt(c.s, 0)) : 0;
+    model::Cell cell = model::Cell::makeEmpty(c.column, style);
+    if (c.hasValue) {
+        if (!plainValue(c.value)) return false;
+        switch (kindOf(c.t)) {
+            case ValueKind::Number: {
+                double v;
+                if (!numberFromText(c.value, &v)) return false;  // kept as a text of the sheet's own
+                cell = model::Cell::makeNumber(c.column, v, style);
+                break;
+            }
+            case ValueKind::Shared: {
+                const uint32_t index = sharedIndexFromText(c.value);
+                if (index < sharedStringCount_) cell = model::Cell::makeString(c.column, index, style);
+                break;  // a dangling index shows nothing
+            }
+            default:
+                return false;
+        }
+    }
+    out_->cells.push_back(cell);
+    ++out_->rows.back().cellCount;
+    return true;
+}
+
+}  // namespace automation::readers::xlsx
