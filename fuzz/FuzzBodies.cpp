@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "fuzz/FuzzBodies.h"
 
+#include "automation/model/Limits.h"
 #include "automation/model/WorkbookModel.h"
 #include "automation/native/DisplayText.h"
 #include "automation/numfmt/NumberFormat.h"
@@ -10,7 +11,9 @@
 #include "automation/readers/xls/BiffWorkbookReader.h"
 #include "automation/readers/xlsx/FormulaEvaluation.h"
 #include "automation/readers/xlsx/KeptMarkupReader.h"
+#include "automation/readers/xlsx/RowsAhead.h"
 #include "automation/readers/xlsx/WorksheetReader.h"
+#include "automation/readers/xlsx/XmlStream.h"
 #include "automation/writers/Writers.h"
 
 #include <unistd.h>
@@ -109,12 +112,47 @@ bool readResultSound(const ReadResult &result) {
     return !result.workbook || workbookSound(*result.workbook);
 }
 
+// The same sheets, row by row and cell by cell.
+bool sameSheets(const model::WorkbookModel &a, const model::WorkbookModel &b) {
+    if (a.sheetCount() != b.sheetCount()) return false;
+    for (size_t i = 0; i < a.sheetCount(); ++i) {
+        const auto &x = a.sheet(i).rows(), &y = b.sheet(i).rows();
+        if (x.size() != y.size()) return false;
+        for (size_t r = 0; r < x.size(); ++r) {
+            if (x[r].index != y[r].index || x[r].height != y[r].height || x[r].style != y[r].style ||
+                x[r].hidden != y[r].hidden || x[r].cells.size() != y[r].cells.size())
+                return false;
+            for (size_t c = 0; c < x[r].cells.size(); ++c) {
+                const model::Cell &p = x[r].cells[c], &q = y[r].cells[c];
+                if (p.column != q.column || p.style != q.style || p.type != q.type || a.text(p) != b.text(q))
+                    return false;
+                if (p.type == model::CellType::Number && !(p.number == q.number)) return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Read in pieces with every piece's rows decoded ahead where they can be.
+ReadResult readInDecodedPieces(const std::string &path) {
+    namespace xlsx = automation::readers::xlsx;
+    xlsx::setWholePartLimit(0);
+    xlsx::setDecodeAhead(xlsx::DecodeAhead::Always);
+    ReadResult read = automation::readers::readXlsx(path);
+    xlsx::setDecodeAhead(xlsx::DecodeAhead::WhenBehind);
+    xlsx::setWholePartLimit(xlsx::kMaxWholePartBytes);
+    return read;
+}
+
 bool xlsxPackage(const uint8_t *data, size_t size) {
     static const ScratchFile source(".xlsx");
     static const ScratchFile saved("-saved.xlsx");
     if (!source.write(data, size)) return true;
     const ReadResult read = automation::readers::readXlsx(source.path());
     if (!readResultSound(read)) return false;
+    const ReadResult inPieces = readInDecodedPieces(source.path());
+    if (inPieces.status != read.status || (read.workbook && !sameSheets(*read.workbook, *inPieces.workbook)))
+        return false;
     if (!read.workbook) return true;
     // Whatever a workbook holds may end up in a result, and a header template
     // brings the markup around its cells too: saving it either works, giving
@@ -149,6 +187,22 @@ bool worksheetScanner(const uint8_t *data, size_t size) {
     std::vector<char> buffer(data, data + size);
     buffer.push_back('\0');
     std::string message;
+    // The rows a block would hand over decoded ahead: within it, and as many cells as its rows count.
+    xlsx::RowsAheadDecoder ahead(context.styleCount, context.sharedStringCount);
+    std::unique_ptr<xlsx::DecodedPiece> piece;
+    if (ahead.decode(buffer.data(), size, piece)) {
+        const auto &rows = static_cast<const xlsx::RowsDecodedAhead &>(*piece);
+        size_t cells = 0;
+        for (const xlsx::RowAhead &r : rows.rows) {
+            if (r.index == 0 || r.index > model::kMaxRows) return false;
+            cells += r.cellCount;
+        }
+        if (rows.begin >= rows.end || rows.end > size || buffer[rows.begin] != '<' || cells != rows.cells.size())
+            return false;
+        for (const model::Cell &c : rows.cells)
+            if (c.column == 0 || c.column > model::kMaxColumns || (c.style != 0 && c.style >= context.styleCount))
+                return false;
+    }
     const ReadStatus status = xlsx::scanWorksheetInPlace(buffer.data(), size, context, &sheet, &message);
     if (status != ReadStatus::Ok) return true;
     return workbookSound(book);
