@@ -142,8 +142,12 @@ TEST(InflatePipe, BlocksDecodedAheadArriveWithTheirOwnBlock) {
                 EXPECT_EQ(static_cast<const CopyingDecoder::Copy *>(piece)->bytes, std::string(d, n));
             }
             seen.append(d, n);
-            // A slow sink: the producer gets ahead and has blocks to decode.
-            if (when == DecodeAhead::WhenBehind) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            // The sink falls behind at its first block, until the producer,
+            // with every block in flight filled, turns to decoding them.
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (when == DecodeAhead::WhenBehind && blocks == 1 && decoder.calls == 0 &&
+                   std::chrono::steady_clock::now() < giveUp)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return true;
         };
         EXPECT_EQ(inflateOnSecondThread(pieces(text), sink, &decoder, &message), ReadStatus::Ok);
