@@ -24,8 +24,8 @@ namespace automation::readers::xlsx {
 
 struct RowAhead {
     uint32_t index = 0;
-    uint32_t style = 0;     // already 0 without customFormat
-    double height = -1.0;   // as written; negative: none
+    uint32_t style = 0;    // already 0 without customFormat
+    double height = -1.0;  // as written; negative: none
     bool hidden = false;
     uint32_t cellCount = 0;  // its cells: the next ones in RowsDecodedAhead::cells
 };

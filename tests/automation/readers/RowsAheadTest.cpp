@@ -84,7 +84,7 @@ TEST(RowsAhead, LeavesToTheScanWhatNeedsMoreThanTheBytes) {
         "<row r=\"2\"><c r=\"A2\" t=\"b\"><v>1</v></c></row>",
         "<row r=\"2\"><c r=\"A2\"><v>12abc</v></c></row>",  // not a number: kept as text
         "<row r=\"2\"><c r=\"A2\"><v> 1</v></c></row>",
-        "<row><c r=\"A2\"><v>1</v></c></row>",           // a row numbered from the one before
+        "<row><c r=\"A2\"><v>1</v></c></row>",  // a row numbered from the one before
         "<row r=\"0\"><c r=\"A2\"><v>1</v></c></row>",
         "<row r=\"1048577\"><c r=\"A1\"><v>1</v></c></row>",
         "<row r=\"2\"><c r=\"A3\"><v>1</v></c></row>",  // a cell placed in another row
