@@ -104,4 +104,9 @@ void normaliseCellText(std::string &text) {
     cutToUtf16Units(text, model::kMaxTextLength);
 }
 
+// The early answers of both steps above.
+bool cellTextNeedsNormalising(std::string_view text) {
+    return text.size() > model::kMaxTextLength || text.find("_x") != std::string_view::npos;
+}
+
 }  // namespace automation::readers::xlsx

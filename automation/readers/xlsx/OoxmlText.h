@@ -6,6 +6,7 @@
 #include "automation/model/Limits.h"
 
 #include <string>
+#include <string_view>
 
 namespace automation::readers::xlsx {
 
@@ -22,5 +23,7 @@ void cutToUtf16Units(std::string &text, size_t maxUnits);
 
 // Both, as every cell text needs.
 void normaliseCellText(std::string &text);
+// Whether normaliseCellText would change `text`: most texts it leaves as they are.
+bool cellTextNeedsNormalising(std::string_view text);
 
 }  // namespace automation::readers::xlsx

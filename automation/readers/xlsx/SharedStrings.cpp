@@ -2,6 +2,7 @@
 #include "automation/readers/xlsx/SharedStrings.h"
 
 #include "automation/model/Limits.h"
+#include "automation/readers/xlsx/FastXmlScanner.h"
 #include "automation/readers/xlsx/OoxmlText.h"
 #include "automation/readers/xlsx/RawMarkup.h"
 #include "automation/readers/xlsx/XmlStream.h"
@@ -10,6 +11,8 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <string_view>
+#include <vector>
 
 namespace automation::readers::xlsx {
 
@@ -100,6 +103,62 @@ private:
     const std::string *current_ = nullptr;
 };
 
+// Items decoded ahead on the inflating thread (PieceDecoding.h): from the
+// first "<si>" of a block through the plain items that follow it, as the
+// item reader reads them, each text already as the pool takes it.
+struct ItemsDecodedAhead : DecodedPiece {
+    std::string texts;              // end to end
+    std::vector<uint32_t> lengths;  // one an item
+};
+
+class ItemsAheadDecoder : public PieceDecoder {
+public:
+    bool decode(const char *data, size_t size, std::unique_ptr<DecodedPiece> &piece) noexcept override {
+        static constexpr std::string_view kStart = "<si>", kEnd = "</si>";
+        try {
+            const std::string_view bytes(data, size);
+            const size_t begin = bytes.find(kStart);
+            const size_t lastEnd = bytes.rfind(kEnd);
+            if (begin == std::string_view::npos || lastEnd == std::string_view::npos || lastEnd < begin) return false;
+            // What the scan makes sure of before any reader sees the bytes.
+            if (!validXmlUtf8(data + begin, lastEnd + kEnd.size() - begin)) return false;
+            if (!dynamic_cast<ItemsDecodedAhead *>(piece.get())) piece = std::make_unique<ItemsDecodedAhead>();
+            auto *items = static_cast<ItemsDecodedAhead *>(piece.get());
+            items->texts.clear();
+            items->lengths.clear();
+            auto add = [&](std::string_view text) {
+                if (cellTextNeedsNormalising(text)) {
+                    normalised_.assign(text);
+                    normaliseCellText(normalised_);
+                    text = normalised_;
+                }
+                items->texts.append(text);
+                items->lengths.push_back(static_cast<uint32_t>(text.size()));
+            };
+            std::string last;
+            PlainItemReader reader(&last, add);
+            reader.setName("si");
+            const char *p = data + begin + kStart.size();
+            const char *end = data + lastEnd + kEnd.size();
+            // The reader stops at the end tag of the last item it took, which
+            // the events would close (with an empty text when it took none:
+            // "<si></si>").
+            if (reader.read(p, end, false) != RawContentReader::Result::Done ||
+                static_cast<size_t>(end - p) < kEnd.size() || std::string_view(p, kEnd.size()) != kEnd)
+                return false;
+            add(last);
+            items->begin = begin;
+            items->end = static_cast<size_t>(p - data) + kEnd.size();
+            return true;
+        } catch (...) {
+            return false;
+        }
+    }
+
+private:
+    std::string normalised_;
+};
+
 class SharedStringsHandler : public XmlHandler {
 public:
     // `partBytes`: the most the part can inflate to.
@@ -113,6 +172,19 @@ public:
         itemStarted_ = false;
         itemReader_.setName(qualified);
         return &itemReader_;
+    }
+
+    std::unique_ptr<PieceDecoder> pieceDecoder() override { return std::make_unique<ItemsAheadDecoder>(); }
+    // Between items, outside any: where the scan would start the next item.
+    bool takeDecoded(const DecodedPiece &piece) override {
+        const auto *items = dynamic_cast<const ItemsDecodedAhead *>(&piece);
+        if (!items || inItem_ || itemStarted_ || phoneticDepth_ != 0 || capturingText() || stopped()) return false;
+        size_t at = 0;
+        for (uint32_t length : items->lengths) {
+            pool_->append(std::string_view(items->texts).substr(at, length));
+            at += length;
+        }
+        return true;
     }
 
     void startElement(const char *local, const char **atts) override {
@@ -151,6 +223,10 @@ public:
     }
     // An item the reader closed itself, as the end of an item does.
     void appendItem(std::string_view text) {
+        if (!cellTextNeedsNormalising(text)) {
+            pool_->append(text);
+            return;
+        }
         item_.assign(text);
         normaliseCellText(item_);
         pool_->append(item_);

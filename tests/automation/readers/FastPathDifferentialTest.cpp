@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
+#include <zip.h>
 
 #include <algorithm>
 #include <cstring>
@@ -726,6 +727,118 @@ TEST(FastPathDifferential, RowsDecodedAheadReadAsScanned) {
             EXPECT_GT(piecesTakenDecoded(), takenBefore);
         }
     }
+}
+
+// Shared strings decoded ahead: plain items with escapes, references, kept
+// spaces, empty ones and one past the length a cell holds, between items the
+// item reader leaves to the events (rich, phonetic, spaced out, prefixed).
+TEST(FastPathDifferential, ItemsDecodedAheadReadAsScanned) {
+    std::string items;
+    int count = 0;
+    for (int i = 0; i < 20000; ++i, ++count) {
+        const std::string n = std::to_string(i);
+        switch (i % 11) {
+            case 0:
+                items += "<si><t>a_x000D_b&amp;" + n + "</t></si>";
+                break;
+            case 1:
+                items += "<si><t xml:space=\"preserve\">  " + n + " </t></si>";
+                break;
+            case 2:
+                items += "<si></si><si><t/></si>";
+                ++count;
+                break;
+            case 3:
+                if (i % 2000 == 3)
+                    items += "<si><t>" + std::string(40000, 'x') + "</t></si>";
+                else
+                    items += "<si><t>&#x4E2D;" + n + "</t></si>";
+                break;
+            case 4:
+                if (i % 1000 == 620)
+                    items += "<si><r><t>rich " + n + "</t></r></si>";
+                else if (i % 1000 == 631)
+                    items += "<si><t>p</t><rPh sb=\"0\" eb=\"1\"><t>x</t></rPh></si>";
+                else if (i % 1000 == 642)
+                    items += "<x:si><x:t>prefixed</x:t></x:si>";
+                else
+                    items += "<si>\n<t>spaced " + n + "</t>\n</si>";
+                break;
+            default:
+                items += "<si><t>plain " + n + "</t></si>";
+                break;
+        }
+    }
+    std::string rows;
+    for (int r = 1; r <= 2000; ++r) {
+        const std::string n = std::to_string(r);
+        rows += "<row r=\"" + n + "\"><c r=\"A" + n + "\" t=\"s\"><v>" + std::to_string(r * 7 % count) +
+                "</v></c><c r=\"B" + n + "\" t=\"inlineStr\"><is><t>own</t></is></c></row>";
+    }
+    readertest::HandPackage package;
+    package.sharedStrings =
+        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">" +
+        items + "</sst>";
+    package.sheets.push_back({"Items", "<sheetData>" + rows + "</sheetData>"});
+    readertest::TempFolder folder;
+    const std::string path = folder.path("items.xlsx");
+    ASSERT_TRUE(readertest::writeHandPackage(path, package));
+    InPieces pieces;
+    readertest::DecodeAheadSwitch always(DecodeAhead::Always);
+    const uint64_t takenBefore = piecesTakenDecoded();  // the rows hold texts of their own: only items count
+    const TwoReads r = readBothWays(path);
+    ASSERT_EQ(r.fast.status, ReadStatus::Ok) << r.fast.message;
+    EXPECT_EQ(r.fast.workbook->strings().size(), static_cast<size_t>(count) + 2000u);
+    EXPECT_TRUE(sameOutcome(r));
+    // Every text, not only those the cells show.
+    ASSERT_EQ(r.fast.workbook->strings().size(), r.expat.workbook->strings().size());
+    for (uint32_t i = 0; i < r.fast.workbook->strings().size(); ++i)
+        ASSERT_EQ(r.fast.workbook->strings().at(i), r.expat.workbook->strings().at(i)) << "text " << i;
+    EXPECT_GT(piecesTakenDecoded(), takenBefore);
+}
+
+// A stored part reaches the parse in pieces of a fixed size: one cut just
+// inside an item that holds another item. The piece decoded ahead from the
+// inner item on is not taken there, where the events are within the outer one.
+TEST(FastPathDifferential, ItemsDecodedAheadAreTakenOnlyBetweenItems) {
+    constexpr size_t kStoredPieceBytes = 256 * 1024;  // what the archive reads a stored part in
+    std::string part =
+        "<?xml version=\"1.0\"?><sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">";
+    for (int i = 0; part.size() < kStoredPieceBytes - 100; ++i)
+        part += "<si><t>plain " + std::to_string(i) + "</t></si>";
+    part +=
+        "<si><r><t>" + std::string(kStoredPieceBytes + 20 - part.size(), 'a') + "</t></r><si><t>inner</t></si></si>";
+    for (int i = 0; i < 100; ++i) part += "<si><t>after " + std::to_string(i) + "</t></si>";
+    part += "</sst>";
+    readertest::HandPackage package;
+    package.sharedStrings = "<si><t>placeholder</t></si>";
+    package.sheets.push_back({"S", "<sheetData><row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row></sheetData>"});
+    package.edit = [&](std::vector<readertest::ZipMember> &members) {
+        readertest::findMember(members, "xl/strings.xml")->second = part;
+    };
+    readertest::TempFolder folder;
+    const std::string path = folder.path("stored.xlsx");
+    ASSERT_TRUE(readertest::writeHandPackage(path, package));
+    {
+        int error = 0;
+        zip_t *zip = zip_open(path.c_str(), 0, &error);
+        ASSERT_NE(zip, nullptr);
+        const zip_int64_t index = zip_name_locate(zip, "xl/strings.xml", 0);
+        ASSERT_GE(index, 0);
+        ASSERT_EQ(zip_set_file_compression(zip, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0), 0);
+        ASSERT_EQ(zip_close(zip), 0);
+    }
+    InPieces pieces;
+    readertest::DecodeAheadSwitch always(DecodeAhead::Always);
+    const uint64_t takenBefore = piecesTakenDecoded();
+    const TwoReads r = readBothWays(path);
+    ASSERT_EQ(r.fast.status, ReadStatus::Ok) << r.fast.message;
+    EXPECT_TRUE(sameOutcome(r));
+    ASSERT_EQ(r.fast.workbook->strings().size(), r.expat.workbook->strings().size());
+    for (uint32_t i = 0; i < r.fast.workbook->strings().size(); ++i)
+        ASSERT_EQ(r.fast.workbook->strings().at(i), r.expat.workbook->strings().at(i)) << "text " << i;
+    EXPECT_GT(piecesTakenDecoded(), takenBefore);  // the first piece was taken
 }
 
 TEST(FastPathDifferential, MutatedPartsAreNeverAcceptedByOnePathAlone) {
