@@ -3,6 +3,7 @@
 
 #include "automation/Automation.h"
 
+#include "automation/model/LargeMemory.h"
 #include "automation/native/DisplayText.h"
 #include "automation/native/SourceRead.h"
 #include "automation/native/WorkbookCache.h"
@@ -135,7 +136,9 @@ private:
     static constexpr uint32_t kUnmapped = UINT32_MAX;
     const model::StringPool &source_;
     const size_t sharedCount_;
-    std::vector<uint32_t> map_;
+    // One entry a source text, millions in a large workbook: taken as the
+    // string pool takes its index, a few large pages rather than thousands of small ones.
+    std::vector<uint32_t, model::LargeAllocator<uint32_t>> map_;
     model::StringPool pool_;
 };
 
@@ -266,7 +269,7 @@ private:
     DisplayTextCache display_;
     std::vector<NumberStyleFilter> numberFilters_;
     size_t sharedCount_ = 0;
-    std::vector<uint8_t> stringVerdicts_;
+    std::vector<uint8_t, model::LargeAllocator<uint8_t>> stringVerdicts_;  // as Repool's map
     std::vector<uint8_t> plainStyles_;
     std::vector<uint8_t> numberStyles_;  // per style: whether any pattern may show in its numbers
     std::vector<NumberVerdict> numberVerdicts_;
