@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "automation/readers/xlsx/InflatePipe.h"
 
+#include <sched.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -158,11 +160,19 @@ void produce(const Inflater &inflate, BlockQueue &queue) {
     queue.finish(status, std::move(message));
 }
 
+// Decoding ahead moves work to another core; on one alone it only adds work.
+bool severalCores() {
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    return sched_getaffinity(0, sizeof cores, &cores) != 0 || CPU_COUNT(&cores) > 1;
+}
+
 }  // namespace
 
 ReadStatus inflateOnSecondThread(const Inflater &inflate, const PieceSink &sink, PieceDecoder *ahead,
                                  std::string *message) {
-    BlockQueue queue(ahead, decodeAhead());
+    const DecodeAhead when = decodeAhead();
+    BlockQueue queue(when == DecodeAhead::WhenBehind && !severalCores() ? nullptr : ahead, when);
     std::thread producer;
     try {
         producer = std::thread([&] { produce(inflate, queue); });

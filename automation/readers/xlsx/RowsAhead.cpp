@@ -67,29 +67,32 @@ bool RowsAheadDecoder::row(const RowMarkup &row) {
 }
 
 bool RowsAheadDecoder::cell(const CellMarkup &c) {
-    if (out_->rows.empty() || !c.addressed || c.row != out_->rows.back().index || c.hasFormula) return false;
-    const uint32_t style = c.styled ? styleIndex(c.styleValue) : c.s ? styleIndex(attributeUInt(c.s, 0)) : 0;
-    model::Cell cell = model::Cell::makeEmpty(c.column, style);
+    RowsDecodedAhead &out = *out_;
+    if (out.rows.empty() || !c.addressed || c.hasFormula || c.row != out.rows.back().index) return false;
+    // Filled in place; a cell given up on leaves the whole piece unused.
+    model::Cell &cell = out.cells.emplace_back();
+    cell.column = c.column;
+    cell.style = c.styled ? styleIndex(c.styleValue) : c.s ? styleIndex(attributeUInt(c.s, 0)) : 0;
     if (c.hasValue) {
         if (!plainValue(c.value)) return false;
         switch (kindOf(c.t)) {
-            case ValueKind::Number: {
-                double v;
-                if (!numberFromText(c.value, &v)) return false;  // kept as a text of the sheet's own
-                cell = model::Cell::makeNumber(c.column, v, style);
+            case ValueKind::Number:
+                if (!numberFromText(c.value, &cell.number)) return false;  // kept as a text of the sheet's own
+                cell.type = model::CellType::Number;
                 break;
-            }
             case ValueKind::Shared: {
                 const uint32_t index = sharedIndexFromText(c.value);
-                if (index < sharedStringCount_) cell = model::Cell::makeString(c.column, index, style);
-                break;  // a dangling index shows nothing
+                if (index < sharedStringCount_) {  // a dangling index shows nothing
+                    cell.type = model::CellType::String;
+                    cell.stringId = index;
+                }
+                break;
             }
             default:
                 return false;
         }
     }
-    out_->cells.push_back(cell);
-    ++out_->rows.back().cellCount;
+    ++out.rows.back().cellCount;
     return true;
 }
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sched.h>
+
 #include <atomic>
 #include <chrono>
 #include <new>
@@ -127,8 +129,16 @@ public:
     std::atomic<int> calls{0};
 };
 
+bool severalCores() {
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    return sched_getaffinity(0, sizeof cores, &cores) != 0 || CPU_COUNT(&cores) > 1;
+}
+
+// On one core nothing is decoded ahead unless asked for always: it would only add work.
 TEST(InflatePipe, BlocksDecodedAheadArriveWithTheirOwnBlock) {
     const std::string text = noisyText(6u << 20, 4);
+    const bool cores = severalCores();
     for (DecodeAhead when : {DecodeAhead::WhenBehind, DecodeAhead::Always, DecodeAhead::Never}) {
         SCOPED_TRACE(static_cast<int>(when));
         readertest::DecodeAheadSwitch mode(when);
@@ -145,14 +155,14 @@ TEST(InflatePipe, BlocksDecodedAheadArriveWithTheirOwnBlock) {
             // The sink falls behind at its first block, until the producer,
             // with every block in flight filled, turns to decoding them.
             const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-            while (when == DecodeAhead::WhenBehind && blocks == 1 && decoder.calls == 0 &&
+            while (cores && when == DecodeAhead::WhenBehind && blocks == 1 && decoder.calls == 0 &&
                    std::chrono::steady_clock::now() < giveUp)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return true;
         };
         EXPECT_EQ(inflateOnSecondThread(pieces(text), sink, &decoder, &message), ReadStatus::Ok);
         EXPECT_EQ(seen, text);
-        if (when == DecodeAhead::Never) {
+        if (when == DecodeAhead::Never || (when == DecodeAhead::WhenBehind && !cores)) {
             EXPECT_EQ(decoder.calls, 0);
         } else if (when == DecodeAhead::Always) {
             EXPECT_EQ(decoder.calls, blocks);
