@@ -39,8 +39,8 @@ struct Block {
 
 class BlockQueue {
 public:
-    BlockQueue(PieceDecoder *ahead, DecodeAhead when)
-        : ahead_(when == DecodeAhead::Never ? nullptr : ahead), when_(when) {}
+    // `ahead`: null when nothing is to be decoded ahead.
+    BlockQueue(PieceDecoder *ahead, DecodeAhead when) : ahead_(ahead), when_(when) {}
 
     // Producer: false once the consumer has stopped.
     bool push(Block &&block) {
@@ -172,7 +172,8 @@ bool severalCores() {
 ReadStatus inflateOnSecondThread(const Inflater &inflate, const PieceSink &sink, PieceDecoder *ahead,
                                  std::string *message) {
     const DecodeAhead when = decodeAhead();
-    BlockQueue queue(when == DecodeAhead::WhenBehind && !severalCores() ? nullptr : ahead, when);
+    const bool decoding = when == DecodeAhead::Always || (when == DecodeAhead::WhenBehind && severalCores());
+    BlockQueue queue(decoding ? ahead : nullptr, when);
     std::thread producer;
     try {
         producer = std::thread([&] { produce(inflate, queue); });
@@ -197,12 +198,6 @@ ReadStatus inflateOnSecondThread(const Inflater &inflate, const PieceSink &sink,
         if (!more) return ReadStatus::Ok;
     }
     return queue.status(message);
-}
-
-ReadStatus inflateOnSecondThread(const Inflater &inflate, const ChunkSink &sink, std::string *message) {
-    return inflateOnSecondThread(
-        inflate, [&](const char *data, size_t size, const DecodedPiece *) { return sink(data, size); }, nullptr,
-        message);
 }
 
 }  // namespace automation::readers::xlsx

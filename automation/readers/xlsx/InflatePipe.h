@@ -27,6 +27,5 @@ using Inflater = std::function<ReadStatus(const ChunkSink &sink, std::string *me
 // `ahead` (may be null) is used on the producer's thread only.
 ReadStatus inflateOnSecondThread(const Inflater &inflate, const PieceSink &sink, PieceDecoder *ahead,
                                  std::string *message);
-ReadStatus inflateOnSecondThread(const Inflater &inflate, const ChunkSink &sink, std::string *message);
 
 }  // namespace automation::readers::xlsx

@@ -6,7 +6,6 @@
 #include "automation/readers/xlsx/CellValue.h"
 #include "automation/readers/xlsx/FastXmlScanner.h"
 
-#include <cstring>
 #include <string_view>
 
 namespace automation::readers::xlsx {
@@ -30,9 +29,10 @@ bool RowsAheadDecoder::decode(const char *data, size_t size, std::unique_ptr<Dec
     try {
         const std::string_view bytes(data, size);
         const size_t begin = firstRowStart(bytes);
-        const size_t lastEnd = bytes.rfind("</row>");
+        static constexpr std::string_view kRowEnd = "</row>";
+        const size_t lastEnd = bytes.rfind(kRowEnd);
         if (begin == std::string_view::npos || lastEnd == std::string_view::npos || lastEnd < begin) return false;
-        const size_t end = lastEnd + 6;
+        const size_t end = lastEnd + kRowEnd.size();
         // What the scan makes sure of before any decoder sees the bytes.
         if (!validXmlUtf8(data + begin, end - begin)) return false;
         if (!dynamic_cast<RowsDecodedAhead *>(piece.get())) piece = std::make_unique<RowsDecodedAhead>();

@@ -47,6 +47,13 @@ Inflater pieces(const std::string &text, ReadStatus status = ReadStatus::Ok, siz
     };
 }
 
+// The pipe without anything decoded ahead: every block to a plain sink.
+ReadStatus inflateOnSecondThread(const Inflater &inflate, const ChunkSink &sink, std::string *message) {
+    return automation::readers::xlsx::inflateOnSecondThread(
+        inflate, [&](const char *data, size_t size, const DecodedPiece *) { return sink(data, size); }, nullptr,
+        message);
+}
+
 TEST(InflatePipe, TheSinkSeesEveryByteInOrder) {
     const std::string text = noisyText(5u << 20, 1);
     std::string seen;
