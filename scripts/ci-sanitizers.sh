@@ -33,7 +33,7 @@ echo "AddressSanitizer + UBSan: ${SECONDS}s"
 
 echo "== ThreadSanitizer: read-ahead and concurrent reads"
 SECONDS=0
-tsan_targets=(test_concurrent_read test_native test_engine test_xlsx_reader)
+tsan_targets=(test_concurrent_read test_native test_engine test_xlsx_reader test_writers)
 cmake -S . -B build-tsan -DROWSIFTER_TSAN=ON "${flags[@]}" "${launcher[@]}" >/dev/null
 cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}"
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$src/scripts/tsan.supp
@@ -51,6 +51,9 @@ side_by_side build-tsan/tests/test_concurrent_read
 side_by_side build-tsan/tests/test_native
 # A large part inflated on a second thread while the first scans it.
 side_by_side build-tsan/tests/test_xlsx_reader --gtest_filter='InflatePipe.*'
+# A large part deflated on a second thread while the next block is formatted,
+# and a file written behind.
+side_by_side build-tsan/tests/test_writers --gtest_filter='DeflatedPart.*:ZipPackage.*:CsvWriter.*'
 # Real jobs: the source walk hands its plan to the read-ahead threads. Two
 # jobs only check what tens of thousands of rows make of a result (formats
 # past the limit, rows past the grid); under ThreadSanitizer they would take

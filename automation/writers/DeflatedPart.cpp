@@ -4,9 +4,16 @@
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace automation::writers {
@@ -17,6 +24,13 @@ namespace {
 constexpr size_t kMemoryLimit = 1024 * 1024;
 constexpr size_t kOutputBlock = 256 * 1024;
 constexpr uint16_t kLevel = 1;  // ISA-L's fast level: about zlib's ratio at level 1, many times its speed
+
+// A second thread only pays where it has a core of its own.
+bool severalCores() {
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    return sched_getaffinity(0, sizeof cores, &cores) != 0 || CPU_COUNT(&cores) > 1;
+}
 
 }  // namespace
 
@@ -36,8 +50,89 @@ DeflatedPart::DeflatedPart() : stream_(std::make_unique<Stream>()) {
     pending_.reserve(kInputBlock + kInputBlock / 4);
 }
 
+// The second thread and the blocks handed to it, deflated in order. The
+// caller's block is copied rather than handed over, and the caller keeps
+// filling the same memory: formatting into memory the other core has just
+// read costs more than the copy, and made a save slower than deflating in
+// place.
+struct DeflatedPart::Behind {
+    static constexpr size_t kBlocks = 2;  // waiting or being deflated
+
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<std::string> full;    // to deflate, oldest first
+    std::vector<std::string> spent;  // deflated, kept for their room
+    bool stopping = false;
+    bool failed = false;  // deflating threw (out of memory): the part fails
+
+    void run(DeflatedPart &part) {
+        std::unique_lock<std::mutex> lock(mutex);
+        for (;;) {
+            changed.wait(lock, [this] { return !full.empty() || stopping; });
+            if (full.empty()) return;
+            lock.unlock();
+            try {
+                part.deflate(full.front(), false);
+            } catch (...) {
+                failed = true;  // read by the caller after the join
+            }
+            lock.lock();
+            spent.push_back(std::move(full.front()));
+            full.pop_front();
+            changed.notify_all();
+        }
+    }
+};
+
 DeflatedPart::~DeflatedPart() {
+    stopBehind();
     if (file_) std::fclose(file_);
+}
+
+void DeflatedPart::handOver() {
+    if (!behind_ && !inline_) {
+        inline_ = !severalCores();
+        if (!inline_) {
+            auto behind = std::make_unique<Behind>();
+            try {
+                behind->thread = std::thread([this, b = behind.get()] { b->run(*this); });
+                behind_ = std::move(behind);
+            } catch (const std::system_error &) {
+                inline_ = true;
+            }
+        }
+    }
+    if (!behind_) return deflate(pending_, false);
+    Behind &b = *behind_;
+    std::string copy;
+    {
+        std::unique_lock<std::mutex> lock(b.mutex);
+        b.changed.wait(lock, [&b] { return b.full.size() < Behind::kBlocks; });
+        if (!b.spent.empty()) {
+            copy = std::move(b.spent.back());
+            b.spent.pop_back();
+        }
+    }
+    copy.assign(pending_);
+    pending_.clear();
+    std::lock_guard<std::mutex> lock(b.mutex);
+    b.full.push_back(std::move(copy));
+    b.changed.notify_all();
+}
+
+void DeflatedPart::stopBehind() {
+    if (!behind_) return;
+    {
+        std::unique_lock<std::mutex> lock(behind_->mutex);
+        behind_->stopping = true;
+        behind_->changed.notify_all();
+    }
+    behind_->thread.join();
+    const bool failed = behind_->failed;
+    behind_.reset();
+    if (failed) fail("out of memory while compressing");
+    inline_ = true;  // what is left is deflated here
 }
 
 void DeflatedPart::fail(std::string reason) {
@@ -49,16 +144,16 @@ void DeflatedPart::append(std::string_view bytes) {
     flushIfLarge();
 }
 
-void DeflatedPart::deflatePending(bool last) {
+void DeflatedPart::deflate(std::string &input, bool last) {
     if (!error_.empty() || finished_) {
-        pending_.clear();
+        input.clear();
         return;
     }
     isal_zstream &z = stream_->z;
-    crc_ = crc32_gzip_refl(crc_, reinterpret_cast<const unsigned char *>(pending_.data()), pending_.size());
-    size_ += pending_.size();
-    z.next_in = reinterpret_cast<uint8_t *>(pending_.data());
-    z.avail_in = static_cast<uint32_t>(pending_.size());
+    crc_ = crc32_gzip_refl(crc_, reinterpret_cast<const unsigned char *>(input.data()), input.size());
+    size_ += input.size();
+    z.next_in = reinterpret_cast<uint8_t *>(input.data());
+    z.avail_in = static_cast<uint32_t>(input.size());
     z.end_of_stream = last ? 1 : 0;
     for (;;) {
         z.next_out = stream_->output.data();
@@ -73,7 +168,7 @@ void DeflatedPart::deflatePending(bool last) {
         if (last ? z.internal_state.state == ZSTATE_END : drained) break;
         if (!error_.empty()) break;
     }
-    pending_.clear();
+    input.clear();
 }
 
 void DeflatedPart::store(const uint8_t *bytes, size_t count) {
@@ -96,7 +191,8 @@ void DeflatedPart::store(const uint8_t *bytes, size_t count) {
 
 bool DeflatedPart::finish() {
     if (!finished_) {
-        deflatePending(true);
+        stopBehind();
+        deflate(pending_, true);
         finished_ = true;
         // A package keeps its parts until it is written: only the result stays.
         stream_.reset();

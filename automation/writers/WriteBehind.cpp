@@ -5,9 +5,10 @@ namespace automation::writers {
 
 WriteResult WriteBehind::write(std::string &buffer) {
     if (WriteResult before = finish(); !before) return before;
-    inFlight_.swap(buffer);
+    // Copied, not swapped: the caller goes on filling memory its own core
+    // holds, while the copy is read on the other.
+    inFlight_.assign(buffer);
     buffer.clear();
-    buffer.reserve(inFlight_.capacity());
     try {
         pending_ = std::async(std::launch::async, [this] { return file_.write(inFlight_.data(), inFlight_.size()); });
         return WriteResult::done();

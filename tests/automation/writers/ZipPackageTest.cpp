@@ -7,8 +7,12 @@
 #include <zip.h>
 #include <zlib.h>
 
+#include <sched.h>
+
+#include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -90,6 +94,68 @@ TEST(DeflatedPart, TextBuiltInPlaceIsTakenInOrder) {
     }
     ASSERT_TRUE(part.finish());
     EXPECT_TRUE(inflateRaw(readBack(part), expected.size()) == expected);
+}
+
+bool severalCores() {
+    cpu_set_t cores;
+    CPU_ZERO(&cores);
+    return sched_getaffinity(0, sizeof cores, &cores) != 0 || CPU_COUNT(&cores) > 1;
+}
+
+// Runs `work` with the calling thread held to the first of its cores.
+template <typename Work>
+void onOneCore(Work work) {
+    cpu_set_t before;
+    ASSERT_EQ(sched_getaffinity(0, sizeof before, &before), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int c = 0; c < CPU_SETSIZE; ++c)
+        if (CPU_ISSET(c, &before)) {
+            CPU_SET(c, &one);
+            break;
+        }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    work();
+    ASSERT_EQ(sched_setaffinity(0, sizeof before, &before), 0);
+}
+
+// With a second core a large part is deflated there while the next block is
+// formatted; on one core it is deflated in place. The stream is the same.
+TEST(DeflatedPart, DeflatedOnASecondThreadAsOnOne) {
+    if (!severalCores()) GTEST_SKIP() << "one core: every part is deflated in place";
+    const std::string bytes = mixedBytes(3 * 1024 * 1024 + 123, 4, true);
+    const auto deflate = [&bytes] {
+        DeflatedPart part;
+        for (size_t at = 0; at < bytes.size(); at += 10007) {
+            part.pending().append(bytes, at, 10007);
+            part.flushIfLarge();
+        }
+        EXPECT_TRUE(part.finish()) << part.error();
+        EXPECT_EQ(part.size(), bytes.size());
+        return std::make_pair(readBack(part), part.crc());
+    };
+    const auto twoThreads = deflate();
+    std::pair<std::string, uint32_t> oneThread;
+    onOneCore([&] { oneThread = deflate(); });
+    EXPECT_EQ(twoThreads.second, oneThread.second);
+    EXPECT_TRUE(twoThreads.first == oneThread.first);
+    EXPECT_TRUE(inflateRaw(twoThreads.first, bytes.size()) == bytes);
+}
+
+size_t threadsOfThisProcess() {
+    size_t n = 0;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/task")) n += entry.exists() ? 1 : 0;
+    return n;
+}
+
+// A part let go of unfinished (a save that failed half way) stops its second thread.
+TEST(DeflatedPart, APartDroppedUnfinishedLeavesNoThread) {
+    const size_t before = threadsOfThisProcess();
+    for (unsigned i = 0; i < 5; ++i) {
+        DeflatedPart part;
+        part.append(mixedBytes(700000, i, true));
+    }
+    EXPECT_EQ(threadsOfThisProcess(), before);
 }
 
 std::string entry(zip_t *archive, const char *name, zip_stat_t *stat) {
