@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "automation/readers/xlsx/InflatePipe.h"
 
+#include "automation/model/LargeMemory.h"
+
 #include <sched.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -19,6 +23,19 @@ namespace {
 std::atomic<DecodeAhead> gDecodeAhead{DecodeAhead::WhenBehind};
 }  // namespace
 
+bool ChunkTarget::take(const char *data, size_t size) {
+    while (size > 0) {
+        size_t capacity = 0;
+        char *into = room(&capacity);
+        const size_t n = std::min(capacity, size);
+        std::memcpy(into, data, n);
+        if (!filled(n)) return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
 void setDecodeAhead(DecodeAhead when) { gDecodeAhead.store(when); }
 DecodeAhead decodeAhead() { return gDecodeAhead.load(std::memory_order_relaxed); }
 
@@ -29,12 +46,57 @@ namespace {
 constexpr size_t kBlockBytes = 1u << 20;
 constexpr size_t kBlocksInFlight = 3;
 
+// Blocks in use at once: those waiting, the one being filled, the one being
+// scanned, with one to spare.
+constexpr size_t kBlocksMade = kBlocksInFlight + 3;
+
 struct Block {
-    std::vector<char> bytes;
+    char *bytes = nullptr;  // kBlockBytes of room, owned by the queue
+    size_t size = 0;
     std::unique_ptr<DecodedPiece> piece;  // kept with the block to be filled again
     bool decoded = false;                 // piece holds a stretch of these bytes
     bool tried = false;                   // decoding ahead was tried (or is under way)
     bool decoding = false;                // the producer is at it: the consumer waits
+};
+
+// The memory of a pipe's blocks, in one piece with huge pages: filling fresh
+// memory costs a page fault per 4 KiB, dear in a virtual machine. One is kept
+// for the next large part, whose blocks then cost no fault at all.
+class BlockMemory {
+public:
+    static constexpr size_t kBytes = kBlocksMade * kBlockBytes;
+
+    BlockMemory() {
+        {
+            std::lock_guard<std::mutex> lock(keptMutex());
+            bytes_ = std::move(kept());
+        }
+        // Without it the blocks are had one by one, where a failure is the producer's.
+        if (!bytes_) bytes_.reset(static_cast<char *>(model::allocateLarge(kBytes)));
+    }
+    ~BlockMemory() {
+        std::lock_guard<std::mutex> lock(keptMutex());
+        if (!kept()) kept() = std::move(bytes_);
+    }
+    BlockMemory(const BlockMemory &) = delete;
+    BlockMemory &operator=(const BlockMemory &) = delete;
+
+    // Room for one more block; null once all are out.
+    char *next() { return bytes_ && made_ < kBlocksMade ? bytes_.get() + kBlockBytes * made_++ : nullptr; }
+
+private:
+    using Bytes = std::unique_ptr<char, model::LargeFree>;
+    static std::mutex &keptMutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static Bytes &kept() {
+        static Bytes bytes;
+        return bytes;
+    }
+
+    Bytes bytes_;
+    size_t made_ = 0;
 };
 
 class BlockQueue {
@@ -74,7 +136,15 @@ public:
     // Producer: a spent block to fill again, or a fresh one.
     Block take() {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (spent_.empty()) return {};
+        if (spent_.empty()) {
+            Block block;
+            block.bytes = memory_.next();
+            if (!block.bytes) {
+                extra_.emplace_back(new char[kBlockBytes]);
+                block.bytes = extra_.back().get();
+            }
+            return block;
+        }
         Block block = std::move(spent_.back());
         spent_.pop_back();
         return block;
@@ -100,7 +170,7 @@ public:
     }
     void giveBack(Block &&block) {
         std::lock_guard<std::mutex> lock(mutex_);
-        block.bytes.clear();
+        block.size = 0;
         block.decoded = block.tried = block.decoding = false;
         spent_.push_back(std::move(block));
     }
@@ -118,13 +188,15 @@ public:
 private:
     void decode(Block &block) {
         block.tried = true;
-        block.decoded = ahead_->decode(block.bytes.data(), block.bytes.size(), block.piece);
+        block.decoded = ahead_->decode(block.bytes, block.size, block.piece);
     }
 
     PieceDecoder *const ahead_;
     const DecodeAhead when_;
     std::mutex mutex_;
     std::condition_variable changed_;
+    BlockMemory memory_;
+    std::vector<std::unique_ptr<char[]>> extra_;
     std::deque<Block> full_;
     std::vector<Block> spent_;
     bool stopped_ = false;
@@ -133,23 +205,43 @@ private:
     std::string message_;
 };
 
+// The producer's side: the inflater writes straight into the block being filled.
+class BlockTarget final : public ChunkTarget {
+public:
+    explicit BlockTarget(BlockQueue &queue) : queue_(queue) {}
+
+    char *room(size_t *size) override {
+        if (!block_.bytes) block_ = queue_.take();
+        *size = kBlockBytes - block_.size;
+        return block_.bytes + block_.size;
+    }
+    bool filled(size_t count) override {
+        block_.size += count;
+        return block_.size < kBlockBytes || pushBlock();
+    }
+    // What came before a failure reaches the sink, as it would from the stream.
+    void flush() {
+        if (block_.size > 0) pushBlock();
+    }
+
+private:
+    bool pushBlock() {
+        const bool more = queue_.push(std::move(block_));
+        block_ = Block();
+        return more;
+    }
+
+    BlockQueue &queue_;
+    Block block_;
+};
+
 void produce(const Inflater &inflate, BlockQueue &queue) {
     ReadStatus status = ReadStatus::Ok;
     std::string message;
     try {
-        Block block;
-        const ChunkSink collect = [&](const char *data, size_t size) {
-            if (block.bytes.capacity() == 0) {
-                block = queue.take();
-                block.bytes.reserve(kBlockBytes);
-            }
-            block.bytes.insert(block.bytes.end(), data, data + size);
-            if (block.bytes.size() < kBlockBytes) return true;
-            return queue.push(std::move(block));
-        };
-        status = inflate(collect, &message);
-        // What came before a failure reaches the sink, as it would from the stream.
-        if (!block.bytes.empty()) queue.push(std::move(block));
+        BlockTarget target(queue);
+        status = inflate(target, &message);
+        target.flush();
     } catch (const std::bad_alloc &) {
         status = ReadStatus::TooLarge;
         message = "out of memory";
@@ -178,7 +270,9 @@ ReadStatus inflateOnSecondThread(const Inflater &inflate, const PieceSink &sink,
     try {
         producer = std::thread([&] { produce(inflate, queue); });
     } catch (const std::system_error &) {
-        return inflate([&](const char *data, size_t size) { return sink(data, size, nullptr); }, message);
+        const ChunkSink plain = [&](const char *data, size_t size) { return sink(data, size, nullptr); };
+        SinkTarget target(plain, kBlockBytes);
+        return inflate(target, message);
     }
     // However the sink leaves, the producer is stopped and joined first.
     struct Join {
@@ -192,7 +286,7 @@ ReadStatus inflateOnSecondThread(const Inflater &inflate, const PieceSink &sink,
 
     Block block;
     while (queue.pop(&block)) {
-        const bool more = sink(block.bytes.data(), block.bytes.size(), block.decoded ? block.piece.get() : nullptr);
+        const bool more = sink(block.bytes, block.size, block.decoded ? block.piece.get() : nullptr);
         queue.giveBack(std::move(block));
         // The sink keeps its own verdict when it stops early, as with the stream.
         if (!more) return ReadStatus::Ok;

@@ -8,6 +8,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -93,13 +94,13 @@ uint64_t inflateBound(const zip_stat_t &st) {
 // several times faster than the zlib one libzip would use. The check value
 // (the gzip CRC-32, as zip uses it) is kept on the way.
 ReadStatus inflateStreamed(zip_file_t *file, const zip_stat_t &st, const std::string &name, uint64_t bound,
-                           const std::function<bool(const char *, size_t)> &sink, std::string *message) {
+                           ChunkTarget &target, std::string *message) {
     auto fail = [&](ReadStatus status, const std::string &what) {
         if (message) *message = "part " + name + ": " + what;
         return status;
     };
     std::unique_ptr<inflate_state> state(new (std::nothrow) inflate_state);
-    std::vector<unsigned char> in(kChunkBytes), out(kChunkBytes);
+    std::vector<unsigned char> in(kChunkBytes);
     if (!state) return fail(ReadStatus::TooLarge, "out of memory");
     isal_inflate_init(state.get());
     state->crc_flag = ISAL_GZIP_NO_HDR;
@@ -116,13 +117,16 @@ ReadStatus inflateStreamed(zip_file_t *file, const zip_stat_t &st, const std::st
             state->next_in = in.data();
             state->avail_in = static_cast<uint32_t>(n);
         }
-        state->next_out = out.data();
-        state->avail_out = static_cast<uint32_t>(out.size());
+        size_t room = 0;
+        char *into = target.room(&room);
+        room = std::min<size_t>(room, UINT32_MAX);
+        state->next_out = reinterpret_cast<uint8_t *>(into);
+        state->avail_out = static_cast<uint32_t>(room);
         if (isal_inflate(state.get()) != ISAL_DECOMP_OK) return fail(ReadStatus::Corrupt, "Zlib error");
-        const size_t produced = out.size() - state->avail_out;
+        const size_t produced = room - state->avail_out;
         total += produced;
         if (total > bound) return fail(ReadStatus::TooLarge, "inflates past its bound");
-        if (produced > 0 && !sink(reinterpret_cast<const char *>(out.data()), produced)) return ReadStatus::Ok;
+        if (produced > 0 && !target.filled(produced)) return ReadStatus::Ok;
         if (state->block_state == ISAL_BLOCK_FINISH) break;
         if (produced == 0 && state->avail_in == 0 && compressedLeft == 0)
             return fail(ReadStatus::Corrupt, "compressed data cut short");
@@ -215,11 +219,12 @@ ReadStatus ZipArchive::readPart(const std::string &name, const PieceSink &pieces
         (st.valid & plain) == plain && st.comp_method == ZIP_CM_DEFLATE && st.encryption_method == ZIP_EM_NONE;
     std::unique_ptr<zip_file_t, ZipFileCloser> file(zip_fopen_index(archive_, index, streamed ? ZIP_FL_COMPRESSED : 0));
     if (file && streamed) {
-        const Inflater inflate = [&](const ChunkSink &into, std::string *why) {
+        const Inflater inflate = [&](ChunkTarget &into, std::string *why) {
             return inflateStreamed(file.get(), st, name, bound, into, why);
         };
         if (st.comp_size >= kSecondThreadFromBytes) return inflateOnSecondThread(inflate, piecesSink, ahead, message);
-        return inflate(sink, message);
+        SinkTarget here(sink, kChunkBytes);
+        return inflate(here, message);
     }
     if (!file) {
         const int code = zip_error_code_zip(zip_get_error(archive_));

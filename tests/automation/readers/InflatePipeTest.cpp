@@ -33,12 +33,12 @@ std::string noisyText(size_t size, unsigned seed) {
 
 // An inflater that hands `text` over in pieces of varying size, then ends with `status`.
 Inflater pieces(const std::string &text, ReadStatus status = ReadStatus::Ok, size_t *handed = nullptr) {
-    return [&text, status, handed](const ChunkSink &sink, std::string *message) {
+    return [&text, status, handed](ChunkTarget &target, std::string *message) {
         size_t at = 0, step = 1;
         while (at < text.size()) {
             const size_t n = std::min(text.size() - at, step);
             if (handed) *handed = at + n;
-            if (!sink(text.data() + at, n)) return ReadStatus::Ok;
+            if (!target.take(text.data() + at, n)) return ReadStatus::Ok;
             at += n;
             step = step * 3 % 300007 + 1;
         }
@@ -86,8 +86,8 @@ TEST(InflatePipe, AStopFailureOrExceptionEndsBothSides) {
     EXPECT_EQ(message, "damaged at the end");
 
     // The producer throws: a status, never a crash.
-    const Inflater throwing = [](const ChunkSink &sink, std::string *) -> ReadStatus {
-        sink("abc", 3);
+    const Inflater throwing = [](ChunkTarget &target, std::string *) -> ReadStatus {
+        target.take("abc", 3);
         throw std::bad_alloc();
     };
     message.clear();
