@@ -6,7 +6,10 @@
 #include "automation/writers/XmlOut.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 
 namespace automation::writers {
 
@@ -237,8 +240,7 @@ private:
         switch (cell.type) {
             case CellType::Number:
                 if (!std::isfinite(cell.number)) return writeError(row, cell.column, format, model::CellError::Num);
-                open(row, cell.column, format, nullptr);
-                buffer_.append("><v>");
+                open(row, cell.column, format, {}, "><v>");
                 appendNumber(buffer_, cell.number);
                 buffer_.append("</v></c>");
                 return;
@@ -251,8 +253,7 @@ private:
                 return writeString(row, cell.column, format, xlsxCellText(text, scratch_));
             }
             case CellType::Boolean:
-                open(row, cell.column, format, "b");
-                buffer_.append(cell.boolean ? "><v>1</v></c>" : "><v>0</v></c>");
+                open(row, cell.column, format, "b", cell.boolean ? "><v>1</v></c>" : "><v>0</v></c>");
                 return;
             case CellType::Error:
                 return writeError(row, cell.column, format, cell.error);
@@ -262,26 +263,43 @@ private:
         }
     }
 
-    void open(uint32_t row, uint32_t column, uint32_t format, const char *type) {
-        buffer_.append("<c r=\"");
-        appendCellReference(buffer_, row, column);
-        buffer_.push_back('"');
-        if (format) {
-            buffer_.append(" s=\"");
-            appendUnsigned(buffer_, format);
-            buffer_.push_back('"');
+    // A cell's start tag and what follows it up to its value, put together
+    // here and appended at once: a large save writes millions of them.
+    void open(uint32_t row, uint32_t column, uint32_t format, std::string_view type, std::string_view then) {
+        char tag[128];
+        char *at = tag;
+        const auto put = [&at](std::string_view text) {
+            std::memcpy(at, text.data(), text.size());
+            at += text.size();
+        };
+        put("<c r=\"");
+        at = xmlout::putColumnLetters(at, column);
+        if (row != rowOfDigits_) {
+            rowOfDigits_ = row;
+            rowDigits_ =
+                static_cast<size_t>(std::to_chars(rowDigitsText_, std::end(rowDigitsText_), row).ptr - rowDigitsText_);
         }
-        if (type) buffer_.append(" t=\"").append(type).push_back('"');
+        put(std::string_view(rowDigitsText_, rowDigits_));
+        *at++ = '"';
+        if (format) {
+            put(" s=\"");
+            at = std::to_chars(at, std::end(tag), format).ptr;
+            *at++ = '"';
+        }
+        if (!type.empty()) {
+            put(" t=\"");
+            put(type);
+            *at++ = '"';
+        }
+        put(then);
+        buffer_.append(tag, static_cast<size_t>(at - tag));
     }
 
-    void blank(uint32_t row, uint32_t column, uint32_t format) {
-        open(row, column, format, nullptr);
-        buffer_.append("/>");
-    }
+    void blank(uint32_t row, uint32_t column, uint32_t format) { open(row, column, format, {}, "/>"); }
 
     void writeString(uint32_t row, uint32_t column, uint32_t format, std::string_view text) {
-        open(row, column, format, "inlineStr");
-        buffer_.append(xmlout::needsSpacePreserved(text) ? "><is><t xml:space=\"preserve\">" : "><is><t>");
+        open(row, column, format, "inlineStr",
+             xmlout::needsSpacePreserved(text) ? "><is><t xml:space=\"preserve\">" : "><is><t>");
         xmlout::appendText(buffer_, text);
         buffer_.append("</t></is></c>");
     }
@@ -291,8 +309,7 @@ private:
     void writeError(uint32_t row, uint32_t column, uint32_t format, model::CellError error) {
         const char *text = model::errorText(error);
         if (error == model::CellError::GettingData) return writeString(row, column, format, text);
-        open(row, column, format, "e");
-        buffer_.append("><f>");
+        open(row, column, format, "e", "><f>");
         xmlout::appendText(buffer_, text);
         buffer_.append("</f><v>");
         xmlout::appendText(buffer_, text);
@@ -307,6 +324,9 @@ private:
     std::string &buffer_;
     std::string scratch_;
     std::vector<uint8_t> formattedColumns_;  // by 1-based column, empty when no column has a format
+    uint32_t rowOfDigits_ = 0;               // the row whose number rowDigitsText_ holds
+    char rowDigitsText_[16];
+    size_t rowDigits_ = 0;
     double defaultHeight_ = kDefaultRowHeight;
 };
 

@@ -5,6 +5,8 @@
 #include "automation/writers/TextLimits.h"
 
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 
 namespace automation::writers {
 
@@ -15,7 +17,7 @@ constexpr std::string_view kEscapedUnderscore = "_x005F";
 constexpr size_t kEscapeLength = 7;  // "_xHHHH_"
 
 // Length of the well-formed UTF-8 sequence at `pos`, or 0.
-size_t sequenceLength(std::string_view s, size_t pos) {
+inline size_t sequenceLength(std::string_view s, size_t pos) {
     const unsigned char c = static_cast<unsigned char>(s[pos]);
     if (c < 0x80) return 1;
     size_t length;
@@ -79,7 +81,14 @@ size_t codePoints(std::string_view s) {
 }  // namespace
 
 bool isValidUtf8(std::string_view text) {
-    for (size_t pos = 0; pos < text.size();) {
+    constexpr uint64_t kHighBits = 0x8080808080808080u;
+    const size_t size = text.size();
+    for (size_t pos = 0; pos < size;) {
+        // Runs of ASCII eight bytes at a time: a large save checks every text.
+        uint64_t word;
+        while (pos + sizeof word <= size && (std::memcpy(&word, text.data() + pos, sizeof word), !(word & kHighBits)))
+            pos += sizeof word;
+        if (pos == size) break;
         const size_t length = sequenceLength(text, pos);
         if (length == 0) return false;
         pos += length;

@@ -109,15 +109,21 @@ void appendUnsigned(std::string &out, uint64_t value) {
     out.append(digits, result.ptr);
 }
 
-void appendColumnLetters(std::string &out, uint32_t column) {
+char *putColumnLetters(char *at, uint32_t column) {
     char letters[8];
     size_t n = 0;
-    while (column > 0 && n < sizeof letters) {
+    while (column > 0 && n < 7) {
         --column;
         letters[n++] = static_cast<char>('A' + column % 26);
         column /= 26;
     }
-    while (n > 0) out.push_back(letters[--n]);
+    while (n > 0) *at++ = letters[--n];
+    return at;
+}
+
+void appendColumnLetters(std::string &out, uint32_t column) {
+    char letters[8];
+    out.append(letters, static_cast<size_t>(putColumnLetters(letters, column) - letters));
 }
 
 void appendCellReference(std::string &out, uint32_t row, uint32_t column) {

@@ -32,6 +32,8 @@ void appendUnsigned(std::string &out, uint64_t value);
 // "A1"-style reference of a 1-based row and column.
 void appendCellReference(std::string &out, uint32_t row, uint32_t column);
 void appendColumnLetters(std::string &out, uint32_t column);
+// The letters written at `at` (room for 7), returning the end.
+char *putColumnLetters(char *at, uint32_t column);
 
 // True when the text starts or ends with white space, which a <t> element
 // keeps only when it says xml:space="preserve".

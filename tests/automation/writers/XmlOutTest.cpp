@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
+#include "automation/readers/text/TextDecoding.h"
+#include "automation/writers/XlsxText.h"
 #include "automation/writers/XmlOut.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +99,26 @@ TEST(XmlOut, OnlyOuterWhiteSpaceNeedsPreserving) {
     EXPECT_TRUE(xmlout::needsSpacePreserved(" a"));
     EXPECT_TRUE(xmlout::needsSpacePreserved("a\n"));
     EXPECT_TRUE(xmlout::needsSpacePreserved("\ta"));
+}
+
+// The writer checks every text it saves, eight ASCII bytes at a time where it
+// can: it must judge as the readers' own decoder does, wherever a sequence
+// (whole, cut short or malformed) falls against those eight bytes.
+TEST(XlsxText, ValidUtf8IsJudgedAsTheReadersJudgeIt) {
+    const std::string pieces[] = {
+        "a",        "xyz",          "12345",    "abcdefgh",         "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+        "\xC0\xAF", "\xED\xA0\x80", "\xE4\xB8", "\xF4\x90\x80\x80", "\x80",     "\xFF",         "\xEF\xBF\xBE"};
+    std::mt19937 random(5);
+    int invalid = 0;
+    for (int i = 0; i < 20000; ++i) {
+        std::string s;
+        const int count = static_cast<int>(random() % 12);
+        for (int k = 0; k < count; ++k) s += pieces[random() % std::size(pieces)];
+        const bool expected = automation::readers::text::isValidUtf8(s.data(), s.size());
+        ASSERT_EQ(automation::writers::isValidUtf8(s), expected) << "text of " << s.size() << " bytes, case " << i;
+        invalid += expected ? 0 : 1;
+    }
+    EXPECT_GT(invalid, 1000) << "the cases must hold malformed texts too";
 }
 
 }  // namespace
