@@ -2,6 +2,8 @@
 #include "automation/writers/XmlOut.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 
 namespace automation::writers::xmlout {
 
@@ -99,6 +101,20 @@ void appendAttribute(std::string &out, std::string_view text) { appendEscaped(ou
 
 void appendNumber(std::string &out, double value) {
     char digits[32];
+    // Most cells hold whole numbers (quantities, dates, codes), which the
+    // integer conversion writes several times faster. With fewer than five
+    // trailing zeros the shortest form of such a number is its plain digits,
+    // exactly as the general conversion writes them; from five on the
+    // exponent form may be shorter, and that is left to it. -0 keeps its sign.
+    constexpr double kExactIntegers = 1e15;
+    if (value > -kExactIntegers && value < kExactIntegers && value == std::trunc(value) &&
+        (value != 0 || !std::signbit(value))) {
+        const auto whole = static_cast<int64_t>(value);
+        if (whole % 100000 != 0 || whole == 0) {
+            out.append(digits, std::to_chars(digits, digits + sizeof digits, whole).ptr);
+            return;
+        }
+    }
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
     out.append(digits, result.ptr);
 }

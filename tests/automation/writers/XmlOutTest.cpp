@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -81,6 +82,32 @@ TEST(XmlOut, NumbersReadBackAsTheSameDouble) {
     std::string whole;
     xmlout::appendNumber(whole, 1101011234.0);
     EXPECT_EQ(whole, "1101011234");
+}
+
+// Whole numbers take a faster way; they are written exactly as the general
+// conversion writes them, the exponent form included where it is shorter.
+TEST(XmlOut, WholeNumbersAreWrittenAsTheGeneralConversionWritesThem) {
+    std::vector<double> values = {0.0,       -0.0,     1.0,       -1.0,    10000.0,     100000.0,
+                                  -100000.0, 120000.0, 1200000.0, 99999.0, 123450000.0, 999999999999999.0,
+                                  1e15,      -1e15,    1e15 - 1,  45292.0};
+    std::mt19937_64 random(12);
+    for (int i = 0; i < 200000; ++i) {
+        const double scale = std::pow(10.0, static_cast<double>(random() % 12));  // trailing zeros
+        double v = static_cast<double>(static_cast<int64_t>(random() % 2000000000000000) - 1000000000000000);
+        v = std::trunc(v / scale) * scale;
+        values.push_back(v);
+        values.push_back(std::trunc(v / 1000));
+    }
+    int exponentForms = 0;
+    for (double v : values) {
+        std::string fast;
+        xmlout::appendNumber(fast, v);
+        char general[32];
+        const std::string expected(general, std::to_chars(general, general + sizeof general, v).ptr);
+        ASSERT_EQ(fast, expected) << v;
+        exponentForms += expected.find('e') != std::string::npos;
+    }
+    EXPECT_GT(exponentForms, 100) << "the cases must reach numbers whose exponent form is shorter";
 }
 
 TEST(XmlOut, CellReferencesSpanTheWholeSheet) {
