@@ -71,9 +71,11 @@ struct DeflatedPart::Behind {
         for (;;) {
             changed.wait(lock, [this] { return !full.empty() || stopping; });
             if (full.empty()) return;
+            // Taken under the lock; the caller's pushes leave it where it is.
+            std::string &block = full.front();
             lock.unlock();
             try {
-                part.deflate(full.front(), false);
+                part.deflate(block, false);
             } catch (...) {
                 failed = true;  // read by the caller after the join
             }
