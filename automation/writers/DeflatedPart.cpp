@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "automation/writers/DeflatedPart.h"
 
+#include "automation/model/Cores.h"
+
 #include <isa-l/crc.h>
 #include <isa-l/igzip_lib.h>
-
-#include <sched.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -24,13 +24,6 @@ namespace {
 constexpr size_t kMemoryLimit = 1024 * 1024;
 constexpr size_t kOutputBlock = 256 * 1024;
 constexpr uint16_t kLevel = 1;  // ISA-L's fast level: about zlib's ratio at level 1, many times its speed
-
-// A second thread only pays where it has a core of its own.
-bool severalCores() {
-    cpu_set_t cores;
-    CPU_ZERO(&cores);
-    return sched_getaffinity(0, sizeof cores, &cores) != 0 || CPU_COUNT(&cores) > 1;
-}
 
 }  // namespace
 
@@ -94,7 +87,7 @@ DeflatedPart::~DeflatedPart() {
 
 void DeflatedPart::handOver() {
     if (!behind_ && !inline_) {
-        inline_ = !severalCores();
+        inline_ = !model::severalCores();
         if (!inline_) {
             auto behind = std::make_unique<Behind>();
             try {

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "automation/readers/xlsx/InflatePipe.h"
 
+#include "automation/model/Cores.h"
 #include "automation/model/LargeMemory.h"
-
-#include <sched.h>
 
 #include <algorithm>
 #include <atomic>
@@ -252,19 +251,12 @@ void produce(const Inflater &inflate, BlockQueue &queue) {
     queue.finish(status, std::move(message));
 }
 
-// Decoding ahead moves work to another core; on one alone it only adds work.
-bool severalCores() {
-    cpu_set_t cores;
-    CPU_ZERO(&cores);
-    return sched_getaffinity(0, sizeof cores, &cores) != 0 || CPU_COUNT(&cores) > 1;
-}
-
 }  // namespace
 
 ReadStatus inflateOnSecondThread(const Inflater &inflate, const PieceSink &sink, PieceDecoder *ahead,
                                  std::string *message) {
     const DecodeAhead when = decodeAhead();
-    const bool decoding = when == DecodeAhead::Always || (when == DecodeAhead::WhenBehind && severalCores());
+    const bool decoding = when == DecodeAhead::Always || (when == DecodeAhead::WhenBehind && model::severalCores());
     BlockQueue queue(decoding ? ahead : nullptr, when);
     std::thread producer;
     try {

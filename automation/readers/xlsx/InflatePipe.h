@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: Apache-2.0
 // Two cores on one large part: a producer inflates on a thread of its own
 // straight into a few blocks while the calling thread hands the blocks, in
-// order, to the sink. Memory stays at a few blocks whatever the part's size. While the
-// sink is behind, the producer decodes blocks waiting for it ahead (see
-// PieceDecoding.h) rather than wait idle.
+// order, to the sink. Memory stays at a few blocks whatever the part's size.
+// While the sink is behind, the producer decodes blocks waiting for it ahead
+// (see PieceDecoding.h) rather than wait idle.
 #pragma once
 
 #include "automation/readers/ReadResult.h"

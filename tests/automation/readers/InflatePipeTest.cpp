@@ -4,12 +4,11 @@
 // what the producer decodes ahead arrives with its own block.
 #include "ReaderTestFiles.h"
 
+#include "automation/model/Cores.h"
 #include "automation/readers/xlsx/InflatePipe.h"
 #include "automation/readers/xlsx/ZipArchive.h"
 
 #include <gtest/gtest.h>
-
-#include <sched.h>
 
 #include <atomic>
 #include <chrono>
@@ -136,16 +135,10 @@ public:
     std::atomic<int> calls{0};
 };
 
-bool severalCores() {
-    cpu_set_t cores;
-    CPU_ZERO(&cores);
-    return sched_getaffinity(0, sizeof cores, &cores) != 0 || CPU_COUNT(&cores) > 1;
-}
-
 // On one core nothing is decoded ahead unless asked for always: it would only add work.
 TEST(InflatePipe, BlocksDecodedAheadArriveWithTheirOwnBlock) {
     const std::string text = noisyText(6u << 20, 4);
-    const bool cores = severalCores();
+    const bool cores = automation::model::severalCores();
     for (DecodeAhead when : {DecodeAhead::WhenBehind, DecodeAhead::Always, DecodeAhead::Never}) {
         SCOPED_TRACE(static_cast<int>(when));
         readertest::DecodeAheadSwitch mode(when);

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "WriterTestSupport.h"
+#include "automation/model/Cores.h"
 #include "automation/writers/DeflatedPart.h"
 #include "automation/writers/ZipPackage.h"
 
@@ -96,12 +97,6 @@ TEST(DeflatedPart, TextBuiltInPlaceIsTakenInOrder) {
     EXPECT_TRUE(inflateRaw(readBack(part), expected.size()) == expected);
 }
 
-bool severalCores() {
-    cpu_set_t cores;
-    CPU_ZERO(&cores);
-    return sched_getaffinity(0, sizeof cores, &cores) != 0 || CPU_COUNT(&cores) > 1;
-}
-
 // Runs `work` with the calling thread held to the first of its cores.
 template <typename Work>
 void onOneCore(Work work) {
@@ -122,7 +117,7 @@ void onOneCore(Work work) {
 // With a second core a large part is deflated there while the next block is
 // formatted; on one core it is deflated in place. The stream is the same.
 TEST(DeflatedPart, DeflatedOnASecondThreadAsOnOne) {
-    if (!severalCores()) GTEST_SKIP() << "one core: every part is deflated in place";
+    if (!automation::model::severalCores()) GTEST_SKIP() << "one core: every part is deflated in place";
     const std::string bytes = mixedBytes(3 * 1024 * 1024 + 123, 4, true);
     const auto deflate = [&bytes] {
         DeflatedPart part;
